@@ -1,0 +1,96 @@
+// The game: screens, match state, aiming, shots, particles.
+#pragma once
+#include <cstdint>
+#include "gfx/bitmap.h"
+#include "gfx/polygon.h"
+#include "gfx/sprite.h"
+
+// ---- shell (app/ and game/game_init.cpp) ----
+extern BmpFile shared_bitmap;
+extern PixelImage stars_image, opening_image;
+extern SpriteObject ship1, ship2;
+extern int32_t music_theme, music_battle, music_victory;
+extern int32_t cannon_sounds[8], explosion_sounds[8];
+
+int32_t game_init(void);
+// app entry point, once the window exists.
+int32_t game_frame(void);
+// app message loop, once per pass.
+int32_t game_shutdown(void);
+// app entry point, after the quit message.
+void game_pause(int32_t ms);
+// menu screens: busy wait on the process clock.
+int32_t game_window_proc(const struct PlatMessage *msg);
+// app message loop: handles paint and destroy, the rest goes to the platform default.
+
+// ---- screens ----
+extern uint8_t menu_active, options_active, story_active;
+extern char screen_text[200];
+
+// ---- match state ----
+enum BodyKind : int32_t { BODY_PHOTON = 0, BODY_MOON = 1, BODY_EARTH = 2 };
+constexpr int32_t BODY_MIN_SEPARATION = 50;
+constexpr int32_t BODY_SEPARATION_TRIES = 1000;
+
+extern uint8_t current_player;
+extern int32_t angle[2], power[2], score[2];
+extern int32_t rounds_to_play;
+extern uint8_t ship1_destroyed, ship2_destroyed, player1_won, player2_won;
+extern int32_t last_body_index;
+extern SpriteObject bodies[3];
+extern PolygonShape turret1, turret2;
+
+void game_new_round(void);
+// START GAME, a round that does not decide the match, leaving the win screen.
+
+// ---- aiming ----
+constexpr int32_t ANGLE_STEP = 1, POWER_STEP = 5, POWER_MAX = 1000, POWER_MIN_LIMIT = 1;
+constexpr int32_t DIRECTION_FRAMES = 16;
+void game_turn_controls(void);
+// play frames with no shot in flight.
+
+// ---- shot ----
+struct Shot {
+    int32_t state;
+    float x, y, vx, vy;
+    int32_t life;
+};
+constexpr int32_t SHOT_LIFE = 500;
+constexpr int32_t SHIP_HIT_LIFE_LIMIT = 470;
+constexpr float SHIP_HIT_SIZE = 16.0f;
+constexpr int32_t GRAVITY_CONSTANT = 50000;
+constexpr float GRAVITY_SCALE = 0.01f;
+constexpr double DEG_TO_RAD = 0.0174532925;
+constexpr double POWER_SCALE = 0.01;
+constexpr uint8_t SHOT_COLOUR = 95;
+extern Shot shot;
+
+void game_reset_shot(void);
+void game_fire_shot(int32_t angle_degrees, float speed);
+void game_step_shot(void);
+// one flight step per play frame.
+void game_draw_shot(void);
+void game_play_cannon(void);
+void game_play_explosion(void);
+
+// ---- particles ----
+struct Particle {
+    int32_t state, kind;
+    float x, y, vx, vy;
+    int32_t colour, colour_min, colour_max;
+    int32_t counter, life;
+};
+constexpr int32_t PARTICLE_COUNT = 3000;
+constexpr int32_t PARTICLE_FLICKER = 0, PARTICLE_STEADY = 1;
+constexpr int32_t EXPLOSION_PARTICLES = 200, EXPLOSION_LIFE = 20;
+extern Particle particles[PARTICLE_COUNT];
+
+void game_spawn_particle(int32_t kind, int32_t colour_class, int32_t life, int32_t x, int32_t y, int32_t vx,
+                         int32_t vy);
+void game_burst_particles(int32_t kind, int32_t colour_class, int32_t life, int32_t x, int32_t y, int32_t vx0,
+                          int32_t vy0, int32_t count);
+void game_ring_particles(int32_t kind, int32_t colour_class, int32_t life, int32_t x, int32_t y, int32_t vx0,
+                         int32_t vy0, int32_t count);
+void game_update_particles(void);
+void game_draw_particles(void);
+void game_reset_particles(void);

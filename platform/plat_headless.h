@@ -1,0 +1,34 @@
+// Test controls of the headless backend: virtual clock, scripted keys, captured frames.
+#pragma once
+#include <cstdint>
+#include "platform/plat_video.h"
+
+void plat_headless_reset(void);
+// tests, between cases: clock 0, no keys, no frames, message queue empty.
+
+void plat_headless_set_ticks(uint32_t ticks);
+void plat_headless_advance(uint32_t ms);
+void plat_headless_set_auto_advance(uint32_t ms_per_read);
+// every plat_ticks/plat_process_ms read moves the clock on by this much (default 1),
+// so busy waits end at once in real time.
+uint32_t plat_headless_now(void);
+
+void plat_headless_set_key(int32_t code, int32_t down);
+// scripted keyboard: the key is held (down 1) or released (down 0).
+void plat_headless_tap_key(int32_t code);
+// pressed and released before the next read: must still read as down once.
+void plat_headless_set_escape(int32_t down);
+// the asynchronous Escape state alone.
+
+int32_t plat_headless_frame_count(void);
+// presented frames since reset.
+const uint8_t *plat_headless_frame_pixels(void);
+// last presented frame as 8-bit indices, width*height, tightly packed; null before any.
+int32_t plat_headless_frame_width(void);
+int32_t plat_headless_frame_height(void);
+const PlatColor *plat_headless_frame_palette(void);
+// the 256 colours that frame is shown with now (palette changes apply to it).
+uint32_t plat_headless_frame_rgb(int32_t x, int32_t y);
+// 0x00RRGGBB of a pixel of the last frame as shown.
+int plat_headless_save_png(const char *path);
+int plat_headless_save_bmp(const char *path);

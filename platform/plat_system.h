@@ -1,0 +1,63 @@
+// Window, messages, time and the game's random generator.
+// Backend-neutral interface; platform/sdl and platform/headless implement it.
+#pragma once
+#include <cstdint>
+
+enum PlatMessageType : int32_t {
+    PLAT_MSG_NONE = 0,
+    PLAT_MSG_CREATE = 1,
+    PLAT_MSG_PAINT = 2,
+    PLAT_MSG_DESTROY = 3,
+    PLAT_MSG_QUIT = 4,
+    PLAT_MSG_ACTIVATE = 5,   // wparam 1 gained focus, 0 lost it
+};
+
+struct PlatMessage {
+    int32_t type;
+    int32_t wparam;
+    int32_t lparam;
+};
+
+int plat_init(void);
+// app entry point, once, before the window; 1 or 0 (reason in plat_error).
+void plat_shutdown(void);
+// app entry point, once, after game_shutdown.
+const char *plat_error(void);
+// anyone after a 0 result: the last failure's reason, never null.
+
+int plat_window_open(const char *title, int32_t width, int32_t height, int32_t fullscreen);
+// app entry point: the one game window (full screen = borderless, desktop-sized, scaled).
+void plat_window_close(void);
+// plat_shutdown, and tests.
+int plat_window_is_open(void);
+// display init: refuses to start without a window.
+int plat_window_set_fullscreen(int32_t fullscreen);
+// display init (windowed flag) and the Alt+Enter toggle.
+int plat_window_is_fullscreen(void);
+// tests and the Alt+Enter toggle.
+
+int plat_message_peek(PlatMessage *out);
+// app message loop: takes at most one pending message without waiting; 1 if one was taken.
+int plat_message_post(int32_t type, int32_t wparam, int32_t lparam);
+// game quit requests (destroy) and the backends (close button, SIGTERM).
+void plat_message_post_quit(int32_t code);
+// the window procedure on destroy: queues PLAT_MSG_QUIT carrying code.
+int32_t plat_message_default(const PlatMessage *msg);
+// the window procedure for messages it does not handle.
+void plat_pump_events(void);
+// peek, keyboard read and Escape test: drains the OS queue into key state and messages.
+
+void plat_cursor_show(int32_t show);
+// start-up hides the cursor for the run.
+int plat_escape_down(void);
+// frame quit test: the asynchronous state of Escape, 1 while held.
+
+uint32_t plat_ticks(void);
+// frame clock: milliseconds, steady, wrapping at 2^32.
+uint32_t plat_process_ms(void);
+// game_pause: milliseconds since the process started (steady, not CPU time).
+
+void plat_srand(uint32_t seed);
+// start-up and round set-up seed the game's numbers.
+int32_t plat_rand(void);
+// every random draw: state = state * 214013 + 2531011, result bits 16..30 (0..32767).
