@@ -3,7 +3,7 @@
 # ./fuzz.sh TARGET SECONDS  builds with clang (libFuzzer + ASan + UBSan) and fuzzes one target
 set -euo pipefail
 cd "$(dirname "$0")"
-targets() { for f in fuzz/fuzz_*.cpp; do basename "$f" .cpp | sed 's/^fuzz_//'; done; }
+targets() { shopt -s nullglob; for f in fuzz/fuzz_*.cpp; do basename "$f" .cpp | sed 's/^fuzz_//'; done; }
 if [ "${1:-}" = "--list" ]; then targets; exit 0; fi
 if [ $# -ne 2 ]; then echo "usage: $0 --list | TARGET SECONDS" >&2; exit 2; fi
 target=$1 seconds=$2
