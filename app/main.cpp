@@ -1,0 +1,36 @@
+// Entry point: the window, start-up, the message loop and shutdown.
+#include <cstdio>
+
+#include "game/game.h"
+#include "platform/plat_system.h"
+
+int main(int, char **) {
+    if (!plat_init()) {
+        std::fprintf(stderr, "quorvane: cannot start the platform layer: %s\n", plat_error());
+        return 1;
+    }
+    if (!plat_window_open("Quorvane", 640, 480, 1)) {
+        std::fprintf(stderr, "quorvane: cannot open the game window: %s\n", plat_error());
+        plat_shutdown();
+        return 1;
+    }
+    game_init();
+
+    int32_t exit_code = 0;
+    PlatMessage msg{};
+    for (;;) {
+        // At most one message per pass, so frames never starve.
+        if (plat_message_peek(&msg)) {
+            if (msg.type == PLAT_MSG_QUIT) {
+                exit_code = msg.wparam;
+                break;
+            }
+            game_window_proc(&msg);
+        }
+        game_frame();
+    }
+
+    game_shutdown();
+    plat_shutdown();
+    return exit_code;
+}

@@ -1,0 +1,277 @@
+// One frame of the game: backdrop, the current screen, flip, pacing and the quit test.
+#include <cstdio>
+#include <cstdint>
+
+#include "audio/music.h"
+#include "audio/sound.h"
+#include "game/game.h"
+#include "game/game_internal.h"
+#include "gfx/bitmap.h"
+#include "gfx/clock.h"
+#include "gfx/display.h"
+#include "gfx/polygon.h"
+#include "gfx/sprite.h"
+#include "gfx/text.h"
+#include "input/input.h"
+#include "platform/plat_system.h"
+
+uint8_t menu_active = 1, options_active = 0, story_active = 0;
+char screen_text[200];
+
+const char *const story_lines[STORY_LINE_COUNT] = {
+    "STORY:",
+    "Past the last charted beacon lies Quorvane, a drift of photon stars, moons and drowned worlds.",
+    "Its gravity runs so thick that no shot flies straight and no chart of it stays true for long.",
+    "Two clans hold the edges of the drift: the Vey on the left rim and the Ossari on the right.",
+    "For a hundred years they traded ore and quarrels across the field, and lately only quarrels.",
+    "The elders have had enough, and the oldest law of Quorvane is called: the Duel of Captains.",
+    "Each clan sends one ship with one cannon, and the drift itself decides where the ships stand.",
+    "There is no armour and no shield out there. One clean hit breaks a hull and ends the round.",
+    "The stars bend every shot. Pass too close to one and it swallows your round without a trace.",
+    "Fire too hard and the shot sails off into the dark; too soft and it falls back on your deck.",
+    "Captains fire in turn, as the law demands, and the rounds are counted aloud on both rims.",
+    "Whoever takes the most rounds carries the drift, its trade lanes and its songs for a lifetime.",
+    "Mind your angle, read the pull of the stars, and bring your clan home in glory, Captain.",
+    "INSTRUCTIONS:",
+    "Player 1 is the ship on the left of the screen. Player 2 is the ship on the right.",
+    "The objective is to shoot the other player, before they shoot you. To accomplish this, one must",
+    "choose the correct angle and power for their shot. There will be space bodies that have enough",
+    "mass to have a gravitational effect on your bullets, you must adjust your angle and power",
+    "accordingly. By default you must win the best of 5 rounds to win the game against your opponent.",
+};
+
+namespace {
+
+constexpr uint32_t TEXT_RED = 255;
+constexpr uint32_t TEXT_GREEN = 65280;
+
+int32_t key_down(int32_t code) { return keyboard_state[code] != 0; }
+
+void draw_text(const char *text, int32_t x, int32_t y, uint32_t colour) {
+    std::snprintf(screen_text, sizeof screen_text, "%s", text);
+    gfx_draw_text(screen_text, x, y, colour, back_surface);
+}
+
+void draw_status_line(void) {
+    int32_t p = current_player;
+    std::snprintf(screen_text, sizeof screen_text,
+                  "PLAYER:%i      ANGLE:%i      POWER:%i      SCORE:%i out of %i", p + 1, angle[p], power[p],
+                  score[p], rounds_to_play);
+    gfx_draw_text(screen_text, 10, 0, TEXT_GREEN, back_surface);
+}
+
+void move_cursor(float dy) {
+    ship1.y += dy;
+    ship2.y += dy;
+}
+
+void set_cursor(float y) {
+    ship1.y = y;
+    ship2.y = y;
+}
+
+// Up/Down on the menu screens; the pause slows a held key to a few items a second.
+void cursor_keys(float lowest) {
+    if (key_down(DIK_UP)) {
+        if (ship1.y > 305.0f) move_cursor(-50.0f);
+        game_pause(200);
+    } else if (key_down(DIK_DOWN)) {
+        if (ship1.y < lowest) move_cursor(50.0f);
+        game_pause(200);
+    }
+}
+
+void draw_cursor_ships(void) {
+    ship1.frame = ship1.int_vars[0];
+    ship2.frame = ship2.int_vars[0];
+    gfx_sprite_draw(&ship1, back_surface);
+    gfx_sprite_draw(&ship2, back_surface);
+}
+
+void draw_bodies(void) {
+    for (int32_t i = 0; i <= last_body_index; i++) {
+        gfx_sprite_animate(&bodies[i]);
+        gfx_sprite_draw(&bodies[i], back_surface);
+    }
+}
+
+void draw_play_ships(void) {
+    ship1.x = ship1.float_vars[2];
+    ship1.y = ship1.float_vars[3];
+    ship2.x = ship2.float_vars[2];
+    ship2.y = ship2.float_vars[3];
+    if (ship1_destroyed != 1) gfx_sprite_draw(&ship1, back_surface);
+    if (ship2_destroyed != 1) gfx_sprite_draw(&ship2, back_surface);
+}
+
+// Locks the back surface and paints the backdrop; the caller unlocks.
+uint8_t *draw_backdrop(const PixelImage *image) {
+    uint8_t *memory = gfx_lock_back();
+    if (memory) gfx_image_draw8(image, memory, back_pitch, 0);
+    return memory;
+}
+
+// The winner of a round scores; the round is laid out anew unless that decides the match.
+void credit_round(int32_t winner, uint8_t *won_flag, int32_t needed) {
+    score[winner] += 1;
+    if (score[winner] < needed) {
+        game_destroy_bodies();
+        game_new_round();
+    } else if (particles[0].state == 0) {
+        *won_flag = 1;
+    }
+}
+
+void play_round_end_and_turrets(uint8_t *memory) {
+    game_keep_music(music_battle);
+    int32_t needed = (rounds_to_play + rounds_to_play % 2) / 2;
+    if (ship1_destroyed == 0) {
+        if (memory) gfx_draw_polygon8(&turret1, memory, back_pitch);
+    } else {
+        credit_round(1, &player2_won, needed);
+    }
+    if (ship2_destroyed == 0) {
+        if (memory) gfx_draw_polygon8(&turret2, memory, back_pitch);
+    } else {
+        credit_round(0, &player1_won, needed);
+    }
+}
+
+void explosion_frame(void) {
+    game_update_particles();
+    game_draw_particles();
+    draw_bodies();
+    draw_play_ships();
+    draw_status_line();
+    gfx_flip();
+    gfx_clock_wait(33);
+    gfx_clock_start();
+    gfx_fill_surface(back_surface, 0, nullptr);
+    draw_backdrop(&stars_image);
+    gfx_unlock_back();
+}
+
+void play_screen(void) {
+    if (shot.state != 1) game_turn_controls();
+    game_step_shot();
+    while (particles[0].state == 1) explosion_frame();
+    game_draw_shot();
+    ship1.frame = ship1.int_vars[0];
+    ship2.frame = ship2.int_vars[0];
+    for (int32_t &a : angle) {
+        if (a > 360) a = 1;
+        else if (a < 1) a = 360;
+    }
+    draw_bodies();
+    draw_play_ships();
+    draw_status_line();
+}
+
+void options_screen(void) {
+    game_keep_music(music_theme);
+    cursor_keys(405.0f);
+    if (key_down(DIK_RETURN)) {
+        int32_t rounds = ship1.y == 305.0f ? 1 : ship1.y == 355.0f ? 3 : ship1.y == 405.0f ? 5 : 0;
+        if (rounds) {
+            game_pause(500);
+            options_active = 0;
+            set_cursor(305.0f);
+            rounds_to_play = rounds;
+        }
+    }
+    draw_cursor_ships();
+    draw_text("Play the best of:", 275, 255, TEXT_RED);
+    draw_text("1 Round", 290, 305, TEXT_RED);
+    draw_text("3 Rounds", 290, 355, TEXT_RED);
+    draw_text("5 Rounds", 290, 405, TEXT_RED);
+}
+
+void story_screen(void) {
+    game_keep_music(music_theme);
+    for (int32_t k = 0; k < STORY_LINE_COUNT; k++) draw_text(story_lines[k], 10, 195 + 15 * k, TEXT_RED);
+    if (key_down(DIK_RETURN)) {
+        game_pause(500);
+        story_active = 0;
+    }
+}
+
+void menu_screen(void) {
+    game_keep_music(music_theme);
+    cursor_keys(455.0f);
+    if (key_down(DIK_RETURN)) {
+        if (ship1.y == 305.0f) {
+            game_pause(500);
+            // Every match starts from 0 to 0.
+            score[0] = score[1] = 0;
+            game_destroy_bodies();
+            game_new_round();
+            menu_active = 0;
+        } else if (ship1.y == 355.0f) {
+            game_pause(500);
+            options_active = 1;
+            set_cursor(305.0f);
+        } else if (ship1.y == 405.0f) {
+            game_request_quit();
+        } else if (ship1.y == 455.0f) {
+            game_pause(500);
+            story_active = 1;
+            set_cursor(305.0f);
+        }
+    }
+    draw_cursor_ships();
+    draw_text("START GAME", 277, 305, TEXT_RED);
+    draw_text("GAME OPTIONS", 268, 355, TEXT_RED);
+    draw_text("QUIT", 303, 405, TEXT_RED);
+    draw_text("INSTRUCTIONS", 269, 455, TEXT_RED);
+}
+
+void win_screen(void) {
+    game_keep_music(music_victory);
+    draw_text(player1_won == 1 ? "Player 1 Wins" : "Player 2 Wins", 275, 305, TEXT_RED);
+    draw_text("Press [SPACEBAR] to return to menu", 267, 355, TEXT_RED);
+    if (key_down(DIK_SPACE)) {
+        game_destroy_bodies();
+        game_new_round();
+        menu_active = 1;
+        ship1.x = 230.0f;
+        ship1.y = 305.0f;
+        ship2.x = 390.0f;
+        ship2.y = 305.0f;
+    }
+}
+
+} // namespace
+
+void game_keep_music(int32_t id) {
+    if (mus_status(id) == MUSIC_SLOT_STOPPED) mus_play(id);
+}
+
+int32_t game_current_screen(void) {
+    if (menu_active == 0 && player1_won == 0 && player2_won == 0) return GAME_SCREEN_PLAY;
+    if (options_active == 1) return GAME_SCREEN_OPTIONS;
+    if (story_active == 1) return GAME_SCREEN_STORY;
+    if (menu_active == 1) return GAME_SCREEN_MENU;
+    return GAME_SCREEN_WIN;
+}
+
+int32_t game_frame(void) {
+    gfx_clock_start();
+    gfx_fill_surface(back_surface, 0, nullptr);
+    uint8_t *memory = draw_backdrop(menu_active == 1 ? &opening_image : &stars_image);
+    if (game_current_screen() == GAME_SCREEN_PLAY) play_round_end_and_turrets(memory);
+    gfx_unlock_back();
+    inp_keyboard_read();
+
+    switch (game_current_screen()) {
+    case GAME_SCREEN_PLAY: play_screen(); break;
+    case GAME_SCREEN_OPTIONS: options_screen(); break;
+    case GAME_SCREEN_STORY: story_screen(); break;
+    case GAME_SCREEN_MENU: menu_screen(); break;
+    default: win_screen(); break;
+    }
+
+    gfx_flip();
+    gfx_clock_wait(33);
+    if (plat_escape_down() || key_down(DIK_ESCAPE)) game_request_quit();
+    return 1;
+}
