@@ -1,0 +1,289 @@
+// Our own mixer: 8-bit mono sample buffers resampled into float stereo at 48 kHz, added
+// over the synth's output and clipped. The device callback (or a headless test) pulls
+// blocks through plat_audio_render; the game thread changes state only under the lock.
+#include "platform/plat_audio.h"
+#include "platform/synth/plat_synth.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+struct PlatSound {
+    std::shared_ptr<const std::vector<uint8_t>> samples; // shared by duplicates
+    uint32_t caps;
+    uint64_t pos;     // 32.32 fixed point, in samples
+    int32_t status;   // PLAT_SOUND_STATUS_ bits
+    int32_t volume;   // hundredths of a dB
+    int32_t pan;
+    uint32_t hz;
+    float gain_left;
+    float gain_right;
+};
+
+namespace {
+
+std::vector<PlatSound *> mixer_sounds; // every live sound; touched only under the lock
+int mixer_music_ready = 0;             // the callback leaves the synth alone until it is
+
+float centibels_to_gain(int32_t cb)
+{
+    if (cb <= PLAT_SOUND_VOLUME_MIN)
+        return 0.0f;
+    return (float)std::pow(10.0, (double)cb / 2000.0);
+}
+
+void sound_update_gains(PlatSound *s)
+{
+    float g = centibels_to_gain(s->volume);
+    s->gain_left = g * (s->pan > 0 ? centibels_to_gain(-s->pan) : 1.0f);
+    s->gain_right = g * (s->pan < 0 ? centibels_to_gain(s->pan) : 1.0f);
+}
+
+PlatSound *sound_register(PlatSound *s)
+{
+    plat_audio_lock();
+    mixer_sounds.push_back(s);
+    plat_audio_unlock();
+    return s;
+}
+
+void sound_mix(PlatSound *s, float *out, int32_t frames)
+{
+    const std::vector<uint8_t> &data = *s->samples;
+    const uint64_t n = data.size();
+    const uint64_t end = n << 32;
+    const uint64_t step = ((uint64_t)s->hz << 32) / (uint64_t)PLAT_AUDIO_RATE;
+    const bool looping = (s->status & PLAT_SOUND_STATUS_LOOPING) != 0;
+    const float gl = s->gain_left, gr = s->gain_right;
+    uint64_t pos = s->pos;
+    for (int32_t f = 0; f < frames; f++) {
+        uint64_t i = pos >> 32;
+        float frac = (float)(uint32_t)pos * (1.0f / 4294967296.0f);
+        int s0 = data[i];
+        int s1 = i + 1 < n ? data[i + 1] : (looping ? data[0] : 0x80);
+        float v = ((float)(s0 - 0x80) + (float)(s1 - s0) * frac) * (1.0f / 128.0f);
+        out[2 * f] += v * gl;
+        out[2 * f + 1] += v * gr;
+        pos += step;
+        if (pos >= end) {
+            if (looping) {
+                pos %= end;
+            } else {
+                s->status = 0;
+                pos = 0;
+                break;
+            }
+        }
+    }
+    s->pos = pos;
+}
+
+} // namespace
+
+PlatSound *plat_sound_create(const uint8_t *samples, uint32_t size, uint32_t caps)
+{
+    if (!samples || size == 0 || !plat_audio_is_open())
+        return nullptr;
+    auto data = std::make_shared<std::vector<uint8_t>>(samples, samples + size);
+    PlatSound *s = new (std::nothrow) PlatSound{};
+    if (!s)
+        return nullptr;
+    s->samples = std::move(data);
+    s->caps = caps;
+    s->hz = PLAT_SOUND_DEFAULT_HZ;
+    sound_update_gains(s);
+    return sound_register(s);
+}
+
+PlatSound *plat_sound_duplicate(PlatSound *source)
+{
+    if (!source)
+        return nullptr;
+    PlatSound *s = new (std::nothrow) PlatSound{};
+    if (!s)
+        return nullptr;
+    plat_audio_lock();
+    s->samples = source->samples;
+    s->caps = source->caps;
+    s->volume = source->volume;
+    s->pan = source->pan;
+    s->hz = source->hz;
+    plat_audio_unlock();
+    sound_update_gains(s);
+    return sound_register(s);
+}
+
+void plat_sound_release(PlatSound *sound)
+{
+    if (!sound)
+        return;
+    plat_audio_lock();
+    auto it = std::find(mixer_sounds.begin(), mixer_sounds.end(), sound);
+    if (it != mixer_sounds.end()) {
+        *it = mixer_sounds.back();
+        mixer_sounds.pop_back();
+    }
+    plat_audio_unlock();
+    delete sound; // the samples go with the last sound holding them
+}
+
+int plat_sound_play(PlatSound *sound, uint32_t flags)
+{
+    if (!sound)
+        return 0;
+    plat_audio_lock();
+    sound->status = PLAT_SOUND_STATUS_PLAYING | ((flags & PLAT_SOUND_PLAY_LOOPING) ? PLAT_SOUND_STATUS_LOOPING : 0);
+    plat_audio_unlock();
+    return 1;
+}
+
+int plat_sound_stop(PlatSound *sound)
+{
+    if (!sound)
+        return 0;
+    plat_audio_lock();
+    sound->status = 0;
+    plat_audio_unlock();
+    return 1;
+}
+
+int plat_sound_set_position(PlatSound *sound, uint32_t sample)
+{
+    if (!sound)
+        return 0;
+    plat_audio_lock();
+    int ok = sample < sound->samples->size();
+    if (ok)
+        sound->pos = (uint64_t)sample << 32;
+    plat_audio_unlock();
+    return ok;
+}
+
+uint32_t plat_sound_position(PlatSound *sound)
+{
+    if (!sound)
+        return 0;
+    plat_audio_lock();
+    uint32_t p = (uint32_t)(sound->pos >> 32);
+    plat_audio_unlock();
+    return p;
+}
+
+int32_t plat_sound_status(PlatSound *sound)
+{
+    if (!sound)
+        return 0;
+    plat_audio_lock();
+    int32_t st = sound->status;
+    plat_audio_unlock();
+    return st;
+}
+
+int plat_sound_set_volume(PlatSound *sound, int32_t centibels)
+{
+    if (!sound || !(sound->caps & PLAT_SOUND_CTRL_VOLUME) || centibels < PLAT_SOUND_VOLUME_MIN ||
+        centibels > PLAT_SOUND_VOLUME_MAX)
+        return 0;
+    plat_audio_lock();
+    sound->volume = centibels;
+    sound_update_gains(sound);
+    plat_audio_unlock();
+    return 1;
+}
+
+int plat_sound_set_pan(PlatSound *sound, int32_t centibels)
+{
+    if (!sound || !(sound->caps & PLAT_SOUND_CTRL_PAN) || centibels < PLAT_SOUND_PAN_LEFT ||
+        centibels > PLAT_SOUND_PAN_RIGHT)
+        return 0;
+    plat_audio_lock();
+    sound->pan = centibels;
+    sound_update_gains(sound);
+    plat_audio_unlock();
+    return 1;
+}
+
+int plat_sound_set_frequency(PlatSound *sound, uint32_t hz)
+{
+    if (!sound || !(sound->caps & PLAT_SOUND_CTRL_FREQUENCY))
+        return 0;
+    if (hz == 0)
+        hz = PLAT_SOUND_DEFAULT_HZ;
+    if (hz < PLAT_SOUND_FREQUENCY_MIN || hz > PLAT_SOUND_FREQUENCY_MAX)
+        return 0;
+    plat_audio_lock();
+    sound->hz = hz;
+    plat_audio_unlock();
+    return 1;
+}
+
+int plat_music_open(void)
+{
+    if (mixer_music_ready)
+        return 1;
+    // Loading the SoundFont takes a while: do it outside the lock; the callback
+    // does not touch the synth until it is marked ready.
+    if (!plat_synth_open(PLAT_AUDIO_RATE))
+        return 0;
+    plat_audio_lock();
+    mixer_music_ready = 1;
+    plat_audio_unlock();
+    return 1;
+}
+
+void plat_music_close(void)
+{
+    plat_audio_lock();
+    int was_ready = mixer_music_ready;
+    mixer_music_ready = 0;
+    plat_audio_unlock();
+    if (was_ready)
+        plat_synth_close();
+}
+
+int plat_music_is_open(void)
+{
+    return mixer_music_ready;
+}
+
+int plat_music_play(const uint8_t *midi, uint32_t size)
+{
+    plat_audio_lock();
+    int ok = mixer_music_ready && plat_synth_play(midi, size);
+    plat_audio_unlock();
+    return ok;
+}
+
+void plat_music_stop(void)
+{
+    plat_audio_lock();
+    if (mixer_music_ready)
+        plat_synth_stop();
+    plat_audio_unlock();
+}
+
+int plat_music_playing(void)
+{
+    plat_audio_lock();
+    int playing = mixer_music_ready && plat_synth_playing();
+    plat_audio_unlock();
+    return playing;
+}
+
+void plat_audio_render(float *out, int32_t frames)
+{
+    if (!out || frames <= 0)
+        return;
+    // The synth overwrites its output, so it goes first and the sounds are added on top.
+    if (!mixer_music_ready || !plat_synth_render(out, frames))
+        std::memset(out, 0, sizeof(float) * 2 * (size_t)frames);
+    for (PlatSound *s : mixer_sounds) {
+        if (s->status & PLAT_SOUND_STATUS_PLAYING)
+            sound_mix(s, out, frames);
+    }
+    for (int32_t i = 0; i < 2 * frames; i++)
+        out[i] = std::clamp(out[i], -1.0f, 1.0f);
+}

@@ -1,0 +1,96 @@
+// SDL sound output: one device, float stereo 48 kHz in 512-frame blocks, filled by our mixer.
+#include "platform/plat_audio.h"
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+SDL_AudioDeviceID sdl_audio_device = 0;
+
+void SDLCALL sdl_audio_callback(void *, Uint8 *stream, int len)
+{
+    // SDL holds the device lock while it calls us.
+    plat_audio_render(reinterpret_cast<float *>(stream), len / (int)(2 * sizeof(float)));
+}
+
+SDL_AudioDeviceID sdl_audio_try_open(void)
+{
+    SDL_AudioSpec want{};
+    want.freq = PLAT_AUDIO_RATE;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = PLAT_AUDIO_BLOCK;
+    want.callback = sdl_audio_callback;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts if the hardware wants something else.
+    return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+}
+
+} // namespace
+
+int plat_audio_open(void)
+{
+    if (sdl_audio_device)
+        return 1;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        // With no sound server ALSA writes a screenful of errors to stderr before failing;
+        // keep them off the terminal, the fallback below says all there is to say.
+        int saved = dup(STDERR_FILENO);
+        int null_fd = open("/dev/null", O_WRONLY);
+        if (saved >= 0 && null_fd >= 0)
+            dup2(null_fd, STDERR_FILENO);
+        sdl_audio_device = sdl_audio_try_open();
+        if (saved >= 0 && null_fd >= 0)
+            dup2(saved, STDERR_FILENO);
+        if (null_fd >= 0)
+            close(null_fd);
+        if (saved >= 0)
+            close(saved);
+    }
+    if (!sdl_audio_device) {
+        // No sound device at all: the silent driver keeps the game's timing and state intact.
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && SDL_AudioInit("dummy") == 0)
+            sdl_audio_device = sdl_audio_try_open();
+        if (!sdl_audio_device) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return 0;
+        }
+    }
+    SDL_PauseAudioDevice(sdl_audio_device, 0);
+    return 1;
+}
+
+void plat_audio_close(void)
+{
+    if (!sdl_audio_device)
+        return;
+    SDL_CloseAudioDevice(sdl_audio_device);
+    sdl_audio_device = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+int plat_audio_is_open(void)
+{
+    return sdl_audio_device != 0;
+}
+
+const char *plat_audio_driver(void)
+{
+    const char *name = sdl_audio_device ? SDL_GetCurrentAudioDriver() : nullptr;
+    return name ? name : "";
+}
+
+void plat_audio_lock(void)
+{
+    if (sdl_audio_device)
+        SDL_LockAudioDevice(sdl_audio_device);
+}
+
+void plat_audio_unlock(void)
+{
+    if (sdl_audio_device)
+        SDL_UnlockAudioDevice(sdl_audio_device);
+}
