@@ -1,4 +1,5 @@
 // BMP files and pixel images.
+#include <cstddef>
 #include "gfx/bitmap.h"
 
 #include <algorithm>
