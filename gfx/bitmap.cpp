@@ -3,6 +3,8 @@
 #include "gfx/bitmap.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
