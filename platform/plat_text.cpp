@@ -1,0 +1,136 @@
+// Text in the game font (DejaVu Sans Condensed Bold 13 pt, no antialiasing), drawn
+// as ink pixels only in the palette entry nearest to the requested colour.
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "platform/plat_internal.h"
+
+static TTF_Font *font = nullptr;
+static int font_failed = 0;
+static const char *FONT_FALLBACK = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf";
+
+static bool file_exists(const std::string &path)
+{
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+static std::string find_font_file(void)
+{
+    std::string path;
+    if (FcInit()) {
+        FcPattern *pat = FcNameParse((const FcChar8 *)"DejaVu Sans Condensed:style=Bold");
+        FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+        FcDefaultSubstitute(pat);
+        FcResult result;
+        FcPattern *match = FcFontMatch(nullptr, pat, &result);
+        if (match) {
+            FcChar8 *file = nullptr;
+            FcChar8 *style = nullptr;
+            FcPatternGetString(match, FC_STYLE, 0, &style);
+            if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file &&
+                std::string((const char *)file).find("DejaVuSansCondensed-Bold") != std::string::npos)
+                path = (const char *)file;
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(pat);
+    }
+    if (!file_exists(path))
+        path = FONT_FALLBACK;
+    return path;
+}
+
+static TTF_Font *game_font(void)
+{
+    if (font || font_failed)
+        return font;
+    if (!TTF_WasInit() && TTF_Init() != 0) {
+        font_failed = 1;
+        plat_set_error(TTF_GetError());
+        return nullptr;
+    }
+    std::string path = find_font_file();
+    font = TTF_OpenFont(path.c_str(), 13);
+    if (!font) {
+        font_failed = 1;
+        plat_set_error(TTF_GetError());
+    }
+    return font;
+}
+
+void plat_text_shutdown(void)
+{
+    if (font)
+        TTF_CloseFont(font);
+    font = nullptr;
+    font_failed = 0;
+    if (TTF_WasInit())
+        TTF_Quit();
+}
+
+int plat_text_width(const char *text)
+{
+    TTF_Font *f = game_font();
+    if (!f || !text)
+        return -1;
+    int w = 0, h = 0;
+    if (!*text)
+        return 0;
+    if (TTF_SizeText(f, text, &w, &h) != 0)
+        return -1;
+    return w;
+}
+
+static bool inside_clip(const PlatSurface *s, int32_t x, int32_t y)
+{
+    if (x < 0 || y < 0 || x >= s->width || y >= s->height)
+        return false;
+    if (!s->clip_enabled)
+        return true;
+    for (const PlatRect &r : s->clip)
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            return true;
+    return false;
+}
+
+int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y, uint32_t colorref)
+{
+    if (!surface || !text || surface->locked)
+        return 0;
+    if (!*text)
+        return 1;
+    TTF_Font *f = game_font();
+    if (!f)
+        return 0;
+    SDL_Surface *glyphs = TTF_RenderText_Solid(f, text, SDL_Color{255, 255, 255, 255});
+    if (!glyphs) {
+        plat_set_error(TTF_GetError());
+        return 0;
+    }
+    uint32_t ink = (uint32_t)plat_palette_nearest(colorref);
+    if (surface->bpp == 16) {
+        const PlatColor &c = plat_palette_data()[ink];
+        ink = ((c.r >> 3) << 11) | ((c.g >> 2) << 5) | (c.b >> 3);
+    }
+    SDL_LockSurface(glyphs);
+    for (int gy = 0; gy < glyphs->h; gy++) {
+        const uint8_t *row = (const uint8_t *)glyphs->pixels + gy * glyphs->pitch;
+        for (int gx = 0; gx < glyphs->w; gx++) {
+            if (!row[gx] || !inside_clip(surface, x + gx, y + gy))
+                continue;
+            uint8_t *dst = surface->pixels.data() + (size_t)(y + gy) * surface->pitch;
+            if (surface->bpp == 8)
+                dst[x + gx] = (uint8_t)ink;
+            else {
+                dst[2 * (x + gx)] = (uint8_t)ink;
+                dst[2 * (x + gx) + 1] = (uint8_t)(ink >> 8);
+            }
+        }
+    }
+    SDL_UnlockSurface(glyphs);
+    SDL_FreeSurface(glyphs);
+    return 1;
+}
