@@ -1,0 +1,24 @@
+// Frame clock: one remembered start on the platform's millisecond ticks.
+#include "gfx/clock.h"
+
+#include "platform/plat_system.h"
+
+uint32_t clock_start_ticks = 0;
+
+uint32_t gfx_get_ticks(void) { return plat_ticks(); }
+
+uint32_t gfx_clock_start(void)
+{
+    clock_start_ticks = plat_ticks();
+    return clock_start_ticks;
+}
+
+uint32_t gfx_clock_wait(uint32_t ms)
+{
+    // Unsigned difference, so a start taken just before the counter wraps still works.
+    for (;;) {
+        uint32_t now = plat_ticks();
+        if (now - clock_start_ticks >= ms)
+            return now;
+    }
+}
