@@ -1,0 +1,245 @@
+// SDL window, event pump, clocks. Key events (not polled state) build the key
+// array, so taps that fall between two frames are still seen.
+#include <chrono>
+#include <cstdio>
+
+#include "platform/plat_internal.h"
+#include "platform/sdl/sdl_internal.h"
+
+static SDL_Window *window = nullptr;
+static int32_t fullscreen_on = 0;
+static int32_t destroy_posted = 0;
+static int32_t logical_w = 640, logical_h = 480;
+static const auto process_start = std::chrono::steady_clock::now();
+
+SDL_Window *sdl_window(void) { return window; }
+
+int plat_init(void)
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        plat_set_error(SDL_GetError());
+        return 0;
+    }
+    return 1;
+}
+
+void plat_shutdown(void)
+{
+    plat_display_close();
+    plat_window_close();
+    plat_text_shutdown();
+    SDL_Quit();
+}
+
+// Full screen is a borderless window over the whole desktop: real SDL full-screen
+// modes fail under X servers without a window manager.
+static void apply_mode(void)
+{
+    if (!window)
+        return;
+    int index = SDL_GetWindowDisplayIndex(window);
+    SDL_Rect bounds;
+    if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0)
+        bounds = SDL_Rect{0, 0, logical_w, logical_h};
+    if (fullscreen_on) {
+        SDL_SetWindowBordered(window, SDL_FALSE);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    } else {
+        SDL_SetWindowBordered(window, SDL_TRUE);
+        SDL_SetWindowSize(window, logical_w, logical_h);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index),
+                              SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index));
+    }
+    SDL_RaiseWindow(window);
+    sdl_video_window_resized();
+}
+
+int plat_window_open(const char *title, int32_t width, int32_t height, int32_t fullscreen)
+{
+    if (window)
+        return 1;
+    logical_w = width;
+    logical_h = height;
+    window = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                              SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!window) {
+        plat_set_error(SDL_GetError());
+        return 0;
+    }
+    destroy_posted = 0;
+    fullscreen_on = fullscreen ? 1 : 0;
+    if (fullscreen_on)
+        apply_mode();
+    plat_queue_push(PlatMessage{PLAT_MSG_CREATE, 0, 0});
+    return 1;
+}
+
+void plat_window_close(void)
+{
+    if (window)
+        SDL_DestroyWindow(window);
+    window = nullptr;
+}
+
+int plat_window_is_open(void) { return window != nullptr; }
+
+int plat_window_set_fullscreen(int32_t fullscreen)
+{
+    if (!window)
+        return 0;
+    if ((fullscreen ? 1 : 0) != fullscreen_on) {
+        fullscreen_on = fullscreen ? 1 : 0;
+        apply_mode();
+    }
+    return 1;
+}
+
+int plat_window_is_fullscreen(void) { return fullscreen_on; }
+
+static int32_t dik_from_scancode(SDL_Scancode sc)
+{
+    if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) {
+        static const uint8_t letters[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
+                                            49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44};
+        return letters[sc - SDL_SCANCODE_A];
+    }
+    if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_0)
+        return 2 + (sc - SDL_SCANCODE_1);
+    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F10)
+        return 59 + (sc - SDL_SCANCODE_F1);
+    switch (sc) {
+    case SDL_SCANCODE_ESCAPE: return 1;
+    case SDL_SCANCODE_MINUS: return 12;
+    case SDL_SCANCODE_EQUALS: return 13;
+    case SDL_SCANCODE_BACKSPACE: return 14;
+    case SDL_SCANCODE_TAB: return 15;
+    case SDL_SCANCODE_LEFTBRACKET: return 26;
+    case SDL_SCANCODE_RIGHTBRACKET: return 27;
+    case SDL_SCANCODE_RETURN: return 28;
+    case SDL_SCANCODE_LCTRL: return 29;
+    case SDL_SCANCODE_SEMICOLON: return 39;
+    case SDL_SCANCODE_APOSTROPHE: return 40;
+    case SDL_SCANCODE_GRAVE: return 41;
+    case SDL_SCANCODE_LSHIFT: return 42;
+    case SDL_SCANCODE_BACKSLASH: return 43;
+    case SDL_SCANCODE_COMMA: return 51;
+    case SDL_SCANCODE_PERIOD: return 52;
+    case SDL_SCANCODE_SLASH: return 53;
+    case SDL_SCANCODE_RSHIFT: return 54;
+    case SDL_SCANCODE_KP_MULTIPLY: return 55;
+    case SDL_SCANCODE_LALT: return 56;
+    case SDL_SCANCODE_SPACE: return 57;
+    case SDL_SCANCODE_CAPSLOCK: return 58;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return 69;
+    case SDL_SCANCODE_SCROLLLOCK: return 70;
+    case SDL_SCANCODE_KP_7: return 71;
+    case SDL_SCANCODE_KP_8: return 72;
+    case SDL_SCANCODE_KP_9: return 73;
+    case SDL_SCANCODE_KP_MINUS: return 74;
+    case SDL_SCANCODE_KP_4: return 75;
+    case SDL_SCANCODE_KP_5: return 76;
+    case SDL_SCANCODE_KP_6: return 77;
+    case SDL_SCANCODE_KP_PLUS: return 78;
+    case SDL_SCANCODE_KP_1: return 79;
+    case SDL_SCANCODE_KP_2: return 80;
+    case SDL_SCANCODE_KP_3: return 81;
+    case SDL_SCANCODE_KP_0: return 82;
+    case SDL_SCANCODE_KP_PERIOD: return 83;
+    case SDL_SCANCODE_NONUSBACKSLASH: return 86;
+    case SDL_SCANCODE_F11: return 87;
+    case SDL_SCANCODE_F12: return 88;
+    case SDL_SCANCODE_KP_ENTER: return 156;
+    case SDL_SCANCODE_RCTRL: return 157;
+    case SDL_SCANCODE_KP_DIVIDE: return 181;
+    case SDL_SCANCODE_PRINTSCREEN: return 183;
+    case SDL_SCANCODE_RALT: return 184;
+    case SDL_SCANCODE_PAUSE: return 197;
+    case SDL_SCANCODE_HOME: return 199;
+    case SDL_SCANCODE_UP: return 200;
+    case SDL_SCANCODE_PAGEUP: return 201;
+    case SDL_SCANCODE_LEFT: return 203;
+    case SDL_SCANCODE_RIGHT: return 205;
+    case SDL_SCANCODE_END: return 207;
+    case SDL_SCANCODE_DOWN: return 208;
+    case SDL_SCANCODE_PAGEDOWN: return 209;
+    case SDL_SCANCODE_INSERT: return 210;
+    case SDL_SCANCODE_DELETE: return 211;
+    case SDL_SCANCODE_LGUI: return 219;
+    case SDL_SCANCODE_RGUI: return 220;
+    case SDL_SCANCODE_APPLICATION: return 221;
+    default: return 0;
+    }
+}
+
+int32_t plat_dik_from_sdl_scancode(int32_t scancode) { return dik_from_scancode((SDL_Scancode)scancode); }
+
+static void post_destroy_once(void)
+{
+    if (destroy_posted)
+        return;
+    destroy_posted = 1;
+    plat_queue_push(PlatMessage{PLAT_MSG_DESTROY, 0, 0});
+}
+
+void plat_pump_events(void)
+{
+    SDL_Event ev;
+    while (SDL_PollEvent(&ev)) {
+        switch (ev.type) {
+        case SDL_QUIT:
+            post_destroy_once();
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            bool down = ev.type == SDL_KEYDOWN;
+            if (down && !ev.key.repeat && ev.key.keysym.scancode == SDL_SCANCODE_RETURN &&
+                (ev.key.keysym.mod & KMOD_ALT)) {
+                plat_window_set_fullscreen(!fullscreen_on);
+                break; // Alt+Enter is the window's, not the game's
+            }
+            plat_key_event(dik_from_scancode(ev.key.keysym.scancode), down ? 1 : 0);
+            break;
+        }
+        case SDL_WINDOWEVENT:
+            switch (ev.window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                post_destroy_once();
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                plat_queue_push(PlatMessage{PLAT_MSG_PAINT, 0, 0});
+                sdl_video_window_resized();
+                break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                sdl_video_window_resized();
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                plat_keys_clear(); // keys released elsewhere would stay down forever
+                plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 0, 0});
+                break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+                plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 1, 0});
+                break;
+            default:
+                break;
+            }
+            break;
+        default:
+            sdl_input_event(ev);
+            break;
+        }
+    }
+}
+
+void plat_cursor_show(int32_t show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+int plat_backend_escape_async(void) { return 0; }
+
+uint32_t plat_ticks(void) { return (uint32_t)SDL_GetTicks64(); }
+
+uint32_t plat_process_ms(void)
+{
+    auto d = std::chrono::steady_clock::now() - process_start;
+    return (uint32_t)std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+}
