@@ -38,15 +38,16 @@ int32_t mus_is_midi_file(const uint8_t *data, uint32_t size)
 {
     if (!data || size < 14 || std::memcmp(data, "MThd", 4) != 0)
         return 0;
-    uint32_t header = read_be32(data + 4);
-    if (header < 6 || header > size - 8)
+    // The header is exactly six bytes: format (0, 1 or 2), track count, division.
+    if (read_be32(data + 4) != 6)
         return 0;
+    uint32_t format = (uint32_t)(data[8] << 8 | data[9]);
     uint32_t tracks = (uint32_t)(data[10] << 8 | data[11]);
-    if (tracks == 0)
+    if (format > 2 || tracks == 0)
         return 0;
     // Every announced track must be an MTrk chunk lying wholly inside the file; other
     // chunk types between them are skipped, as the format allows.
-    uint64_t off = 8 + (uint64_t)header;
+    uint64_t off = 14;
     uint32_t found = 0;
     while (found < tracks) {
         if (size - off < 8)
@@ -65,6 +66,7 @@ int32_t mus_init(void)
 {
     if (!plat_music_open())
         return 0;
+    plat_music_stop();
     for (int32_t i = 0; i < MUSIC_SLOT_COUNT; i++) {
         delete music_table[i].segment;
         music_table[i] = MusicSlot{};

@@ -109,7 +109,9 @@ int wav_parse(const std::vector<uint8_t> &file, uint32_t *rate, size_t *data_off
     size_t body, size;
     if (!read_chunk(file, form_body + 4, form_end, &id, &body, &size))
         return 0;
-    if (size < 16) // wFormatTag..wBitsPerSample; a missing cbSize reads as 0 and is unused
+    // The 18-byte format record is read from the chunk's start; a 16-byte PCM chunk
+    // lends its two unused cbSize bytes from the next chunk's header.
+    if (form_end - body < 18)
         return 0;
     if (read_u16(&file[body]) != 1) // PCM only
         return 0;

@@ -58,6 +58,10 @@ int plat_sound_set_frequency(PlatSound *sound, uint32_t hz);
 // snd_set_frequency: 100..200000 Hz, 0 restores 11025; 0 without PLAT_SOUND_CTRL_FREQUENCY.
 uint32_t plat_sound_position(PlatSound *sound);
 // tests: the current sample index.
+int32_t plat_sound_volume(PlatSound *sound);
+int32_t plat_sound_pan(PlatSound *sound);
+uint32_t plat_sound_frequency(PlatSound *sound);
+// tests: the settings last accepted (0, 0, 11025 for a fresh sound or null).
 
 int plat_music_open(void);
 // mus_init: the synth and its SoundFont, once for the run; 0 if no SoundFont is found.

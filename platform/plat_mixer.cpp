@@ -172,6 +172,36 @@ uint32_t plat_sound_position(PlatSound *sound)
     return p;
 }
 
+int32_t plat_sound_volume(PlatSound *sound)
+{
+    if (!sound)
+        return 0;
+    plat_audio_lock();
+    int32_t v = sound->volume;
+    plat_audio_unlock();
+    return v;
+}
+
+int32_t plat_sound_pan(PlatSound *sound)
+{
+    if (!sound)
+        return 0;
+    plat_audio_lock();
+    int32_t p = sound->pan;
+    plat_audio_unlock();
+    return p;
+}
+
+uint32_t plat_sound_frequency(PlatSound *sound)
+{
+    if (!sound)
+        return PLAT_SOUND_DEFAULT_HZ;
+    plat_audio_lock();
+    uint32_t hz = sound->hz;
+    plat_audio_unlock();
+    return hz;
+}
+
 int32_t plat_sound_status(PlatSound *sound)
 {
     if (!sound)

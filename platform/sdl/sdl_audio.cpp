@@ -34,31 +34,29 @@ int plat_audio_open(void)
 {
     if (sdl_audio_device)
         return 1;
+    // With no sound server ALSA writes a screenful of errors to stderr before failing;
+    // keep them off the terminal, the fallback below says all there is to say.
+    int saved = dup(STDERR_FILENO);
+    int null_fd = open("/dev/null", O_WRONLY);
+    int muted = saved >= 0 && null_fd >= 0 && dup2(null_fd, STDERR_FILENO) >= 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-        // With no sound server ALSA writes a screenful of errors to stderr before failing;
-        // keep them off the terminal, the fallback below says all there is to say.
-        int saved = dup(STDERR_FILENO);
-        int null_fd = open("/dev/null", O_WRONLY);
-        if (saved >= 0 && null_fd >= 0)
-            dup2(null_fd, STDERR_FILENO);
         sdl_audio_device = sdl_audio_try_open();
-        if (saved >= 0 && null_fd >= 0)
-            dup2(saved, STDERR_FILENO);
-        if (null_fd >= 0)
-            close(null_fd);
-        if (saved >= 0)
-            close(saved);
-    }
-    if (!sdl_audio_device) {
-        // No sound device at all: the silent driver keeps the game's timing and state intact.
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && SDL_AudioInit("dummy") == 0)
-            sdl_audio_device = sdl_audio_try_open();
         if (!sdl_audio_device) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return 0;
+            // No sound device at all: the silent driver keeps the game's timing and state intact.
+            if (SDL_AudioInit("dummy") == 0)
+                sdl_audio_device = sdl_audio_try_open();
+            if (!sdl_audio_device)
+                SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
     }
+    if (muted)
+        dup2(saved, STDERR_FILENO);
+    if (null_fd >= 0)
+        close(null_fd);
+    if (saved >= 0)
+        close(saved);
+    if (!sdl_audio_device)
+        return 0;
     SDL_PauseAudioDevice(sdl_audio_device, 0);
     return 1;
 }
