@@ -1,0 +1,173 @@
+#include "fixture.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "gfx/palette.h"
+
+namespace {
+
+std::string temp_path(const char *name) { return std::string(QUORVANE_BINARY_DIR) + "/gfx_core_" + name; }
+
+void write_text(const std::string &path, const char *text)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f << text;
+}
+
+std::string read_text(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+PlatColor device_entry(int i)
+{
+    PlatColor c{};
+    plat_palette_get(i, 1, &c);
+    return c;
+}
+
+} // namespace
+
+TEST_F(GfxCore, PaletteFileBytesAndRoundTrip)
+{
+    std::string path = temp_path("zero.pal");
+    PaletteEntry zero[256] = {};
+    ASSERT_EQ(gfx_palette_save_file(path.c_str(), zero), 1);
+    std::string expected;
+    for (int i = 0; i < 256; i++) expected += "\n0 0 0 0";
+    EXPECT_EQ(read_text(path), expected);
+
+    PaletteEntry back[256];
+    std::memset(back, 0x55, sizeof back);
+    ASSERT_EQ(gfx_palette_load_file(path.c_str(), back), 1);
+    EXPECT_EQ(std::memcmp(back, zero, sizeof zero), 0);
+
+    PaletteEntry mixed[256];
+    for (int i = 0; i < 256; i++) mixed[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), 7, PC_NOCOLLAPSE};
+    ASSERT_EQ(gfx_palette_save_file(path.c_str(), mixed), 1);
+    EXPECT_EQ(read_text(path).substr(0, 22), "\n0 255 7 4\n1 254 7 4\n2");
+    ASSERT_EQ(gfx_palette_load_file(path.c_str(), back), 1);
+    EXPECT_EQ(std::memcmp(back, mixed, sizeof mixed), 0);
+    std::remove(path.c_str());
+}
+
+TEST_F(GfxCore, PaletteFileLowBitsAndPartialFiles)
+{
+    std::string path = temp_path("odd.pal");
+    PaletteEntry e[256];
+    std::memset(e, 9, sizeof e);
+    write_text(path, "  300 -1\n\n 256\t2  255 0 0 0\n 1 2");
+    ASSERT_EQ(gfx_palette_load_file(path.c_str(), e), 1);
+    EXPECT_EQ(e[0].red, 44);
+    EXPECT_EQ(e[0].green, 255);
+    EXPECT_EQ(e[0].blue, 0);
+    EXPECT_EQ(e[0].flags, 2);
+    EXPECT_EQ(e[1].red, 255);
+    EXPECT_EQ(e[2].red, 1);
+    EXPECT_EQ(e[2].green, 2);
+    EXPECT_EQ(e[2].blue, 9) << "fields the file does not hold keep their value";
+    EXPECT_EQ(e[3].red, 9);
+    EXPECT_EQ(e[255].flags, 9);
+
+    write_text(path, "255 0 0 0");
+    std::memset(e, 9, sizeof e);
+    ASSERT_EQ(gfx_palette_load_file(path.c_str(), e), 1);
+    EXPECT_EQ(e[0].red, 255);
+    EXPECT_EQ(e[0].green, 0);
+    EXPECT_EQ(e[1].red, 9);
+
+    write_text(path, "1 2 x 4 5 6 7 8");
+    std::memset(e, 9, sizeof e);
+    ASSERT_EQ(gfx_palette_load_file(path.c_str(), e), 1);
+    EXPECT_EQ(e[0].green, 2);
+    EXPECT_EQ(e[0].blue, 9);
+    EXPECT_EQ(e[1].red, 9);
+    std::remove(path.c_str());
+
+    EXPECT_EQ(gfx_palette_load_file(temp_path("missing/none.pal").c_str(), e), 0);
+    EXPECT_EQ(gfx_palette_save_file(temp_path("missing/none.pal").c_str(), e), 0);
+    EXPECT_EQ(e[1].red, 9);
+}
+
+TEST_F(GfxCore, SetAllGetAllAndDeviceEntries)
+{
+    start_display();
+    PaletteEntry in[256], out[256];
+    for (int i = 0; i < 256; i++) in[i] = PaletteEntry{(uint8_t)i, (uint8_t)(i * 3), (uint8_t)(i * 7), 0};
+    EXPECT_EQ(gfx_palette_set_all(in), 1);
+    EXPECT_EQ(gfx_palette_get_all(out), 1);
+    EXPECT_EQ(std::memcmp(in, out, sizeof in), 0);
+    EXPECT_EQ(device_entry(200).g, (uint8_t)600);
+
+    PaletteEntry one{1, 2, 3, 0};
+    EXPECT_EQ(gfx_palette_set_entry(17, &one), 1);
+    EXPECT_EQ(device_entry(17).b, 3);
+    PaletteEntry got{};
+    EXPECT_EQ(gfx_palette_get_entry(17, &got), 1);
+    EXPECT_EQ(got.green, 2);
+    EXPECT_EQ(gfx_palette_set_entry(256, &one), 0);
+    EXPECT_EQ(gfx_palette_get_entry(-1, &got), 0);
+}
+
+TEST_F(GfxCore, RotateMovesColoursUpAndWraps)
+{
+    start_display();
+    PaletteEntry red{255, 0, 0, 0}, green{0, 255, 0, 0}, blue{0, 0, 255, 0};
+    gfx_palette_set_entry(10, &red);
+    gfx_palette_set_entry(11, &green);
+    gfx_palette_set_entry(12, &blue);
+    EXPECT_EQ(gfx_palette_rotate(10, 12), 1);
+    EXPECT_EQ(palette_shadow[10].blue, 255);
+    EXPECT_EQ(palette_shadow[11].red, 255);
+    EXPECT_EQ(palette_shadow[12].green, 255);
+    EXPECT_EQ(device_entry(10).b, 255);
+    EXPECT_EQ(device_entry(12).g, 255);
+    EXPECT_EQ(gfx_palette_rotate(12, 10), 0);
+    EXPECT_EQ(gfx_palette_rotate(250, 256), 0);
+}
+
+TEST_F(GfxCore, Blinkers)
+{
+    start_display();
+    EXPECT_EQ(gfx_palette_blink(77, nullptr, 0), 1);
+    PaletteBlinker b{};
+    b.index = 5;
+    b.on_colour = PaletteEntry{200, 0, 0, 0};
+    b.off_colour = PaletteEntry{0, 0, 50, 0};
+    b.on_time = 2;
+    b.off_time = 3;
+    int32_t slot = gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0);
+    ASSERT_EQ(slot, 0);
+    EXPECT_EQ(device_entry(5).b, 50) << "the off colour shows at once";
+    EXPECT_EQ(palette_shadow[5].blue, 0) << "blinking changes the device only";
+    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
+    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
+    EXPECT_EQ(device_entry(5).r, 0);
+    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
+    EXPECT_EQ(device_entry(5).r, 200);
+    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
+    EXPECT_EQ(device_entry(5).r, 200);
+    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
+    EXPECT_EQ(device_entry(5).b, 50);
+
+    PaletteBlinker change = b;
+    change.off_colour = PaletteEntry{0, 99, 0, 0};
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_UPDATE, &change, slot), slot);
+    EXPECT_EQ(device_entry(5).g, 99);
+
+    for (int i = 1; i < PALETTE_BLINKER_COUNT; i++) ASSERT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), i);
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), -1);
+    for (int i = 0; i < PALETTE_BLINKER_COUNT; i++) ASSERT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, i), i);
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 3), -1);
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_UPDATE, &b, 3), -1);
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 999), -1);
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), 0);
+    gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 0);
+}

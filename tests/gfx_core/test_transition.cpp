@@ -1,0 +1,182 @@
+#include "fixture.h"
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/palette.h"
+#include "gfx/transition.h"
+
+namespace {
+
+void set_ramp(void)
+{
+    PaletteEntry pal[256];
+    for (int i = 0; i < 256; i++) pal[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), (uint8_t)i, 6};
+    gfx_palette_set_all(pal);
+}
+
+int zeros(const std::vector<uint8_t> &m)
+{
+    int n = 0;
+    for (uint8_t b : m) n += b == 0;
+    return n;
+}
+
+} // namespace
+
+TEST_F(GfxCore, FadeToBlackLeavesTheTopValues)
+{
+    start_display();
+    set_ramp();
+    uint32_t before = plat_headless_now();
+    gfx_screen_transition(TRANSITION_FADE_BLACK, nullptr, 0);
+    EXPECT_GE(plat_headless_now() - before, 80u * 12u);
+    EXPECT_EQ(palette_shadow[0].red, 0);
+    EXPECT_EQ(palette_shadow[0].green, 255) << "entry 0 is left alone";
+    for (int i = 1; i < 256; i++) {
+        int expect_r = i >= 242 ? i - 240 : 0;
+        int expect_g = 255 - i >= 242 ? 255 - i - 240 : 0;
+        ASSERT_EQ(palette_shadow[i].red, expect_r) << i;
+        ASSERT_EQ(palette_shadow[i].green, expect_g) << i;
+        ASSERT_EQ(palette_shadow[i].flags, 6);
+    }
+    PlatColor device{};
+    plat_palette_get(255, 1, &device);
+    EXPECT_EQ(device.r, 15);
+}
+
+TEST_F(GfxCore, FadesTowardsColours)
+{
+    start_display();
+    set_ramp();
+    gfx_screen_transition(TRANSITION_FADE_WHITE, nullptr, 0);
+    for (const PaletteEntry &e : palette_shadow) {
+        ASSERT_EQ(e.red, 255);
+        ASSERT_EQ(e.green, 255);
+        ASSERT_EQ(e.blue, 255);
+    }
+    gfx_screen_transition(TRANSITION_FADE_BLUE, nullptr, 0);
+    for (const PaletteEntry &e : palette_shadow) {
+        ASSERT_EQ(e.red, 0);
+        ASSERT_EQ(e.green, 0);
+        ASSERT_EQ(e.blue, 255);
+    }
+    gfx_screen_transition(TRANSITION_FADE_RED, nullptr, 0);
+    EXPECT_EQ(palette_shadow[9].red, 255);
+    EXPECT_EQ(palette_shadow[9].blue, 0);
+    gfx_screen_transition(TRANSITION_FADE_GREEN, nullptr, 0);
+    EXPECT_EQ(palette_shadow[9].red, 0);
+    EXPECT_EQ(palette_shadow[9].green, 255);
+}
+
+TEST_F(GfxCore, UnknownEffectReturnsAtOnce)
+{
+    start_display();
+    set_ramp();
+    PaletteEntry before[256];
+    gfx_palette_get_all(before);
+    std::vector<uint8_t> mem(640 * 480, 7);
+    uint32_t t = plat_headless_now();
+    gfx_screen_transition(9, mem.data(), 640);
+    gfx_screen_transition(0xFFFFFFFFu, mem.data(), 640);
+    EXPECT_EQ(plat_headless_now(), t);
+    EXPECT_EQ(std::memcmp(before, palette_shadow, sizeof before), 0);
+    EXPECT_EQ(zeros(mem), 0);
+}
+
+TEST_F(GfxCore, ClosingEffectsBlankTheScreen)
+{
+    start_display();
+    const int pitch = 656;
+    for (uint32_t effect : {TRANSITION_CLOSE_SIDES, TRANSITION_CLOSE_TOP_BOTTOM, TRANSITION_CLOSE_ALL}) {
+        std::vector<uint8_t> mem((size_t)pitch * 480, 7);
+        uint32_t t = plat_headless_now();
+        gfx_screen_transition(effect, mem.data(), pitch);
+        uint32_t steps = effect == TRANSITION_CLOSE_TOP_BOTTOM ? 120 : 160;
+        EXPECT_GE(plat_headless_now() - t, steps * 12);
+        for (int y = 0; y < 480; y++) {
+            for (int x = 0; x < 640; x++) ASSERT_EQ(mem[(size_t)y * pitch + x], 0) << effect << " " << x << "," << y;
+            for (int x = 640; x < pitch; x++) ASSERT_EQ(mem[(size_t)y * pitch + x], 7) << "padding written";
+        }
+    }
+}
+
+TEST_F(GfxCore, DissolveAndOtherDepths)
+{
+    start_display();
+    std::vector<uint8_t> mem((size_t)640 * 480, 7);
+    plat_srand(1);
+    gfx_screen_transition(TRANSITION_DISSOLVE, mem.data(), 640);
+    // Four draws a pixel on average leave about e^-4 of them untouched.
+    EXPECT_GT(zeros(mem), 640 * 480 * 95 / 100);
+
+    // The first pixel comes from a row draw, then a column draw.
+    std::vector<uint8_t> probe((size_t)640 * 480, 7);
+    plat_srand(5);
+    int32_t row = plat_rand() % 480, col = plat_rand() % 640;
+    plat_srand(5);
+    screen_width = 640;
+    gfx_screen_transition(TRANSITION_DISSOLVE, probe.data(), 640);
+    EXPECT_EQ(probe[(size_t)row * 640 + col], 0);
+
+    screen_bpp = 24;
+    std::vector<uint8_t> other((size_t)640 * 480, 7);
+    uint32_t t = plat_headless_now();
+    gfx_screen_transition(TRANSITION_CLOSE_SIDES, other.data(), 640);
+    EXPECT_GE(plat_headless_now() - t, 160u * 12u) << "still waits through its steps";
+    gfx_screen_transition(TRANSITION_DISSOLVE, other.data(), 640);
+    EXPECT_EQ(zeros(other), 0);
+}
+
+TEST_F(GfxCore, SixteenBitClosingEffect)
+{
+    ASSERT_EQ(gfx_display_init(64, 32, 16, 0), 1);
+    std::vector<uint16_t> mem(72 * 32, 0x1234);
+    gfx_screen_transition(TRANSITION_CLOSE_ALL, reinterpret_cast<uint8_t *>(mem.data()), 72 * 2);
+    for (int y = 0; y < 32; y++) {
+        for (int x = 0; x < 64; x++) ASSERT_EQ(mem[y * 72 + x], 0);
+        ASSERT_EQ(mem[y * 72 + 64], 0x1234);
+    }
+}
+
+TEST_F(GfxCore, LinesAreClipped)
+{
+    start_display();
+    std::vector<uint8_t> a((size_t)640 * 480, 0), b((size_t)640 * 480, 0);
+    gfx_draw_hline8(-20, 700, 5, 3, a.data(), 640);
+    gfx_draw_hline8(700, -20, 5, 3, b.data(), 640);
+    EXPECT_EQ(a, b);
+    for (int x = 0; x < 640; x++) ASSERT_EQ(a[5 * 640 + x], 3);
+    EXPECT_EQ(zeros(a), 640 * 479);
+
+    std::vector<uint8_t> c((size_t)640 * 480, 0);
+    gfx_draw_hline8(-30, -1, 5, 3, c.data(), 640);
+    gfx_draw_hline8(640, 900, 5, 3, c.data(), 640);
+    gfx_draw_hline8(0, 10, -1, 3, c.data(), 640);
+    gfx_draw_hline8(0, 10, 480, 3, c.data(), 640);
+    gfx_draw_vline8(-5, 10, -1, 3, c.data(), 640);
+    gfx_draw_vline8(500, 480, 4, 3, c.data(), 640);
+    EXPECT_EQ(zeros(c), 640 * 480);
+
+    gfx_draw_vline8(470, 600, 9, 4, a.data(), 640);
+    gfx_draw_vline8(600, 470, 9, 4, b.data(), 640);
+    EXPECT_EQ(a, b);
+    for (int y = 470; y < 480; y++) ASSERT_EQ(a[(size_t)y * 640 + 9], 4);
+    EXPECT_EQ(a[(size_t)469 * 640 + 9], 0);
+
+    std::vector<uint16_t> w(640 * 480, 0);
+    gfx_draw_hline16(639, 630, 479, 0xBEEF, w.data(), 1280);
+    gfx_draw_vline16(-4, 2, 0, 0xCAFE, w.data(), 1281);
+    EXPECT_EQ(w[479 * 640 + 630], 0xBEEF);
+    EXPECT_EQ(w[479 * 640 + 639], 0xBEEF);
+    EXPECT_EQ(w[479 * 640 + 629], 0);
+    EXPECT_EQ(w[2 * 640], 0xCAFE) << "odd pitch rounds down";
+    EXPECT_EQ(w[3 * 640], 0);
+
+    uint16_t words[4] = {1, 1, 1, 1};
+    gfx_fill_words16(words, 9, 0);
+    EXPECT_EQ(words[0], 1);
+    gfx_fill_words16(words, 9, 3);
+    EXPECT_EQ(words[2], 9);
+    EXPECT_EQ(words[3], 1);
+}
