@@ -20,7 +20,8 @@ cmake --build "$dir" -j"$(nproc)" --target "fuzz_$target" assets >/dev/null
 # Corpus: the hand-made edge files plus what our asset generator makes.
 corpus="$dir/corpus/$target"
 mkdir -p "$corpus"
-cp -n fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null || true
+./fuzz/make_seeds.sh "$dir/seeds"
+cp -n "$dir"/seeds/"$target"/* "$corpus"/
 case $target in
   bmp) cp -n "$dir"/assets/*.BMP "$corpus"/ ;;
   palette) cp -n "$dir"/assets/*.PAL "$corpus"/ ;;
