@@ -41,13 +41,19 @@ int plat_audio_open(void)
     int muted = saved >= 0 && null_fd >= 0 && dup2(null_fd, STDERR_FILENO) >= 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         sdl_audio_device = sdl_audio_try_open();
-        if (!sdl_audio_device) {
-            // No sound device at all: the silent driver keeps the game's timing and state intact.
-            if (SDL_AudioInit("dummy") == 0)
-                sdl_audio_device = sdl_audio_try_open();
+        if (!sdl_audio_device)
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    if (!sdl_audio_device) {
+        // No sound device at all (or the driver asked for has none): the silent driver
+        // keeps the game's timing and state intact. The override beats SDL_AUDIODRIVER.
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+            sdl_audio_device = sdl_audio_try_open();
             if (!sdl_audio_device)
                 SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     }
     if (muted)
         dup2(saved, STDERR_FILENO);
