@@ -96,7 +96,7 @@ void gen_build_palette(void) {
     ramp(GEN_LAND, GEN_LAND_N, {{0, 4, 14, 4}, {0.35f, 30, 70, 22}, {0.7f, 82, 140, 52}, {1, 172, 212, 124}});
     ramp(GEN_DESERT, GEN_DESERT_N, {{0, 20, 12, 4}, {0.4f, 112, 80, 40}, {0.75f, 200, 170, 110}, {1, 242, 222, 172}});
     gen_palette[GEN_EXPLOSION] = {255, 132, 20};
-    ramp(GEN_MOON, GEN_MOON_N, {{0, 9, 9, 10}, {0.3f, 60, 58, 56}, {0.7f, 142, 138, 130}, {1, 232, 228, 216}});
+    ramp(GEN_MOON, GEN_MOON_N, {{0, 9, 9, 10}, {0.25f, 66, 64, 61}, {0.6f, 156, 152, 144}, {1, 240, 236, 226}});
     ramp(GEN_RED, GEN_RED_N, {{0, 26, 0, 0}, {1, 255, 0, 0}});
     gen_palette[GEN_TURRET_DIM] = {128, 40, 112};
     gen_palette[GEN_TURRET] = {255, 104, 232};

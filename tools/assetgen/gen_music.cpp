@@ -76,11 +76,11 @@ struct Chord {
 // --- THEME: calm and spacious, D minor, 76 beats a minute -------------------------------------
 GenSong make_theme(void) {
     GenSong song{TPB, 789474, {}}; // 76 bpm
-    GenTrack flute = track("Melody", 0, 73, 92, 70, 70);   // flute
-    GenTrack pad = track("Pad", 1, 89, 78, 50, 100);       // warm pad
-    GenTrack harp = track("Harp", 2, 46, 80, 84, 80);      // harp arpeggios
-    GenTrack bass = track("Bass", 3, 32, 96, 64, 40);      // acoustic bass
-    GenTrack choir = track("Counter", 4, 52, 58, 40, 110); // choir aahs
+    GenTrack flute = track("Melody", 0, 73, 122, 70, 70);   // flute
+    GenTrack pad = track("Pad", 1, 89, 112, 50, 100);       // warm pad
+    GenTrack harp = track("Harp", 2, 46, 116, 84, 80);      // harp arpeggios
+    GenTrack bass = track("Bass", 3, 32, 124, 64, 40);      // acoustic bass
+    GenTrack choir = track("Counter", 4, 52, 96, 40, 110); // choir aahs
 
     const Chord cyc[8] = {
         {38, {53, 57, 60, 64}}, // Dm9
@@ -101,22 +101,22 @@ GenSong make_theme(void) {
         uint32_t t0 = static_cast<uint32_t>(b) * BAR;
         bool last = b == bars - 1;
         // Pad: the whole chord, one bar, breathing in softly.
-        for (int v : c.voicing) note(pad, t0, last ? BAR - TPB : BAR, v, 58);
+        for (int v : c.voicing) note(pad, t0, last ? BAR - TPB : BAR, v, 80);
         // Bass: root, and in the middle section a fifth on beat three.
         if (b >= 16 && b < 24) {
-            note(bass, t0, TPB * 2 - 40, c.root, 78);
-            note(bass, t0 + TPB * 2, TPB * 2 - 40, c.root + 7, 70);
+            note(bass, t0, TPB * 2 - 40, c.root, 104);
+            note(bass, t0 + TPB * 2, TPB * 2 - 40, c.root + 7, 96);
         } else {
-            note(bass, t0, last ? BAR - TPB : BAR - 40, c.root, 76);
+            note(bass, t0, last ? BAR - TPB : BAR - 40, c.root, 102);
         }
         // Harp: rising and falling through the chord in eighths.
         const int arp[8] = {c.root + 24, c.voicing[0] + 12, c.voicing[1] + 12, c.voicing[2] + 12,
                             c.voicing[3] + 12, c.voicing[2] + 12, c.voicing[1] + 12, c.voicing[0] + 12};
         int steps = last ? 5 : 8;
         for (int i = 0; i < steps; i++)
-            note(harp, t0 + static_cast<uint32_t>(i) * TPB / 2, TPB, arp[i], (i == 0 ? 62 : 50) + (b >= 8 && b < 24 ? 4 : 0));
+            note(harp, t0 + static_cast<uint32_t>(i) * TPB / 2, TPB, arp[i], (i == 0 ? 88 : 74) + (b >= 8 && b < 24 ? 4 : 0));
         // Choir: a slow counter line in the third cycle.
-        if (b >= 16 && b < 24) note(choir, t0, BAR - 60, c.voicing[3] + 12, 52);
+        if (b >= 16 && b < 24) note(choir, t0, BAR - 60, c.voicing[3] + 12, 76);
     }
 
     const char *melody_a = "A4:6 G4:1 F4:1 | D5:6 C5:2 | Bb4:4 A4:2 G4:2 | A4:8 |"
@@ -124,9 +124,9 @@ GenSong make_theme(void) {
     const char *melody_b = "D5:3 E5:1 F5:4 | F5:2 E5:2 D5:4 | G5:4 F5:2 D5:2 | E5:8 |"
                            "A5:4 G5:2 F5:2 | E5:4 C5:2 A4:2 | G4:2 A4:2 C5:2 D5:2 | E5:4 C#5:4";
     const char *melody_coda = "D5:8 | D5:4 F5:2 E5:2 | E5:4 C#5:4 | D5:5 r:3";
-    line(flute, 8 * BAR, TPB / 2, melody_a, 84);
-    line(flute, 16 * BAR, TPB / 2, melody_b, 88);
-    line(flute, 24 * BAR, TPB / 2, melody_coda, 78);
+    line(flute, 8 * BAR, TPB / 2, melody_a, 104);
+    line(flute, 16 * BAR, TPB / 2, melody_b, 110);
+    line(flute, 24 * BAR, TPB / 2, melody_coda, 98);
 
     song.tracks = {flute, pad, harp, bass, choir};
     return song;
@@ -135,12 +135,12 @@ GenSong make_theme(void) {
 // --- BATTLE: tense and driving, E minor, 138 beats a minute -----------------------------------
 GenSong make_battle(void) {
     GenSong song{TPB, 434783, {}}; // 138 bpm
-    GenTrack lead = track("Lead", 0, 61, 100, 64, 50);     // brass section
-    GenTrack strings = track("Strings", 1, 44, 84, 44, 60); // tremolo strings
-    GenTrack stabs = track("Stabs", 2, 62, 76, 88, 40);    // synth brass
-    GenTrack bass = track("Bass", 3, 38, 104, 64, 20);     // synth bass
-    GenTrack counter = track("Counter", 4, 71, 70, 80, 50); // clarinet
-    GenTrack drums = track("Drums", DRUMS, -1, 104, 64, 30);
+    GenTrack lead = track("Lead", 0, 61, 118, 64, 50);     // brass section
+    GenTrack strings = track("Strings", 1, 44, 112, 44, 60); // tremolo strings
+    GenTrack stabs = track("Stabs", 2, 62, 100, 88, 40);    // synth brass
+    GenTrack bass = track("Bass", 3, 38, 120, 64, 20);     // synth bass
+    GenTrack counter = track("Counter", 4, 71, 100, 80, 50); // clarinet
+    GenTrack drums = track("Drums", DRUMS, -1, 120, 64, 30);
 
     // Two bars per chord.
     const Chord a[4] = {{40, {52, 55, 59, 64}}, {36, {52, 55, 60, 64}}, {38, {54, 57, 62, 66}}, {35, {51, 54, 59, 63}}};
@@ -230,12 +230,12 @@ GenSong make_battle(void) {
 // --- 2001: a fanfare that builds from a horn call to the full band, C major, 80 beats a minute --
 GenSong make_fanfare(void) {
     GenSong song{TPB, 750000, {}}; // 80 bpm
-    GenTrack trumpet = track("Trumpets", 0, 56, 104, 70, 60);
+    GenTrack trumpet = track("Trumpets", 0, 56, 96, 70, 60);
     GenTrack horns = track("Horns", 1, 60, 96, 50, 70);
-    GenTrack strings = track("Strings", 2, 48, 90, 80, 80);
+    GenTrack strings = track("Strings", 2, 48, 86, 80, 80);
     GenTrack bass = track("Bass", 3, 58, 100, 64, 50); // tuba
     GenTrack timpani = track("Timpani", 4, 47, 104, 60, 50);
-    GenTrack drums = track("Drums", DRUMS, -1, 100, 64, 60);
+    GenTrack drums = track("Drums", DRUMS, -1, 90, 64, 60);
     const uint32_t S = TPB / 4; // sixteenth
 
     // Bars 0-4: the horn call over a timpani roll and a low pedal.

@@ -394,7 +394,7 @@ void sphere_normal(const Sphere &s, int x, int y, float n[3]) {
     n[2] = std::sqrt(1.0f - d2);
 }
 
-const float SUN[3] = {-0.62f, -0.38f, 0.69f}; // every body is lit from the upper left
+const float SUN[3] = {-0.80f, -0.34f, 0.49f}; // every body is lit from the upper left
 
 float lambert(const float n[3]) { return std::max(0.0f, n[0] * SUN[0] + n[1] * SUN[1] + n[2] * SUN[2]); }
 
@@ -450,9 +450,9 @@ GenPicture make_moon(void) {
     GenPicture pic = blank(164, 26);
     GenRandom rng = {0x0400A11u};
     std::vector<Crater> craters;
-    for (int i = 0; i < 34; i++) {
+    for (int i = 0; i < 18; i++) {
         float z = gen_randf(&rng) * 2.0f - 1.0f, t = gen_randf(&rng) * 2.0f * PI, rr = std::sqrt(1.0f - z * z);
-        float size = i < 6 ? 0.28f + 0.18f * gen_randf(&rng) : 0.09f + 0.14f * gen_randf(&rng);
+        float size = i < 5 ? 0.32f + 0.16f * gen_randf(&rng) : 0.16f + 0.14f * gen_randf(&rng);
         craters.push_back({{rr * std::cos(t), z * 0.9f, rr * std::sin(t)}, size, 0.5f + 0.4f * gen_randf(&rng)});
     }
     const int frames = 6;
@@ -467,20 +467,32 @@ GenPicture make_moon(void) {
                 float n[3], p[3];
                 sphere_normal(s, x, y, n);
                 spin(n, rot, p);
-                float albedo = 0.62f + 0.3f * (gen_fbm3(p[0] * 3.0f, p[1] * 3.0f, p[2] * 3.0f, 0x3001u, 3) - 0.5f);
+                float albedo = 0.78f + 0.3f * (gen_fbm3(p[0] * 3.0f, p[1] * 3.0f, p[2] * 3.0f, 0x3001u, 3) - 0.5f);
                 // Dark seas.
                 float mare = gen_fbm3(p[0] * 1.4f + 5, p[1] * 1.4f, p[2] * 1.4f, 0x3002u, 2);
-                if (mare > 0.56f) albedo *= 0.72f;
-                float bump = 0;
+                albedo *= 1.0f - 0.3f * std::clamp((mare - 0.5f) / 0.12f, 0.0f, 1.0f);
+                // Craters tilt the surface: a bowl slopes towards its centre, its rim away from it,
+                // so each one shows a lit wall and a shadowed wall.
+                float tilt[3] = {0, 0, 0};
                 for (const Crater &cr : craters) {
                     float dot = p[0] * cr.c[0] + p[1] * cr.c[1] + p[2] * cr.c[2];
                     float ang = std::acos(std::clamp(dot, -1.0f, 1.0f));
                     float q = ang / cr.radius;
-                    if (q < 0.8f) bump -= cr.depth * 0.35f * (1.0f - q * q * 0.5f);
-                    else if (q < 1.15f) bump += cr.depth * 0.22f;
+                    if (q >= 1.35f || ang < 1e-4f) continue;
+                    float t[3] = {cr.c[0] - p[0] * dot, cr.c[1] - p[1] * dot, cr.c[2] - p[2] * dot};
+                    float tl = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+                    float k = q < 1.0f ? cr.depth * 1.3f * q : -cr.depth * 1.6f * (1.35f - q) / 0.35f;
+                    if (q < 1.0f) albedo *= 1.0f - 0.12f * cr.depth;
+                    for (int a = 0; a < 3; a++) tilt[a] += t[a] / tl * k;
                 }
-                float l = lambert(n);
-                float b = (albedo + bump) * (0.08f + 0.95f * l);
+                // Back from the turning surface into view space.
+                float tv[3] = {tilt[0] * std::cos(rot) - tilt[2] * std::sin(rot), tilt[1],
+                               tilt[0] * std::sin(rot) + tilt[2] * std::cos(rot)};
+                float m[3] = {n[0] + tv[0], n[1] + tv[1], n[2] + tv[2]};
+                float ml = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
+                for (float &v : m) v /= ml;
+                float l = std::min(lambert(n) * 1.6f, lambert(m));
+                float b = albedo * (0.05f + 0.95f * l);
                 b *= 0.55f + 0.45f * c;
                 px(pic, ox + x, oy + y) = gen_ramp(GEN_MOON, GEN_MOON_N, std::clamp(b, 0.02f, 1.0f), gen_dither(x, y));
             }
