@@ -12,6 +12,13 @@ using namespace audio_bytes;
 
 namespace {
 
+// The files the audio tests write go when the run ends.
+class ScratchCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { remove_scratch(); }
+};
+const ::testing::Environment *const scratch_cleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
 class SoundTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(snd_init(), 1); }

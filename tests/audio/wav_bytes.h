@@ -146,6 +146,12 @@ inline std::string scratch_path(const std::string &name)
     return (dir / name).string();
 }
 
+inline void remove_scratch(void)
+{
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(scratch_path("x")).parent_path(), ec);
+}
+
 inline std::string write_file(const std::string &name, const Bytes &bytes)
 {
     std::string path = scratch_path(name);
