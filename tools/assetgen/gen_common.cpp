@@ -88,7 +88,7 @@ void gen_build_palette(void) {
     ramp(GEN_GOLD, GEN_GOLD_N, {{0, 34, 20, 4}, {0.4f, 140, 90, 22}, {0.75f, 228, 178, 60}, {1, 255, 236, 150}});
     gen_palette[GEN_SHOT] = {255, 255, 200};
     ramp(GEN_FIRE, GEN_FIRE_N,
-         {{0, 44, 2, 0}, {0.3f, 160, 22, 0}, {0.6f, 240, 112, 10}, {0.85f, 255, 214, 80}, {1, 255, 255, 214}});
+         {{0, 44, 2, 0}, {0.3f, 160, 22, 0}, {0.55f, 236, 100, 8}, {0.8f, 255, 200, 70}, {1, 255, 250, 200}});
     ramp(GEN_PHOTON, GEN_PHOTON_N,
          {{0, 6, 3, 20}, {0.2f, 30, 12, 92}, {0.45f, 42, 72, 200}, {0.7f, 72, 172, 255}, {0.88f, 172, 238, 255},
           {1, 255, 255, 255}});
@@ -98,8 +98,8 @@ void gen_build_palette(void) {
     gen_palette[GEN_EXPLOSION] = {255, 132, 20};
     ramp(GEN_MOON, GEN_MOON_N, {{0, 9, 9, 10}, {0.25f, 66, 64, 61}, {0.6f, 156, 152, 144}, {1, 240, 236, 226}});
     ramp(GEN_RED, GEN_RED_N, {{0, 26, 0, 0}, {1, 255, 0, 0}});
-    gen_palette[GEN_TURRET_DIM] = {128, 40, 112};
-    gen_palette[GEN_TURRET] = {255, 104, 232};
+    gen_palette[GEN_TURRET_DIM] = {128, 36, 110};
+    gen_palette[GEN_TURRET] = {255, 72, 220};
     ramp(GEN_GREEN, GEN_GREEN_N, {{0, 0, 26, 0}, {1, 0, 255, 0}});
     ramp(GEN_TITLE, GEN_TITLE_N,
          {{0, 22, 10, 30}, {0.3f, 96, 52, 24}, {0.6f, 204, 142, 52}, {0.85f, 255, 222, 124}, {1, 255, 252, 234}});
