@@ -103,6 +103,12 @@ TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
         EXPECT_EQ(ih.biSizeImage, uint32_t(p.w * p.h));
         EXPECT_EQ(p.w % 4, 0);
         EXPECT_EQ(b.file.file_header.bfOffBits, 14u + 40u + 1024u);
+        // The shot, the explosion and the turrets have their colours to themselves.
+        for (int y = 0; y < p.h; y++)
+            for (int x = 0; x < p.w; x++) {
+                uint8_t v = b.at(x, y);
+                ASSERT_TRUE(v != 95 && v != 187 && v != 225) << x << "," << y << " uses " << int(v);
+            }
         for (int i = 0; i < 256; i++) {
             ASSERT_EQ(b.file.palette[i].red, pal_file[i].red) << "entry " << i;
             ASSERT_EQ(b.file.palette[i].green, pal_file[i].green) << "entry " << i;

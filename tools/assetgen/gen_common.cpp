@@ -86,7 +86,7 @@ void gen_build_palette(void) {
     ramp(GEN_TEAL, GEN_TEAL_N, {{0, 4, 10, 16}, {0.35f, 16, 52, 72}, {0.7f, 50, 140, 165}, {1, 190, 240, 245}});
     ramp(GEN_HULL, GEN_HULL_N, {{0, 12, 14, 22}, {0.35f, 62, 72, 94}, {0.7f, 140, 156, 180}, {1, 236, 242, 252}});
     ramp(GEN_GOLD, GEN_GOLD_N, {{0, 34, 20, 4}, {0.4f, 140, 90, 22}, {0.75f, 228, 178, 60}, {1, 255, 236, 150}});
-    gen_palette[GEN_SHOT] = {255, 255, 200};
+    gen_palette[GEN_SHOT] = {255, 252, 150};
     ramp(GEN_FIRE, GEN_FIRE_N,
          {{0, 44, 2, 0}, {0.3f, 160, 22, 0}, {0.55f, 236, 100, 8}, {0.8f, 255, 200, 70}, {1, 255, 250, 200}});
     ramp(GEN_PHOTON, GEN_PHOTON_N,

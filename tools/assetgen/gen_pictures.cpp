@@ -124,8 +124,11 @@ void draw_sky(GenPicture &pic, const SkyStyle &st) {
     for (int i = 0; i < area / 2600; i++) {
         int x = int(gen_rand(&rng) % uint32_t(pic.width)), y = int(gen_rand(&rng) % uint32_t(pic.height));
         float b = (0.55f + 0.45f * gen_randf(&rng)) * star_calm(y);
-        plot_max(x, y, gen_ramp(GEN_GREY, GEN_GREY_N, 0.35f + 0.5f * b, 0.5f));
-        int dim = gen_ramp(GEN_GREY, GEN_GREY_N, 0.1f + 0.3f * b, 0.5f);
+        // Kept below white so the shot, the brightest thing in play, never hides among them.
+        bool blue = gen_rand(&rng) % 3 == 0;
+        plot_max(x, y, blue ? gen_ramp(GEN_TEAL, GEN_TEAL_N, 0.55f + 0.3f * b, 0.5f)
+                            : gen_ramp(GEN_GREY, GEN_GREY_N, 0.35f + 0.38f * b, 0.5f));
+        int dim = gen_ramp(GEN_GREY, GEN_GREY_N, 0.1f + 0.25f * b, 0.5f);
         plot_max(x - 1, y, dim);
         plot_max(x + 1, y, dim);
         plot_max(x, y - 1, dim);
@@ -141,9 +144,9 @@ void draw_sky(GenPicture &pic, const SkyStyle &st) {
         int arm = 2 + int(gen_rand(&rng) % 3);
         for (int dy = -1; dy <= 1; dy++)
             for (int dx = -1; dx <= 1; dx++)
-                plot_max(x + dx, y + dy, gen_ramp(first, count, (dx == 0 && dy == 0) ? 0.92f : (dx && dy) ? 0.3f : 0.6f, 0.5f));
+                plot_max(x + dx, y + dy, gen_ramp(first, count, (dx == 0 && dy == 0) ? 0.82f : (dx && dy) ? 0.25f : 0.5f, 0.5f));
         for (int a = 2; a <= arm; a++) {
-            float f = 0.55f - 0.4f * float(a - 1) / float(arm);
+            float f = 0.45f - 0.3f * float(a - 1) / float(arm);
             int idx = gen_ramp(first, count, f, 0.5f);
             plot_max(x + a, y, idx);
             plot_max(x - a, y, idx);
