@@ -1,5 +1,5 @@
 // The asset generator: every picture, sound and piece of music of the game, made from code.
-// Output depends on nothing but the seeds below, so every run writes the same bytes.
+// Output depends only on fixed seeds in the code (no clock, no libc rand), so every run writes the same bytes.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -169,7 +169,7 @@ int draw_title(GenPicture &pic, const char *text, int centre_y) {
                            "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"};
     TTF_Font *font = nullptr;
     for (const char *f : fonts)
-        if (!font) font = TTF_OpenFont(f, 104);
+        if (!font) font = TTF_OpenFont(f, 96);
     if (!font) {
         TTF_Quit();
         return 0;
@@ -198,7 +198,6 @@ int draw_title(GenPicture &pic, const char *text, int centre_y) {
     TTF_CloseFont(font);
     TTF_Quit();
 
-    // Letters are spread a little wider than the font sets them.
     int ox = (pic.width - w) / 2, oy = centre_y - (top + bottom) / 2;
     auto cov_at = [&](int x, int y) -> float {
         int sx = x - ox, sy = y - oy;
@@ -252,7 +251,7 @@ int draw_title(GenPicture &pic, const char *text, int centre_y) {
     return 1;
 }
 
-GenPicture make_opening(void) {
+GenPicture make_opening(int *ok) {
     GenPicture pic = blank(640, 480);
     draw_sky(pic, {0x5EED0002u, 1.3f, 0, 175.0f, 0.22f});
     // A gold rule under the title.
@@ -262,7 +261,7 @@ GenPicture make_opening(void) {
         px(pic, x, 168) = gen_ramp(GEN_GOLD, GEN_GOLD_N, 0.25f + 0.7f * f, gen_dither(x, 0));
         px(pic, x, 169) = gen_ramp(GEN_GOLD, GEN_GOLD_N, 0.1f + 0.4f * f, gen_dither(x, 1));
     }
-    draw_title(pic, "QUORVANE", 92);
+    *ok = draw_title(pic, "QUORVANE", 92);
     return pic;
 }
 
@@ -554,7 +553,10 @@ GenPicture make_earth(void) {
 
 int gen_make_pictures(const std::string &dir) {
     int ok = gen_write_bmp(dir + "stars.BMP", make_stars());
-    ok &= gen_write_bmp(dir + "OPENING.BMP", make_opening());
+    int title = 0;
+    ok &= gen_write_bmp(dir + "OPENING.BMP", make_opening(&title));
+    if (!title) std::fprintf(stderr, "quorvane_assetgen: no font for the title: %s\n", TTF_GetError());
+    ok &= title;
     ok &= gen_write_bmp(dir + "BLAZE8.BMP", make_blaze());
     ok &= gen_write_bmp(dir + "PHOTON8.BMP", make_photon());
     ok &= gen_write_bmp(dir + "moon2a.BMP", make_moon());
