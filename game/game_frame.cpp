@@ -20,7 +20,7 @@ char screen_text[200];
 
 const char *const story_lines[STORY_LINE_COUNT] = {
     "STORY:",
-    "Past the last charted beacon lies Quorvane, a drift of photon stars, moons and drowned worlds.",
+    "Past the last charted beacon lies Quorvane, a drift of photon stars, moons and dead worlds.",
     "Its gravity runs so thick that no shot flies straight and no chart of it stays true for long.",
     "Two clans hold the edges of the drift: the Vey on the left rim and the Ossari on the right.",
     "For a hundred years they traded ore and quarrels across the field, and lately only quarrels.",

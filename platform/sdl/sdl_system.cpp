@@ -44,6 +44,7 @@ static void apply_mode(void)
         bounds = SDL_Rect{0, 0, logical_w, logical_h};
     if (fullscreen_on) {
         SDL_SetWindowBordered(window, SDL_FALSE);
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
         SDL_SetWindowSize(window, bounds.w, bounds.h);
         SDL_SetWindowPosition(window, bounds.x, bounds.y);
     } else {
@@ -62,8 +63,16 @@ int plat_window_open(const char *title, int32_t width, int32_t height, int32_t f
         return 1;
     logical_w = width;
     logical_h = height;
-    window = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                              SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI);
+    // Full screen is created at its final place and size: without a window manager a later move of a
+    // fresh window may never reach the X server.
+    SDL_Rect rect{(int)SDL_WINDOWPOS_CENTERED, (int)SDL_WINDOWPOS_CENTERED, width, height};
+    uint32_t flags = SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI;
+    SDL_Rect bounds;
+    if (fullscreen && SDL_GetDisplayBounds(0, &bounds) == 0) {
+        rect = bounds;
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    window = SDL_CreateWindow(title ? title : "", rect.x, rect.y, rect.w, rect.h, flags);
     if (!window) {
         plat_set_error(SDL_GetError());
         return 0;

@@ -116,6 +116,7 @@ class GameTest : public ::testing::Test {
         ASSERT_EQ(plat_window_open("Quorvane", 640, 480, 1), 1) << plat_error();
         reset_game_state();
         game_init();
+        drain_messages(); // the window's create message: the message loop's, not the tests'
         started = true;
     }
 
@@ -155,10 +156,12 @@ class GameTest : public ::testing::Test {
 
     // For fixtures that choose their own working directory: undo SetUp's start.
     void restart_in(const std::filesystem::path &dir) {
-        game_shutdown();
-        plat_shutdown();
-        started = false;
-        std::filesystem::current_path(old_dir);
+        if (started) {
+            game_shutdown();
+            plat_shutdown();
+            started = false;
+        }
+        if (!old_dir.empty()) std::filesystem::current_path(old_dir);
         start(dir);
     }
 
