@@ -288,7 +288,10 @@ int32_t gfx_image_copy_rect(PixelImage *dst, int32_t dx, int32_t dy, const Pixel
     };
     if (!fits(dst, dx, dy, width, height) || !fits(src, sx, sy, width, height)) return 0;
     int64_t b = src->bpp / 8;
-    for (int32_t row = 0; row < height; row++) {
+    // A block moved down within one image is copied bottom row first, so no row is read after it is overwritten.
+    bool backwards = dst == src && dy > sy;
+    for (int32_t i = 0; i < height; i++) {
+        int32_t row = backwards ? height - 1 - i : i;
         std::memmove(dst->buffer + ((static_cast<int64_t>(dy) + row) * dst->width + dx) * b,
                      src->buffer + ((static_cast<int64_t>(sy) + row) * src->width + sx) * b,
                      static_cast<size_t>(width * b));

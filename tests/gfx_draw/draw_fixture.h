@@ -1,0 +1,141 @@
+// Shared helpers for the drawing tests: a fresh headless display per case,
+// BMP files written byte by byte, and in-memory pictures with known pixels.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gfx/bitmap.h"
+#include "gfx/display.h"
+#include "platform/plat_headless.h"
+#include "platform/plat_system.h"
+
+class GfxDraw : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        gfx_display_shutdown();
+        plat_headless_reset();
+    }
+    void TearDown() override
+    {
+        gfx_display_shutdown();
+        plat_headless_reset();
+    }
+    static void start_display()
+    {
+        ASSERT_EQ(gfx_display_init(640, 480, 8, 0), 1);
+    }
+};
+
+inline uint8_t surface_at(const PlatSurface *s, int32_t x, int32_t y) { return s->pixels[(size_t)y * s->pitch + x]; }
+
+inline std::string draw_temp_path(const std::string &name)
+{
+    return std::string(QUORVANE_BINARY_DIR) + "/gfx_draw_" + name;
+}
+
+inline void put16(std::vector<uint8_t> &b, size_t at, uint32_t v)
+{
+    b[at] = (uint8_t)(v & 0xFF);
+    b[at + 1] = (uint8_t)((v >> 8) & 0xFF);
+}
+
+inline void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++) b[at + i] = (uint8_t)((v >> (8 * i)) & 0xFF);
+}
+
+// What a BMP file says about itself; the builder writes exactly what it is told.
+struct BmpSpec {
+    int32_t width = 4;
+    int32_t height = 2;       // negative: top-down
+    uint16_t bits = 8;
+    char magic[2] = {'B', 'M'};
+    int64_t size_image = -1;  // -1: the length of the pixel bytes written
+    std::vector<uint8_t> pixel_bytes; // exactly as stored in the file
+    std::vector<uint8_t> palette;     // 1024 bytes for 8-bit files; empty: grey ramp B,G,R,0
+    bool palette_present = true;      // for 8-bit: write the palette block at all
+};
+
+inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s)
+{
+    std::vector<uint8_t> pal = s.palette;
+    if (s.bits == 8 && s.palette_present && pal.empty()) {
+        pal.resize(1024);
+        for (int i = 0; i < 256; i++) {
+            pal[i * 4 + 0] = (uint8_t)i;
+            pal[i * 4 + 1] = (uint8_t)i;
+            pal[i * 4 + 2] = (uint8_t)i;
+            pal[i * 4 + 3] = 0;
+        }
+    }
+    if (!s.palette_present) pal.clear();
+    size_t off = 54 + pal.size();
+    std::vector<uint8_t> b(off + s.pixel_bytes.size(), 0);
+    b[0] = (uint8_t)s.magic[0];
+    b[1] = (uint8_t)s.magic[1];
+    put32(b, 2, (uint32_t)b.size());
+    put16(b, 6, 0x1111);
+    put16(b, 8, 0x2222);
+    put32(b, 10, (uint32_t)off);
+    put32(b, 14, 40);
+    put32(b, 18, (uint32_t)s.width);
+    put32(b, 22, (uint32_t)s.height);
+    put16(b, 26, 1);
+    put16(b, 28, s.bits);
+    put32(b, 30, 0);
+    put32(b, 34, (uint32_t)(s.size_image < 0 ? (int64_t)s.pixel_bytes.size() : s.size_image));
+    put32(b, 38, 2835);
+    put32(b, 42, 2835);
+    put32(b, 46, 256);
+    put32(b, 50, 0);
+    std::memcpy(b.data() + 54, pal.data(), pal.size());
+    if (!s.pixel_bytes.empty()) std::memcpy(b.data() + off, s.pixel_bytes.data(), s.pixel_bytes.size());
+    return b;
+}
+
+inline std::string write_file(const std::string &name, const std::vector<uint8_t> &bytes)
+{
+    std::string path = draw_temp_path(name);
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        ADD_FAILURE() << "cannot write " << path;
+        return path;
+    }
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+// An 8-bit picture held in memory as a loaded BmpFile, pixel (x, y) = value(x, y).
+template <typename F>
+inline void make_picture8(BmpFile *file, int32_t width, int32_t height, F value)
+{
+    *file = BmpFile{};
+    file->info_header.biWidth = width;
+    file->info_header.biHeight = height;
+    file->info_header.biBitCount = 8;
+    file->info_header.biSizeImage = (uint32_t)(width * height);
+    file->pixels = new uint8_t[(size_t)width * height];
+    for (int32_t y = 0; y < height; y++)
+        for (int32_t x = 0; x < width; x++) file->pixels[(size_t)y * width + x] = (uint8_t)value(x, y);
+}
+
+// A 640 by 480 8-bit buffer laid out like a locked back surface.
+struct Screen8 {
+    static constexpr int32_t W = 640, H = 480;
+    std::vector<uint8_t> px = std::vector<uint8_t>((size_t)W * H, 0);
+    uint8_t *mem() { return px.data(); }
+    uint8_t at(int32_t x, int32_t y) const { return px[(size_t)y * W + x]; }
+    int count(uint8_t colour) const
+    {
+        int n = 0;
+        for (uint8_t v : px) n += v == colour;
+        return n;
+    }
+};
