@@ -94,7 +94,7 @@ inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s)
     put32(b, 42, 2835);
     put32(b, 46, 256);
     put32(b, 50, 0);
-    std::memcpy(b.data() + 54, pal.data(), pal.size());
+    if (!pal.empty()) std::memcpy(b.data() + 54, pal.data(), pal.size());
     if (!s.pixel_bytes.empty()) std::memcpy(b.data() + off, s.pixel_bytes.data(), s.pixel_bytes.size());
     return b;
 }
