@@ -89,7 +89,7 @@ TEST(Trig, TablesUseTheSinglePrecisionPi)
         float a = (float)i * 3.1415927f / 180.0f;
         ASSERT_EQ(bits(sin_table[i]), bits((float)std::sin((double)a))) << i;
         ASSERT_EQ(bits(cos_table[i]), bits((float)std::cos((double)a))) << i;
-        ASSERT_NEAR(sin_table[i], std::sin(i * kPi / 180.0), 4e-7) << i;
+        ASSERT_NEAR(sin_table[i], std::sin(i * kPi / 180.0), 1e-6) << i;
     }
 }
 
