@@ -7,7 +7,8 @@ targets() { shopt -s nullglob; for f in fuzz/fuzz_*.cpp; do basename "$f" .cpp |
 if [ "${1:-}" = "--list" ]; then targets; exit 0; fi
 if [ $# -ne 2 ]; then echo "usage: $0 --list | TARGET SECONDS" >&2; exit 2; fi
 target=$1 seconds=$2
-targets | grep -qx "$target" || { echo "unknown target '$target'; try --list" >&2; exit 2; }
+# Not a pipe into grep -q: grep leaving early would fail the pipeline under pipefail.
+case " $(targets | tr '\n' ' ') " in *" $target "*) ;; *) echo "unknown target '$target'; try --list" >&2; exit 2 ;; esac
 
 ./tools/install-deps.sh --fuzz
 dir=build-fuzz
