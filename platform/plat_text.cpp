@@ -1,4 +1,4 @@
-// Text in the game font (DejaVu Sans Condensed Bold 13 pt, no antialiasing), drawn
+// Text in the game font (DejaVu Sans Condensed Bold 12 pt, no antialiasing), drawn
 // as ink pixels only in the palette entry nearest to the requested colour.
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -53,7 +53,7 @@ static TTF_Font *game_font(void)
         return nullptr;
     }
     std::string path = find_font_file();
-    font = TTF_OpenFont(path.c_str(), 13);
+    font = TTF_OpenFont(path.c_str(), 12);
     if (!font) {
         font_failed = 1;
         plat_set_error(TTF_GetError());

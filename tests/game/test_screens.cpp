@@ -110,9 +110,12 @@ TEST_F(Screens, StoryLinesFitTheScreenAndKeepTheInstructions) {
     for (int k = 1; k <= 12; k++) {
         EXPECT_LE(std::strlen(story_lines[k]), 100u) << k;
         EXPECT_GT(std::strlen(story_lines[k]), 40u) << k;
+        EXPECT_LE(plat_text_width(story_lines[k]), widest_instruction) << story_lines[k];
+    }
+    // Every line, the fixed instructions too, ends inside the 640 px screen.
+    for (int k = 0; k < STORY_LINE_COUNT; k++) {
         int w = plat_text_width(story_lines[k]);
         if (w < 0) continue; // no font on this machine
-        EXPECT_LE(w, widest_instruction) << story_lines[k];
         EXPECT_LT(10 + w, 640) << story_lines[k];
     }
 }
