@@ -1,6 +1,9 @@
 // SDL presenting: the 8-bit frame goes through the palette into a streaming
 // ARGB texture, scaled by whole factors with black borders.
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "platform/plat_internal.h"
@@ -11,6 +14,20 @@ static SDL_Texture *texture = nullptr;
 static int32_t tex_w = 0, tex_h = 0;
 static int32_t last_bpp = 0;
 static std::vector<uint8_t> last_frame; // tightly packed copy of what was shown last
+static bool first_frame_reported = false;
+
+// For the start-up benchmark: with QUORVANE_REPORT_FIRST_FRAME set, the first present says
+// when it happened on the system-wide monotonic clock, so a parent can time exec to picture.
+static void report_first_frame(void)
+{
+    first_frame_reported = true;
+    if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME"))
+        return;
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    std::fprintf(stderr, "quorvane: first frame at %lld ns\n", (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec);
+    std::fflush(stderr);
+}
 
 static void show_last_frame(void)
 {
@@ -106,6 +123,8 @@ int plat_present(PlatSurface *back)
         std::memcpy(&last_frame[y * row], back->pixels.data() + (size_t)y * back->pitch, row);
     last_bpp = back->bpp;
     show_last_frame();
+    if (!first_frame_reported)
+        report_first_frame();
     return 1;
 }
 
