@@ -3,18 +3,10 @@
 
 #include "gfx/display.h"
 #include "gfx/palette.h"
+#include "bench/bench_display.h"
 #include "platform/plat_headless.h"
 
 namespace {
-
-struct DisplayUp {
-    DisplayUp()
-    {
-        plat_headless_reset();
-        gfx_display_init(640, 480, 8, 0);
-    }
-    ~DisplayUp() { gfx_display_shutdown(); }
-};
 
 void BM_FillBackSurface(benchmark::State &state)
 {

@@ -24,4 +24,4 @@ protected:
     }
 };
 
-inline uint8_t pixel_at(PlatSurface *s, int32_t x, int32_t y) { return s->pixels[(size_t)y * s->pitch + x]; }
+inline uint8_t pixel_at(const PlatSurface *s, int32_t x, int32_t y) { return s->pixels[(size_t)y * s->pitch + x]; }

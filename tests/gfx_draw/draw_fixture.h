@@ -10,29 +10,10 @@
 #include <vector>
 
 #include "gfx/bitmap.h"
-#include "gfx/display.h"
-#include "platform/plat_headless.h"
-#include "platform/plat_system.h"
+#include "tests/gfx_core/fixture.h"
 
-class GfxDraw : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        gfx_display_shutdown();
-        plat_headless_reset();
-    }
-    void TearDown() override
-    {
-        gfx_display_shutdown();
-        plat_headless_reset();
-    }
-    static void start_display()
-    {
-        ASSERT_EQ(gfx_display_init(640, 480, 8, 0), 1);
-    }
-};
-
-inline uint8_t surface_at(const PlatSurface *s, int32_t x, int32_t y) { return s->pixels[(size_t)y * s->pitch + x]; }
+// The display core's fixture under the drawing tests' own suite name.
+class GfxDraw : public GfxCore {};
 
 inline std::string draw_temp_path(const std::string &name)
 {

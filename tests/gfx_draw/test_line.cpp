@@ -219,14 +219,14 @@ TEST_F(GfxDraw, RectangleFillIsTwoByTwoAndCut)
     EXPECT_EQ(gfx_fill_rect_blit(99, 49, 101, 51, 8, back_surface), 1);
     int n = 0;
     for (int32_t y = 0; y < 480; y++)
-        for (int32_t x = 0; x < 640; x++) n += surface_at(back_surface, x, y) == 8;
+        for (int32_t x = 0; x < 640; x++) n += pixel_at(back_surface, x, y) == 8;
     EXPECT_EQ(n, 4);
-    EXPECT_EQ(surface_at(back_surface, 99, 49), 8);
-    EXPECT_EQ(surface_at(back_surface, 100, 50), 8);
-    EXPECT_EQ(surface_at(back_surface, 101, 50), 0);
+    EXPECT_EQ(pixel_at(back_surface, 99, 49), 8);
+    EXPECT_EQ(pixel_at(back_surface, 100, 50), 8);
+    EXPECT_EQ(pixel_at(back_surface, 101, 50), 0);
     EXPECT_EQ(gfx_fill_rect_blit(-1, -1, 1, 1, 6, back_surface), 1);
-    EXPECT_EQ(surface_at(back_surface, 0, 0), 6);
-    EXPECT_EQ(surface_at(back_surface, 1, 0), 0);
+    EXPECT_EQ(pixel_at(back_surface, 0, 0), 6);
+    EXPECT_EQ(pixel_at(back_surface, 1, 0), 0);
     EXPECT_EQ(gfx_fill_rect_blit(639, 479, 641, 481, 5, back_surface), 1);
-    EXPECT_EQ(surface_at(back_surface, 639, 479), 5);
+    EXPECT_EQ(pixel_at(back_surface, 639, 479), 5);
 }

@@ -32,7 +32,7 @@ int count_back(uint8_t colour)
 {
     int n = 0;
     for (int32_t y = 0; y < back_surface->height; y++)
-        for (int32_t x = 0; x < back_surface->width; x++) n += surface_at(back_surface, x, y) == colour;
+        for (int32_t x = 0; x < back_surface->width; x++) n += pixel_at(back_surface, x, y) == colour;
     return n;
 }
 
@@ -100,15 +100,15 @@ TEST_F(GfxDraw, SpriteFramesComeFromGridCells)
     for (auto e : expect)
         for (int32_t y = 0; y < 44; y++)
             for (int32_t x = 0; x < 44; x++)
-                ASSERT_EQ(surface_at(s.frame_surfaces[e.frame], x, y), value(e.sx + x, e.sy + y))
+                ASSERT_EQ(pixel_at(s.frame_surfaces[e.frame], x, y), value(e.sx + x, e.sy + y))
                     << "frame " << e.frame << " at " << x << "," << y;
 
     // The polygon module's cell copy uses the same grid.
     PlatSurface *cell = gfx_create_surface(44, 44, 0, 0);
     ASSERT_NE(cell, nullptr);
     ASSERT_EQ(gfx_bitmap_cell_to_surface(&f, cell, 3, 1), 1);
-    EXPECT_EQ(surface_at(cell, 0, 0), value(136, 46));
-    EXPECT_EQ(surface_at(cell, 43, 43), value(179, 89));
+    EXPECT_EQ(pixel_at(cell, 0, 0), value(136, 46));
+    EXPECT_EQ(pixel_at(cell, 43, 43), value(179, 89));
     plat_surface_release(cell);
     gfx_sprite_destroy(&s);
     gfx_bmp_unload(&f);
@@ -127,17 +127,17 @@ TEST_F(GfxDraw, SpriteFramesOutsideThePictureAreEmpty)
     EXPECT_EQ(gfx_sprite_load_frame(&s, &f, 0, 1, 0, 0), 1);
     for (int32_t y = 0; y < 44; y++)
         for (int32_t x = 0; x < 44; x++)
-            ASSERT_EQ(surface_at(s.frame_surfaces[0], x, y), x < 4 ? 1 + (46 + x + 1 + y) % 200 : 0) << x << "," << y;
+            ASSERT_EQ(pixel_at(s.frame_surfaces[0], x, y), x < 4 ? 1 + (46 + x + 1 + y) % 200 : 0) << x << "," << y;
 
     EXPECT_EQ(gfx_sprite_load_frame(&s, &f, 1, 2, 0, 0), 0) << "wholly outside";
     EXPECT_EQ(gfx_sprite_load_frame(&s, &f, 1, 0, 60, 1), 0);
     for (int32_t y = 0; y < 44; y++)
-        for (int32_t x = 0; x < 44; x++) ASSERT_EQ(surface_at(s.frame_surfaces[1], x, y), 0);
+        for (int32_t x = 0; x < 44; x++) ASSERT_EQ(pixel_at(s.frame_surfaces[1], x, y), 0);
 
     gfx_bmp_unload(&f);
     EXPECT_EQ(gfx_sprite_load_frame(&s, &f, 2, 0, 0, 0), 0) << "no picture loaded";
     for (int32_t y = 0; y < 44; y++)
-        for (int32_t x = 0; x < 44; x++) ASSERT_EQ(surface_at(s.frame_surfaces[2], x, y), 0);
+        for (int32_t x = 0; x < 44; x++) ASSERT_EQ(pixel_at(s.frame_surfaces[2], x, y), 0);
 
     EXPECT_EQ(gfx_sprite_load_frame(&s, &f, 3, 0, 0, 0), 0) << "frame past the count has no surface";
     EXPECT_EQ(gfx_sprite_load_frame(&s, &f, 64, 0, 0, 0), 0);
@@ -201,13 +201,13 @@ TEST_F(GfxDraw, SpriteDrawIsKeyedAndOnlyWhenVisible)
     gfx_sprite_show(&s);
     EXPECT_TRUE(s.attr & SPRITE_ATTR_VISIBLE);
     ASSERT_EQ(gfx_sprite_draw(&s, back_surface), 1);
-    EXPECT_EQ(surface_at(back_surface, 100, 50), 1);
-    EXPECT_EQ(surface_at(back_surface, 101, 50), 9);
-    EXPECT_EQ(surface_at(back_surface, 102, 50), 3);
-    EXPECT_EQ(surface_at(back_surface, 103, 50), 9);
-    EXPECT_EQ(surface_at(back_surface, 100, 51), 9);
-    EXPECT_EQ(surface_at(back_surface, 101, 51), 2);
-    EXPECT_EQ(surface_at(back_surface, 103, 51), 4);
+    EXPECT_EQ(pixel_at(back_surface, 100, 50), 1);
+    EXPECT_EQ(pixel_at(back_surface, 101, 50), 9);
+    EXPECT_EQ(pixel_at(back_surface, 102, 50), 3);
+    EXPECT_EQ(pixel_at(back_surface, 103, 50), 9);
+    EXPECT_EQ(pixel_at(back_surface, 100, 51), 9);
+    EXPECT_EQ(pixel_at(back_surface, 101, 51), 2);
+    EXPECT_EQ(pixel_at(back_surface, 103, 51), 4);
     EXPECT_EQ(count_back(9), 640 * 480 - 4);
 
     gfx_sprite_hide(&s);
@@ -234,26 +234,26 @@ TEST_F(GfxDraw, SpriteDrawnPartlyOffScreenIsCut)
     s.x = -10.5f;
     s.y = 20.0f;
     ASSERT_EQ(gfx_sprite_draw(&s, back_surface), 1);
-    EXPECT_EQ(surface_at(back_surface, 0, 20), 1 + 10);
-    EXPECT_NE(surface_at(back_surface, 32, 20), 0);
-    EXPECT_EQ(surface_at(back_surface, 33, 20), 0);
-    EXPECT_EQ(surface_at(back_surface, 0, 19), 0);
-    EXPECT_EQ(surface_at(back_surface, 0, 63), 1 + 10);
-    EXPECT_EQ(surface_at(back_surface, 0, 64), 0);
+    EXPECT_EQ(pixel_at(back_surface, 0, 20), 1 + 10);
+    EXPECT_NE(pixel_at(back_surface, 32, 20), 0);
+    EXPECT_EQ(pixel_at(back_surface, 33, 20), 0);
+    EXPECT_EQ(pixel_at(back_surface, 0, 19), 0);
+    EXPECT_EQ(pixel_at(back_surface, 0, 63), 1 + 10);
+    EXPECT_EQ(pixel_at(back_surface, 0, 64), 0);
 
     // Over the top-left corner, and over the bottom-right one.
     gfx_fill_surface(back_surface, 0, nullptr);
     gfx_sprite_set_position(&s, -40, -30);
     ASSERT_EQ(gfx_sprite_draw(&s, back_surface), 1);
     EXPECT_EQ(count_back(0), 640 * 480 - 4 * 14);
-    EXPECT_EQ(surface_at(back_surface, 0, 0), 41);
-    EXPECT_EQ(surface_at(back_surface, 3, 13), 44);
+    EXPECT_EQ(pixel_at(back_surface, 0, 0), 41);
+    EXPECT_EQ(pixel_at(back_surface, 3, 13), 44);
 
     gfx_fill_surface(back_surface, 0, nullptr);
     gfx_sprite_set_position(&s, 630, 470);
     ASSERT_EQ(gfx_sprite_draw(&s, back_surface), 1);
     EXPECT_EQ(count_back(0), 640 * 480 - 10 * 10);
-    EXPECT_EQ(surface_at(back_surface, 639, 479), 10);
+    EXPECT_EQ(pixel_at(back_surface, 639, 479), 10);
 
     gfx_fill_surface(back_surface, 0, nullptr);
     gfx_sprite_set_position(&s, -100, 500);
@@ -287,7 +287,7 @@ TEST_F(GfxDraw, SharedSpriteDestroyLeavesTheOriginalWorking)
     EXPECT_EQ(plat_surface_live_count(), live + 2) << "the copy releases nothing";
     gfx_fill_surface(back_surface, 0, nullptr);
     ASSERT_EQ(gfx_sprite_draw(&a, back_surface), 1);
-    EXPECT_EQ(surface_at(back_surface, 13, 13), 7);
+    EXPECT_EQ(pixel_at(back_surface, 13, 13), 7);
     a.attr = SPRITE_ATTR_ANIM_LISTS;
     EXPECT_EQ(gfx_sprite_animate(&a), 1);
     EXPECT_EQ(a.frame, 1) << "the list still reads";
