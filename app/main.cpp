@@ -1,22 +1,26 @@
-// Entry point: the window, start-up, the message loop and shutdown.
+// Entry point: the command line, the window, start-up, the message loop and shutdown.
 #include <cstdio>
 
+#include "app/options.h"
 #include "game/game.h"
 #include "platform/plat_system.h"
 
-int main(int, char **) {
+int main(int argc, char **argv) {
+    AppOptions options;
+    int32_t exit_code = 0;
+    if (!app_parse_options(APP_PROGRAM_GAME, argc, argv, &options, &exit_code)) return exit_code;
+
     if (!plat_init()) {
         std::fprintf(stderr, "quorvane: cannot start the platform layer: %s\n", plat_error());
         return 1;
     }
-    if (!plat_window_open("Quorvane", 640, 480, 1)) {
+    if (!plat_window_open("Quorvane", 640, 480, options.windowed ? 0 : 1)) {
         std::fprintf(stderr, "quorvane: cannot open the game window: %s\n", plat_error());
         plat_shutdown();
         return 1;
     }
     game_init();
 
-    int32_t exit_code = 0;
     PlatMessage msg{};
     for (;;) {
         // At most one message per pass, so frames never starve.

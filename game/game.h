@@ -41,6 +41,9 @@ extern SpriteObject bodies[3];
 extern PolygonShape turret1, turret2;
 
 void game_new_round(void);
+uint64_t game_state_hash(void);
+// replays and online play: a hash of everything that decides what happens next
+// (match state, layout, shot, screen flags, the random generator's state).
 // START GAME, a round that does not decide the match, leaving the win screen.
 
 // ---- aiming ----
@@ -64,6 +67,8 @@ constexpr double DEG_TO_RAD = 0.0174532925;
 constexpr double POWER_SCALE = 0.01;
 constexpr uint8_t SHOT_COLOUR = 95;
 extern Shot shot;
+extern uint32_t shots_fired; // since start-up: replays report it
+
 
 void game_reset_shot(void);
 void game_fire_shot(int32_t angle_degrees, float speed);

@@ -14,6 +14,7 @@
 #include "gfx/text.h"
 #include "input/input.h"
 #include "platform/plat_system.h"
+#include "stream/stream.h"
 
 uint8_t menu_active = 1, options_active = 0, story_active = 0;
 char screen_text[200];
@@ -260,7 +261,9 @@ int32_t game_frame(void) {
     uint8_t *memory = draw_backdrop(menu_active == 1 ? &opening_image : &stars_image);
     if (game_current_screen() == GAME_SCREEN_PLAY) play_round_end_and_turrets(memory);
     gfx_unlock_back();
-    inp_keyboard_read();
+    // The player in turn has the say over a play frame; the menus over the rest.
+    strm_read_keys(game_current_screen() == GAME_SCREEN_PLAY ? static_cast<int32_t>(current_player)
+                                                            : static_cast<int32_t>(STRM_SEAT_MENUS));
 
     switch (game_current_screen()) {
     case GAME_SCREEN_PLAY: play_screen(); break;
@@ -272,6 +275,6 @@ int32_t game_frame(void) {
 
     gfx_flip();
     gfx_clock_wait(33);
-    if (plat_escape_down() || key_down(DIK_ESCAPE)) game_request_quit();
+    if (strm_escape_test()) game_request_quit();
     return 1;
 }

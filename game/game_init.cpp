@@ -14,6 +14,7 @@
 #include "gfx/transition.h"
 #include "input/input.h"
 #include "platform/plat_system.h"
+#include "stream/stream.h"
 
 BmpFile shared_bitmap;
 PixelImage stars_image, opening_image;
@@ -55,7 +56,7 @@ int32_t game_load_picture(const char *name) {
 
 int32_t game_init(void) {
     score[0] = score[1] = 0;
-    plat_srand(gfx_clock_start());
+    plat_srand(strm_seed(gfx_clock_start()));
     gfx_display_init(640, 480, 8, 0);
 
     load_backdrop(&stars_image, "stars.BMP");
@@ -89,6 +90,7 @@ int32_t game_init(void) {
     for (int32_t i = 1; i < 8; i++) explosion_sounds[i] = snd_replicate(explosion_sounds[0]);
 
     game_reset_shot();
+    shots_fired = 0;
     plat_cursor_show(0);
     gfx_build_trig_tables();
     quit_requested = 0;

@@ -8,6 +8,7 @@
 #include "gfx/polygon.h"
 #include "gfx/sprite.h"
 #include "platform/plat_system.h"
+#include "stream/stream.h"
 
 uint8_t current_player = 0;
 int32_t angle[2] = {360, 180};
@@ -104,7 +105,7 @@ void game_new_round(void) {
     angle[0] = 360;
     angle[1] = 180;
     power[0] = power[1] = 100;
-    plat_srand(gfx_clock_start());
+    plat_srand(strm_seed(gfx_clock_start()));
 
     ship1.x = static_cast<float>(plat_rand() % 85);
     ship1.y = static_cast<float>(plat_rand() % 446 + 10);

@@ -9,6 +9,7 @@
 #include "gfx/sprite.h"
 
 Shot shot;
+uint32_t shots_fired = 0;
 
 namespace {
 
@@ -47,6 +48,7 @@ void game_fire_shot(int32_t angle_degrees, float speed) {
     shot.vy = static_cast<float>(std::sin(static_cast<double>(r)) * speed);
     shot.life = SHOT_LIFE;
     shot.state = 1;
+    shots_fired++;
     game_play_cannon();
 }
 

@@ -10,3 +10,5 @@ int32_t plat_rand(void)
     rand_state = rand_state * 214013u + 2531011u;
     return (int32_t)((rand_state >> 16) & 0x7FFF);
 }
+
+uint32_t plat_rand_state(void) { return rand_state; }

@@ -60,4 +60,6 @@ uint32_t plat_process_ms(void);
 void plat_srand(uint32_t seed);
 // start-up and round set-up seed the game's numbers.
 int32_t plat_rand(void);
+uint32_t plat_rand_state(void);
+// state hashes: the generator's state as it is now.
 // every random draw: state = state * 214013 + 2531011, result bits 16..30 (0..32767).

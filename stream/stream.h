@@ -1,0 +1,65 @@
+// Input streams: where each frame's keys and each random seed come from.
+// The game is deterministic given its seed ticks and the keys it reads once a frame, so a
+// recording, a computer player or a remote peer can stand in for the keyboard here without
+// the rules or the frame order knowing.
+#pragma once
+#include <cstdint>
+
+// The seven keys the game reads, one bit each; a frame's input is one byte.
+enum StrmKey : uint8_t {
+    STRM_KEY_RETURN = 0x01,
+    STRM_KEY_SPACE = 0x02,
+    STRM_KEY_UP = 0x04,
+    STRM_KEY_DOWN = 0x08,
+    STRM_KEY_LEFT = 0x10,
+    STRM_KEY_RIGHT = 0x20,
+    // In a frame's byte: the frame's Escape test said quit (the key or its asynchronous state).
+    STRM_KEY_ESCAPE = 0x40,
+};
+constexpr uint8_t STRM_KEY_MASK = 0x7F;
+
+// Who has the say over a frame: the player in turn on the play screen, else the menus.
+enum StrmSeat : int32_t { STRM_SEAT_PLAYER1 = 0, STRM_SEAT_PLAYER2 = 1, STRM_SEAT_MENUS = 2 };
+constexpr int32_t STRM_SEAT_COUNT = 3;
+
+// A seat's source: 1 with the frame's key bits in *keys, or 0 when it has none (the stream
+// has ended or the peer is gone); the frame then reads no key.
+typedef int32_t (*StrmKeysFn)(int32_t seat, uint8_t *keys);
+// The seed source: 1 with the tick to seed with in *seed, given the live clock's reading.
+typedef int32_t (*StrmSeedFn)(uint32_t live_tick, uint32_t *seed);
+
+// What a tap is told of: a frame's keys as the game used them (after its Escape test) or a
+// seed tick as the game seeded with it.
+enum StrmEventKind : int32_t { STRM_EVENT_FRAME = 0, STRM_EVENT_SEED = 1 };
+typedef void (*StrmTapFn)(int32_t kind, int32_t seat, uint32_t value);
+constexpr int32_t STRM_MAX_TAPS = 4;
+
+// Back to the plain game: every seat and the seed from the keyboard and clock, no taps,
+// counters zero.
+void strm_reset(void);
+// Start-up, before game_init: seat's keys come from fn (null: the keyboard again).
+void strm_set_seat(int32_t seat, StrmKeysFn fn);
+// Start-up: seeds come from fn (null: the live clock).
+void strm_set_seed_source(StrmSeedFn fn);
+// Start-up: fn sees every frame and seed from now on; 1, or 0 when all taps are taken.
+int32_t strm_add_tap(StrmTapFn fn);
+
+// The keyboard source: reads the keyboard and returns the seven keys' bits (Escape included).
+int32_t strm_keyboard_keys(int32_t seat, uint8_t *keys);
+// The key bits of a 256-byte key state (a byte other than 0 is down).
+uint8_t strm_keys_from_state(const uint8_t state[256]);
+
+// Once a frame, where the game reads the keyboard: fills keyboard_state from the seat's
+// source (0x80 for each key down, 0 for the rest); 1, or 0 when the source had nothing.
+int32_t strm_read_keys(int32_t seat);
+// Once a frame, at its end: 1 when the game must quit (Escape in the frame's keys or held
+// now on the local keyboard); tells the taps of the frame.
+int32_t strm_escape_test(void);
+// Start-up and round set-up: the tick to seed the game's numbers with; tells the taps.
+uint32_t strm_seed(uint32_t live_tick);
+
+// Frames ended by an Escape test, and seeds taken, since the last reset.
+uint32_t strm_frame_count(void);
+uint32_t strm_seed_count(void);
+// The seat of the frame now being played (set by its key read).
+int32_t strm_current_seat(void);

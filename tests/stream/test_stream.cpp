@@ -1,0 +1,116 @@
+// Input streams: seats route keys, taps see what the game used, seeds can be replaced.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "input/input.h"
+#include "platform/plat_headless.h"
+#include "stream/stream.h"
+
+namespace {
+
+struct Event {
+    int32_t kind, seat;
+    uint32_t value;
+};
+std::vector<Event> events;
+void record_event(int32_t kind, int32_t seat, uint32_t value) { events.push_back({kind, seat, value}); }
+
+int32_t seat_asked = -1;
+uint8_t scripted_keys = 0;
+int32_t scripted(int32_t seat, uint8_t *keys) {
+    seat_asked = seat;
+    *keys = scripted_keys;
+    return 1;
+}
+int32_t gone(int32_t, uint8_t *keys) {
+    *keys = STRM_KEY_RETURN;
+    return 0;
+}
+int32_t fixed_seed(uint32_t, uint32_t *seed) {
+    *seed = 4242;
+    return 1;
+}
+
+class StreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat_headless_reset();
+        strm_reset();
+        events.clear();
+        seat_asked = -1;
+        inp_init();
+        inp_keyboard_init();
+    }
+    void TearDown() override {
+        inp_shutdown();
+        strm_reset();
+    }
+};
+
+TEST_F(StreamTest, EachBitLandsOnItsKeyCode) {
+    struct Case {
+        uint8_t bit;
+        int32_t code;
+    };
+    const Case cases[] = {{STRM_KEY_RETURN, 28}, {STRM_KEY_SPACE, 57}, {STRM_KEY_UP, 200}, {STRM_KEY_DOWN, 208},
+                          {STRM_KEY_LEFT, 203},  {STRM_KEY_RIGHT, 205}, {STRM_KEY_ESCAPE, 1}};
+    strm_set_seat(STRM_SEAT_PLAYER2, scripted);
+    for (const Case &c : cases) {
+        scripted_keys = c.bit;
+        ASSERT_EQ(strm_read_keys(STRM_SEAT_PLAYER2), 1);
+        for (int32_t code = 0; code < 256; code++)
+            EXPECT_EQ(keyboard_state[code], code == c.code ? 0x80 : 0) << "bit " << int(c.bit) << " code " << code;
+    }
+}
+
+TEST_F(StreamTest, OnlyTheSeatInChargeIsAsked) {
+    strm_set_seat(STRM_SEAT_PLAYER2, scripted);
+    scripted_keys = STRM_KEY_LEFT;
+    plat_headless_set_key(205, 1); // Right on the real keyboard
+    strm_read_keys(STRM_SEAT_PLAYER1);
+    EXPECT_EQ(seat_asked, -1);
+    EXPECT_EQ(keyboard_state[205], 0x80);
+    EXPECT_EQ(keyboard_state[203], 0);
+    strm_read_keys(STRM_SEAT_PLAYER2);
+    EXPECT_EQ(seat_asked, STRM_SEAT_PLAYER2);
+    EXPECT_EQ(keyboard_state[205], 0);
+    EXPECT_EQ(keyboard_state[203], 0x80);
+}
+
+TEST_F(StreamTest, ASourceWithNothingReadsNoKey) {
+    strm_set_seat(STRM_SEAT_MENUS, gone);
+    EXPECT_EQ(strm_read_keys(STRM_SEAT_MENUS), 0);
+    EXPECT_EQ(keyboard_state[28], 0);
+}
+
+TEST_F(StreamTest, TapsSeeFramesWithTheirEscapeTestAndSeeds) {
+    ASSERT_EQ(strm_add_tap(record_event), 1);
+    strm_set_seat(STRM_SEAT_PLAYER1, scripted);
+    scripted_keys = STRM_KEY_UP | STRM_KEY_SPACE;
+    EXPECT_EQ(strm_seed(77), 77u);
+    strm_read_keys(STRM_SEAT_PLAYER1);
+    EXPECT_EQ(strm_escape_test(), 0);
+    strm_read_keys(STRM_SEAT_PLAYER1);
+    plat_headless_set_escape(1); // held after the read: the test still quits, and says so
+    EXPECT_EQ(strm_escape_test(), 1);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].kind, STRM_EVENT_SEED);
+    EXPECT_EQ(events[0].value, 77u);
+    EXPECT_EQ(events[1].kind, STRM_EVENT_FRAME);
+    EXPECT_EQ(events[1].seat, STRM_SEAT_PLAYER1);
+    EXPECT_EQ(events[1].value, uint32_t(STRM_KEY_UP | STRM_KEY_SPACE));
+    EXPECT_EQ(events[2].value, uint32_t(STRM_KEY_UP | STRM_KEY_SPACE | STRM_KEY_ESCAPE));
+    EXPECT_EQ(strm_frame_count(), 2u);
+    EXPECT_EQ(strm_seed_count(), 1u);
+}
+
+TEST_F(StreamTest, ASeedSourceReplacesTheClock) {
+    strm_add_tap(record_event);
+    strm_set_seed_source(fixed_seed);
+    EXPECT_EQ(strm_seed(5), 4242u);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].value, 4242u);
+}
+
+} // namespace
