@@ -17,7 +17,7 @@ enum PlatPadButton : uint32_t {
 
 struct PlatPadState {
     uint32_t buttons;     // PlatPadButton bits held now or pressed since the last read
-    int16_t x_min, x_max; // the left stick's extremes since the last read (-32768..32767)
+    int16_t x_min, x_max; // the left stick: extremes of its moves since the last read and now
     int16_t y_min, y_max; // y grows downwards: negative is up
 };
 

@@ -39,10 +39,11 @@ int plat_pad_read(int32_t index, PlatPadState *out) {
     *out = PlatPadState{};
     if (!reader_open || index < 0 || index >= pad_count) return 0;
     ScriptedPad &p = pads[index];
-    *out = PlatPadState{p.held | p.pressed, p.x_min, p.x_max, p.y_min, p.y_max};
+    *out = PlatPadState{p.held | p.pressed, std::min(p.x_min, p.x), std::max(p.x_max, p.x), std::min(p.y_min, p.y),
+                        std::max(p.y_max, p.y)};
+    // A stick still pushed counts again from where it is at the next read, not from here.
     p.pressed = 0;
-    p.x_min = p.x_max = p.x;
-    p.y_min = p.y_max = p.y;
+    p.x_min = p.x_max = p.y_min = p.y_max = 0;
     return 1;
 }
 

@@ -41,12 +41,6 @@ Pad *find(SDL_JoystickID id) {
     return nullptr;
 }
 
-void restart_extremes(Pad &p) {
-    int16_t x = SDL_GameControllerGetAxis(p.controller, SDL_CONTROLLER_AXIS_LEFTX);
-    int16_t y = SDL_GameControllerGetAxis(p.controller, SDL_CONTROLLER_AXIS_LEFTY);
-    p.x_min = p.x_max = x;
-    p.y_min = p.y_max = y;
-}
 
 // Runs inside SDL's event pump, whoever pumps.
 int SDLCALL watch(void *, SDL_Event *ev) {
@@ -116,7 +110,6 @@ void sync_devices(void) {
         SDL_GameController *c = SDL_GameControllerOpen(d);
         if (!c) continue;
         Pad fresh{c, SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c)), 0, 0, 0, 0, 0};
-        restart_extremes(fresh);
         int32_t at = pad_count++;
         for (; at > 0 && pads[at - 1].id > fresh.id; at--) pads[at] = pads[at - 1];
         pads[at] = fresh;
@@ -170,7 +163,8 @@ int plat_pad_read(int32_t index, PlatPadState *out) {
         *out = PlatPadState{held | p.pressed, std::min(p.x_min, x), std::max(p.x_max, x), std::min(p.y_min, y),
                             std::max(p.y_max, y)};
     }
+    // A stick still pushed counts again from where it is at the next read, not from here.
     p.pressed = 0;
-    restart_extremes(p);
+    p.x_min = p.x_max = p.y_min = p.y_max = 0;
     return 1;
 }
