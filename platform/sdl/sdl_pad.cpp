@@ -130,6 +130,7 @@ int plat_pad_open(void) {
     reader_open = 1;
     devices_changed = 1;
     focus_lost = 0;
+    SDL_JoystickUpdate(); // what was held before the hint took effect shows at the first read
     return 1;
 }
 
