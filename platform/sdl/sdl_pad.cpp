@@ -41,7 +41,6 @@ Pad *find(SDL_JoystickID id) {
     return nullptr;
 }
 
-
 // Runs inside SDL's event pump, whoever pumps.
 int SDLCALL watch(void *, SDL_Event *ev) {
     switch (ev->type) {
