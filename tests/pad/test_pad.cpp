@@ -1,15 +1,12 @@
 // Gamepads on the headless backend: what each button and the stick read as, which pad speaks
-// for which seat, presses between frames, plugging in and out, and a round played on two pads.
+// for which seat, presses between frames, plugging in and out.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "game/game.h"
-#include "game/game_internal.h"
 #include "input/input.h"
 #include "pad/pad.h"
 #include "platform/plat_headless.h"
-#include "platform/plat_system.h"
 #include "stream/stream.h"
 
 namespace {
@@ -159,79 +156,6 @@ TEST_F(PadTest, TapsSeePadPressesAndBackQuits) {
     read(P1);
     EXPECT_EQ(strm_escape_test(), 1);
     EXPECT_EQ(tapped, (std::vector<uint32_t>{P2 << 8 | STRM_KEY_SPACE, P1 << 8 | STRM_KEY_ESCAPE}));
-}
-
-// The whole game on two pads: menu, aiming, firing, the turn passing, a hit ending the round.
-class PadGame : public PadTest {
-  protected:
-    void SetUp() override {
-        PadTest::SetUp();
-        ASSERT_EQ(plat_window_open("Quorvane", 640, 480, 0), 1);
-        game_init();
-        PlatMessage m{};
-        while (plat_message_peek(&m)) {
-        }
-        one = plat_headless_pad_attach();
-        two = plat_headless_pad_attach();
-    }
-    void TearDown() override {
-        game_shutdown();
-        plat_shutdown();
-        PadTest::TearDown();
-    }
-    // Holds buttons and stick on a pad for n frames, then lets go.
-    static void hold(int32_t pad, uint32_t buttons, int16_t x, int16_t y, int n) {
-        plat_headless_pad_set(pad, buttons, x, y);
-        for (int i = 0; i < n; i++) game_frame();
-        plat_headless_pad_set(pad, 0, 0, 0);
-        game_frame();
-    }
-    // Frames until the shot in flight ends and the turn passes (a shot lives 500 steps at most).
-    static void until_turn_of(int32_t player) {
-        for (int i = 0; i < 600 && current_player != player; i++) game_frame();
-        ASSERT_EQ(current_player, player);
-    }
-    int32_t one = -1, two = -1;
-};
-
-TEST_F(PadGame, TwoPadsPlayARound) {
-    ASSERT_EQ(game_current_screen(), GAME_SCREEN_MENU);
-    hold(two, PLAT_PAD_A, 0, 0, 1); // the menus take any pad: START GAME
-    ASSERT_EQ(game_current_screen(), GAME_SCREEN_PLAY);
-    ASSERT_EQ(current_player, 0);
-
-    hold(two, 0, -32767, -32767, 3); // not player 2's turn
-    EXPECT_EQ(angle[0], 360);
-    EXPECT_EQ(power[0], 100);
-    hold(one, 0, -32767, 0, 3);
-    EXPECT_EQ(angle[0], 357);
-    hold(one, PLAT_PAD_DPAD_UP, 0, 0, 2);
-    EXPECT_EQ(power[0], 110);
-    uint32_t shots = shots_fired;
-    hold(one, PLAT_PAD_A, 0, 0, 1);
-    EXPECT_EQ(shots_fired, shots + 1);
-    until_turn_of(1);
-
-    hold(one, PLAT_PAD_A | PLAT_PAD_START, -32767, 0, 2); // not player 1's turn
-    EXPECT_EQ(shots_fired, shots + 1);
-    EXPECT_EQ(angle[1], 180);
-    hold(two, PLAT_PAD_DPAD_LEFT, 0, 0, 3); // player 2 faces the other way
-    EXPECT_EQ(angle[1], 183);
-    hold(two, 0, 0, 32767, 4);
-    EXPECT_EQ(power[1], 80);
-    plat_headless_pad_tap(two, PLAT_PAD_START);
-    game_frame();
-    EXPECT_EQ(shots_fired, shots + 2);
-    // Steer the flying shot into player 1's ship: player 2 takes the round.
-    shot.x = ship1.float_vars[2] + 8.0f;
-    shot.y = ship1.float_vars[3] + 8.0f;
-    shot.vx = shot.vy = 0.0f;
-    shot.life = 100;
-    game_frame();
-    game_frame();
-    EXPECT_EQ(score[0], 0);
-    EXPECT_EQ(score[1], 1);
-    EXPECT_EQ(current_player, 0) << "a new round starts with player 1";
 }
 
 } // namespace
