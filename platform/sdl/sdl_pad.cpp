@@ -20,6 +20,7 @@ int32_t pad_count;
 int32_t reader_open;
 int32_t devices_changed;
 int32_t focus_lost; // another window has the keyboard: pads are ignored like the keys
+int32_t gave_up;    // the controller layer would not start: not tried again every frame
 
 struct ButtonBit {
     SDL_GameControllerButton button;
@@ -119,11 +120,14 @@ void sync_devices(void) {
 
 int plat_pad_open(void) {
     if (still_open()) return 1;
-    if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
-    // The game's own window-focus rule below decides; SDL's would drop every press while no
-    // window has ever had the focus (no window manager).
+    if (gave_up || !SDL_WasInit(SDL_INIT_EVENTS)) return 0;
+    // Our focus rule (the watch's) decides: SDL's own drops every press while no window has
+    // been given the focus, as under X without a window manager.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return 0;
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+        gave_up = 1;
+        return 0;
+    }
     SDL_DelEventWatch(watch, nullptr);
     SDL_AddEventWatch(watch, nullptr);
     reader_open = 1;
@@ -134,6 +138,7 @@ int plat_pad_open(void) {
 }
 
 void plat_pad_close(void) {
+    gave_up = 0;
     if (!still_open()) return;
     SDL_DelEventWatch(watch, nullptr);
     for (int32_t i = 0; i < pad_count; i++) SDL_GameControllerClose(pads[i].controller);
