@@ -1,6 +1,7 @@
 // Gamepads folded into the frame's key bits.
 #include "pad/pad.h"
 
+#include "platform/plat_system.h"
 #include "stream/stream.h"
 
 namespace {
@@ -45,4 +46,11 @@ uint8_t pad_keys(int32_t seat) {
         if (plat_pad_read(i, &state) && pad_serves(i, count, seat)) keys |= pad_keys_from_state(&state);
     }
     return keys;
+}
+
+void pad_forget_taps(void) {
+    if (!plat_pad_open()) return;
+    plat_pump_events(); // presses still waiting in the system's queue belong to the stretch too
+    PlatPadState dropped;
+    for (int32_t i = 0, count = plat_pad_count(); i < count; i++) plat_pad_read(i, &dropped);
 }

@@ -114,6 +114,17 @@ TEST_F(PadTest, ATapOrAFlickBetweenFramesCountsOnce) {
     EXPECT_EQ(read(P1), keys({}));
 }
 
+TEST_F(PadTest, PressesDuringAStretchWithoutReadsAreForgottenButHeldOnesStay) {
+    int32_t one = plat_headless_pad_attach(), two = plat_headless_pad_attach();
+    plat_headless_pad_tap(one, PLAT_PAD_A);
+    plat_headless_pad_set(one, 0, -30000, 0);
+    plat_headless_pad_set(one, 0, 0, 0);
+    plat_headless_pad_set(two, PLAT_PAD_DPAD_UP, 0, 0);
+    pad_forget_taps();
+    EXPECT_EQ(read(P1), keys({}));
+    EXPECT_EQ(read(P2), keys({DIK_UP}));
+}
+
 TEST_F(PadTest, PadsCountInTheOrderTheyWerePluggedIn) {
     int32_t a = plat_headless_pad_attach(), b = plat_headless_pad_attach(), c = plat_headless_pad_attach();
     plat_headless_pad_detach(a);
