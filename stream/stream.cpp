@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "input/input.h"
+#include "pad/pad.h"
 #include "platform/plat_system.h"
 
 namespace {
@@ -61,9 +62,9 @@ uint8_t strm_keys_from_state(const uint8_t state[256]) {
     return keys;
 }
 
-int32_t strm_keyboard_keys(int32_t, uint8_t *keys) {
+int32_t strm_keyboard_keys(int32_t seat, uint8_t *keys) {
     inp_keyboard_read();
-    *keys = strm_keys_from_state(keyboard_state);
+    *keys = strm_keys_from_state(keyboard_state) | pad_keys(seat);
     return 1;
 }
 

@@ -44,7 +44,8 @@ void strm_set_seed_source(StrmSeedFn fn);
 // Start-up: fn sees every frame and seed from now on; 1, or 0 when all taps are taken.
 int32_t strm_add_tap(StrmTapFn fn);
 
-// The keyboard source: reads the keyboard and returns the seven keys' bits (Escape included).
+// The local source: the keyboard's seven keys' bits (Escape included) and those of the
+// gamepads serving seat.
 int32_t strm_keyboard_keys(int32_t seat, uint8_t *keys);
 // The key bits of a 256-byte key state (a byte other than 0 is down).
 uint8_t strm_keys_from_state(const uint8_t state[256]);

@@ -1,0 +1,198 @@
+// Gamepads on the real SDL backend, driven through SDL's virtual joysticks with the
+// game-controller layout, up to a round of the game played on two of them.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+
+#include "game/game.h"
+#include "game/game_internal.h"
+#include "input/input.h"
+#include "platform/plat_system.h"
+#include "stream/stream.h"
+
+namespace {
+
+class SdlPad : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_EQ(plat_init(), 1) << plat_error();
+        ASSERT_EQ(plat_window_open("Quorvane", 640, 480, 0), 1) << plat_error();
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+        strm_reset();
+        inp_init();
+        inp_keyboard_init();
+    }
+    void TearDown() override {
+        inp_shutdown();
+        strm_reset();
+        for (SDL_Joystick *j : sticks)
+            if (j) SDL_JoystickClose(j);
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        plat_shutdown();
+    }
+    // Plugs in a virtual pad; its handle for setting buttons and axes.
+    SDL_Joystick *plug(void) {
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        desc.name = "Virtual pad";
+        int index = SDL_JoystickAttachVirtualEx(&desc);
+        EXPECT_GE(index, 0) << SDL_GetError();
+        SDL_Joystick *j = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+        sticks.push_back(j);
+        return j;
+    }
+    void unplug(SDL_Joystick *j) {
+        SDL_JoystickID id = SDL_JoystickInstanceID(j);
+        for (int i = 0; i < SDL_NumJoysticks(); i++)
+            if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+    }
+    // One frame's keys for seat, as the game reads them.
+    static uint8_t read(int32_t seat) {
+        strm_read_keys(seat);
+        return strm_keys_from_state(keyboard_state);
+    }
+    std::vector<SDL_Joystick *> sticks;
+};
+
+TEST_F(SdlPad, ButtonsDpadAndStickReadAsKeys) {
+    SDL_Joystick *pad = plug();
+    ASSERT_NE(pad, nullptr);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+    strm_read_keys(STRM_SEAT_MENUS);
+    EXPECT_EQ(keyboard_state[DIK_RETURN], 0x80);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+    EXPECT_EQ(read(STRM_SEAT_MENUS), 0);
+
+    struct Case {
+        int button, axis;
+        int16_t value;
+        uint8_t expect;
+    };
+    const Case cases[] = {
+        {SDL_CONTROLLER_BUTTON_START, -1, 0, STRM_KEY_SPACE},
+        {SDL_CONTROLLER_BUTTON_BACK, -1, 0, STRM_KEY_ESCAPE},
+        {SDL_CONTROLLER_BUTTON_DPAD_UP, -1, 0, STRM_KEY_UP},
+        {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, -1, 0, STRM_KEY_RIGHT},
+        {-1, SDL_CONTROLLER_AXIS_LEFTX, -20000, STRM_KEY_LEFT},
+        {-1, SDL_CONTROLLER_AXIS_LEFTY, 20000, STRM_KEY_DOWN},
+        {-1, SDL_CONTROLLER_AXIS_LEFTY, 10000, 0}, // less than half way
+        {-1, SDL_CONTROLLER_AXIS_RIGHTX, -32768, 0}, // the right stick does nothing
+    };
+    for (const Case &c : cases) {
+        if (c.button >= 0) SDL_JoystickSetVirtualButton(pad, c.button, 1);
+        if (c.axis >= 0) SDL_JoystickSetVirtualAxis(pad, c.axis, c.value);
+        EXPECT_EQ(read(STRM_SEAT_PLAYER1), c.expect) << "button " << c.button << " axis " << c.axis;
+        if (c.button >= 0) SDL_JoystickSetVirtualButton(pad, c.button, 0);
+        if (c.axis >= 0) SDL_JoystickSetVirtualAxis(pad, c.axis, 0);
+        EXPECT_EQ(read(STRM_SEAT_PLAYER1), 0) << "let go: button " << c.button << " axis " << c.axis;
+    }
+}
+
+TEST_F(SdlPad, ATapBetweenTwoFramesReadsOnce) {
+    SDL_Joystick *pad = plug();
+    ASSERT_NE(pad, nullptr);
+    EXPECT_EQ(read(STRM_SEAT_MENUS), 0);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+    plat_pump_events(); // whoever pumps between frames: the message loop, the pacing
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+    plat_pump_events();
+    EXPECT_EQ(read(STRM_SEAT_MENUS), STRM_KEY_RETURN);
+    EXPECT_EQ(read(STRM_SEAT_MENUS), 0);
+}
+
+TEST_F(SdlPad, TwoPadsEachDriveTheirPlayerAndHotPlugKeepsTheOrder) {
+    SDL_Joystick *first = plug(), *second = plug();
+    ASSERT_NE(second, nullptr);
+    SDL_JoystickSetVirtualButton(second, SDL_CONTROLLER_BUTTON_A, 1);
+    EXPECT_EQ(read(STRM_SEAT_PLAYER1), 0);
+    EXPECT_EQ(read(STRM_SEAT_PLAYER2), STRM_KEY_RETURN);
+    EXPECT_EQ(read(STRM_SEAT_MENUS), STRM_KEY_RETURN);
+    unplug(first); // the second pad is now the only one: it serves whoever is in turn
+    EXPECT_EQ(read(STRM_SEAT_PLAYER1), STRM_KEY_RETURN);
+    SDL_Joystick *third = plug(); // plugged in last, so pad 2
+    SDL_JoystickSetVirtualButton(third, SDL_CONTROLLER_BUTTON_START, 1);
+    EXPECT_EQ(read(STRM_SEAT_PLAYER1), STRM_KEY_RETURN);
+    EXPECT_EQ(read(STRM_SEAT_PLAYER2), STRM_KEY_SPACE);
+}
+
+TEST_F(SdlPad, NothingCountsWhileAnotherWindowHasTheFocus) {
+    SDL_Joystick *pad = plug();
+    ASSERT_NE(pad, nullptr);
+    EXPECT_EQ(read(STRM_SEAT_MENUS), 0);
+    SDL_Event lost{};
+    lost.type = SDL_WINDOWEVENT;
+    lost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&lost);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+    EXPECT_EQ(read(STRM_SEAT_MENUS), 0);
+    SDL_Event gained = lost;
+    gained.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    SDL_PushEvent(&gained);
+    EXPECT_EQ(read(STRM_SEAT_MENUS), STRM_KEY_RETURN);
+}
+
+// The whole game on two virtual pads: menu, aiming, firing, the turn passing, a hit ending the round.
+TEST_F(SdlPad, TwoPadsPlayARound) {
+    ASSERT_EQ(game_init(), 1);
+    SDL_Joystick *one = plug(), *two = plug();
+    ASSERT_NE(two, nullptr);
+    // Holds a button (or -1) and an axis (or -1) for n frames, then lets go for a frame.
+    auto hold = [](SDL_Joystick *pad, int button, int axis, int16_t value, int n) {
+        if (button >= 0) SDL_JoystickSetVirtualButton(pad, button, 1);
+        if (axis >= 0) SDL_JoystickSetVirtualAxis(pad, axis, value);
+        for (int i = 0; i < n; i++) game_frame();
+        if (button >= 0) SDL_JoystickSetVirtualButton(pad, button, 0);
+        if (axis >= 0) SDL_JoystickSetVirtualAxis(pad, axis, 0);
+        game_frame();
+    };
+    auto steer_shot_into = [](const SpriteObject &ship) {
+        shot.x = ship.float_vars[2] + 8.0f;
+        shot.y = ship.float_vars[3] + 8.0f;
+        shot.vx = shot.vy = 0.0f;
+        shot.life = 100;
+    };
+    ASSERT_EQ(game_current_screen(), GAME_SCREEN_MENU);
+    hold(two, SDL_CONTROLLER_BUTTON_A, -1, 0, 1); // the menus take any pad: START GAME
+    ASSERT_EQ(game_current_screen(), GAME_SCREEN_PLAY);
+    ASSERT_EQ(current_player, 0);
+    int32_t angle1 = angle[0], angle2 = angle[1], power1 = power[0], power2 = power[1];
+    uint32_t shots = shots_fired;
+
+    hold(two, SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_AXIS_LEFTX, -32768, 3); // not player 2's turn
+    EXPECT_EQ(angle[0], angle1);
+    EXPECT_EQ(shots_fired, shots);
+    hold(one, -1, SDL_CONTROLLER_AXIS_LEFTX, -32768, 3);
+    EXPECT_EQ(angle[0], angle1 - 3);
+    hold(one, SDL_CONTROLLER_BUTTON_DPAD_UP, -1, 0, 2);
+    EXPECT_EQ(power[0], power1 + 10);
+    hold(one, SDL_CONTROLLER_BUTTON_A, -1, 0, 1);
+    EXPECT_EQ(shots_fired, shots + 1);
+    shot.x = -1000.0f; // off the screen: the flight ends, the turn passes
+    for (int i = 0; i < 3 && current_player != 1; i++) game_frame();
+    ASSERT_EQ(current_player, 1);
+
+    hold(one, SDL_CONTROLLER_BUTTON_START, SDL_CONTROLLER_AXIS_LEFTX, -32768, 2); // not player 1's turn
+    EXPECT_EQ(shots_fired, shots + 1);
+    EXPECT_EQ(angle[1], angle2);
+    hold(two, SDL_CONTROLLER_BUTTON_DPAD_LEFT, -1, 0, 3); // player 2 faces the other way
+    EXPECT_EQ(angle[1], angle2 + 3);
+    hold(two, -1, SDL_CONTROLLER_AXIS_LEFTY, 32767, 4);
+    EXPECT_EQ(power[1], power2 - 20);
+    hold(two, SDL_CONTROLLER_BUTTON_START, -1, 0, 1);
+    EXPECT_EQ(shots_fired, shots + 2);
+    steer_shot_into(ship1);
+    game_frame();
+    game_frame();
+    EXPECT_EQ(score[0], 0);
+    EXPECT_EQ(score[1], 1) << "player 2's shot took the round";
+    EXPECT_EQ(current_player, 0) << "a new round starts with player 1";
+    game_shutdown();
+}
+
+} // namespace
