@@ -70,3 +70,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, timgm6mb-soundfont | fluid
 # Debian keeps games in /usr/games; a plain `cmake --install` keeps bin/ (on the PATH of ~/.local).
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageLayout.cmake)
 include(CPack)
+
+if(QUORVANE_TESTS)
+  add_test(NAME e2e_package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package.sh ${CMAKE_BINARY_DIR}
+           ${PROJECT_SOURCE_DIR} ${CMAKE_CPACK_COMMAND})
+  set_tests_properties(e2e_package PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
+endif()
