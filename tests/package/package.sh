@@ -107,9 +107,10 @@ if command -v desktop-file-validate >/dev/null; then
 fi
 grep -qx 'Icon=quorvane' "$desktop" || fail "desktop entry has no Icon=quorvane"
 grep -qx 'Actions=computer;window;' "$desktop" || fail "desktop entry lacks its actions"
-grep -A3 -x '\[Desktop Action computer\]' "$desktop" | grep -qx 'Exec=quorvane --computer 2' ||
+grep -A3 -x '\[Desktop Action computer\]' "$desktop" | grep -qx 'Exec=/usr/games/quorvane --computer 2' ||
   fail "no action to play against the computer"
-grep -A3 -x '\[Desktop Action window\]' "$desktop" | grep -qx 'Exec=quorvane --window' || fail "no action for a window"
+grep -A3 -x '\[Desktop Action window\]' "$desktop" | grep -qx 'Exec=/usr/games/quorvane --window' ||
+  fail "no action for a window"
 mapfile -t execs < <(grep -E '^Exec=' "$desktop" | sed 's/^Exec=//; s/ %[fFuUick]//g')
 [ "${#execs[@]}" -eq 3 ] || fail "expected 3 Exec lines, found ${#execs[@]}"
 
@@ -128,7 +129,8 @@ for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 
 
 for line in "${execs[@]}"; do
   read -r -a words <<<"$line"
-  [ "${words[0]}" = quorvane ] || fail "Exec line does not start the quorvane launcher: $line"
+  # Named by its full path: /usr/games is not on root's PATH.
+  [ "${words[0]}" = /usr/games/quorvane ] || fail "Exec line does not start /usr/games/quorvane: $line"
   words[0]="$root/usr/games/quorvane"
   (cd "$work" && exec "${words[@]}") >"$work/game.log" 2>&1 &
   game=$!
