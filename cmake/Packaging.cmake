@@ -63,10 +63,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUORVANE_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Libraries come from dpkg-shlibdeps; what the game opens at run time is named here: its font,
-# a General MIDI SoundFont at one of the paths the synth tries, and ENet for online play.
+# Libraries come from dpkg-shlibdeps; what the game opens at run time is named here: its font
+# and a General MIDI SoundFont at one of the paths the synth tries. ENet (online play) is named
+# too until the game links it, when dpkg-shlibdeps names it with its version.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, timgm6mb-soundfont | fluid-soundfont-gm, libenet7")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, timgm6mb-soundfont | fluid-soundfont-gm")
+if(NOT ENET_FOUND)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libenet7")
+endif()
 # Debian keeps games in /usr/games; a plain `cmake --install` keeps bin/ (on the PATH of ~/.local).
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageLayout.cmake)
 include(CPack)

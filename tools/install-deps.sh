@@ -3,11 +3,12 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-ttf-dev libfluidsynth-dev libfontconfig-dev
           fonts-dejavu-core fonts-dejavu-extra timgm6mb-soundfont libgtest-dev googletest libbenchmark-dev
-          xvfb xdotool imagemagick x11-utils libx11-dev
-          dpkg-dev lintian desktop-file-utils appstream)
+          xvfb xdotool imagemagick x11-utils libx11-dev)
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang-14 libclang-rt-14-dev)
 fi
+# The Debian package (dpkg-shlibdeps) and its test.
+packages+=(dpkg-dev lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
