@@ -7,6 +7,8 @@ packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-ttf-dev libfluids
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang-14 libclang-rt-14-dev)
 fi
+# The Debian package (dpkg-shlibdeps) and its test.
+packages+=(dpkg-dev lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

@@ -96,3 +96,10 @@ int gen_make_sounds(const std::string &dir);
 // main: the two WAV files.
 int gen_make_music(const std::string &dir);
 // main: the three MIDI files.
+
+int gen_write_png(const std::string &path, int32_t width, int32_t height, const std::vector<uint8_t> &rgba);
+// icons: writes 8-bit RGBA rows (top first) as a PNG; 1, or 0 when the file cannot be written.
+std::vector<uint8_t> gen_draw_icon(int32_t size);
+// icons: the desktop icon, size x size RGBA, straight (not premultiplied) alpha.
+int gen_make_icons(const std::string &dir);
+// main --icons: quorvane-64.png and quorvane-256.png.

@@ -1,17 +1,24 @@
 // quorvane_assetgen <outdir>: writes every asset file of the game into outdir.
+// quorvane_assetgen --icons <outdir>: writes the desktop icons instead.
 #include <cstdio>
 #include <string>
 
 #include "tools/assetgen/assetgen.h"
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quorvane_assetgen <outdir>\n");
+    int icons = argc == 3 && std::string(argv[1]) == "--icons";
+    if (argc != 2 && !icons) {
+        std::fprintf(stderr, "usage: quorvane_assetgen [--icons] <outdir>\n");
         return 2;
     }
-    std::string dir = argv[1];
+    std::string dir = argv[argc - 1];
     if (!dir.empty() && dir.back() != '/') dir += '/';
     gen_build_palette();
+    if (icons) {
+        if (gen_make_icons(dir)) return 0;
+        std::fprintf(stderr, "quorvane_assetgen: could not write the icons into %s\n", argv[2]);
+        return 1;
+    }
     int ok = gen_write_palette(dir + "PALDATA2.PAL");
     ok &= gen_make_pictures(dir);
     ok &= gen_make_sounds(dir);
