@@ -22,6 +22,7 @@ int32_t sim_replay(const AppOptions *options) {
         std::fprintf(stderr, "quorvane-sim: cannot start the headless platform: %s\n", plat_error());
         return 1;
     }
+    plat_headless_set_blind(1);
     strm_reset();
     RplResult result{};
     int32_t outcome = rpl_play(&rec, &result, error, sizeof error);
