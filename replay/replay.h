@@ -108,7 +108,10 @@ int64_t rpl_replay_diverged_at(void);
 void rpl_replay_stop(void);
 
 // ---- the loop both programs run ----
-// Plays rec to its end in an opened window: game_init, frames, then what the end of the
+// Every match variable back to its value at process start, so a recording or replay in a
+// process that has played before (tests, tools, benchmarks) starts as a fresh game does.
+void rpl_fresh_game(void);
+// Plays rec to its end in an opened window: a fresh game, game_init, frames, then what the end of the
 // recording asks (a close request if the game had not quit). Leaves the game running for
 // the caller's shutdown. Returns 0 when complete and matching the recorded result, 1 when
 // stopped early by the live Escape, 3 when it went another way (message in error).

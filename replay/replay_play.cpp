@@ -137,7 +137,23 @@ int64_t rpl_replay_diverged_at(void) { return diverged_at; }
 
 void rpl_replay_stop(void) { rec = nullptr; }
 
+void rpl_fresh_game(void) {
+    menu_active = 1;
+    options_active = story_active = 0;
+    rounds_to_play = 5;
+    current_player = 0;
+    score[0] = score[1] = 0;
+    ship1_destroyed = ship2_destroyed = player1_won = player2_won = 0;
+    last_body_index = 0;
+    angle[0] = 360;
+    angle[1] = 180;
+    power[0] = power[1] = 100;
+    for (Particle &p : particles) p = Particle{};
+    shot = Shot{};
+}
+
 int32_t rpl_play(const RplRecording *recording, RplResult *result, char *error, size_t error_size) {
+    rpl_fresh_game();
     rpl_replay_start(recording);
     game_init();
     while (rpl_replay_pass()) game_frame();

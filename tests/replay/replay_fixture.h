@@ -68,22 +68,6 @@ inline std::string last_line(std::string s) {
     return nl == std::string::npos ? s : s.substr(nl + 1);
 }
 
-// Every game variable as a fresh process has it.
-inline void fresh_game_state() {
-    menu_active = 1;
-    options_active = story_active = 0;
-    rounds_to_play = 5;
-    current_player = 0;
-    score[0] = score[1] = 0;
-    ship1_destroyed = ship2_destroyed = player1_won = player2_won = 0;
-    last_body_index = 0;
-    angle[0] = 360;
-    angle[1] = 180;
-    power[0] = power[1] = 100;
-    for (Particle &p : particles) p = Particle{};
-    shot = Shot{};
-}
-
 // A scratch folder of its own for each test, removed after it.
 class ReplayTest : public ::testing::Test {
   protected:
@@ -115,7 +99,6 @@ class ReplayTest : public ::testing::Test {
         plat_headless_set_blind(blind);
         plat_headless_set_escape(escape_held);
         strm_reset();
-        fresh_game_state();
         char text[RPL_ERROR_MAX] = "";
         int32_t outcome = rpl_play(&rec, result, text, sizeof text);
         game_shutdown();

@@ -26,7 +26,7 @@ class RecordTest : public rt::ReplayTest {
         plat_headless_set_blind(1);
         plat_headless_set_ticks(5000);
         strm_reset();
-        rt::fresh_game_state();
+        rpl_fresh_game();
         char error[RPL_ERROR_MAX] = "";
         EXPECT_EQ(rpl_record_start(target.c_str(), error, sizeof error), 1) << error;
         game_init();

@@ -290,22 +290,6 @@ int32_t direct(void) {
     return 0;
 }
 
-// Every game variable as a fresh process has it, so each recording starts as the game does.
-void fresh_game_state(void) {
-    menu_active = 1;
-    options_active = story_active = 0;
-    rounds_to_play = 5;
-    current_player = 0;
-    score[0] = score[1] = 0;
-    ship1_destroyed = ship2_destroyed = player1_won = player2_won = 0;
-    last_body_index = 0;
-    angle[0] = 360;
-    angle[1] = 180;
-    power[0] = power[1] = 100;
-    for (Particle &p : particles) p = Particle{};
-    shot = Shot{};
-}
-
 int32_t make(const Script &s, const std::string &dir) {
     script = &s;
     step_index = 0;
@@ -322,7 +306,7 @@ int32_t make(const Script &s, const std::string &dir) {
     plat_init();
     plat_window_open("Quorvane", 640, 480, 1);
     strm_reset();
-    fresh_game_state();
+    rpl_fresh_game();
     for (int32_t seat = 0; seat < STRM_SEAT_COUNT; seat++) strm_set_seat(seat, script_keys);
     strm_set_seed_source(script_seed);
     char error[RPL_ERROR_MAX];
