@@ -73,6 +73,12 @@ int32_t rpl_record_start(const char *path, char *error, size_t error_size) {
     rec = RplRecording{};
     rec.close_frame = RPL_NO_CLOSE;
     frames = 0;
+    // Found out now rather than at the rename after a whole match.
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        say(error, error_size, "cannot record to", target, EISDIR);
+        return 0;
+    }
     // A unique temporary name in the same folder, so the rename cannot cross file systems
     // and two recordings cannot write over each other.
     std::string pattern = target + ".tmp-XXXXXX";

@@ -136,6 +136,10 @@ TEST_F(RecordTest, AnUnwritablePlaceIsRefusedAtTheStart) {
     EXPECT_NE(std::strstr(error, target.c_str()), nullptr) << error;
     EXPECT_NE(std::strstr(error, "No such file or directory"), nullptr) << error;
     EXPECT_EQ(rpl_recording(), 0);
+    // A folder where the file should go would only fail at the rename, after the match.
+    EXPECT_EQ(rpl_record_start(dir.c_str(), error, sizeof error), 0);
+    EXPECT_NE(std::strstr(error, "Is a directory"), nullptr) << error;
+    EXPECT_EQ(files_in(dir).size(), 0u);
 }
 
 } // namespace
