@@ -372,7 +372,7 @@ std::vector<Script> corpus(void) {
     c.push_back({"life-and-escape", 41, cat(best_of(5), {turn(LIFE), turn(OUT), idle(10), keys(R), idle(30), keys(ESC)})});
     // The window's close button in the middle of a turn.
     c.push_back({"close-button", 42, cat(best_of(3), {turn(BODY), idle(25), close_window(), idle(3)})});
-    // Aiming to the limits: power held to 1000 and down to 5, the angle all the way round.
+    // Aiming to the limits: power held up to 1000 and down to its floor, the angle all the way round.
     c.push_back({"limits", 43, cat(best_of(5), {keys(UP | STRM_KEY_RIGHT, 400), keys(DN | STRM_KEY_LEFT, 420),
                                                  keys(STRM_KEY_LEFT, 200), turn(ANY, 5), idle(30), keys(ESC)})});
     // Best of 5 the long way, both players thinking and missing: 3 to 1.
