@@ -4,21 +4,58 @@
 #include "app/options.h"
 #include "game/game.h"
 #include "platform/plat_system.h"
+#include "replay/replay.h"
+
+namespace {
+
+// --replay: the recorded match in the window, its result line on stdout at the end.
+int replay(const RplRecording &rec) {
+    char error[RPL_ERROR_MAX];
+    RplResult result{};
+    int32_t outcome = rpl_play(&rec, &result, error, sizeof error);
+    game_shutdown();
+    plat_shutdown();
+    char line[128];
+    rpl_format_result(&result, line, sizeof line);
+    if (outcome == 1) {
+        std::fprintf(stderr, "quorvane: %s\n", error);
+        return 0;
+    }
+    std::printf("%s\n", line);
+    if (outcome != 0) std::fprintf(stderr, "quorvane: %s\n", error);
+    return outcome;
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     AppOptions options;
     int32_t exit_code = 0;
     if (!app_parse_options(APP_PROGRAM_GAME, argc, argv, &options, &exit_code)) return exit_code;
 
+    static RplRecording recording;
+    char error[RPL_ERROR_MAX];
+    if (options.replay_path[0] && !rpl_load(options.replay_path, &recording, error, sizeof error)) {
+        std::fprintf(stderr, "quorvane: %s\n", error);
+        return 2;
+    }
+    if (options.record_path[0] && !rpl_record_start(options.record_path, error, sizeof error)) {
+        std::fprintf(stderr, "quorvane: %s\n", error);
+        return 2;
+    }
+
     if (!plat_init()) {
         std::fprintf(stderr, "quorvane: cannot start the platform layer: %s\n", plat_error());
+        rpl_record_abandon();
         return 1;
     }
     if (!plat_window_open("Quorvane", 640, 480, options.windowed ? 0 : 1)) {
         std::fprintf(stderr, "quorvane: cannot open the game window: %s\n", plat_error());
+        rpl_record_abandon();
         plat_shutdown();
         return 1;
     }
+    if (options.replay_path[0]) return replay(recording);
     game_init();
 
     PlatMessage msg{};
@@ -29,11 +66,23 @@ int main(int argc, char **argv) {
                 exit_code = msg.wparam;
                 break;
             }
+            rpl_record_message(&msg);
             game_window_proc(&msg);
         }
         game_frame();
     }
 
+    if (rpl_recording()) {
+        RplResult result = rpl_result_now();
+        if (rpl_record_finish(error, sizeof error)) {
+            char line[128];
+            rpl_format_result(&result, line, sizeof line);
+            std::printf("%s\n", line);
+        } else {
+            std::fprintf(stderr, "quorvane: %s\n", error);
+            if (exit_code == 0) exit_code = 1;
+        }
+    }
     game_shutdown();
     plat_shutdown();
     return exit_code;

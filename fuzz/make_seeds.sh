@@ -2,7 +2,7 @@
 # Small hand-made edge files for the fuzz corpora: ./fuzz/make_seeds.sh OUTDIR
 set -euo pipefail
 out=$1
-mkdir -p "$out"/{bmp,palette,wav,midi}
+mkdir -p "$out"/{bmp,palette,wav,midi,replay}
 le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 
@@ -37,3 +37,7 @@ wav 16 64 100000 >"$out/wav/data-lies.WAV"
   printf '\x00\x90\x3c\x64\x60\x80\x3c\x00\x00\xff\x2f\x00'; } >"$out/midi/one-note.MID"
 { printf 'MThd'; printf '\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60'
   printf 'MTrk'; printf '\x00\x00\x10\x00\x00\x90'; } >"$out/midi/track-lies.MID"
+
+# Recordings: the regression corpus, and one cut short.
+for f in "$(dirname "$0")"/../tests/replays/*.qvr; do cp "$f" "$out/replay/"; done
+head -c 60 "$(dirname "$0")/../tests/replays/bo1-p1-wins.qvr" >"$out/replay/cut.qvr"

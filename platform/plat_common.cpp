@@ -13,6 +13,7 @@ static uint8_t key_down[256];
 static uint8_t key_pressed[256]; // went down since the last keyboard read
 static int32_t keyboard_is_open = 0;
 static PlatColor device_palette[256];
+int32_t plat_blind = 0;
 
 void plat_set_error(const char *text) { last_error = text && *text ? text : "unknown error"; }
 const char *plat_error(void) { return last_error.c_str(); }

@@ -20,6 +20,10 @@ void plat_headless_tap_key(int32_t code);
 void plat_headless_set_escape(int32_t down);
 // the asynchronous Escape state alone.
 
+void plat_headless_set_blind(int32_t blind);
+// the simulator: draw nothing at all (no pixels, text or presents) and open no music, for
+// speed; the game's rules run the same. Reset turns it off.
+
 int32_t plat_headless_frame_count(void);
 // presented frames since reset.
 const uint8_t *plat_headless_frame_pixels(void);

@@ -28,4 +28,9 @@ void plat_text_shutdown(void);
 // plat_shutdown: closes the font.
 
 int plat_backend_escape_async(void);
+
+extern int32_t plat_blind;
+// common drawing code: 1 while the headless backend draws nothing (the simulator's speed);
+// fills, blits and text do nothing, locks give null, presents show nothing and report 0,
+// and music does not open (no SoundFont load).
 // Escape test: a backend's own view of Escape beyond key events (headless scripting).

@@ -2,6 +2,7 @@
 // over the synth's output and clipped. The device callback (or a headless test) pulls
 // blocks through plat_audio_render; the game thread changes state only under the lock.
 #include "platform/plat_audio.h"
+#include "platform/plat_internal.h"
 #include "platform/synth/plat_synth.h"
 
 #include <algorithm>
@@ -254,6 +255,8 @@ int plat_music_open(void)
 {
     if (mixer_music_ready)
         return 1;
+    if (plat_blind)
+        return 0; // the simulator: no SoundFont to load, as on a machine without one
     // Loading the SoundFont takes a while: do it outside the lock; the callback
     // does not touch the synth until it is marked ready.
     if (!plat_synth_open(PLAT_AUDIO_RATE))

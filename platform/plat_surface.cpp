@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/plat_internal.h"
 #include "platform/plat_video.h"
 
 static int32_t live_surfaces = 0;
@@ -34,7 +35,7 @@ int32_t plat_surface_live_count(void) { return live_surfaces; }
 
 uint8_t *plat_surface_lock(PlatSurface *surface, int32_t *pitch)
 {
-    if (!surface)
+    if (!surface || plat_blind)
         return nullptr;
     surface->locked = 1;
     if (pitch)
@@ -122,6 +123,8 @@ int plat_surface_fill(PlatSurface *surface, const PlatRect *rect, uint32_t colou
 {
     if (!surface || surface->locked)
         return 0;
+    if (plat_blind)
+        return 1;
     PlatRect target = rect ? *rect : PlatRect{0, 0, surface->width, surface->height};
     PlatRect regions[64];
     int n = clip_regions(surface, regions, 64);
@@ -147,6 +150,8 @@ int plat_surface_blit(PlatSurface *dst, const PlatRect *dst_rect, PlatSurface *s
 {
     if (!dst || !src || dst->locked || src->locked || dst->bpp != src->bpp)
         return 0;
+    if (plat_blind)
+        return 1;
     PlatRect sr = src_rect ? *src_rect : PlatRect{0, 0, src->width, src->height};
     PlatRect dr = dst_rect ? *dst_rect : PlatRect{0, 0, dst->width, dst->height};
     sr = rect_intersect(sr, PlatRect{0, 0, src->width, src->height});

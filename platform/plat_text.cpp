@@ -100,7 +100,7 @@ int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y,
 {
     if (!surface || !text || surface->locked)
         return 0;
-    if (!*text)
+    if (!*text || plat_blind)
         return 1;
     TTF_Font *f = game_font();
     if (!f)

@@ -62,6 +62,7 @@ void plat_headless_reset(void)
     virtual_now = 0;
     auto_step = 1;
     escape_forced = 0;
+    plat_blind = 0;
     plat_keys_clear();
     plat_queue_clear();
     plat_headless_video_reset();
@@ -84,6 +85,8 @@ void plat_headless_tap_key(int32_t code)
     plat_key_event(code, 1);
     plat_key_event(code, 0);
 }
+
+void plat_headless_set_blind(int32_t blind) { plat_blind = blind ? 1 : 0; }
 
 void plat_headless_set_escape(int32_t down)
 {

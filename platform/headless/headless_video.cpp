@@ -39,7 +39,7 @@ void plat_backend_palette_changed(void) {}
 
 int plat_present(PlatSurface *back)
 {
-    if (!display_open || !back || back->locked)
+    if (!display_open || !back || back->locked || plat_blind)
         return 0;
     frame_w = back->width;
     frame_h = back->height;

@@ -1,0 +1,118 @@
+// Recordings of whole matches: the seed ticks and each frame's keys, written as the game is
+// played and played back through the input streams, so a match can be watched again or
+// checked headless.
+//
+// File layout (little-endian):
+//   "quorvane-replay <format version> <game version>\n"     the header line, at most 64 bytes
+//   records, each opening with a tag byte:
+//     0x00-0x7F  a run of frames: the tag is their key bits, then the run length (LEB128, >= 1)
+//     0x80-0x82  the seat in charge of the frames that follow (0x80 + StrmSeat)
+//     0x90       a seed tick: 4 bytes
+//     0xA0       a window close request handled before the next frame
+//     0xFF       the end, then the result: player1, player2, frames, seeds, shots (4 bytes each),
+//                the state hash (8 bytes), and a CRC-32 of every byte before it (4 bytes)
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr const char *RPL_FORMAT_NAME = "quorvane-replay";
+constexpr int32_t RPL_FORMAT_VERSION = 1;
+constexpr size_t RPL_HEADER_MAX = 64;
+// Longer files or matches are refused: about 52 days of frames at 30 a second.
+constexpr uint32_t RPL_MAX_FRAMES = 1u << 27;
+constexpr size_t RPL_MAX_FILE_SIZE = 64u << 20;
+constexpr size_t RPL_ERROR_MAX = 512;
+
+enum RplTag : uint8_t {
+    RPL_TAG_SEAT = 0x80,
+    RPL_TAG_SEED = 0x90,
+    RPL_TAG_CLOSE = 0xA0,
+    RPL_TAG_END = 0xFF,
+};
+
+// What a match came to: the line both programs print at the end of a replay.
+struct RplResult {
+    uint32_t score1, score2;
+    uint32_t frames, seeds, shots;
+    uint64_t hash;
+};
+
+struct RplRun {
+    uint8_t keys;
+    uint8_t seat;
+    uint32_t count;
+};
+struct RplSeed {
+    uint32_t value;
+    uint32_t frame; // frames finished before the game seeded with it
+};
+
+struct RplRecording {
+    char game_version[32];
+    std::vector<RplRun> runs;
+    std::vector<RplSeed> seeds;
+    uint32_t close_frame; // frames finished before the close request, or RPL_NO_CLOSE
+    RplResult result;     // as the footer has it
+};
+constexpr uint32_t RPL_NO_CLOSE = 0xFFFFFFFFu;
+
+// ---- results ----
+// The game's result now: scores, frames and seeds so far, shots fired, state hash.
+RplResult rpl_result_now(void);
+// "result: player1 N player2 M frames F shots S hash H" (H 16 hex digits), no newline.
+void rpl_format_result(const RplResult *result, char *out, size_t size);
+
+// ---- recording (the game's --record) ----
+// Before game_init: opens a temporary file next to path, writes the header and watches the
+// input streams. 1, or 0 with a one-line reason in error.
+int32_t rpl_record_start(const char *path, char *error, size_t error_size);
+// The message loop, for every message it takes: notes a close request that did not come
+// from the game itself, so a replay closes at the same frame.
+void rpl_record_message(const struct PlatMessage *msg);
+// After the message loop: writes the end and the result, flushes to disk and renames the
+// temporary file to path. 1, or 0 with the reason (the temporary file is removed).
+int32_t rpl_record_finish(char *error, size_t error_size);
+// Stops recording and removes the temporary file (start-up failed).
+void rpl_record_abandon(void);
+// 1 between a successful start and finish/abandon.
+int32_t rpl_recording(void);
+
+// ---- reading ----
+// A recording from memory: 1, or 0 with a one-line reason (name says what is read).
+int32_t rpl_parse(const uint8_t *data, size_t size, const char *name, RplRecording *out, char *error,
+                  size_t error_size);
+// A recording from a file: 1, or 0 with a one-line reason.
+int32_t rpl_load(const char *path, RplRecording *out, char *error, size_t error_size);
+// The recording's frames in all.
+uint32_t rpl_frame_total(const RplRecording *rec);
+
+// ---- writing a recording from parts (tools, tests) ----
+// The whole file for these runs, seeds (in order of their frame) and close, with result.
+std::vector<uint8_t> rpl_encode(const RplRecording *rec, const char *game_version);
+
+// ---- replaying ----
+// Before game_init: every seat and the seeds come from rec (kept by reference until
+// rpl_replay_stop).
+void rpl_replay_start(const RplRecording *rec);
+// One pass of the message loop while replaying, in place of the usual peek: hands the game
+// the recorded close request or at most one pending message. 1 when the next frame should
+// be played, 0 when the replay is over (every frame played, it went another way than the
+// recording, or the game quit).
+int32_t rpl_replay_pass(void);
+// 1 once every recorded frame has been played.
+int32_t rpl_replay_complete(void);
+// The frame at which the game asked for something other than what was recorded next, or -1.
+int64_t rpl_replay_diverged_at(void);
+// Detaches from the recording (the input streams keep their sources until strm_reset).
+void rpl_replay_stop(void);
+
+// ---- the loop both programs run ----
+// Every match variable back to its value at process start, so a recording or replay in a
+// process that has played before (tests, tools, benchmarks) starts as a fresh game does.
+void rpl_fresh_game(void);
+// Plays rec to its end in an opened window: a fresh game, game_init, frames, then what the end of the
+// recording asks (a close request if the game had not quit). Leaves the game running for
+// the caller's shutdown. Returns 0 when complete and matching the recorded result, 1 when
+// stopped early by the live Escape, 3 when it went another way (message in error).
+int32_t rpl_play(const RplRecording *rec, RplResult *result, char *error, size_t error_size);

@@ -1,0 +1,145 @@
+// Recording a game played on the headless keyboard, and writing the file safely.
+#include <cstring>
+
+#include "game/game_internal.h"
+#include "input/input.h"
+#include "tests/replay/replay_fixture.h"
+
+namespace {
+
+using rt::fs::path;
+
+std::vector<path> files_in(const path &dir) {
+    std::vector<path> out;
+    for (const auto &e : rt::fs::directory_iterator(dir)) out.push_back(e.path().filename());
+    return out;
+}
+
+class RecordTest : public rt::ReplayTest {
+  protected:
+    // The game's message loop with the recorder, keys from the headless keyboard: key_at(frame)
+    // gives the key held in that frame (0 none); close_at posts a close request before that frame.
+    RplResult play_recorded(const path &target, int32_t (*key_at)(uint32_t), uint32_t close_at = UINT32_MAX) {
+        plat_headless_reset();
+        EXPECT_EQ(plat_init(), 1);
+        EXPECT_EQ(plat_window_open("Quorvane", 640, 480, 1), 1);
+        plat_headless_set_blind(1);
+        plat_headless_set_ticks(5000);
+        strm_reset();
+        rpl_fresh_game();
+        char error[RPL_ERROR_MAX] = "";
+        EXPECT_EQ(rpl_record_start(target.c_str(), error, sizeof error), 1) << error;
+        game_init();
+        int32_t held = 0;
+        for (uint32_t pass = 0; pass < 5000; pass++) {
+            if (strm_frame_count() == close_at) plat_message_post(PLAT_MSG_DESTROY, 0, 0);
+            PlatMessage msg{};
+            if (plat_message_peek(&msg)) {
+                if (msg.type == PLAT_MSG_QUIT) break;
+                rpl_record_message(&msg);
+                game_window_proc(&msg);
+            }
+            int32_t key = key_at(strm_frame_count());
+            if (held && held != key) plat_headless_set_key(held, 0);
+            if (key) plat_headless_set_key(key, 1);
+            held = key;
+            game_frame();
+        }
+        RplResult result = rpl_result_now();
+        // Until the end the target does not exist; only the temporary file does.
+        EXPECT_FALSE(rt::fs::exists(target));
+        EXPECT_EQ(rpl_record_finish(error, sizeof error), 1) << error;
+        game_shutdown();
+        plat_shutdown();
+        plat_headless_reset();
+        return result;
+    }
+};
+
+// Down twice on the title menu, to QUIT, and Return.
+int32_t menu_keys(uint32_t frame) {
+    if (frame == 10 || frame == 12) return DIK_DOWN;
+    if (frame == 20) return DIK_RETURN;
+    return 0;
+}
+
+TEST_F(RecordTest, TheFileHoldsTheSeedsAndKeysTheGameUsed) {
+    path target = dir / "menu.qvr";
+    RplResult played = play_recorded(target, menu_keys);
+    EXPECT_EQ(files_in(dir), std::vector<path>{"menu.qvr"}) << "the temporary file is gone";
+
+    RplRecording rec;
+    char error[RPL_ERROR_MAX] = "";
+    ASSERT_EQ(rpl_load(target.c_str(), &rec, error, sizeof error), 1) << error;
+    // The start-up seed came from the clock before the first frame.
+    ASSERT_EQ(rec.seeds.size(), 1u);
+    EXPECT_EQ(rec.seeds[0].frame, 0u);
+    EXPECT_GE(rec.seeds[0].value, 5000u);
+    // Frames: 10 idle, Down, idle, Down, 7 idle, Return on QUIT, and the frame after the quit.
+    struct Want {
+        uint8_t keys;
+        uint32_t count;
+    };
+    const Want want[] = {{0, 10}, {STRM_KEY_DOWN, 1}, {0, 1}, {STRM_KEY_DOWN, 1}, {0, 7}, {STRM_KEY_RETURN, 1}, {0, 1}};
+    ASSERT_EQ(rec.runs.size(), 7u);
+    for (size_t i = 0; i < 7; i++) {
+        EXPECT_EQ(rec.runs[i].keys, want[i].keys) << i;
+        EXPECT_EQ(rec.runs[i].count, want[i].count) << i;
+        EXPECT_EQ(rec.runs[i].seat, STRM_SEAT_MENUS) << i;
+    }
+    EXPECT_EQ(rec.result.frames, played.frames);
+    EXPECT_EQ(rec.result.hash, played.hash);
+    EXPECT_EQ(rec.close_frame, RPL_NO_CLOSE);
+
+    RplResult replayed{};
+    std::string why;
+    EXPECT_EQ(play_here(rec, dir, 1, &replayed, &why), 0) << why;
+    EXPECT_EQ(replayed.frames, played.frames);
+    EXPECT_EQ(replayed.hash, played.hash);
+}
+
+int32_t no_keys(uint32_t) { return 0; }
+
+TEST_F(RecordTest, AClosedWindowIsRecordedWhereItCame) {
+    path target = dir / "closed.qvr";
+    RplResult played = play_recorded(target, no_keys, 25);
+    RplRecording rec;
+    char error[RPL_ERROR_MAX] = "";
+    ASSERT_EQ(rpl_load(target.c_str(), &rec, error, sizeof error), 1) << error;
+    EXPECT_EQ(rec.close_frame, 25u);
+    EXPECT_EQ(rec.result.frames, 26u) << "one frame is played after the close request";
+    RplResult replayed{};
+    std::string why;
+    EXPECT_EQ(play_here(rec, dir, 1, &replayed, &why), 0) << why;
+    EXPECT_EQ(replayed.hash, played.hash);
+    EXPECT_EQ(quit_requested, 1) << "the replay closes as the recording did";
+}
+
+TEST_F(RecordTest, TheOldFileStaysUntilTheNewOneIsWhole) {
+    path target = dir / "keep.qvr";
+    rt::write_bytes(target, {'o', 'l', 'd'});
+    char error[RPL_ERROR_MAX] = "";
+    strm_reset();
+    ASSERT_EQ(rpl_record_start(target.c_str(), error, sizeof error), 1) << error;
+    EXPECT_EQ(rt::read_text(target), "old");
+    EXPECT_EQ(files_in(dir).size(), 2u);
+    rpl_record_abandon();
+    EXPECT_EQ(files_in(dir), std::vector<path>{"keep.qvr"});
+    EXPECT_EQ(rt::read_text(target), "old");
+}
+
+TEST_F(RecordTest, AnUnwritablePlaceIsRefusedAtTheStart) {
+    path target = dir / "no-such-folder" / "x.qvr";
+    char error[RPL_ERROR_MAX] = "";
+    strm_reset();
+    EXPECT_EQ(rpl_record_start(target.c_str(), error, sizeof error), 0);
+    EXPECT_NE(std::strstr(error, target.c_str()), nullptr) << error;
+    EXPECT_NE(std::strstr(error, "No such file or directory"), nullptr) << error;
+    EXPECT_EQ(rpl_recording(), 0);
+    // A folder where the file should go would only fail at the rename, after the match.
+    EXPECT_EQ(rpl_record_start(dir.c_str(), error, sizeof error), 0);
+    EXPECT_NE(std::strstr(error, "Is a directory"), nullptr) << error;
+    EXPECT_EQ(files_in(dir).size(), 0u);
+}
+
+} // namespace
