@@ -54,6 +54,11 @@ int32_t inp_keyboard_read(void)
     return 1;
 }
 
+void inp_keyboard_forget_taps(void)
+{
+    if (keyboard_device) plat_keyboard_forget_taps();
+}
+
 void inp_keyboard_release(void)
 {
     if (!keyboard_device)

@@ -1,7 +1,7 @@
 // SDL window, event pump, clocks. Key events (not polled state) build the key
 // array, so taps that fall between two frames are still seen.
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/plat_internal.h"
 #include "platform/sdl/sdl_internal.h"
@@ -10,7 +10,6 @@ static SDL_Window *window = nullptr;
 static int32_t fullscreen_on = 0;
 static int32_t destroy_posted = 0;
 static int32_t logical_w = 640, logical_h = 480;
-static const auto process_start = std::chrono::steady_clock::now();
 
 SDL_Window *sdl_window(void) { return window; }
 
@@ -245,10 +244,36 @@ void plat_cursor_show(int32_t show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DIS
 
 int plat_backend_escape_async(void) { return 0; }
 
-uint32_t plat_ticks(void) { return (uint32_t)SDL_GetTicks64(); }
-
-uint32_t plat_process_ms(void)
+// Both clocks count whole milliseconds of CLOCK_MONOTONIC, so tick t begins exactly at
+// t * 1 ms and a wait can sleep to that instant instead of polling.
+static uint64_t monotonic_ms(void)
 {
-    auto d = std::chrono::steady_clock::now() - process_start;
-    return (uint32_t)std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u;
 }
+
+static const uint64_t process_start_ms = monotonic_ms();
+
+uint32_t plat_ticks(void) { return (uint32_t)monotonic_ms(); }
+
+uint32_t plat_process_ms(void) { return (uint32_t)(monotonic_ms() - process_start_ms); }
+
+// Sleeps to the absolute start of the deadline's millisecond; an early wake (a signal) sleeps again.
+static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms)
+{
+    for (;;) {
+        uint64_t now64 = monotonic_ms() - offset;
+        uint32_t now = (uint32_t)now64;
+        uint32_t elapsed = now - start;
+        if (elapsed >= ms)
+            return now;
+        uint64_t deadline = now64 + (ms - elapsed) + offset;
+        timespec ts{(time_t)(deadline / 1000u), (long)(deadline % 1000u) * 1000000L};
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+    }
+}
+
+uint32_t plat_wait_ticks(uint32_t start, uint32_t ms) { return wait_on(0, start, ms); }
+
+uint32_t plat_wait_process_ms(uint32_t start, uint32_t ms) { return wait_on(process_start_ms, start, ms); }

@@ -23,9 +23,12 @@ static void report_first_frame(void)
     first_frame_reported = true;
     if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME"))
         return;
-    timespec ts{};
+    timespec ts{}, wall{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    std::fprintf(stderr, "quorvane: first frame at %lld ns\n", (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec);
+    clock_gettime(CLOCK_REALTIME, &wall);
+    std::fprintf(stderr, "quorvane: first frame at %lld ns (wall %lld ns)\n",
+                 (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec,
+                 (long long)wall.tv_sec * 1000000000LL + wall.tv_nsec);
     std::fflush(stderr);
 }
 
