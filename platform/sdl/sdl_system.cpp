@@ -193,6 +193,7 @@ static void post_destroy_once(void)
 
 void plat_pump_events(void)
 {
+    sdl_video_flush();
     SDL_Event ev;
     while (SDL_PollEvent(&ev)) {
         switch (ev.type) {
@@ -268,6 +269,7 @@ static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms)
         uint32_t elapsed = now - start;
         if (elapsed >= ms)
             return now;
+        sdl_video_idle(ms - elapsed);
         uint64_t deadline = now64 + (ms - elapsed) + offset;
         timespec ts{(time_t)(deadline / 1000u), (long)(deadline % 1000u) * 1000000L};
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);

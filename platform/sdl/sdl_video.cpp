@@ -25,6 +25,10 @@ std::vector<uint8_t> incoming;
 PlatColor shown_palette[256];
 int32_t shown_valid = 0;           // last_frame is on screen with shown_palette
 int32_t borders_stale = 1;         // the window changed: clear it whole before the next picture
+int32_t server_borders = 0;        // the X server paints the borders: we never send them
+int32_t palette_pending = 0;       // a palette change not shown yet
+double last_palette_show = -1e9;   // when the last palette-only show ended, and how long it took
+double palette_show_ms = 0;
 bool first_frame_reported = false;
 
 // QUORVANE_REPORT_PRESENTS: present times, printed when the display closes.
@@ -129,9 +133,10 @@ void show_on_surface(const uint8_t *previous, bool whole)
     int32_t vis_w = std::min(tex_w, (s->w - ox) / k), vis_h = std::min(tex_h, (s->h - oy) / k);
     if (vis_w <= 0 || vis_h <= 0)
         return;
-    bool clear = borders_stale != 0;
-    if (clear) {
-        SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+    bool clear = borders_stale != 0 && !server_borders;
+    if (borders_stale) {
+        if (clear)
+            SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
         borders_stale = 0;
         whole = true;
     }
@@ -225,6 +230,7 @@ void show(const uint8_t *previous, bool whole)
         show_on_renderer();
     std::memcpy(shown_palette, plat_palette_data(), sizeof shown_palette);
     shown_valid = 1;
+    palette_pending = 0;
     if (report_presents && present_ms.size() < 1000000)
         present_ms.push_back((float)(now_ms() - t0));
 }
@@ -271,6 +277,7 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp)
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         SDL_Surface *s = SDL_GetWindowSurface(win);
         use_surface = s && s->format->BytesPerPixel == 4;
+        server_borders = use_surface && sdl_x11_black_background(win);
     }
     if (!use_surface && !open_renderer(win, width, height))
         return 0;
@@ -324,7 +331,33 @@ int plat_present(PlatSurface *back)
     return 1;
 }
 
-void plat_backend_palette_changed(void) { show(nullptr, true); }
+// A palette change is shown when the game next waits, inside the wait: a fade's steps then
+// cost their wait and not the wait plus a whole present each.
+void plat_backend_palette_changed(void)
+{
+    if (open_flag && !last_frame.empty())
+        palette_pending = 1;
+}
+
+void sdl_video_idle(uint32_t ms_left)
+{
+    if (!palette_pending)
+        return;
+    // When showing takes longer than the wait, show every other change so the fade keeps time.
+    double now = now_ms();
+    if (palette_show_ms > ms_left && now - last_palette_show < palette_show_ms + ms_left)
+        return;
+    show(nullptr, true);
+    double end = now_ms();
+    palette_show_ms = end - now;
+    last_palette_show = end;
+}
+
+void sdl_video_flush(void)
+{
+    if (palette_pending)
+        show(nullptr, true);
+}
 
 void sdl_video_window_resized(void)
 {
