@@ -11,6 +11,8 @@ void sdl_input_event(const SDL_Event &ev);
 // system: mouse and controller events from the pump.
 void sdl_video_idle(uint32_t ms_left);
 // system: a wait is about to sleep ms_left; a palette change still to be shown is shown now.
+int sdl_x11_is_x11(SDL_Window *win);
+// system: 1 when the window lives on an X display.
 int sdl_x11_black_background(SDL_Window *win);
 // video: the X server paints the window black behind the picture; 0 when not on X11.
 int sdl_x11_has_window_manager(SDL_Window *win);

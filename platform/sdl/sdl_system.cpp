@@ -9,15 +9,29 @@
 static SDL_Window *window = nullptr;
 static int32_t fullscreen_on = 0;
 static int32_t destroy_posted = 0;
+static int32_t return_of_toggle = 0; // Return went down as part of Alt+Enter and is not up yet
 static int32_t logical_w = 640, logical_h = 480;
 
 SDL_Window *sdl_window(void) { return window; }
+
+// Drivers that show nothing: only when asked for, or the game would run unseen.
+static int invisible_driver(const char *name)
+{
+    return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
+}
 
 int plat_init(void)
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         plat_set_error(SDL_GetError());
+        return 0;
+    }
+    const char *asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (invisible_driver(SDL_GetCurrentVideoDriver()) && !(asked && *asked)) {
+        plat_set_error("no display to show the game on (is DISPLAY or WAYLAND_DISPLAY set?); "
+                       "SDL_VIDEODRIVER=dummy runs it without one");
+        SDL_Quit();
         return 0;
     }
     return 1;
@@ -31,28 +45,49 @@ void plat_shutdown(void)
     SDL_Quit();
 }
 
-// Full screen is a borderless window over the whole desktop: real SDL full-screen
-// modes fail under X servers without a window manager.
+static void centre_windowed(void)
+{
+    int index = SDL_GetWindowDisplayIndex(window);
+    if (index < 0)
+        index = 0;
+    SDL_SetWindowSize(window, logical_w, logical_h);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(index), SDL_WINDOWPOS_CENTERED_DISPLAY(index));
+}
+
+// Under a window manager full screen is the manager's own full-screen state, which covers the
+// screen exactly; without one it is a borderless window over the whole display (SDL's full-screen
+// modes fail there, and nobody moves the window for us).
 static void apply_mode(void)
 {
     if (!window)
         return;
-    int index = SDL_GetWindowDisplayIndex(window);
-    SDL_Rect bounds;
-    if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0)
-        bounds = SDL_Rect{0, 0, logical_w, logical_h};
-    if (fullscreen_on) {
-        SDL_SetWindowBordered(window, SDL_FALSE);
-        SDL_SetWindowPosition(window, bounds.x, bounds.y);
-        SDL_SetWindowSize(window, bounds.w, bounds.h);
-        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    if (!sdl_x11_is_x11(window) || sdl_x11_has_window_manager(window)) {
+        if (fullscreen_on) {
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        } else {
+            SDL_SetWindowFullscreen(window, 0);
+            SDL_SetWindowBordered(window, SDL_TRUE);
+            centre_windowed();
+        }
     } else {
-        SDL_SetWindowBordered(window, SDL_TRUE);
-        SDL_SetWindowSize(window, logical_w, logical_h);
-        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index),
-                              SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index));
+        int index = SDL_GetWindowDisplayIndex(window);
+        SDL_Rect bounds;
+        if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0)
+            bounds = SDL_Rect{0, 0, logical_w, logical_h};
+        if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)
+            SDL_SetWindowFullscreen(window, 0);
+        if (fullscreen_on) {
+            SDL_SetWindowBordered(window, SDL_FALSE);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+            SDL_SetWindowSize(window, bounds.w, bounds.h);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        } else {
+            SDL_SetWindowBordered(window, SDL_TRUE);
+            centre_windowed();
+        }
     }
-    SDL_RaiseWindow(window);
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)
+        SDL_RaiseWindow(window);
     sdl_video_window_resized();
 }
 
@@ -62,10 +97,11 @@ int plat_window_open(const char *title, int32_t width, int32_t height, int32_t f
         return 1;
     logical_w = width;
     logical_h = height;
-    // Full screen is created at its final place and size: without a window manager a later move of a
-    // fresh window may never reach the X server.
+    // Created hidden at its final place and size, put in its mode, then shown: the window is
+    // mapped once, and without a window manager a later move of a fresh window may never reach
+    // the X server.
     SDL_Rect rect{(int)SDL_WINDOWPOS_CENTERED, (int)SDL_WINDOWPOS_CENTERED, width, height};
-    uint32_t flags = SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI;
+    uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     SDL_Rect bounds;
     if (fullscreen && SDL_GetDisplayBounds(0, &bounds) == 0) {
         rect = bounds;
@@ -76,10 +112,12 @@ int plat_window_open(const char *title, int32_t width, int32_t height, int32_t f
         plat_set_error(SDL_GetError());
         return 0;
     }
+    SDL_SetWindowMinimumSize(window, width, height); // maximised or dragged larger, it scales
     destroy_posted = 0;
     fullscreen_on = fullscreen ? 1 : 0;
     if (fullscreen_on)
         apply_mode();
+    SDL_ShowWindow(window);
     plat_queue_push(PlatMessage{PLAT_MSG_CREATE, 0, 0});
     return 1;
 }
@@ -203,10 +241,22 @@ void plat_pump_events(void)
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             bool down = ev.type == SDL_KEYDOWN;
-            if (down && !ev.key.repeat && ev.key.keysym.scancode == SDL_SCANCODE_RETURN &&
-                (ev.key.keysym.mod & KMOD_ALT)) {
-                plat_window_set_fullscreen(!fullscreen_on);
-                break; // Alt+Enter is the window's, not the game's
+            if (ev.key.keysym.scancode == SDL_SCANCODE_RETURN && down) {
+                // Alt+Enter is the window's, never the game's Return: also a repeat, or a press that
+                // SDL replays when focus comes back while Alt is already held again.
+                const Uint8 *live = SDL_GetKeyboardState(nullptr);
+                bool alt = (ev.key.keysym.mod & KMOD_ALT) || live[SDL_SCANCODE_LALT] || live[SDL_SCANCODE_RALT] ||
+                           plat_key_held(56) || plat_key_held(184);
+                if (alt || return_of_toggle) {
+                    if (alt && !ev.key.repeat && !return_of_toggle && (ev.key.keysym.mod & KMOD_ALT))
+                        plat_window_set_fullscreen(!fullscreen_on);
+                    return_of_toggle = 1;
+                    break;
+                }
+            }
+            if (ev.key.keysym.scancode == SDL_SCANCODE_RETURN && !down && return_of_toggle) {
+                return_of_toggle = 0;
+                break;
             }
             plat_key_event(dik_from_scancode(ev.key.keysym.scancode), down ? 1 : 0);
             break;
@@ -228,6 +278,7 @@ void plat_pump_events(void)
                 plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 0, 0});
                 break;
             case SDL_WINDOWEVENT_FOCUS_GAINED:
+                return_of_toggle = 0;
                 plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 1, 0});
                 break;
             default:

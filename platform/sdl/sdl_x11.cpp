@@ -17,6 +17,13 @@ static int x11_of(SDL_Window *win, Display **dpy, Window *xwin)
     return 1;
 }
 
+int sdl_x11_is_x11(SDL_Window *win)
+{
+    Display *dpy;
+    Window xwin;
+    return x11_of(win, &dpy, &xwin);
+}
+
 int sdl_x11_black_background(SDL_Window *win)
 {
     Display *dpy;
