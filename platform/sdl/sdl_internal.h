@@ -19,3 +19,5 @@ int sdl_x11_has_window_manager(SDL_Window *win);
 // system: 1 when an EWMH window manager runs on the window's X display.
 void sdl_video_flush(void);
 // system, when it takes events: a palette change still to be shown is shown now.
+int32_t sdl_video_shown_count(void);
+// tests: frames actually sent to the window (unchanged ones are not).

@@ -30,6 +30,7 @@ int32_t palette_pending = 0;       // a palette change not shown yet
 double last_palette_show = -1e9;   // when the last palette-only show ended, and how long it took
 double palette_show_ms = 0;
 bool first_frame_reported = false;
+int32_t shown_count = 0;
 
 // QUORVANE_REPORT_PRESENTS: present times, printed when the display closes.
 bool report_presents = false;
@@ -231,6 +232,7 @@ void show(const uint8_t *previous, bool whole)
     std::memcpy(shown_palette, plat_palette_data(), sizeof shown_palette);
     shown_valid = 1;
     palette_pending = 0;
+    shown_count++;
     if (report_presents && present_ms.size() < 1000000)
         present_ms.push_back((float)(now_ms() - t0));
 }
@@ -352,6 +354,8 @@ void sdl_video_idle(uint32_t ms_left)
     palette_show_ms = end - now;
     last_palette_show = end;
 }
+
+int32_t sdl_video_shown_count(void) { return shown_count; }
 
 void sdl_video_flush(void)
 {
