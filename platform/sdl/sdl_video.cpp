@@ -345,9 +345,10 @@ void sdl_video_idle(uint32_t ms_left)
 {
     if (!palette_pending)
         return;
-    // When showing takes longer than the wait, show every other change so the fade keeps time.
+    // A show that fits in the wait costs nothing. A slower one (a large window) is made only after
+    // four times its length without one, so a fade keeps within a fifth of its time more.
     double now = now_ms();
-    if (palette_show_ms > ms_left && now - last_palette_show < palette_show_ms + ms_left)
+    if (palette_show_ms > ms_left && now - last_palette_show < 4 * palette_show_ms)
         return;
     show(nullptr, true);
     double end = now_ms();
