@@ -53,11 +53,12 @@ void report_first_frame(void)
     clock_gettime(CLOCK_MONOTONIC, &first_present);
     if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME"))
         return;
-    timespec wall{};
+    timespec wall{}, cpu{};
     clock_gettime(CLOCK_REALTIME, &wall);
-    std::fprintf(stderr, "quorvane: first frame at %lld ns (wall %lld ns)\n",
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    std::fprintf(stderr, "quorvane: first frame at %lld ns (wall %lld ns), %.1f ms of CPU\n",
                  (long long)first_present.tv_sec * 1000000000LL + first_present.tv_nsec,
-                 (long long)wall.tv_sec * 1000000000LL + wall.tv_nsec);
+                 (long long)wall.tv_sec * 1000000000LL + wall.tv_nsec, cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6);
     std::fflush(stderr);
 }
 
