@@ -10,6 +10,8 @@ static SDL_Window *window = nullptr;
 static int32_t fullscreen_on = 0;
 static int32_t destroy_posted = 0;
 static int32_t return_of_toggle = 0; // Return went down as part of Alt+Enter and is not up yet
+static int32_t toggle_done = 0;
+static uint32_t last_toggle = 0;      // SDL ticks of the last Alt+Enter
 static int32_t logical_w = 640, logical_h = 480;
 
 SDL_Window *sdl_window(void) { return window; }
@@ -242,14 +244,18 @@ void plat_pump_events(void)
         case SDL_KEYUP: {
             bool down = ev.type == SDL_KEYDOWN;
             if (ev.key.keysym.scancode == SDL_SCANCODE_RETURN && down) {
-                // Alt+Enter is the window's, never the game's Return: also a repeat, or a press that
-                // SDL replays when focus comes back while Alt is already held again.
+                // Alt+Enter is the window's, never the game's Return: nor its repeats, nor the press
+                // SDL replays when the mode change moves the focus (it can come before Alt's).
                 const Uint8 *live = SDL_GetKeyboardState(nullptr);
                 bool alt = (ev.key.keysym.mod & KMOD_ALT) || live[SDL_SCANCODE_LALT] || live[SDL_SCANCODE_RALT] ||
                            plat_key_held(56) || plat_key_held(184);
-                if (alt || return_of_toggle) {
-                    if (alt && !ev.key.repeat && !return_of_toggle && (ev.key.keysym.mod & KMOD_ALT))
+                bool recent = toggle_done && ev.key.timestamp - last_toggle < 250;
+                if (alt || recent || return_of_toggle) {
+                    if (alt && !recent && !ev.key.repeat && (ev.key.keysym.mod & KMOD_ALT)) {
                         plat_window_set_fullscreen(!fullscreen_on);
+                        last_toggle = ev.key.timestamp;
+                        toggle_done = 1;
+                    }
                     return_of_toggle = 1;
                     break;
                 }
@@ -278,7 +284,6 @@ void plat_pump_events(void)
                 plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 0, 0});
                 break;
             case SDL_WINDOWEVENT_FOCUS_GAINED:
-                return_of_toggle = 0;
                 plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 1, 0});
                 break;
             default:
