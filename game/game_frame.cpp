@@ -155,7 +155,11 @@ void explosion_frame(void) {
 void play_screen(void) {
     if (shot.state != 1) game_turn_controls();
     game_step_shot();
-    while (particles[0].state == 1) explosion_frame();
+    if (particles[0].state == 1) {
+        while (particles[0].state == 1) explosion_frame();
+        // No frame read keys during the explosion: taps made then must not act afterwards.
+        inp_keyboard_forget_taps();
+    }
     game_draw_shot();
     ship1.frame = ship1.int_vars[0];
     ship2.frame = ship2.int_vars[0];

@@ -118,9 +118,9 @@ int32_t game_shutdown(void) {
 
 void game_pause(int32_t ms) {
     if (ms <= 0) return;
-    uint32_t start = plat_process_ms();
-    while (plat_process_ms() - start < static_cast<uint32_t>(ms)) {
-    }
+    plat_wait_process_ms(plat_process_ms(), static_cast<uint32_t>(ms));
+    // Keys tapped during the pause are not read by any frame: they must not act afterwards.
+    inp_keyboard_forget_taps();
 }
 
 void game_request_quit(void) {

@@ -15,10 +15,7 @@ uint32_t gfx_clock_start(void)
 
 uint32_t gfx_clock_wait(uint32_t ms)
 {
-    // Unsigned difference, so a start taken just before the counter wraps still works.
-    for (;;) {
-        uint32_t now = plat_ticks();
-        if (now - clock_start_ticks >= ms)
-            return now;
-    }
+    // The platform sleeps until the first tick at or past the deadline (unsigned difference,
+    // so a start taken just before the counter wraps still works).
+    return plat_wait_ticks(clock_start_ticks, ms);
 }

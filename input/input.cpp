@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "pad/pad.h"
+
 int32_t input_system = 0;
 int32_t keyboard_device = 0;
 KeyboardState keyboard_state;
@@ -52,6 +54,13 @@ int32_t inp_keyboard_read(void)
         return 0;
     std::memcpy(keyboard_state, fresh, sizeof keyboard_state);
     return 1;
+}
+
+void inp_keyboard_forget_taps(void)
+{
+    if (keyboard_device) plat_keyboard_forget_taps();
+    // The pads stand beside the keyboard: their presses made meanwhile go too.
+    pad_forget_taps();
 }
 
 void inp_keyboard_release(void)

@@ -31,6 +31,8 @@ int32_t inp_keyboard_init(void);
 // start-up, after inp_init.
 int32_t inp_keyboard_read(void);
 // every frame: fills keyboard_state; no device clears it and gives 0.
+void inp_keyboard_forget_taps(void);
+// after a pause or an explosion, where no frame read keys: taps made meanwhile have no effect.
 void inp_keyboard_release(void);
 int32_t inp_mouse_init(void);
 int32_t inp_mouse_read(void);

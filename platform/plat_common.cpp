@@ -87,6 +87,12 @@ int plat_keyboard_read(uint8_t state[256])
     return 1;
 }
 
+void plat_keyboard_forget_taps(void)
+{
+    plat_pump_events(); // presses still waiting in the OS queue belong to the stretch too
+    std::memset(key_pressed, 0, sizeof key_pressed);
+}
+
 int plat_escape_down(void)
 {
     plat_pump_events();

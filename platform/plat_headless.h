@@ -12,6 +12,9 @@ void plat_headless_set_auto_advance(uint32_t ms_per_read);
 // every plat_ticks/plat_process_ms read moves the clock on by this much (default 1),
 // so busy waits end at once in real time.
 uint32_t plat_headless_now(void);
+void plat_headless_set_wait_hook(void (*hook)(void));
+// tests: called whenever a wait has to jump the clock (frame waits, pauses), so keys can be
+// scripted inside stretches the game spends waiting; null removes it.
 
 void plat_headless_set_key(int32_t code, int32_t down);
 // scripted keyboard: the key is held (down 1) or released (down 0).

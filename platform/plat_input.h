@@ -7,7 +7,11 @@
 int plat_keyboard_open(void);
 // keyboard init; 1 or 0.
 int plat_keyboard_read(uint8_t state[256]);
-// keyboard read, once a frame: 0x80 for every key down now or pressed since the last read.
+// keyboard read, once a frame: 0x80 for every key down now or pressed since the last read
+// (or since the last forget).
+void plat_keyboard_forget_taps(void);
+// end of a stretch without reads (pauses, explosions): presses that came and went meanwhile
+// are dropped; keys still held stay down.
 void plat_keyboard_close(void);
 
 struct PlatMouseState {

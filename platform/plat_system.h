@@ -56,6 +56,11 @@ uint32_t plat_ticks(void);
 // frame clock: milliseconds, steady, wrapping at 2^32.
 uint32_t plat_process_ms(void);
 // game_pause: milliseconds since the process started (steady, not CPU time).
+uint32_t plat_wait_ticks(uint32_t start, uint32_t ms);
+// frame clock: sleeps until plat_ticks reads at least start + ms (modulo 2^32) and returns that
+// reading; at once when it already does. The process sleeps instead of spinning.
+uint32_t plat_wait_process_ms(uint32_t start, uint32_t ms);
+// game_pause: the same wait on plat_process_ms.
 
 void plat_srand(uint32_t seed);
 // start-up and round set-up seed the game's numbers.

@@ -20,7 +20,11 @@ static bool file_exists(const std::string &path)
 
 static std::string find_font_file(void)
 {
-    std::string path;
+    // Where Debian puts it: fontconfig's set-up costs tens of milliseconds and megabytes at start.
+    std::string path = FONT_FALLBACK;
+    if (file_exists(path))
+        return path;
+    path.clear();
     if (FcInit()) {
         FcPattern *pat = FcNameParse((const FcChar8 *)"DejaVu Sans Condensed:style=Bold");
         FcConfigSubstitute(nullptr, pat, FcMatchPattern);

@@ -10,6 +10,7 @@ static uint32_t auto_step = 1;
 static int32_t window_open = 0;
 static int32_t window_fullscreen = 0;
 static int32_t escape_forced = 0;
+static void (*wait_hook)(void) = nullptr;
 
 void plat_headless_video_reset(void);
 
@@ -57,12 +58,27 @@ uint32_t plat_ticks(void)
 
 uint32_t plat_process_ms(void) { return plat_ticks(); }
 
+// Waits end at once: the virtual clock jumps to the deadline.
+uint32_t plat_wait_ticks(uint32_t start, uint32_t ms)
+{
+    uint32_t now = plat_ticks();
+    if (now - start >= ms)
+        return now;
+    virtual_now = start + ms;
+    if (wait_hook)
+        wait_hook();
+    return plat_ticks();
+}
+
+uint32_t plat_wait_process_ms(uint32_t start, uint32_t ms) { return plat_wait_ticks(start, ms); }
+
 void plat_headless_reset(void)
 {
     virtual_now = 0;
     auto_step = 1;
     escape_forced = 0;
     plat_blind = 0;
+    wait_hook = nullptr;
     plat_keys_clear();
     plat_queue_clear();
     plat_headless_video_reset();
@@ -72,6 +88,7 @@ void plat_headless_set_ticks(uint32_t ticks) { virtual_now = ticks; }
 void plat_headless_advance(uint32_t ms) { virtual_now += ms; }
 void plat_headless_set_auto_advance(uint32_t ms_per_read) { auto_step = ms_per_read; }
 uint32_t plat_headless_now(void) { return virtual_now; }
+void plat_headless_set_wait_hook(void (*hook)(void)) { wait_hook = hook; }
 
 void plat_headless_set_key(int32_t code, int32_t down)
 {

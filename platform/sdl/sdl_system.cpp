@@ -1,7 +1,7 @@
 // SDL window, event pump, clocks. Key events (not polled state) build the key
 // array, so taps that fall between two frames are still seen.
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/plat_internal.h"
 #include "platform/sdl/sdl_internal.h"
@@ -9,16 +9,31 @@
 static SDL_Window *window = nullptr;
 static int32_t fullscreen_on = 0;
 static int32_t destroy_posted = 0;
+static int32_t return_of_toggle = 0; // Return went down as part of Alt+Enter and is not up yet
+static int32_t toggle_done = 0;
+static uint32_t last_toggle = 0;      // SDL ticks of the last Alt+Enter
 static int32_t logical_w = 640, logical_h = 480;
-static const auto process_start = std::chrono::steady_clock::now();
 
 SDL_Window *sdl_window(void) { return window; }
+
+// Drivers that show nothing: only when asked for, or the game would run unseen.
+static int invisible_driver(const char *name)
+{
+    return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
+}
 
 int plat_init(void)
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         plat_set_error(SDL_GetError());
+        return 0;
+    }
+    const char *asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (invisible_driver(SDL_GetCurrentVideoDriver()) && !(asked && *asked)) {
+        plat_set_error("no display to show the game on (is DISPLAY or WAYLAND_DISPLAY set?); "
+                       "SDL_VIDEODRIVER=dummy runs it without one");
+        SDL_Quit();
         return 0;
     }
     return 1;
@@ -32,28 +47,49 @@ void plat_shutdown(void)
     SDL_Quit();
 }
 
-// Full screen is a borderless window over the whole desktop: real SDL full-screen
-// modes fail under X servers without a window manager.
+static void centre_windowed(void)
+{
+    int index = SDL_GetWindowDisplayIndex(window);
+    if (index < 0)
+        index = 0;
+    SDL_SetWindowSize(window, logical_w, logical_h);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(index), SDL_WINDOWPOS_CENTERED_DISPLAY(index));
+}
+
+// Under a window manager full screen is the manager's own full-screen state, which covers the
+// screen exactly; without one it is a borderless window over the whole display (SDL's full-screen
+// modes fail there, and nobody moves the window for us).
 static void apply_mode(void)
 {
     if (!window)
         return;
-    int index = SDL_GetWindowDisplayIndex(window);
-    SDL_Rect bounds;
-    if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0)
-        bounds = SDL_Rect{0, 0, logical_w, logical_h};
-    if (fullscreen_on) {
-        SDL_SetWindowBordered(window, SDL_FALSE);
-        SDL_SetWindowPosition(window, bounds.x, bounds.y);
-        SDL_SetWindowSize(window, bounds.w, bounds.h);
-        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    if (!sdl_x11_is_x11(window) || sdl_x11_has_window_manager(window)) {
+        if (fullscreen_on) {
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        } else {
+            SDL_SetWindowFullscreen(window, 0);
+            SDL_SetWindowBordered(window, SDL_TRUE);
+            centre_windowed();
+        }
     } else {
-        SDL_SetWindowBordered(window, SDL_TRUE);
-        SDL_SetWindowSize(window, logical_w, logical_h);
-        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index),
-                              SDL_WINDOWPOS_CENTERED_DISPLAY(index < 0 ? 0 : index));
+        int index = SDL_GetWindowDisplayIndex(window);
+        SDL_Rect bounds;
+        if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0)
+            bounds = SDL_Rect{0, 0, logical_w, logical_h};
+        if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)
+            SDL_SetWindowFullscreen(window, 0);
+        if (fullscreen_on) {
+            SDL_SetWindowBordered(window, SDL_FALSE);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+            SDL_SetWindowSize(window, bounds.w, bounds.h);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        } else {
+            SDL_SetWindowBordered(window, SDL_TRUE);
+            centre_windowed();
+        }
     }
-    SDL_RaiseWindow(window);
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)
+        SDL_RaiseWindow(window);
     sdl_video_window_resized();
 }
 
@@ -63,10 +99,11 @@ int plat_window_open(const char *title, int32_t width, int32_t height, int32_t f
         return 1;
     logical_w = width;
     logical_h = height;
-    // Full screen is created at its final place and size: without a window manager a later move of a
-    // fresh window may never reach the X server.
+    // Created hidden at its final place and size, put in its mode, then shown: the window is
+    // mapped once, and without a window manager a later move of a fresh window may never reach
+    // the X server.
     SDL_Rect rect{(int)SDL_WINDOWPOS_CENTERED, (int)SDL_WINDOWPOS_CENTERED, width, height};
-    uint32_t flags = SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI;
+    uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     SDL_Rect bounds;
     if (fullscreen && SDL_GetDisplayBounds(0, &bounds) == 0) {
         rect = bounds;
@@ -77,10 +114,12 @@ int plat_window_open(const char *title, int32_t width, int32_t height, int32_t f
         plat_set_error(SDL_GetError());
         return 0;
     }
+    SDL_SetWindowMinimumSize(window, width, height); // maximised or dragged larger, it scales
     destroy_posted = 0;
     fullscreen_on = fullscreen ? 1 : 0;
     if (fullscreen_on)
         apply_mode();
+    SDL_ShowWindow(window);
     plat_queue_push(PlatMessage{PLAT_MSG_CREATE, 0, 0});
     return 1;
 }
@@ -194,6 +233,7 @@ static void post_destroy_once(void)
 
 void plat_pump_events(void)
 {
+    sdl_video_flush();
     SDL_Event ev;
     while (SDL_PollEvent(&ev)) {
         switch (ev.type) {
@@ -203,10 +243,26 @@ void plat_pump_events(void)
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             bool down = ev.type == SDL_KEYDOWN;
-            if (down && !ev.key.repeat && ev.key.keysym.scancode == SDL_SCANCODE_RETURN &&
-                (ev.key.keysym.mod & KMOD_ALT)) {
-                plat_window_set_fullscreen(!fullscreen_on);
-                break; // Alt+Enter is the window's, not the game's
+            if (ev.key.keysym.scancode == SDL_SCANCODE_RETURN && down) {
+                // Alt+Enter is the window's, never the game's Return: nor its repeats, nor the press
+                // SDL replays when the mode change moves the focus (it can come before Alt's).
+                const Uint8 *live = SDL_GetKeyboardState(nullptr);
+                bool alt = (ev.key.keysym.mod & KMOD_ALT) || live[SDL_SCANCODE_LALT] || live[SDL_SCANCODE_RALT] ||
+                           plat_key_held(56) || plat_key_held(184);
+                bool recent = toggle_done && ev.key.timestamp - last_toggle < 250;
+                if (alt || recent || return_of_toggle) {
+                    if (alt && !recent && !ev.key.repeat && (ev.key.keysym.mod & KMOD_ALT)) {
+                        plat_window_set_fullscreen(!fullscreen_on);
+                        last_toggle = ev.key.timestamp;
+                        toggle_done = 1;
+                    }
+                    return_of_toggle = 1;
+                    break;
+                }
+            }
+            if (ev.key.keysym.scancode == SDL_SCANCODE_RETURN && !down && return_of_toggle) {
+                return_of_toggle = 0;
+                break;
             }
             plat_key_event(dik_from_scancode(ev.key.keysym.scancode), down ? 1 : 0);
             break;
@@ -245,10 +301,37 @@ void plat_cursor_show(int32_t show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DIS
 
 int plat_backend_escape_async(void) { return 0; }
 
-uint32_t plat_ticks(void) { return (uint32_t)SDL_GetTicks64(); }
-
-uint32_t plat_process_ms(void)
+// Both clocks count whole milliseconds of CLOCK_MONOTONIC, so tick t begins exactly at
+// t * 1 ms and a wait can sleep to that instant instead of polling.
+static uint64_t monotonic_ms(void)
 {
-    auto d = std::chrono::steady_clock::now() - process_start;
-    return (uint32_t)std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u;
 }
+
+static const uint64_t process_start_ms = monotonic_ms();
+
+uint32_t plat_ticks(void) { return (uint32_t)monotonic_ms(); }
+
+uint32_t plat_process_ms(void) { return (uint32_t)(monotonic_ms() - process_start_ms); }
+
+// Sleeps to the absolute start of the deadline's millisecond; an early wake (a signal) sleeps again.
+static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms)
+{
+    for (;;) {
+        uint64_t now64 = monotonic_ms() - offset;
+        uint32_t now = (uint32_t)now64;
+        uint32_t elapsed = now - start;
+        if (elapsed >= ms)
+            return now;
+        sdl_video_idle(ms - elapsed);
+        uint64_t deadline = now64 + (ms - elapsed) + offset;
+        timespec ts{(time_t)(deadline / 1000u), (long)(deadline % 1000u) * 1000000L};
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+    }
+}
+
+uint32_t plat_wait_ticks(uint32_t start, uint32_t ms) { return wait_on(0, start, ms); }
+
+uint32_t plat_wait_process_ms(uint32_t start, uint32_t ms) { return wait_on(process_start_ms, start, ms); }

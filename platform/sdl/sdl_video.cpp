@@ -1,5 +1,8 @@
-// SDL presenting: the 8-bit frame goes through the palette into a streaming
-// ARGB texture, scaled by whole factors with black borders.
+// SDL presenting: the 8-bit frame goes through the palette into the window, scaled by whole
+// factors, centred, with black borders. By default we scale straight into the window's own
+// surface: no GL stack is loaded (without a GPU that is Mesa's LLVM rasteriser, 60 MB and slower
+// than our copy). SDL_RENDER_DRIVER asks for one of SDL's renderers instead.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,33 +12,185 @@
 #include "platform/plat_internal.h"
 #include "platform/sdl/sdl_internal.h"
 
-static SDL_Renderer *renderer = nullptr;
-static SDL_Texture *texture = nullptr;
-static int32_t tex_w = 0, tex_h = 0;
-static int32_t last_bpp = 0;
-static std::vector<uint8_t> last_frame; // tightly packed copy of what was shown last
-static bool first_frame_reported = false;
+namespace {
+
+SDL_Renderer *renderer = nullptr; // renderer path
+SDL_Texture *texture = nullptr;
+int32_t use_surface = 0;           // window-surface path
+int32_t open_flag = 0;
+int32_t tex_w = 0, tex_h = 0;
+int32_t last_bpp = 0;
+std::vector<uint8_t> last_frame;   // tightly packed copy of what was shown last
+std::vector<uint8_t> incoming;
+PlatColor shown_palette[256];
+int32_t shown_valid = 0;           // last_frame is on screen with shown_palette
+int32_t borders_stale = 1;         // the window changed: clear it whole before the next picture
+int32_t server_borders = 0;        // the X server paints the borders: we never send them
+int32_t palette_pending = 0;       // a palette change not shown yet
+double last_palette_show = -1e9;   // when the last palette-only show ended, and how long it took
+double palette_show_ms = 0;
+bool first_frame_reported = false;
+int32_t shown_count = 0;
+
+// QUORVANE_REPORT_PRESENTS: present times, printed when the display closes.
+bool report_presents = false;
+std::vector<float> present_ms;
+long skipped_presents = 0;
+timespec first_present{};
+
+double now_ms(void)
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
 
 // For the start-up benchmark: with QUORVANE_REPORT_FIRST_FRAME set, the first present says
 // when it happened on the system-wide monotonic clock, so a parent can time exec to picture.
-static void report_first_frame(void)
+void report_first_frame(void)
 {
     first_frame_reported = true;
+    clock_gettime(CLOCK_MONOTONIC, &first_present);
     if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME"))
         return;
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    std::fprintf(stderr, "quorvane: first frame at %lld ns\n", (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec);
+    timespec wall{}, cpu{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    std::fprintf(stderr, "quorvane: first frame at %lld ns (wall %lld ns), %.1f ms of CPU\n",
+                 (long long)first_present.tv_sec * 1000000000LL + first_present.tv_nsec,
+                 (long long)wall.tv_sec * 1000000000LL + wall.tv_nsec, cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6);
     std::fflush(stderr);
 }
 
-static void show_last_frame(void)
+void print_present_report(void)
 {
-    if (!renderer || !texture || last_frame.empty())
+    if (!report_presents || present_ms.empty())
         return;
+    std::vector<float> v = present_ms;
+    std::sort(v.begin(), v.end());
+    double secs = (now_ms() - (first_present.tv_sec * 1000.0 + first_present.tv_nsec / 1e6)) / 1000.0;
+    std::fprintf(stderr, "quorvane: presents %zu shown (%.1f a second), %ld skipped as unchanged; "
+                 "median %.2f ms, 95th %.2f ms, max %.2f ms\n",
+                 v.size(), secs > 0 ? v.size() / secs : 0.0, skipped_presents, v[v.size() / 2],
+                 v[v.size() * 95 / 100], v.back());
+}
+
+uint32_t rgb_of(const SDL_PixelFormat *f, uint8_t r, uint8_t g, uint8_t b)
+{
+    return SDL_MapRGB(f, r, g, b);
+}
+
+// One band of source rows [y0, y1), columns [x0, x1), scaled by k into the surface at (ox, oy).
+void scale_band(SDL_Surface *s, const uint32_t *lut, int32_t k, int32_t ox, int32_t oy, int32_t y0, int32_t y1,
+                int32_t x0, int32_t x1)
+{
+    const SDL_PixelFormat *f = s->format;
+    for (int32_t y = y0; y < y1; y++) {
+        uint8_t *row = (uint8_t *)s->pixels + (size_t)(oy + y * k) * s->pitch;
+        uint32_t *dst = (uint32_t *)row + ox + x0 * k;
+        if (last_bpp == 8) {
+            const uint8_t *src = &last_frame[(size_t)y * tex_w];
+            if (k == 1) {
+                for (int32_t x = x0; x < x1; x++)
+                    *dst++ = lut[src[x]];
+            } else {
+                for (int32_t x = x0; x < x1; x++) {
+                    uint32_t c = lut[src[x]];
+                    for (int32_t i = 0; i < k; i++)
+                        *dst++ = c;
+                }
+            }
+        } else {
+            const uint16_t *src = (const uint16_t *)&last_frame[(size_t)y * tex_w * 2];
+            for (int32_t x = x0; x < x1; x++) {
+                uint32_t w = src[x], r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
+                uint32_t c = rgb_of(f, (uint8_t)(r * 255 / 31), (uint8_t)(g * 255 / 63), (uint8_t)(b * 255 / 31));
+                for (int32_t i = 0; i < k; i++)
+                    *dst++ = c;
+            }
+        }
+        size_t bytes = (size_t)(x1 - x0) * k * 4;
+        const uint8_t *first = row + (size_t)(ox + x0 * k) * 4;
+        for (int32_t i = 1; i < k; i++)
+            std::memcpy(row + (size_t)i * s->pitch + (size_t)(ox + x0 * k) * 4, first, bytes);
+    }
+}
+
+constexpr int32_t BAND = 16; // source rows compared and sent together
+
+// Writes the changed parts of last_frame (all of it when whole) into the window surface and
+// sends those rectangles to the window. previous: the frame on screen before, or null.
+void show_on_surface(const uint8_t *previous, bool whole)
+{
+    SDL_Window *win = sdl_window();
+    SDL_Surface *s = win ? SDL_GetWindowSurface(win) : nullptr;
+    if (!s || s->format->BytesPerPixel != 4)
+        return;
+    int32_t k = std::max(1, std::min(s->w / tex_w, s->h / tex_h));
+    int32_t ox = (s->w - tex_w * k) / 2, oy = (s->h - tex_h * k) / 2;
+    if (s->w < tex_w * k || s->h < tex_h * k) { // a window smaller than the picture shows its middle
+        ox = std::max(0, ox);
+        oy = std::max(0, oy);
+    }
+    int32_t vis_w = std::min(tex_w, (s->w - ox) / k), vis_h = std::min(tex_h, (s->h - oy) / k);
+    if (vis_w <= 0 || vis_h <= 0)
+        return;
+    bool clear = borders_stale != 0 && !server_borders;
+    if (borders_stale) {
+        if (clear)
+            SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+        borders_stale = 0;
+        whole = true;
+    }
+    uint32_t lut[256];
+    const PlatColor *pal = plat_palette_data();
+    for (int i = 0; i < 256; i++)
+        lut[i] = rgb_of(s->format, pal[i].r, pal[i].g, pal[i].b);
+    size_t row_bytes = (size_t)tex_w * (last_bpp / 8);
+    SDL_Rect rects[480 / BAND + 2];
+    int n = 0;
+    for (int32_t y0 = 0; y0 < vis_h; y0 += BAND) {
+        int32_t y1 = std::min(vis_h, y0 + BAND);
+        int32_t x0 = 0, x1 = vis_w;
+        if (!whole && previous) {
+            // Narrow the band to the columns that changed; skip it when none did.
+            int32_t lo = vis_w, hi = 0;
+            int32_t bytes_pp = last_bpp / 8;
+            for (int32_t y = y0; y < y1; y++) {
+                const uint8_t *a = &last_frame[(size_t)y * row_bytes], *b = previous + (size_t)y * row_bytes;
+                if (std::memcmp(a, b, (size_t)vis_w * bytes_pp) == 0)
+                    continue;
+                int32_t l = 0, r = vis_w;
+                while (l < r && std::memcmp(a + l * bytes_pp, b + l * bytes_pp, bytes_pp) == 0)
+                    l++;
+                while (r > l && std::memcmp(a + (r - 1) * bytes_pp, b + (r - 1) * bytes_pp, bytes_pp) == 0)
+                    r--;
+                lo = std::min(lo, l);
+                hi = std::max(hi, r);
+            }
+            if (lo >= hi)
+                continue;
+            x0 = lo;
+            x1 = hi;
+        }
+        if (SDL_MUSTLOCK(s))
+            SDL_LockSurface(s);
+        scale_band(s, lut, k, ox, oy, y0, y1, x0, x1);
+        if (SDL_MUSTLOCK(s))
+            SDL_UnlockSurface(s);
+        rects[n++] = SDL_Rect{ox + x0 * k, oy + y0 * k, (x1 - x0) * k, (y1 - y0) * k};
+    }
+    if (clear)
+        SDL_UpdateWindowSurface(win);
+    else if (n)
+        SDL_UpdateWindowSurfaceRects(win, rects, n);
+}
+
+void show_on_renderer(void)
+{
     void *pixels = nullptr;
     int pitch = 0;
-    if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0)
+    if (!texture || SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0)
         return;
     if (last_bpp == 8) {
         uint32_t lut[256];
@@ -65,22 +220,28 @@ static void show_last_frame(void)
     SDL_RenderPresent(renderer);
 }
 
-int plat_display_open(int32_t width, int32_t height, int32_t bpp)
+// Shows last_frame; previous (the frame shown before) lets the surface path send only changes.
+void show(const uint8_t *previous, bool whole)
 {
-    SDL_Window *win = sdl_window();
-    if (!win) {
-        plat_set_error("no window to show the display in");
-        return 0;
-    }
-    if (bpp != 8 && bpp != 16) {
-        plat_set_error("only 8 and 16 bits per pixel are supported");
-        return 0;
-    }
-    plat_display_close();
+    if (!open_flag || last_frame.empty())
+        return;
+    double t0 = report_presents ? now_ms() : 0;
+    if (use_surface)
+        show_on_surface(previous, whole);
+    else
+        show_on_renderer();
+    std::memcpy(shown_palette, plat_palette_data(), sizeof shown_palette);
+    shown_valid = 1;
+    palette_pending = 0;
+    shown_count++;
+    if (report_presents && present_ms.size() < 1000000)
+        present_ms.push_back((float)(now_ms() - t0));
+}
+
+int open_renderer(SDL_Window *win, int32_t width, int32_t height)
+{
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
-    renderer = SDL_CreateRenderer(win, -1, SDL_RENDERER_ACCELERATED);
-    if (!renderer)
-        renderer = SDL_CreateRenderer(win, -1, SDL_RENDERER_SOFTWARE);
+    renderer = SDL_CreateRenderer(win, -1, 0);
     if (!renderer) {
         plat_set_error(SDL_GetError());
         return 0;
@@ -94,43 +255,121 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp)
         renderer = nullptr;
         return 0;
     }
+    return 1;
+}
+
+} // namespace
+
+int plat_display_open(int32_t width, int32_t height, int32_t bpp)
+{
+    SDL_Window *win = sdl_window();
+    if (!win) {
+        plat_set_error("no window to show the display in");
+        return 0;
+    }
+    if (bpp != 8 && bpp != 16) {
+        plat_set_error("only 8 and 16 bits per pixel are supported");
+        return 0;
+    }
+    plat_display_close();
+    report_presents = std::getenv("QUORVANE_REPORT_PRESENTS") != nullptr;
+    const char *driver = std::getenv("SDL_RENDER_DRIVER");
+    use_surface = 0;
+    if (!driver || !*driver) {
+        // The window's own framebuffer, not one drawn through a GL texture.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        SDL_Surface *s = SDL_GetWindowSurface(win);
+        use_surface = s && s->format->BytesPerPixel == 4;
+        server_borders = use_surface && sdl_x11_black_background(win);
+    }
+    if (!use_surface && !open_renderer(win, width, height))
+        return 0;
     tex_w = width;
     tex_h = height;
+    open_flag = 1;
     last_frame.clear();
+    shown_valid = 0;
+    borders_stale = 1;
     return 1;
 }
 
 void plat_display_close(void)
 {
+    print_present_report();
+    present_ms.clear();
+    skipped_presents = 0;
     if (texture)
         SDL_DestroyTexture(texture);
     if (renderer)
         SDL_DestroyRenderer(renderer);
     texture = nullptr;
     renderer = nullptr;
+    use_surface = 0;
+    open_flag = 0;
     last_frame.clear();
+    shown_valid = 0;
 }
 
-int plat_display_is_open(void) { return renderer != nullptr; }
+int plat_display_is_open(void) { return open_flag; }
 
 int plat_present(PlatSurface *back)
 {
-    if (!renderer || !back || back->locked || back->width != tex_w || back->height != tex_h)
+    if (!open_flag || !back || back->locked || back->width != tex_w || back->height != tex_h)
         return 0;
     size_t row = (size_t)tex_w * (back->bpp / 8);
-    last_frame.resize(row * tex_h);
+    incoming.resize(row * tex_h);
     for (int32_t y = 0; y < tex_h; y++)
-        std::memcpy(&last_frame[y * row], back->pixels.data() + (size_t)y * back->pitch, row);
+        std::memcpy(&incoming[y * row], back->pixels.data() + (size_t)y * back->pitch, row);
+    bool same_palette = std::memcmp(shown_palette, plat_palette_data(), sizeof shown_palette) == 0;
+    if (shown_valid && back->bpp == last_bpp && incoming == last_frame && (back->bpp != 8 || same_palette)) {
+        skipped_presents++; // the window already shows exactly this
+        return 1;
+    }
+    bool comparable = shown_valid && back->bpp == last_bpp && incoming.size() == last_frame.size();
+    last_frame.swap(incoming);
     last_bpp = back->bpp;
-    show_last_frame();
+    show(comparable ? incoming.data() : nullptr, !comparable || (back->bpp == 8 && !same_palette));
     if (!first_frame_reported)
         report_first_frame();
     return 1;
 }
 
-void plat_backend_palette_changed(void) { show_last_frame(); }
+// A palette change is shown when the game next waits, inside the wait: a fade's steps then
+// cost their wait and not the wait plus a whole present each.
+void plat_backend_palette_changed(void)
+{
+    if (open_flag && !last_frame.empty())
+        palette_pending = 1;
+}
 
-void sdl_video_window_resized(void) { show_last_frame(); }
+void sdl_video_idle(uint32_t ms_left)
+{
+    if (!palette_pending)
+        return;
+    // A show that fits in the wait costs nothing. A slower one (a large window) is made only after
+    // four times its length without one, so a fade keeps within a fifth of its time more.
+    double now = now_ms();
+    if (palette_show_ms > ms_left && now - last_palette_show < 4 * palette_show_ms)
+        return;
+    show(nullptr, true);
+    double end = now_ms();
+    palette_show_ms = end - now;
+    last_palette_show = end;
+}
+
+int32_t sdl_video_shown_count(void) { return shown_count; }
+
+void sdl_video_flush(void)
+{
+    if (palette_pending)
+        show(nullptr, true);
+}
+
+void sdl_video_window_resized(void)
+{
+    borders_stale = 1;
+    show(nullptr, true);
+}
 
 int plat_output_size(int32_t *width, int32_t *height)
 {

@@ -1,0 +1,187 @@
+// The SDL backend's window-surface presenting on SDL's dummy video driver: whole-factor
+// scaling, centring, black borders, frames not sent twice, and Alt+Enter.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/plat_input.h"
+#include "platform/plat_system.h"
+#include "platform/plat_video.h"
+#include "platform/sdl/sdl_internal.h"
+
+namespace {
+
+struct Present : ::testing::Test {
+    PlatSurface *back = nullptr;
+    PlatColor pal[256] = {};
+    void SetUp() override
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        unsetenv("SDL_RENDER_DRIVER");
+        ASSERT_EQ(plat_init(), 1) << plat_error();
+        ASSERT_EQ(plat_window_open("Quorvane", 640, 480, 0), 1) << plat_error();
+        ASSERT_EQ(plat_display_open(640, 480, 8), 1) << plat_error();
+        back = plat_surface_create(640, 480, 8);
+        pal[1] = PlatColor{255, 0, 0, 0};
+        pal[2] = PlatColor{0, 0, 255, 0};
+        plat_palette_set(0, 256, pal);
+        plat_surface_fill(back, nullptr, 1);
+        PlatRect corner{0, 0, 1, 1};
+        plat_surface_fill(back, &corner, 2);
+    }
+    void TearDown() override
+    {
+        plat_surface_release(back);
+        plat_shutdown();
+    }
+    // 0x00RRGGBB of a window pixel.
+    static uint32_t window_rgb(int x, int y)
+    {
+        SDL_Surface *s = SDL_GetWindowSurface(sdl_window());
+        uint32_t v = ((const uint32_t *)((const uint8_t *)s->pixels + (size_t)y * s->pitch))[x];
+        uint8_t r, g, b;
+        SDL_GetRGB(v, s->format, &r, &g, &b);
+        return (uint32_t)r << 16 | (uint32_t)g << 8 | b;
+    }
+    static void resize(int w, int h)
+    {
+        SDL_SetWindowSize(sdl_window(), w, h);
+        plat_pump_events();
+    }
+};
+
+TEST_F(Present, WholeFactorsCentredWithBlackBorders)
+{
+    struct Case {
+        int w, h, k, ox, oy;
+    } cases[] = {
+        {640, 480, 1, 0, 0},
+        {1380, 1000, 2, 50, 20},  // 2.16 x 2.08: twice
+        {1920, 1080, 2, 320, 60}, // wide screen: height decides
+        {2000, 1500, 3, 40, 30},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.w);
+        resize(c.w, c.h);
+        ASSERT_EQ(plat_present(back), 1);
+        for (int i = 0; i < c.k; i++)
+            EXPECT_EQ(window_rgb(c.ox + i, c.oy + c.k - 1), 0x0000FFu) << "corner pixel, copy " << i;
+        EXPECT_EQ(window_rgb(c.ox + c.k, c.oy), 0xFF0000u);
+        EXPECT_EQ(window_rgb(c.ox + 640 * c.k - 1, c.oy + 480 * c.k - 1), 0xFF0000u);
+        if (c.ox > 0) {
+            EXPECT_EQ(window_rgb(c.ox - 1, c.oy), 0u) << "left border";
+            EXPECT_EQ(window_rgb(c.ox + 640 * c.k, c.oy), 0u) << "right border";
+        }
+        if (c.oy > 0) {
+            EXPECT_EQ(window_rgb(c.ox, c.oy - 1), 0u) << "top border";
+        }
+    }
+}
+
+TEST_F(Present, UnchangedFramesAreNotSentAgainButPaletteChangesAre)
+{
+    ASSERT_EQ(plat_present(back), 1);
+    int32_t shown = sdl_video_shown_count();
+    EXPECT_EQ(plat_present(back), 1);
+    EXPECT_EQ(sdl_video_shown_count(), shown) << "same pixels, same palette";
+
+    PlatRect dot{10, 10, 11, 11};
+    plat_surface_fill(back, &dot, 2);
+    EXPECT_EQ(plat_present(back), 1);
+    EXPECT_EQ(sdl_video_shown_count(), shown + 1);
+    EXPECT_EQ(window_rgb(10, 10), 0x0000FFu);
+
+    PlatColor green{0, 255, 0, 0};
+    plat_palette_set(1, 1, &green);
+    plat_pump_events(); // a palette change shows by the next event pump or wait at the latest
+    EXPECT_EQ(sdl_video_shown_count(), shown + 2);
+    EXPECT_EQ(window_rgb(100, 100), 0x00FF00u);
+    EXPECT_EQ(plat_present(back), 1);
+    EXPECT_EQ(sdl_video_shown_count(), shown + 2);
+}
+
+TEST_F(Present, OnlyTheChangedPartIsRedrawnAndItIsRight)
+{
+    ASSERT_EQ(plat_present(back), 1);
+    PlatRect box{300, 200, 340, 260};
+    plat_surface_fill(back, &box, 2);
+    ASSERT_EQ(plat_present(back), 1);
+    EXPECT_EQ(window_rgb(300, 200), 0x0000FFu);
+    EXPECT_EQ(window_rgb(339, 259), 0x0000FFu);
+    EXPECT_EQ(window_rgb(340, 259), 0xFF0000u);
+    EXPECT_EQ(window_rgb(299, 200), 0xFF0000u);
+    plat_surface_fill(back, &box, 1);
+    ASSERT_EQ(plat_present(back), 1);
+    EXPECT_EQ(window_rgb(320, 230), 0xFF0000u) << "the box is gone again";
+}
+
+void push_key(SDL_Scancode sc, bool down, uint16_t mod, int repeat = 0)
+{
+    SDL_Event ev{};
+    ev.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    ev.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    ev.key.repeat = (uint8_t)repeat;
+    ev.key.keysym.scancode = sc;
+    ev.key.keysym.mod = mod;
+    ev.key.windowID = SDL_GetWindowID(sdl_window());
+    SDL_PushEvent(&ev);
+}
+
+TEST_F(Present, AltEnterTogglesFullScreenAndNeverReadsAsReturn)
+{
+    uint8_t keys[256];
+    ASSERT_EQ(plat_keyboard_open(), 1);
+    plat_keyboard_read(keys);
+    push_key(SDL_SCANCODE_LALT, true, KMOD_LALT);
+    push_key(SDL_SCANCODE_RETURN, true, KMOD_LALT);
+    push_key(SDL_SCANCODE_RETURN, true, KMOD_LALT, 1); // auto-repeat while both are held
+    push_key(SDL_SCANCODE_RETURN, false, KMOD_LALT);
+    push_key(SDL_SCANCODE_LALT, false, 0);
+    plat_keyboard_read(keys);
+    EXPECT_EQ(keys[28], 0);
+    EXPECT_EQ(plat_window_is_fullscreen(), 1) << "toggled once, not by the repeat";
+
+    // The focus moving with the mode change makes SDL replay held keys, Return before Alt.
+    push_key(SDL_SCANCODE_RETURN, true, 0);
+    push_key(SDL_SCANCODE_LALT, true, KMOD_LALT);
+    push_key(SDL_SCANCODE_RETURN, true, KMOD_LALT);
+    push_key(SDL_SCANCODE_RETURN, false, KMOD_LALT);
+    push_key(SDL_SCANCODE_LALT, false, 0);
+    plat_keyboard_read(keys);
+    EXPECT_EQ(keys[28], 0);
+    EXPECT_EQ(plat_window_is_fullscreen(), 1) << "a replay is not a second toggle";
+
+    SDL_Delay(300); // a player's own Return, a moment later
+    push_key(SDL_SCANCODE_RETURN, true, 0);
+    push_key(SDL_SCANCODE_RETURN, false, 0);
+    plat_keyboard_read(keys);
+    EXPECT_EQ(keys[28], 0x80) << "a plain Return is the game's";
+    plat_keyboard_close();
+}
+
+TEST(SdlStart, NoDisplayIsRefusedUnlessAnInvisibleDriverIsAskedFor)
+{
+    unsetenv("SDL_VIDEODRIVER");
+    const char *display = std::getenv("DISPLAY");
+    std::string saved = display ? display : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    int ok = plat_init();
+    const char *driver = SDL_GetCurrentVideoDriver();
+    bool real = ok && driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+    if (ok)
+        plat_shutdown();
+    if (!saved.empty())
+        setenv("DISPLAY", saved.c_str(), 1);
+    if (real)
+        GTEST_SKIP() << "this machine has a display without X or Wayland: " << driver;
+    EXPECT_EQ(ok, 0);
+    EXPECT_NE(std::strstr(plat_error(), "no display"), nullptr) << plat_error();
+
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    EXPECT_EQ(plat_init(), 1) << "asked for";
+    plat_shutdown();
+}
+
+} // namespace
