@@ -1,9 +1,11 @@
 // Entry point: the command line, the window, start-up, the message loop and shutdown.
 #include <cstdio>
 
+#include "ai/ai.h"
 #include "app/options.h"
 #include "game/game.h"
 #include "platform/plat_system.h"
+#include "stream/stream.h"
 
 int main(int argc, char **argv) {
     AppOptions options;
@@ -18,6 +20,13 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "quorvane: cannot open the game window: %s\n", plat_error());
         plat_shutdown();
         return 1;
+    }
+    static_assert(APP_LEVEL_EASY == AI_LEVEL_EASY && APP_LEVEL_NORMAL == AI_LEVEL_NORMAL && APP_LEVEL_HARD == AI_LEVEL_HARD);
+    // The computer takes the seats it was given; the menus stay with the people.
+    for (int32_t p = 0; p < 2; p++) {
+        if (!options.computer[p]) continue;
+        ai_setup(p, options.level[p]);
+        strm_set_seat(p, ai_keys);
     }
     game_init();
 
