@@ -21,7 +21,7 @@ int main(int argc, char **argv) {
         plat_shutdown();
         return 1;
     }
-    static_assert(APP_LEVEL_EASY == AI_LEVEL_EASY && APP_LEVEL_NORMAL == AI_LEVEL_NORMAL && APP_LEVEL_HARD == AI_LEVEL_HARD);
+    static_assert(int32_t{APP_LEVEL_EASY} == int32_t{AI_LEVEL_EASY} && int32_t{APP_LEVEL_HARD} == int32_t{AI_LEVEL_HARD});
     // The computer takes the seats it was given; the menus stay with the people.
     for (int32_t p = 0; p < 2; p++) {
         if (!options.computer[p]) continue;
