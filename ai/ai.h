@@ -58,7 +58,7 @@ void ai_fly(const AiLayout *layout, int32_t player, int32_t angle, int32_t power
 // ---- the search ----
 
 // Flight steps a turn's search may use in one frame, and in all (the game's work budget).
-constexpr int64_t AI_FRAME_STEPS = 25000;
+constexpr int64_t AI_FRAME_STEPS = 10000;
 constexpr int64_t AI_TURN_STEPS = 300000;
 
 struct AiAim {
