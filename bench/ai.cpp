@@ -1,7 +1,9 @@
 // The computer player's think time: one turn's whole search at hard, sliced as the game
-// slices it a frame at a time, over rounds laid out from fixed seeds; and one flight copy.
+// slices it a frame at a time, over rounds laid out from fixed seeds; one flight copy; and
+// the shots each level needs on the same rounds.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -14,7 +16,7 @@
 
 namespace {
 
-constexpr int32_t LAYOUTS = 100;
+constexpr int32_t LAYOUTS = 200;
 uint32_t layout_seed;
 
 int32_t fixed_seed(uint32_t, uint32_t *seed) {
@@ -102,5 +104,43 @@ void BM_FlightCopy(benchmark::State &state) {
                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FlightCopy)->Arg(200)->Arg(800);
+
+// Strength, not time: shots each level needs to hit, alone against the other ship, over every
+// layout for both players (the shooter's shots counted up to and including the hit).
+void BM_ShotsToHit(benchmark::State &state) {
+    const std::vector<AiLayout> &all = layouts();
+    int32_t level = static_cast<int32_t>(state.range(0));
+    std::vector<int32_t> shots;
+    for (auto _ : state) {
+        shots.clear();
+        for (const AiLayout &l : all) {
+            for (int32_t player = 0; player < 2; player++) {
+                ai_plan_begin(&l, player);
+                while (!ai_plan_work(player, AI_FRAME_STEPS) && ai_plan_steps(player) < AI_TURN_STEPS) {
+                }
+                AiAim target;
+                ai_choose_target(player, level, player ? 180 : 360, 100, &target);
+                AiAimer aimer;
+                ai_aimer_begin(&aimer, &l, player, level);
+                int32_t n = 0, hit = 0;
+                while (!hit && n < 50) {
+                    int32_t a = 0, pw = 0;
+                    ai_aim_with_error(&aimer, &l, player, level, &target, &a, &pw);
+                    AiFlight f;
+                    ai_fly(&l, player, a, pw, &f);
+                    hit = f.end == AI_END_OTHER;
+                    n++;
+                }
+                shots.push_back(n);
+            }
+        }
+    }
+    std::sort(shots.begin(), shots.end());
+    auto rank = [&](size_t pct) { return static_cast<double>(shots[(shots.size() * pct + 99) / 100 - 1]); };
+    state.counters["median_shots"] = rank(50);
+    state.counters["p90_shots"] = rank(90);
+    state.counters["max_shots"] = static_cast<double>(shots.back());
+}
+BENCHMARK(BM_ShotsToHit)->DenseRange(AI_LEVEL_EASY, AI_LEVEL_HARD)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
