@@ -1,10 +1,12 @@
 // Entry point: the command line, the window, start-up, the message loop and shutdown.
 #include <cstdio>
 
+#include "ai/ai.h"
 #include "app/options.h"
 #include "game/game.h"
 #include "platform/plat_system.h"
 #include "replay/replay.h"
+#include "stream/stream.h"
 
 namespace {
 
@@ -56,6 +58,13 @@ int main(int argc, char **argv) {
         return 1;
     }
     if (options.replay_path[0]) return replay(recording);
+    static_assert(int32_t{APP_LEVEL_EASY} == int32_t{AI_LEVEL_EASY} && int32_t{APP_LEVEL_HARD} == int32_t{AI_LEVEL_HARD});
+    // The computer takes the seats it was given; the menus stay with the people.
+    for (int32_t p = 0; p < 2; p++) {
+        if (!options.computer[p]) continue;
+        ai_setup(p, options.level[p]);
+        strm_set_seat(p, ai_keys);
+    }
     game_init();
 
     PlatMessage msg{};
