@@ -1,4 +1,4 @@
-#include "draw_fixture.h"
+#include "gfx_fixture.h"
 
 #include <vector>
 
@@ -38,7 +38,7 @@ int count_back(uint8_t colour)
 
 } // namespace
 
-TEST_F(GfxDraw, SpriteCreateRefusesMoreThan64FramesAndSetsItsFields)
+TEST_F(Gfx, SpriteCreateRefusesMoreThan64FramesAndSetsItsFields)
 {
     start_display();
     int32_t live = plat_surface_live_count();
@@ -77,14 +77,14 @@ TEST_F(GfxDraw, SpriteCreateRefusesMoreThan64FramesAndSetsItsFields)
     EXPECT_EQ(gfx_sprite_draw(nullptr, back_surface), 0);
 }
 
-TEST_F(GfxDraw, SpriteCreateWithoutADisplayFails)
+TEST_F(Gfx, SpriteCreateWithoutADisplayFails)
 {
     SpriteObject s{};
     EXPECT_EQ(gfx_sprite_create(&s, 0, 0, 8, 8, 2, 0x12, SYSTEM_MEMORY, 0, 8), 0);
     EXPECT_EQ(s.frame_surfaces[0], nullptr);
 }
 
-TEST_F(GfxDraw, SpriteFramesComeFromGridCells)
+TEST_F(Gfx, SpriteFramesComeFromGridCells)
 {
     start_display();
     BmpFile f{};
@@ -114,7 +114,7 @@ TEST_F(GfxDraw, SpriteFramesComeFromGridCells)
     gfx_bmp_unload(&f);
 }
 
-TEST_F(GfxDraw, SpriteFramesOutsideThePictureAreEmpty)
+TEST_F(Gfx, SpriteFramesOutsideThePictureAreEmpty)
 {
     start_display();
     BmpFile f{};
@@ -144,7 +144,7 @@ TEST_F(GfxDraw, SpriteFramesOutsideThePictureAreEmpty)
     gfx_sprite_destroy(&s);
 }
 
-TEST_F(GfxDraw, SpriteAnimationModes)
+TEST_F(Gfx, SpriteAnimationModes)
 {
     start_display();
     SpriteObject s{};
@@ -187,7 +187,7 @@ TEST_F(GfxDraw, SpriteAnimationModes)
     gfx_sprite_destroy(&s); // frees both lists (LSan)
 }
 
-TEST_F(GfxDraw, SpriteDrawIsKeyedAndOnlyWhenVisible)
+TEST_F(Gfx, SpriteDrawIsKeyedAndOnlyWhenVisible)
 {
     start_display();
     SpriteObject s{};
@@ -222,7 +222,7 @@ TEST_F(GfxDraw, SpriteDrawIsKeyedAndOnlyWhenVisible)
     gfx_sprite_destroy(&s);
 }
 
-TEST_F(GfxDraw, SpriteDrawnPartlyOffScreenIsCut)
+TEST_F(Gfx, SpriteDrawnPartlyOffScreenIsCut)
 {
     start_display();
     SpriteObject s{};
@@ -262,7 +262,7 @@ TEST_F(GfxDraw, SpriteDrawnPartlyOffScreenIsCut)
     gfx_sprite_destroy(&s);
 }
 
-TEST_F(GfxDraw, SharedSpriteDestroyLeavesTheOriginalWorking)
+TEST_F(Gfx, SharedSpriteDestroyLeavesTheOriginalWorking)
 {
     start_display();
     int32_t live = plat_surface_live_count();
@@ -296,7 +296,7 @@ TEST_F(GfxDraw, SharedSpriteDestroyLeavesTheOriginalWorking)
     EXPECT_EQ(plat_surface_live_count(), live);
 }
 
-TEST_F(GfxDraw, SpriteMoveWrapsOrBouncesAtTheClipEdges)
+TEST_F(Gfx, SpriteMoveWrapsOrBouncesAtTheClipEdges)
 {
     start_display();
     SpriteObject s{};

@@ -1,4 +1,4 @@
-#include "draw_fixture.h"
+#include "gfx_fixture.h"
 
 #include <array>
 #include <climits>
@@ -41,7 +41,7 @@ std::set<std::pair<int32_t, int32_t>> as_set(const Pixels &p) { return {p.begin(
 
 // ---- the clipper ----------------------------------------------------------------------
 
-TEST_F(GfxDraw, ClipKeepsInsideLinesAndRejectsLinesBeyondOneEdge)
+TEST_F(Gfx, ClipKeepsInsideLinesAndRejectsLinesBeyondOneEdge)
 {
     start_display();
     EXPECT_EQ(clip({3, 4, 600, 470}), (std::pair{1, Line{3, 4, 600, 470}}));
@@ -56,7 +56,7 @@ TEST_F(GfxDraw, ClipKeepsInsideLinesAndRejectsLinesBeyondOneEdge)
     }
 }
 
-TEST_F(GfxDraw, ClipMovesEndsOntoTheEdges)
+TEST_F(Gfx, ClipMovesEndsOntoTheEdges)
 {
     start_display();
     EXPECT_EQ(clip({-10, 240, 700, 240}), (std::pair{1, Line{0, 240, 639, 240}}));
@@ -79,7 +79,7 @@ TEST_F(GfxDraw, ClipMovesEndsOntoTheEdges)
     EXPECT_EQ(clip({0, 100, 99, 100}).first, 0);
 }
 
-TEST_F(GfxDraw, ClipRejectsALineThatOnlyPassesACorner)
+TEST_F(Gfx, ClipRejectsALineThatOnlyPassesACorner)
 {
     start_display();
     // The first end clips to (0, -4) and the second to (-5, 0): both outside, so nothing.
@@ -93,7 +93,7 @@ TEST_F(GfxDraw, ClipRejectsALineThatOnlyPassesACorner)
 // A clipped coordinate whose integer sum is -1 becomes 0 for the first end and for a
 // corner end, but stays -1 for a single-edge second end: the same line can be kept
 // one way round and dropped the other.
-TEST_F(GfxDraw, ClipRoundsMinusOneDifferentlyForTheTwoEnds)
+TEST_F(Gfx, ClipRoundsMinusOneDifferentlyForTheTwoEnds)
 {
     start_display();
     // (2, -1) above: x = 2 + 1 * -3 / 1 = -1, rounded to 0 as the first end.
@@ -113,7 +113,7 @@ TEST_F(GfxDraw, ClipRoundsMinusOneDifferentlyForTheTwoEnds)
 
 // ---- lines --------------------------------------------------------------------------
 
-TEST_F(GfxDraw, LinePixelsDependOnDirection)
+TEST_F(Gfx, LinePixelsDependOnDirection)
 {
     start_display();
     Screen8 s;
@@ -130,7 +130,7 @@ TEST_F(GfxDraw, LinePixelsDependOnDirection)
 
 // Every octant: both ends drawn, one pixel per step along the major axis, each within
 // half a pixel of the true line across the minor axis, and no gaps.
-TEST_F(GfxDraw, LinesInEveryDirectionAreConnectedAndClose)
+TEST_F(Gfx, LinesInEveryDirectionAreConnectedAndClose)
 {
     start_display();
     Screen8 s;
@@ -181,7 +181,7 @@ TEST(Line, SixteenBitLinesAndPixelsUseHalfThePitch)
     EXPECT_EQ(bytes[3 * 13 + 12], 77);
 }
 
-TEST_F(GfxDraw, ClippedLinesStayInsideTheBuffer)
+TEST_F(Gfx, ClippedLinesStayInsideTheBuffer)
 {
     start_display();
     Screen8 s;
@@ -212,7 +212,7 @@ TEST_F(GfxDraw, ClippedLinesStayInsideTheBuffer)
     EXPECT_EQ(words[(size_t)479 * 640 + 479], 0xFFFF);
 }
 
-TEST_F(GfxDraw, RectangleFillIsTwoByTwoAndCut)
+TEST_F(Gfx, RectangleFillIsTwoByTwoAndCut)
 {
     start_display();
     gfx_fill_surface(back_surface, 0, nullptr);

@@ -1,7 +1,8 @@
-#include "fixture.h"
+#include "gfx_fixture.h"
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -10,7 +11,7 @@
 
 namespace {
 
-std::string temp_path(const char *name) { return std::string(QUORVANE_BINARY_DIR) + "/gfx_core_" + name; }
+std::string temp_path(const char *name) { return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + name; }
 
 void write_text(const std::string &path, const char *text)
 {
@@ -35,7 +36,7 @@ PlatColor device_entry(int i)
 
 } // namespace
 
-TEST_F(GfxCore, PaletteFileBytesAndRoundTrip)
+TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
 {
     std::string path = temp_path("zero.pal");
     PaletteEntry zero[256] = {};
@@ -58,7 +59,7 @@ TEST_F(GfxCore, PaletteFileBytesAndRoundTrip)
     std::remove(path.c_str());
 }
 
-TEST_F(GfxCore, PaletteFileLowBitsAndPartialFiles)
+TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
 {
     std::string path = temp_path("odd.pal");
     PaletteEntry e[256];
@@ -96,7 +97,7 @@ TEST_F(GfxCore, PaletteFileLowBitsAndPartialFiles)
     EXPECT_EQ(e[1].red, 9);
 }
 
-TEST_F(GfxCore, SetAllGetAllAndDeviceEntries)
+TEST_F(Gfx, SetAllGetAllAndDeviceEntries)
 {
     start_display();
     PaletteEntry in[256], out[256];
@@ -116,7 +117,7 @@ TEST_F(GfxCore, SetAllGetAllAndDeviceEntries)
     EXPECT_EQ(gfx_palette_get_entry(-1, &got), 0);
 }
 
-TEST_F(GfxCore, RotateMovesColoursUpAndWraps)
+TEST_F(Gfx, RotateMovesColoursUpAndWraps)
 {
     start_display();
     PaletteEntry red{255, 0, 0, 0}, green{0, 255, 0, 0}, blue{0, 0, 255, 0};
@@ -133,7 +134,7 @@ TEST_F(GfxCore, RotateMovesColoursUpAndWraps)
     EXPECT_EQ(gfx_palette_rotate(250, 256), 0);
 }
 
-TEST_F(GfxCore, Blinkers)
+TEST_F(Gfx, Blinkers)
 {
     start_display();
     EXPECT_EQ(gfx_palette_blink(77, nullptr, 0), 1);
@@ -170,4 +171,28 @@ TEST_F(GfxCore, Blinkers)
     EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 999), -1);
     EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), 0);
     gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 0);
+}
+
+// The display starts in the colours of "PALDATA2.PAL" from the working folder, all black without it.
+TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack)
+{
+    std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::path dir = temp_path("paldir");
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+    start_display();
+    for (int i = 0; i < 256; i++) {
+        PlatColor c = device_entry(i);
+        ASSERT_EQ(c.r | c.g | c.b, 0) << "entry " << i;
+    }
+    gfx_display_shutdown();
+    write_text("PALDATA2.PAL", "\n10 20 30 0\n200 100 50 0");
+    start_display();
+    EXPECT_EQ(device_entry(0).r, 10);
+    EXPECT_EQ(device_entry(0).b, 30);
+    EXPECT_EQ(device_entry(1).g, 100);
+    EXPECT_EQ(device_entry(2).r, 0);
+    EXPECT_EQ(palette_shadow[1].blue, 50);
+    std::filesystem::current_path(old);
+    std::filesystem::remove_all(dir);
 }

@@ -1,8 +1,8 @@
-#include "fixture.h"
+#include "gfx_fixture.h"
 
 #include "gfx/palette.h"
 
-TEST_F(GfxCore, InitSetsModeClipAndClearedSurfaces)
+TEST_F(Gfx, InitSetsModeClipAndClearedSurfaces)
 {
     start_display();
     EXPECT_EQ(screen_width, 640);
@@ -25,7 +25,7 @@ TEST_F(GfxCore, InitSetsModeClipAndClearedSurfaces)
     EXPECT_EQ(plat_window_is_fullscreen(), plat_window_is_open() ? 1 : 0);
 }
 
-TEST_F(GfxCore, ShutdownResetsAndInitWorksAgain)
+TEST_F(Gfx, ShutdownResetsAndInitWorksAgain)
 {
     int32_t before = plat_surface_live_count();
     start_display();
@@ -40,7 +40,7 @@ TEST_F(GfxCore, ShutdownResetsAndInitWorksAgain)
     EXPECT_EQ(gfx_flip(), 1);
 }
 
-TEST_F(GfxCore, LockContract)
+TEST_F(Gfx, LockContract)
 {
     start_display();
     int32_t frames = plat_headless_frame_count();
@@ -75,7 +75,7 @@ TEST_F(GfxCore, LockContract)
     EXPECT_EQ(gfx_unlock_surface(nullptr), 0);
 }
 
-TEST_F(GfxCore, FillsAreClippedAndMasked)
+TEST_F(Gfx, FillsAreClippedAndMasked)
 {
     start_display();
     PlatRect r{630, 470, 700, 500};
@@ -97,7 +97,7 @@ TEST_F(GfxCore, FillsAreClippedAndMasked)
     plat_surface_release(s);
 }
 
-TEST_F(GfxCore, ClipperBoundGrowsOverRectangles)
+TEST_F(Gfx, ClipperBoundGrowsOverRectangles)
 {
     start_display();
     PlatSurface *s = gfx_create_surface(64, 64, 0, 0);
@@ -122,7 +122,7 @@ TEST_F(GfxCore, ClipperBoundGrowsOverRectangles)
     EXPECT_EQ(gfx_attach_clipper(nullptr, 1, rects), nullptr);
 }
 
-TEST_F(GfxCore, NothingWorksBeforeTheDisplayStarts)
+TEST_F(Gfx, NothingWorksBeforeTheDisplayStarts)
 {
     int32_t live = plat_surface_live_count();
     EXPECT_EQ(gfx_lock_back(), nullptr);
@@ -146,7 +146,7 @@ TEST_F(GfxCore, NothingWorksBeforeTheDisplayStarts)
     EXPECT_EQ(device[3].r, 0) << "no device palette yet";
 }
 
-TEST_F(GfxCore, WindowedInitUsesAnOffscreenBackAndClipsThePrimary)
+TEST_F(Gfx, WindowedInitUsesAnOffscreenBackAndClipsThePrimary)
 {
     start_display(1);
     EXPECT_EQ(screen_windowed, 1);
@@ -158,7 +158,7 @@ TEST_F(GfxCore, WindowedInitUsesAnOffscreenBackAndClipsThePrimary)
     EXPECT_EQ(gfx_flip(), 1);
 }
 
-TEST_F(GfxCore, Rgb16Builders)
+TEST_F(Gfx, Rgb16Builders)
 {
     EXPECT_EQ(gfx_rgb16_565(255, 255, 255), 0xFFFF);
     EXPECT_EQ(gfx_rgb16_555(255, 255, 255), 0x7FFF);
@@ -169,7 +169,7 @@ TEST_F(GfxCore, Rgb16Builders)
     EXPECT_EQ(gfx_rgb16_565(0, 0, 255), 0x001F);
 }
 
-TEST_F(GfxCore, SixteenBitDisplay)
+TEST_F(Gfx, SixteenBitDisplay)
 {
     ASSERT_EQ(gfx_display_init(320, 200, 16, 0), 1);
     EXPECT_EQ(pixel_format, 16);
@@ -181,7 +181,7 @@ TEST_F(GfxCore, SixteenBitDisplay)
     EXPECT_EQ(pixel_at(back_surface, 0, 0) | (pixel_at(back_surface, 1, 0) << 8), 0xCDEF);
 }
 
-TEST_F(GfxCore, UnsupportedDepthFails)
+TEST_F(Gfx, UnsupportedDepthFails)
 {
     EXPECT_EQ(gfx_display_init(640, 480, 24, 0), 0);
     EXPECT_EQ(back_surface, nullptr);

@@ -1,4 +1,4 @@
-#include "draw_fixture.h"
+#include "gfx_fixture.h"
 
 #include <cmath>
 #include <cstring>
@@ -177,7 +177,7 @@ TEST(Trig, MatrixHelpers)
 
 // ---- outlines ----------------------------------------------------------------------
 
-TEST_F(GfxDraw, PolygonOutlineClosesFromTheFirstVertex)
+TEST_F(Gfx, PolygonOutlineClosesFromTheFirstVertex)
 {
     start_display();
     gfx_build_trig_tables();
@@ -201,7 +201,7 @@ TEST_F(GfxDraw, PolygonOutlineClosesFromTheFirstVertex)
     EXPECT_EQ(gfx_draw_polygon8(nullptr, none.mem(), Screen8::W), 0);
 }
 
-TEST_F(GfxDraw, PolygonVerticesTruncateTowardZeroAndAreCutAtTheScreen)
+TEST_F(Gfx, PolygonVerticesTruncateTowardZeroAndAreCutAtTheScreen)
 {
     start_display();
     std::vector<Vertex2F> one = {{-0.5f, 0.75f}};
@@ -240,7 +240,7 @@ TEST_F(GfxDraw, PolygonVerticesTruncateTowardZeroAndAreCutAtTheScreen)
 
 // ---- filled triangles and polygons ---------------------------------------------------------
 
-TEST_F(GfxDraw, TriangleFillsCoverTheTriangleAndNothingElse)
+TEST_F(Gfx, TriangleFillsCoverTheTriangleAndNothingElse)
 {
     start_display();
     const Tri tris[] = {
@@ -268,7 +268,7 @@ TEST_F(GfxDraw, TriangleFillsCoverTheTriangleAndNothingElse)
     }
 }
 
-TEST_F(GfxDraw, TriangleSpanRuleAndDegenerateCases)
+TEST_F(Gfx, TriangleSpanRuleAndDegenerateCases)
 {
     start_display();
     Screen8 s;
@@ -287,7 +287,7 @@ TEST_F(GfxDraw, TriangleSpanRuleAndDegenerateCases)
     EXPECT_EQ(e.count(2), 0);
 }
 
-TEST_F(GfxDraw, ConvexPolygonFill)
+TEST_F(Gfx, ConvexPolygonFill)
 {
     start_display();
     std::vector<Vertex2F> sq = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
@@ -317,7 +317,7 @@ TEST_F(GfxDraw, ConvexPolygonFill)
 
 // ---- scans and estimates ---------------------------------------------------------------
 
-TEST_F(GfxDraw, RectHasColourIsInclusiveAndClamped)
+TEST_F(Gfx, RectHasColourIsInclusiveAndClamped)
 {
     start_display();
     Screen8 s;

@@ -1,4 +1,4 @@
-#include "draw_fixture.h"
+#include "gfx_fixture.h"
 
 #include <vector>
 
@@ -389,7 +389,7 @@ TEST(PixelImage, Load16ReadsWordsAtTwiceTheOffset)
     gfx_bmp_unload(&f);
 }
 
-TEST_F(GfxDraw, ImageDrawOpaqueCopiesZerosTransparentSkipsThem)
+TEST_F(Gfx, ImageDrawOpaqueCopiesZerosTransparentSkipsThem)
 {
     start_display();
     PixelImage im{};
@@ -420,7 +420,7 @@ TEST_F(GfxDraw, ImageDrawOpaqueCopiesZerosTransparentSkipsThem)
     gfx_image_destroy(&im);
 }
 
-TEST_F(GfxDraw, ImageDrawsUseThePitchAndCutAtTheScreen)
+TEST_F(Gfx, ImageDrawsUseThePitchAndCutAtTheScreen)
 {
     start_display();
     // A full-screen backdrop into a wider pitch, the way the frame draws it.
@@ -457,7 +457,7 @@ TEST_F(GfxDraw, ImageDrawsUseThePitchAndCutAtTheScreen)
     gfx_image_destroy(&im);
 }
 
-TEST_F(GfxDraw, ImageDraw16SkipsTheZeroWord)
+TEST_F(Gfx, ImageDraw16SkipsTheZeroWord)
 {
     start_display();
     PixelImage im{};
