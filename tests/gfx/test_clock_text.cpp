@@ -90,18 +90,6 @@ TEST_F(Gfx, LogFileContents)
     EXPECT_EQ(error_log, nullptr);
 }
 
-TEST_F(Gfx, LogOnStandardOutputStaysOpen)
-{
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(gfx_log_open("stdout", stdout), 1);
-    EXPECT_EQ(gfx_log_write("\nhello %s", "there"), 1);
-    EXPECT_EQ(gfx_log_close(), 1);
-    std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind("\nOpening Error Output File (stdout) on ", 0), 0u);
-    EXPECT_NE(out.find("\n\n\nhello there\nClosing Error Output File."), std::string::npos) << out;
-    EXPECT_EQ(std::fflush(stdout), 0);
-}
-
 // Text: glyphs only, top-left at (x, y), in the palette entry nearest to a 0x00BBGGRR colour.
 TEST_F(Gfx, TextDrawsAtItsTopLeftInTheNearestColour)
 {

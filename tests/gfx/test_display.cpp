@@ -169,18 +169,6 @@ TEST_F(Gfx, Rgb16Builders)
     EXPECT_EQ(gfx_rgb16_565(0, 0, 255), 0x001F);
 }
 
-TEST_F(Gfx, SixteenBitDisplay)
-{
-    ASSERT_EQ(gfx_display_init(320, 200, 16, 0), 1);
-    EXPECT_EQ(pixel_format, 16);
-    EXPECT_EQ(gfx_rgb16, &gfx_rgb16_565);
-    EXPECT_EQ(display_palette, 0);
-    EXPECT_EQ(back_surface->bpp, 16);
-    PlatRect r{0, 0, 1, 1};
-    gfx_fill_surface(back_surface, 0xABCDEF, &r);
-    EXPECT_EQ(pixel_at(back_surface, 0, 0) | (pixel_at(back_surface, 1, 0) << 8), 0xCDEF);
-}
-
 TEST_F(Gfx, UnsupportedDepthFails)
 {
     EXPECT_EQ(gfx_display_init(640, 480, 24, 0), 0);

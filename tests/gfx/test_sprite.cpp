@@ -77,13 +77,6 @@ TEST_F(Gfx, SpriteCreateRefusesMoreThan64FramesAndSetsItsFields)
     EXPECT_EQ(gfx_sprite_draw(nullptr, back_surface), 0);
 }
 
-TEST_F(Gfx, SpriteCreateWithoutADisplayFails)
-{
-    SpriteObject s{};
-    EXPECT_EQ(gfx_sprite_create(&s, 0, 0, 8, 8, 2, 0x12, SYSTEM_MEMORY, 0, 8), 0);
-    EXPECT_EQ(s.frame_surfaces[0], nullptr);
-}
-
 TEST_F(Gfx, SpriteFramesComeFromGridCells)
 {
     start_display();
