@@ -58,76 +58,38 @@ std::set<std::pair<int32_t, int32_t>> bresenham(Line l)
 
 } // namespace
 
-// ---- the clipper ----------------------------------------------------------------------
-
-TEST_F(Gfx, ClipKeepsInsideLinesAndRejectsLinesBeyondOneEdge)
+// Ends outside move onto the edges (a corner end tries the top or bottom edge first); a line
+// wholly beyond one edge, or only passing a corner, is refused unchanged. A clipped coordinate
+// whose integer sum is -1 becomes 0 for the first end and for a corner end, but stays -1 for a
+// single-edge second end, so the same line can be kept one way round and dropped the other.
+TEST_F(Gfx, ClipperMovesEndsOntoTheEdgesOrRefuses)
 {
     start_display();
-    EXPECT_EQ(clip({3, 4, 600, 470}), (std::pair{1, Line{3, 4, 600, 470}}));
-    EXPECT_EQ(clip({0, 0, 639, 479}), (std::pair{1, Line{0, 0, 639, 479}}));
-    for (Line l : {Line{-5, 10, -1, 300}, Line{640, 0, 900, 479}, Line{10, -1, 500, -90}, Line{0, 480, 639, 9999},
-                   Line{-50, -50, -1, -1}}) {
-        SCOPED_TRACE(testing::Message() << l[0] << "," << l[1] << " " << l[2] << "," << l[3]);
-        EXPECT_EQ(clip(l), (std::pair{0, l}));
+    const struct {
+        Line in;
+        int32_t kept;
+        Line out;
+    } cases[] = {
+        {{3, 4, 600, 470}, 1, {3, 4, 600, 470}},        {{-10, 240, 700, 240}, 1, {0, 240, 639, 240}},
+        {{320, -50, 320, 600}, 1, {320, 0, 320, 479}},  {{-100, -100, 100, 100}, 1, {0, 0, 100, 100}},
+        {{700, 340, 600, 240}, 1, {639, 279, 600, 240}}, {{-20, -10, 20, 30}, 1, {0, 10, 20, 30}},
+        {{20, 30, -20, -10}, 1, {20, 30, 0, 10}},       {{-5, 10, -1, 300}, 0, {-5, 10, -1, 300}},
+        {{640, 0, 900, 479}, 0, {640, 0, 900, 479}},     {{0, 480, 639, 9999}, 0, {0, 480, 639, 9999}},
+        {{-10, 5, 5, -10}, 0, {-10, 5, 5, -10}},         {{2, -1, -1, 0}, 1, {0, 0, 0, 0}},
+        {{-1, 0, 2, -1}, 0, {-1, 0, 2, -1}},             {{0, 1, -1, -1}, 1, {0, 1, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(clip(c.in), (std::pair{c.kept, c.out})) << c.in[0] << "," << c.in[1] << " " << c.in[2] << "," << c.in[3];
         Screen8 s;
-        EXPECT_EQ(gfx_draw_clipped_line8(l[0], l[1], l[2], l[3], 5, s.mem(), Screen8::W), 1);
-        EXPECT_EQ(s.count(5), 0);
+        EXPECT_EQ(gfx_draw_clipped_line8(c.in[0], c.in[1], c.in[2], c.in[3], 5, s.mem(), Screen8::W), 1);
+        EXPECT_EQ(s.count(5) > 0, c.kept == 1);
     }
-}
-
-TEST_F(Gfx, ClipMovesEndsOntoTheEdges)
-{
-    start_display();
-    EXPECT_EQ(clip({-10, 240, 700, 240}), (std::pair{1, Line{0, 240, 639, 240}}));
-    EXPECT_EQ(clip({320, -50, 320, 600}), (std::pair{1, Line{320, 0, 320, 479}}));
-    EXPECT_EQ(clip({-100, -100, 100, 100}), (std::pair{1, Line{0, 0, 100, 100}})) << "corner, top edge first";
-    EXPECT_EQ(clip({600, 240, 700, 340}), (std::pair{1, Line{600, 240, 639, 279}}));
-    EXPECT_EQ(clip({700, 340, 600, 240}), (std::pair{1, Line{639, 279, 600, 240}}));
-    // Corner end whose top-edge crossing lies left of the screen falls back to the left edge:
-    // from (-20, -10) towards (20, 30) the top edge is met at x = -10, the left edge at y = 10.
-    EXPECT_EQ(clip({-20, -10, 20, 30}), (std::pair{1, Line{0, 10, 20, 30}}));
-    EXPECT_EQ(clip({20, 30, -20, -10}), (std::pair{1, Line{20, 30, 0, 10}}));
-
-    // A smaller clip rectangle is honoured.
     clip_min_x = 100;
     clip_max_x = 199;
     clip_min_y = 50;
     clip_max_y = 149;
-    EXPECT_EQ(clip({0, 100, 300, 100}), (std::pair{1, Line{100, 100, 199, 100}}));
+    EXPECT_EQ(clip({0, 100, 300, 100}), (std::pair{1, Line{100, 100, 199, 100}})) << "a smaller rectangle";
     EXPECT_EQ(clip({150, 0, 150, 479}), (std::pair{1, Line{150, 50, 150, 149}}));
-    EXPECT_EQ(clip({0, 100, 99, 100}).first, 0);
-}
-
-TEST_F(Gfx, ClipRejectsALineThatOnlyPassesACorner)
-{
-    start_display();
-    // The first end clips to (0, -4) and the second to (-5, 0): both outside, so nothing.
-    EXPECT_EQ(clip({-10, 5, 5, -10}), (std::pair{0, Line{-10, 5, 5, -10}}));
-    EXPECT_EQ(clip({5, -10, -10, 5}).first, 0);
-    Screen8 s;
-    EXPECT_EQ(gfx_draw_clipped_line8(-10, 5, 5, -10, 3, s.mem(), Screen8::W), 1);
-    EXPECT_EQ(s.count(3), 0);
-}
-
-// A clipped coordinate whose integer sum is -1 becomes 0 for the first end and for a
-// corner end, but stays -1 for a single-edge second end: the same line can be kept
-// one way round and dropped the other.
-TEST_F(Gfx, ClipRoundsMinusOneDifferentlyForTheTwoEnds)
-{
-    start_display();
-    // (2, -1) above: x = 2 + 1 * -3 / 1 = -1, rounded to 0 as the first end.
-    EXPECT_EQ(clip({2, -1, -1, 0}), (std::pair{1, Line{0, 0, 0, 0}}));
-    // The same end second: -1 stays, outside, the line is dropped.
-    EXPECT_EQ(clip({-1, 0, 2, -1}), (std::pair{0, Line{-1, 0, 2, -1}}));
-    // A corner second end rounds like a first end: (-1, -1) gives x = -1 + 1 * 1 / 2 = -1 -> 0.
-    EXPECT_EQ(clip({0, 1, -1, -1}), (std::pair{1, Line{0, 1, 0, 0}}));
-
-    Screen8 s;
-    gfx_draw_clipped_line8(2, -1, -1, 0, 4, s.mem(), Screen8::W);
-    EXPECT_EQ(s.count(4), 1);
-    EXPECT_EQ(s.at(0, 0), 4);
-    gfx_draw_clipped_line8(-1, 0, 2, -1, 6, s.mem(), Screen8::W);
-    EXPECT_EQ(s.count(6), 0);
 }
 
 // ---- lines --------------------------------------------------------------------------

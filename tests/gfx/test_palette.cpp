@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "gfx/palette.h"
 
@@ -112,43 +113,30 @@ TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap)
     EXPECT_EQ(gfx_palette_rotate(250, 256), 0);
 }
 
-TEST_F(Gfx, Blinkers)
+TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps)
 {
     start_display();
     EXPECT_EQ(gfx_palette_blink(77, nullptr, 0), 1);
-    PaletteBlinker b{};
-    b.index = 5;
-    b.on_colour = PaletteEntry{200, 0, 0, 0};
-    b.off_colour = PaletteEntry{0, 0, 50, 0};
-    b.on_time = 2;
-    b.off_time = 3;
-    int32_t slot = gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0);
-    ASSERT_EQ(slot, 0);
-    EXPECT_EQ(device_entry(5).b, 50) << "the off colour shows at once";
-    EXPECT_EQ(palette_shadow[5].blue, 0) << "blinking changes the device only";
-    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
-    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
-    EXPECT_EQ(device_entry(5).r, 0);
-    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
-    EXPECT_EQ(device_entry(5).r, 200);
-    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
-    EXPECT_EQ(device_entry(5).r, 200);
-    gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
-    EXPECT_EQ(device_entry(5).b, 50);
-
-    PaletteBlinker change = b;
-    change.off_colour = PaletteEntry{0, 99, 0, 0};
-    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_UPDATE, &change, slot), slot);
+    PaletteBlinker b{5, PaletteEntry{200, 0, 0, 0}, PaletteEntry{0, 0, 50, 0}, 2, 3, 0, 0};
+    ASSERT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), 0);
+    std::vector<int> reds;
+    reds.push_back(device_entry(5).r);
+    for (int i = 0; i < 6; i++) {
+        gfx_palette_blink(PALETTE_BLINK_RUN, nullptr, 0);
+        reds.push_back(device_entry(5).r);
+    }
+    EXPECT_EQ(reds, (std::vector<int>{0, 0, 0, 200, 200, 0, 0})) << "off 3 steps, on 2";
+    EXPECT_EQ(palette_shadow[5].red, 0) << "blinking changes the device only";
+    b.off_colour = PaletteEntry{0, 99, 0, 0};
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_UPDATE, &b, 0), 0);
     EXPECT_EQ(device_entry(5).g, 99);
-
     for (int i = 1; i < PALETTE_BLINKER_COUNT; i++) ASSERT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), i);
     EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), -1);
-    for (int i = 0; i < PALETTE_BLINKER_COUNT; i++) ASSERT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, i), i);
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 3), 3);
     EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 3), -1);
     EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_UPDATE, &b, 3), -1);
-    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 999), -1);
-    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), 0);
-    gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, 0);
+    EXPECT_EQ(gfx_palette_blink(PALETTE_BLINK_ADD, &b, 0), 3);
+    for (int i = 0; i < PALETTE_BLINKER_COUNT; i++) gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, i);
 }
 
 // The display starts in the colours of "PALDATA2.PAL" from the working folder, all black without it.
