@@ -86,32 +86,6 @@ TEST(Trig, RotationTurnsClockwiseAndOneDegreeStepsAddUp)
     EXPECT_EQ(gfx_rotate_polygon(nullptr, 1), 0);
 }
 
-TEST(Trig, MatrixAndShapeHelpers)
-{
-    float m[6], p[2] = {1, 10}, r[2];
-    gfx_affine_init(m, 2, 3, 5, 7, 11, 13);
-    gfx_affine_apply(p, m, r);
-    EXPECT_EQ(r[0], 1 * 2 + 10 * 5 + 11.0f);
-    EXPECT_EQ(r[1], 1 * 3 + 10 * 7 + 13.0f);
-    const float a[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    float out[9], row[3] = {1, 1, 1}, ro[3];
-    gfx_matrix3_multiply(a, a, out);
-    EXPECT_EQ(out[0], 30.0f);
-    EXPECT_EQ(out[5], 96.0f);
-    gfx_row3_multiply(row, a, ro);
-    EXPECT_EQ(ro[2], 18.0f);
-    std::vector<Vertex2F> v = {{2, -3}, {-4, 1}};
-    PolygonShape s = shape(10, 20, v);
-    gfx_scale_polygon(&s, 2, 3);
-    EXPECT_EQ(v[0].y, -9.0f);
-    gfx_translate_polygon_matrix(&s, -15, 5);
-    EXPECT_EQ(s.x, -5);
-    EXPECT_EQ(s.y, 25);
-    float lx, hx, ly, hy;
-    EXPECT_EQ(gfx_polygon_extent(&s, &lx, &hx, &ly, &hy), 1);
-    EXPECT_EQ(std::vector<float>({lx, hx, ly, hy}), std::vector<float>({-8, 4, -9, 3}));
-}
-
 TEST_F(Gfx, PolygonOutlineClosesFromTheFirstVertexAndIsCut)
 {
     start_display();
@@ -172,28 +146,4 @@ TEST_F(Gfx, TriangleAndConvexFillsCoverTheirShapeAndNothingElse)
     Screen8 cut;
     gfx_fill_polygon8(&p, cut.mem(), Screen8::W);
     EXPECT_EQ(cut.count(6), 5 * 6);
-}
-
-TEST_F(Gfx, ColourScansBoxesAndDistances)
-{
-    start_display();
-    Screen8 s;
-    s.px[(size_t)30 * 640 + 20] = 50;
-    s.px[(size_t)479 * 640 + 639] = 200;
-    EXPECT_EQ(gfx_rect_has_colour8(10, 10, 20, 30, 40, 60, s.mem(), 640), 1);
-    EXPECT_EQ(gfx_rect_has_colour8(10, 10, 19, 30, 40, 60, s.mem(), 640), 0);
-    EXPECT_EQ(gfx_rect_has_colour8(10, 10, 20, 29, 40, 60, s.mem(), 640), 0);
-    EXPECT_EQ(gfx_rect_has_colour8(10, 10, 20, 30, 51, 60, s.mem(), 640), 0);
-    EXPECT_EQ(gfx_rect_has_colour8(600, 400, 5000, 9000, 200, 255, s.mem(), 640), 1) << "clamped to the screen";
-    // 20 wide: inner half-extent (20 >> 1) - (20 >> 3) = 8, so centres closer than 16 overlap.
-    EXPECT_EQ(gfx_boxes_overlap(0, 0, 20, 20, 15, 0, 20, 20), 1);
-    EXPECT_EQ(gfx_boxes_overlap(0, 0, 20, 20, 16, 0, 20, 20), 0);
-    EXPECT_EQ(gfx_boxes_overlap(0, 0, 20, 20, 0, -16, 20, 20), 0);
-    EXPECT_EQ(gfx_boxes_overlap(0, 0, 8, 8, -29, 0, 40, 8), 1);
-    EXPECT_EQ(gfx_boxes_overlap(0, 0, 8, 8, -30, 0, 40, 8), 0);
-    EXPECT_EQ(gfx_approx_distance2(3, 4), 6);
-    EXPECT_EQ(gfx_approx_distance2(-3, -4), 6);
-    EXPECT_EQ(gfx_approx_distance2(100, 100), 131);
-    EXPECT_EQ(gfx_approx_distance3(0, -4, 3), 5.0f);
-    EXPECT_EQ(gfx_approx_distance3(100, 100, 100), 159.0f) << "true 173.2";
 }

@@ -151,26 +151,6 @@ TEST_F(Gfx, SpriteDrawIsKeyedCutAtTheScreenAndOnlyWhenVisible)
     gfx_sprite_destroy(&s);
 }
 
-TEST_F(Gfx, SharedSpriteDestroyLeavesTheOriginalWorking)
-{
-    start_display();
-    int32_t live = plat_surface_live_count();
-    SpriteObject a{}, b{};
-    ASSERT_EQ(gfx_sprite_create(&a, 10, 10, 4, 4, 2, 0x12, SYSTEM_MEMORY, 0, 8), 1);
-    paint_frame(&a, 0, [](int32_t, int32_t) { return 7; });
-    EXPECT_EQ(gfx_sprite_share(&a, &a), 0);
-    ASSERT_EQ(gfx_sprite_share(&a, &b), 1);
-    EXPECT_TRUE(b.attr & SPRITE_ATTR_SHARED);
-    EXPECT_EQ(b.frame_surfaces[1], a.frame_surfaces[1]);
-    ASSERT_EQ(gfx_sprite_destroy(&b), 1);
-    EXPECT_EQ(plat_surface_live_count(), live + 2) << "the copy releases nothing";
-    gfx_fill_surface(back_surface, 0, nullptr);
-    ASSERT_EQ(gfx_sprite_draw(&a, back_surface), 1);
-    EXPECT_EQ(pixel_at(back_surface, 13, 13), 7);
-    ASSERT_EQ(gfx_sprite_destroy(&a), 1);
-    EXPECT_EQ(plat_surface_live_count(), live);
-}
-
 TEST_F(Gfx, SpriteMoveWrapsOrBouncesAtTheClipEdgesAndOverlapUsesInnerBoxes)
 {
     start_display();

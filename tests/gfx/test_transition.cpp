@@ -63,21 +63,6 @@ TEST_F(Gfx, FadesTowardsColoursIn64Steps)
     }
 }
 
-TEST_F(Gfx, UnknownEffectReturnsAtOnce)
-{
-    start_display();
-    set_ramp();
-    PaletteEntry before[256];
-    gfx_palette_get_all(before);
-    std::vector<uint8_t> mem(640 * 480, 7);
-    uint32_t t = plat_headless_now();
-    gfx_screen_transition(9, mem.data(), 640);
-    gfx_screen_transition(0xFFFFFFFFu, mem.data(), 640);
-    EXPECT_EQ(plat_headless_now(), t);
-    EXPECT_EQ(std::memcmp(before, palette_shadow, sizeof before), 0);
-    EXPECT_EQ(zeros(mem), 0);
-}
-
 TEST_F(Gfx, ClosingEffectsBlankTheScreen)
 {
     start_display();

@@ -71,38 +71,6 @@ TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
     }
 }
 
-double luma(const PaletteEntry &e) { return 0.3 * e.red + 0.59 * e.green + 0.11 * e.blue; }
-double dist(const PaletteEntry &a, const PaletteEntry &b) {
-    return std::sqrt(double((a.red - b.red) * (a.red - b.red) + (a.green - b.green) * (a.green - b.green) +
-                            (a.blue - b.blue) * (a.blue - b.blue)));
-}
-
-TEST(Assets, FixedIndicesHaveTheColoursTheGameDrawsWith) {
-    PaletteEntry p[256] = {};
-    ASSERT_EQ(gfx_palette_load_file((ASSETS + "PALDATA2.PAL").c_str(), p), 1);
-    EXPECT_EQ(p[0].red + p[0].green + p[0].blue, 0);
-    bool red = false, green = false;
-    for (const PaletteEntry &e : p) {
-        red |= e.red == 255 && e.green == 0 && e.blue == 0;
-        green |= e.red == 0 && e.green == 255 && e.blue == 0;
-    }
-    EXPECT_TRUE(red);
-    EXPECT_TRUE(green);
-    EXPECT_GT(luma(p[95]), 230.0); // the shot
-    EXPECT_GT(p[187].red, 230);    // explosion fire: orange
-    EXPECT_GT(p[187].green, 90);
-    EXPECT_LT(p[187].green, 180);
-    EXPECT_LT(p[187].blue, 70);
-    // The turret and shot colours stand apart from everything the star field shows.
-    Loaded stars;
-    ASSERT_EQ(gfx_bmp_load(&stars.file, (ASSETS + "stars.BMP").c_str()), 1);
-    for (int y = 0; y < 480; y += 3)
-        for (int x = 0; x < 640; x += 3) {
-            ASSERT_GT(dist(p[225], p[stars.at(x, y)]), 120.0) << x << "," << y;
-            ASSERT_GT(dist(p[95], p[stars.at(x, y)]), 40.0) << x << "," << y;
-        }
-}
-
 TEST(Assets, SoundsAndMusicLoad) {
     ASSERT_EQ(snd_init(), 1);
     for (const char *name : {"CANNON.WAV", "EXP1.WAV"}) {
