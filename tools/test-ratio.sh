@@ -8,4 +8,4 @@ mapfile -t tests < <(git ls-files -- 'tests/*.cpp' 'tests/*.h')
 mapfile -t rest < <(git ls-files -- '*.cpp' '*.h' | grep -v '^tests/')
 t=$(count "${tests[@]}")
 r=$(count "${rest[@]}")
-awk -v t="$t" -v r="$r" 'BEGIN { printf "tests %d, rest %d, ratio %.2f\n", t, r, (r ? t / r : 0) }'
+awk -v t="$t" -v r="$r" 'BEGIN { printf "tests %d, rest %d, ratio %.3f\n", t, r, (r ? t / r : 0) }'

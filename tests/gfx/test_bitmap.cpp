@@ -184,23 +184,6 @@ TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtTheScreen)
     gfx_image_destroy(&im);
 }
 
-TEST(PixelImage, ScrollRotatesRowsSidewaysByTheRemainder)
-{
-    PixelImage im{};
-    ASSERT_EQ(gfx_image_create(&im, 0, 0, 5, 2, 8), 1);
-    auto scroll = [&](int32_t dx, int32_t dy) {
-        for (int i = 0; i < 10; i++) im.buffer[i] = (uint8_t)(i + 1);
-        int32_t r = gfx_image_scroll(&im, dx, dy);
-        return std::pair{r, image_bytes(im)};
-    };
-    EXPECT_EQ(scroll(3, 0), (std::pair{1, V{3, 4, 5, 1, 2, 8, 9, 10, 6, 7}}));
-    EXPECT_EQ(scroll(-1, 0), (std::pair{1, V{2, 3, 4, 5, 1, 7, 8, 9, 10, 6}}));
-    EXPECT_EQ(scroll(8, 0), scroll(3, 0));
-    EXPECT_EQ(scroll(1, 7), (std::pair{1, V{5, 1, 2, 3, 4, 10, 6, 7, 8, 9}})) << "no vertical scrolling";
-    EXPECT_EQ(scroll(0, 0).first, 0);
-    gfx_image_destroy(&im);
-}
-
 TEST(PixelImage, CopyRectMovesRowsAndRefusesWhatDoesNotFit)
 {
     PixelImage src{}, dst{};

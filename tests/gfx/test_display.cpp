@@ -88,14 +88,3 @@ TEST_F(Gfx, WindowedInitUsesAnOffscreenBackAndExplicitSystemColours)
     EXPECT_EQ(palette_shadow[245].flags, 0);
     EXPECT_EQ(gfx_flip(), 1);
 }
-
-TEST(GfxColour, Rgb16Builders)
-{
-    EXPECT_EQ(gfx_rgb16_565(255, 255, 255), 0xFFFF);
-    EXPECT_EQ(gfx_rgb16_555(255, 255, 255), 0x7FFF);
-    EXPECT_EQ(gfx_rgb16_565(255, 0, 0), 0xF800);
-    EXPECT_EQ(gfx_rgb16_555(255, 0, 0), 0x7C00);
-    EXPECT_EQ(gfx_rgb16_565(0, 4, 0), 0x0020);
-    EXPECT_EQ(gfx_rgb16_555(0, 4, 0), 0);
-    EXPECT_EQ(gfx_rgb16_565(0, 0, 255), 0x001F);
-}
