@@ -31,7 +31,9 @@ inline uint8_t pixel_at(const PlatSurface *s, int32_t x, int32_t y) { return s->
 
 inline std::string draw_temp_path(const std::string &name)
 {
-    return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + name;
+    // Named after the case: ctest runs the cases of this folder side by side.
+    const char *test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + test + "_" + name;
 }
 
 inline void put16(std::vector<uint8_t> &b, size_t at, uint32_t v)
