@@ -2,6 +2,8 @@
 // the music, quitting, and the play screen's paint order.
 #include "game_fixture.h"
 
+#include <unistd.h>
+
 namespace {
 
 constexpr uint32_t RED = 255, GREEN = 65280;
@@ -277,6 +279,33 @@ TEST_F(Screens, StatusLineShowsThePlayerInTurn) {
     ref_text(text, 10, 0, GREEN);
     match_ref_ink(0, 24);
     EXPECT_STREQ(screen_text, text);
+}
+
+} // namespace
+
+namespace {
+
+// Without any asset the game still starts, plays, quits and releases every surface.
+TEST_F(Screens, WithoutAssetsTheGameStillStartsPlaysAndQuits) {
+    TearDown();
+    std::filesystem::path empty = std::filesystem::temp_directory_path() / ("quorvane-empty-" + std::to_string(getpid()));
+    std::filesystem::create_directories(empty);
+    std::filesystem::current_path(empty);
+    plat_headless_reset();
+    ASSERT_EQ(plat_init(), 1);
+    ASSERT_EQ(plat_window_open("Quorvane", 640, 480, 1), 1);
+    game_init();
+    hold({DIK_RETURN});
+    EXPECT_EQ(screen(), GAME_SCREEN_PLAY);
+    hold({DIK_RETURN}, 3);
+    hold({DIK_ESCAPE});
+    EXPECT_TRUE(quit_posted());
+    game_shutdown();
+    plat_shutdown();
+    EXPECT_EQ(plat_surface_live_count(), 0);
+    std::filesystem::current_path(old_dir);
+    std::filesystem::remove_all(empty);
+    SetUp();
 }
 
 } // namespace
