@@ -28,6 +28,8 @@ void plat_headless_set_blind(int32_t blind);
 // speed; the game's rules run the same. Reset turns it off.
 
 int32_t plat_headless_frame_count(void);
+void plat_headless_on_present(void (*hook)(void));
+// tests: called after every captured frame, to see frames shown inside one game call; null stops.
 // presented frames since reset.
 const uint8_t *plat_headless_frame_pixels(void);
 // last presented frame as 8-bit indices, width*height, tightly packed; null before any.

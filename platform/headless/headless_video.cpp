@@ -13,6 +13,7 @@ static int32_t frame_w = 0, frame_h = 0;
 static std::vector<uint8_t> frame_indices;  // 8-bit frames
 static std::vector<uint16_t> frame_words;   // 16-bit frames (5.6.5)
 static int32_t frame_bpp = 8;
+static void (*present_hook)(void) = nullptr;
 
 void plat_headless_video_reset(void)
 {
@@ -20,6 +21,7 @@ void plat_headless_video_reset(void)
     frame_w = frame_h = 0;
     frame_indices.clear();
     frame_words.clear();
+    present_hook = nullptr;
     plat_palette_reset();
 }
 
@@ -56,6 +58,8 @@ int plat_present(PlatSurface *back)
                         (size_t)frame_w * 2);
     }
     frame_count++;
+    if (present_hook)
+        present_hook();
     return 1;
 }
 
@@ -69,6 +73,7 @@ int plat_output_size(int32_t *width, int32_t *height)
 }
 
 int32_t plat_headless_frame_count(void) { return frame_count; }
+void plat_headless_on_present(void (*hook)(void)) { present_hook = hook; }
 const uint8_t *plat_headless_frame_pixels(void)
 {
     return frame_count && frame_bpp == 8 ? frame_indices.data() : nullptr;

@@ -1,220 +1,311 @@
-// Title menu, options, story and win screens; Escape and the window procedure.
-#include "harness.h"
+// The screens as a player sees them: every text at its place and colour, the cursor, the pauses,
+// the music, quitting, and the play screen's paint order.
+#include "game_fixture.h"
 
-#include <algorithm>
-#include <cstring>
-
-using harness::frames;
-using harness::GameTest;
-using harness::hold;
+#include <unistd.h>
 
 namespace {
 
-class Screens : public GameTest {};
+constexpr uint32_t RED = 255, GREEN = 65280;
 
-TEST_F(Screens, StartsOnTheMenuWithShipsAsCursorMarks) {
-    EXPECT_EQ(game_current_screen(), GAME_SCREEN_MENU);
-    EXPECT_FLOAT_EQ(ship1.x, 230.0f);
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
-    EXPECT_FLOAT_EQ(ship2.x, 390.0f);
-    EXPECT_FLOAT_EQ(ship2.y, 305.0f);
-    EXPECT_EQ(ship1.int_vars[0], 0);
-    EXPECT_EQ(ship2.int_vars[0], 8);
-    EXPECT_EQ(score[0], 0);
-    EXPECT_EQ(score[1], 0);
-    EXPECT_EQ(rounds_to_play, 5);
+struct Text {
+    const char *text;
+    int x, y;
+};
+
+const Text menu_texts[] = {
+    {"START GAME", 277, 305}, {"GAME OPTIONS", 268, 355}, {"QUIT", 303, 405}, {"INSTRUCTIONS", 269, 455}};
+const Text option_texts[] = {
+    {"Play the best of:", 275, 255}, {"1 Round", 290, 305}, {"3 Rounds", 290, 355}, {"5 Rounds", 290, 405}};
+const char *const instructions[] = {
+    "INSTRUCTIONS:",
+    "Player 1 is the ship on the left of the screen. Player 2 is the ship on the right.",
+    "The objective is to shoot the other player, before they shoot you. To accomplish this, one must",
+    "choose the correct angle and power for their shot. There will be space bodies that have enough",
+    "mass to have a gravitational effect on your bullets, you must adjust your angle and power",
+    "accordingly. By default you must win the best of 5 rounds to win the game against your opponent.",
+};
+
+class Screens : public Game {
+  protected:
+    void SetUp() override {
+        Game::SetUp();
+        solid_backdrops(STARS, 0);
+        solid_ships();
+    }
+    void expect_cursor_frame(const Text *texts, int cursor) {
+        frames(1);
+        ref_clear(0);
+        ref_block(230, cursor, 22, 18, SHIP1);
+        ref_block(390, cursor, 22, 18, SHIP2);
+        for (int i = 0; i < 4; i++) ref_text(texts[i].text, texts[i].x, texts[i].y, RED);
+        match_ref();
+    }
+};
+
+TEST_F(Screens, MenuShowsItsItemsInRedWithTheShipsAsCursor) {
+    EXPECT_EQ(screen(), GAME_SCREEN_MENU);
+    expect_cursor_frame(menu_texts, 305);
+    hold({DIK_DOWN}, 2);
+    expect_cursor_frame(menu_texts, 405);
+}
+
+TEST_F(Screens, OptionsShowTheRoundCounts) {
+    hold({DIK_DOWN});
+    hold({DIK_RETURN});
+    ASSERT_EQ(screen(), GAME_SCREEN_OPTIONS);
+    expect_cursor_frame(option_texts, 305);
+}
+
+TEST_F(Screens, StoryShowsNineteenLinesEndingWithTheInstructions) {
+    hold({DIK_DOWN}, 3);
+    hold({DIK_RETURN});
+    ASSERT_EQ(screen(), GAME_SCREEN_STORY);
     frames(1);
-    EXPECT_EQ(plat_headless_frame_count(), 1);
+    ref_clear(0);
+    ref_text("STORY:", 10, 195, RED);
+    for (int k = 1; k <= 12; k++) {
+        size_t n = std::strlen(story_lines[k]);
+        EXPECT_TRUE(n > 20 && n <= 100) << "story line " << k;
+        EXPECT_LE(plat_text_width(story_lines[k]), 630) << "story line " << k << " runs off the screen";
+        ref_text(story_lines[k], 10, 195 + 15 * k, RED);
+    }
+    for (int k = 13; k <= 18; k++) ref_text(instructions[k - 13], 10, 195 + 15 * k, RED);
+    match_ref();
+    uint32_t t = timed_hold({DIK_RETURN});
+    EXPECT_GE(t, 500u);
+    EXPECT_EQ(screen(), GAME_SCREEN_MENU);
+    EXPECT_EQ(ship1.y, 305.0f);
 }
 
-TEST_F(Screens, MenuCursorStaysWithin305And455AndPausesEveryPress) {
-    for (int i = 0; i < 5; i++) hold(DIK_DOWN);
-    EXPECT_FLOAT_EQ(ship1.y, 455.0f);
-    EXPECT_FLOAT_EQ(ship2.y, 455.0f);
-    for (int i = 0; i < 5; i++) hold(DIK_UP);
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
-    // At the top, Up still pauses 200 ms (the frame's own 33 ms are spent inside it).
-    uint32_t before = plat_headless_now();
-    hold(DIK_UP);
-    EXPECT_GE(plat_headless_now() - before, 200u);
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
+TEST_F(Screens, WinScreenNamesTheWinnerOverTheStarsAlone) {
+    for (int winner = 1; winner <= 2; winner++) {
+        menu_active = 0;
+        player1_won = winner == 1;
+        player2_won = winner == 2;
+        frames(1);
+        ref_clear(STARS);
+        ref_text(winner == 1 ? "Player 1 Wins" : "Player 2 Wins", 275, 305, RED);
+        ref_text("Press [SPACEBAR] to return to menu", 267, 355, RED);
+        match_ref();
+    }
 }
 
-TEST_F(Screens, UpWinsOverDownInOneFrame) {
-    hold(DIK_DOWN);
-    plat_headless_set_key(DIK_UP, 1);
-    plat_headless_set_key(DIK_DOWN, 1);
-    frames(1);
-    harness::release_all();
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
+TEST_F(Screens, CursorStaysWithinItsItemsAndEveryPressPauses200Ms) {
+    const struct {
+        int screen_downs; // Downs on the menu before Return (0: stay on the menu)
+        float lowest;
+    } cases[] = {{-1, 455.0f}, {1, 405.0f}};
+    for (const auto &c : cases) {
+        if (c.screen_downs > 0) {
+            hold({DIK_DOWN}, c.screen_downs);
+            hold({DIK_RETURN});
+        }
+        float expect = 305.0f;
+        for (int i = 0; i < 5; i++) {
+            EXPECT_GE(timed_hold({DIK_DOWN}), 200u);
+            expect = std::min(expect + 50.0f, c.lowest);
+            EXPECT_EQ(ship1.y, expect);
+            EXPECT_EQ(ship2.y, expect);
+        }
+        for (int i = 0; i < 5; i++) {
+            EXPECT_GE(timed_hold({DIK_UP}), 200u);
+            expect = std::max(expect - 50.0f, 305.0f);
+            EXPECT_EQ(ship1.y, expect);
+            EXPECT_EQ(ship2.y, expect);
+        }
+        EXPECT_LT(timed_hold({}), 200u) << "no key, no pause";
+    }
 }
 
-TEST_F(Screens, ReturnActsOnTheCursorMovedInTheSameFrame) {
-    plat_headless_set_key(DIK_DOWN, 1);
-    plat_headless_set_key(DIK_RETURN, 1);
-    frames(1);
-    harness::release_all();
-    EXPECT_EQ(options_active, 1);
-    EXPECT_EQ(game_current_screen(), GAME_SCREEN_OPTIONS);
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
-}
-
-TEST_F(Screens, OptionsCursorStopsAt405AndEachItemSetsItsRoundCount) {
+TEST_F(Screens, ReturnOnEachItemOpensItsScreenAfterHalfASecond) {
     const struct {
         int downs;
-        int32_t rounds;
-    } items[] = {{0, 1}, {1, 3}, {2, 5}, {5, 5}};
+        int screen;
+    } items[] = {{0, GAME_SCREEN_PLAY}, {1, GAME_SCREEN_OPTIONS}, {3, GAME_SCREEN_STORY}};
     for (const auto &item : items) {
-        hold(DIK_DOWN);
-        hold(DIK_RETURN);
-        ASSERT_EQ(game_current_screen(), GAME_SCREEN_OPTIONS);
-        for (int i = 0; i < item.downs; i++) hold(DIK_DOWN);
-        EXPECT_LE(ship1.y, 405.0f);
-        hold(DIK_RETURN);
-        EXPECT_EQ(rounds_to_play, item.rounds);
-        EXPECT_EQ(game_current_screen(), GAME_SCREEN_MENU);
-        EXPECT_FLOAT_EQ(ship1.y, 305.0f) << "back on START GAME";
-        EXPECT_FLOAT_EQ(ship2.y, 305.0f);
+        menu_active = 1;
+        options_active = story_active = 0;
+        ship1.y = ship2.y = 305.0f;
+        hold({DIK_DOWN}, item.downs);
+        EXPECT_GE(timed_hold({DIK_RETURN}), 500u);
+        EXPECT_EQ(screen(), item.screen);
+        if (item.screen != GAME_SCREEN_PLAY) {
+            EXPECT_EQ(ship2.y, 305.0f) << "cursor back on the first item";
+        }
     }
 }
 
-TEST_F(Screens, ReturnOffTheOptionsItemsDoesNothing) {
-    hold(DIK_DOWN);
-    hold(DIK_RETURN);
-    ship1.y = ship2.y = 330.0f;
-    hold(DIK_RETURN);
-    EXPECT_EQ(options_active, 1);
-    EXPECT_EQ(rounds_to_play, 5);
-}
-
-TEST_F(Screens, StoryOpensFromInstructionsAndReturnsToStartGame) {
-    for (int i = 0; i < 3; i++) hold(DIK_DOWN);
-    hold(DIK_RETURN);
-    EXPECT_EQ(game_current_screen(), GAME_SCREEN_STORY);
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
-    frames(1);
-    EXPECT_STREQ(screen_text, story_lines[18]);
-    hold(DIK_RETURN);
-    EXPECT_EQ(game_current_screen(), GAME_SCREEN_MENU);
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
-}
-
-TEST_F(Screens, StoryLinesFitTheScreenAndKeepTheInstructions) {
-    EXPECT_STREQ(story_lines[0], "STORY:");
-    EXPECT_STREQ(story_lines[13], "INSTRUCTIONS:");
-    EXPECT_STREQ(story_lines[14], "Player 1 is the ship on the left of the screen. Player 2 is the ship on the right.");
-    EXPECT_STREQ(story_lines[18],
-                 "accordingly. By default you must win the best of 5 rounds to win the game against your opponent.");
-    int widest_instruction = 0;
-    for (int k = 14; k <= 18; k++) widest_instruction = std::max(widest_instruction, plat_text_width(story_lines[k]));
-    for (int k = 1; k <= 12; k++) {
-        EXPECT_LE(std::strlen(story_lines[k]), 100u) << k;
-        EXPECT_GT(std::strlen(story_lines[k]), 40u) << k;
-        EXPECT_LE(plat_text_width(story_lines[k]), widest_instruction) << story_lines[k];
+TEST_F(Screens, EachRoundCountIsChosenOnItsOwnItem) {
+    const int32_t rounds[] = {1, 3, 5};
+    for (int i = 0; i < 3; i++) {
+        hold({DIK_DOWN});
+        hold({DIK_RETURN});
+        ASSERT_EQ(screen(), GAME_SCREEN_OPTIONS);
+        rounds_to_play = 0;
+        hold({DIK_DOWN}, i);
+        EXPECT_GE(timed_hold({DIK_RETURN}), 500u);
+        EXPECT_EQ(rounds_to_play, rounds[i]);
+        EXPECT_EQ(screen(), GAME_SCREEN_MENU);
+        EXPECT_EQ(ship1.y, 305.0f);
     }
-    // Every line, the fixed instructions too, ends inside the 640 px screen.
-    for (int k = 0; k < STORY_LINE_COUNT; k++) {
-        int w = plat_text_width(story_lines[k]);
-        if (w < 0) continue; // no font on this machine
-        EXPECT_LT(10 + w, 640) << story_lines[k];
-    }
+    // Off the items (a cursor between them) Return does nothing.
+    hold({DIK_DOWN});
+    hold({DIK_RETURN});
+    ship1.y = 330.0f;
+    hold({DIK_RETURN});
+    EXPECT_EQ(screen(), GAME_SCREEN_OPTIONS);
 }
 
-TEST_F(Screens, QuitItemRequestsTheEndAtOnceWithoutAPause) {
-    hold(DIK_DOWN);
-    hold(DIK_DOWN);
-    plat_headless_set_key(DIK_RETURN, 1);
-    frames(1);
-    harness::release_all();
-    EXPECT_EQ(quit_requested, 1);
-    auto msgs = harness::drain_messages();
-    ASSERT_FALSE(msgs.empty());
-    EXPECT_EQ(msgs[0].type, PLAT_MSG_DESTROY);
+TEST_F(Screens, CursorMovesBeforeReturnActsInTheSameFrame) {
+    hold({DIK_DOWN, DIK_RETURN});
+    EXPECT_EQ(screen(), GAME_SCREEN_OPTIONS);
+    hold({DIK_UP, DIK_DOWN});
+    EXPECT_EQ(ship1.y, 305.0f) << "Up wins over Down";
 }
 
-// Escape ends the game from every screen, and only one fade runs however long it is held.
-TEST_F(Screens, EscapeQuitsFromEveryScreen) {
-    struct Setup {
-        const char *name;
-        void (*enter)();
-        int32_t screen;
-    };
-    const Setup setups[] = {
-        {"menu", [] {}, GAME_SCREEN_MENU},
-        {"options", [] { options_active = 1; }, GAME_SCREEN_OPTIONS},
-        {"story", [] { story_active = 1; }, GAME_SCREEN_STORY},
-        {"play", [] { harness::start_match(); }, GAME_SCREEN_PLAY},
-        {"win", [] { harness::start_match(); menu_active = 0; player2_won = 1; }, GAME_SCREEN_WIN},
-    };
-    for (const Setup &s : setups) {
-        SCOPED_TRACE(s.name);
-        restart_in({});
-        s.enter();
-        ASSERT_EQ(game_current_screen(), s.screen);
-        harness::drain_messages();
-        plat_headless_set_escape(1);
-        frames(1);
-        EXPECT_EQ(quit_requested, 1);
-        auto msgs = harness::drain_messages();
-        ASSERT_EQ(msgs.size(), 1u);
-        EXPECT_EQ(msgs[0].type, PLAT_MSG_DESTROY);
-        // Held on: no second request, no second fade.
-        frames(2);
-        EXPECT_TRUE(harness::drain_messages().empty());
-        plat_headless_set_escape(0);
-        // The keyboard's own Escape works too.
-        restart_in({});
-        s.enter();
-        harness::drain_messages();
-        hold(DIK_ESCAPE);
-        EXPECT_EQ(quit_requested, 1);
+TEST_F(Screens, QuitAndEscapePostTheEndSilenceTheSoundsAndFadeToBlack) {
+    const struct {
+        int downs;
+        int32_t key;
+        bool async;
+    } ways[] = {{2, DIK_RETURN, false}, {0, DIK_ESCAPE, false}, {3, DIK_ESCAPE, false}, {0, 0, true}};
+    for (const auto &way : ways) {
+        TearDown();
+        SetUp();
+        hold({DIK_DOWN}, way.downs);
+        if (way.downs == 3) hold({DIK_RETURN}); // from the story screen
+        snd_play(cannon_sounds[0], 0);
+        messages();
+        if (way.async) {
+            plat_headless_set_escape(1);
+            frames(1);
+            plat_headless_set_escape(0);
+        } else {
+            hold({way.key});
+        }
+        EXPECT_TRUE(quit_posted());
+        EXPECT_EQ(snd_status(cannon_sounds[0]), 0);
+        uint32_t black = 0;
+        for (int x = 0; x < 640; x += 7) black |= plat_headless_frame_rgb(x, 240);
+        EXPECT_EQ(black, 0u) << "the screen faded to black";
     }
 }
 
-TEST_F(Screens, WindowProcTurnsDestroyIntoQuitZero) {
-    PlatMessage paint{PLAT_MSG_PAINT, 0, 0};
-    EXPECT_EQ(game_window_proc(&paint), 0);
-    PlatMessage destroy{PLAT_MSG_DESTROY, 0, 0};
-    EXPECT_EQ(game_window_proc(&destroy), 0);
-    // A destroy from outside (close button, SIGTERM) counts as a quit, fade included.
-    EXPECT_EQ(quit_requested, 1);
-    auto msgs = harness::drain_messages();
-    ASSERT_EQ(msgs.size(), 1u);
-    EXPECT_EQ(msgs[0].type, PLAT_MSG_QUIT);
-    EXPECT_EQ(msgs[0].wparam, 0);
-}
-
-TEST_F(Screens, PauseBusyWaitsOnTheProcessClock) {
-    uint32_t before = plat_process_ms();
-    plat_headless_set_key(DIK_RETURN, 1);
-    game_pause(200);
-    EXPECT_GE(plat_process_ms() - before, 200u);
-    before = plat_process_ms();
-    game_pause(0);
-    EXPECT_LT(plat_process_ms() - before, 5u);
-}
-
-TEST_F(Screens, EveryFrameLastsAtLeast33Ms) {
+TEST_F(Screens, EveryFrameLastsAtLeast33MsOfTicks) {
+    plat_headless_set_auto_advance(1);
     for (int i = 0; i < 5; i++) {
-        uint32_t before = plat_headless_now();
-        frames(1);
-        EXPECT_GE(plat_headless_now() - before, 33u);
+        uint32_t t0 = plat_headless_now();
+        EXPECT_EQ(game_frame(), 1);
+        EXPECT_GE(plat_headless_now() - t0, 33u);
     }
+    EXPECT_EQ(plat_headless_frame_count(), 5);
 }
 
-TEST_F(Screens, SpaceOnTheWinScreenGoesBackToTheMenu) {
-    harness::start_match(1);
-    harness::hit_and_settle(ship2);
-    ASSERT_EQ(game_current_screen(), GAME_SCREEN_WIN);
+TEST_F(Screens, MusicFollowsTheScreenAndStartsAgainWhenItStops) {
+    ASSERT_EQ(plat_music_is_open(), 1) << "no SoundFont (timgm6mb-soundfont)";
     frames(1);
-    EXPECT_EQ(game_current_screen(), GAME_SCREEN_WIN) << "stays until Space";
-    hold(DIK_SPACE);
-    EXPECT_EQ(game_current_screen(), GAME_SCREEN_MENU);
-    EXPECT_FLOAT_EQ(ship1.x, 230.0f);
-    EXPECT_FLOAT_EQ(ship1.y, 305.0f);
-    EXPECT_FLOAT_EQ(ship2.x, 390.0f);
-    EXPECT_FLOAT_EQ(ship2.y, 305.0f);
-    EXPECT_EQ(player1_won, 0);
+    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
+    mus_stop(music_theme);
+    frames(1);
+    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
+    start_match(1);
+    frames(1);
+    EXPECT_EQ(mus_status(music_battle), MUSIC_SLOT_PLAYING);
+    EXPECT_NE(mus_status(music_theme), MUSIC_SLOT_PLAYING);
+    player1_won = 1;
+    frames(1);
+    EXPECT_EQ(mus_status(music_victory), MUSIC_SLOT_PLAYING);
+    EXPECT_NE(mus_status(music_battle), MUSIC_SLOT_PLAYING);
+    hold({DIK_SPACE});
+    frames(1);
+    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
+}
+
+TEST_F(Screens, SpaceOnTheWinScreenReturnsToTheMenuWithTheCursorOnStart) {
+    start_match(1);
+    ship1.x = ship2.x = 0.0f;
+    player2_won = 1;
+    hold({DIK_SPACE});
+    EXPECT_EQ(screen(), GAME_SCREEN_MENU);
+    EXPECT_EQ(player2_won, 0);
+    EXPECT_EQ(ship1.x, 230.0f);
+    EXPECT_EQ(ship1.y, 305.0f);
+    EXPECT_EQ(ship2.x, 390.0f);
+    EXPECT_EQ(ship2.y, 305.0f);
+    EXPECT_EQ(ship2.int_vars[0], 8);
+}
+
+// Stars, turrets, shot, bodies, ships, status line: each covers what came before.
+TEST_F(Screens, PlayScreenPaintOrder) {
+    start_match();
+    place_ship(ship1, turret1, 20.0f, 400.0f); // turret1 along row 408 from x 31 to 71
+    place_ship(ship2, turret2, 200.0f, 2.0f);  // under the status line
+    only_body(0, 380);                         // covers x 0..43, y 380..423, so part of ship1
+    rest_shot(60.5f, 408.5f);                  // on turret1's line, clear of everything else
+    frames(1);
+    ASSERT_EQ(shot.state, 1);
+    EXPECT_EQ(px(600, 300), STARS);
+    EXPECT_EQ(px(65, 408), 225) << "turret over the stars";
+    EXPECT_EQ(px(43, 408), BODY) << "body over the turret";
+    EXPECT_EQ(px(30, 410), SHIP1) << "ship over the body";
+    for (int x = 58; x <= 61; x++)
+        for (int y = 406; y <= 409; y++)
+            EXPECT_EQ(px(x, y) == SHOT_COLOUR, x >= 59 && x <= 60 && y >= 407 && y <= 408)
+                << "2 by 2 shot square at (" << x << ", " << y << ")";
+    ref_clear(0);
+    ref_text("PLAYER:1      ANGLE:360      POWER:100      SCORE:0 out of 5", 10, 0, GREEN);
+    match_ref_ink(0, 24);
+    EXPECT_EQ(px(219, 19), SHIP2) << "ship 2 at its home place";
+    // A shot over the body's picture but outside its 40-pixel box lies under the body.
+    rest_shot(42.5f, 385.5f);
+    frames(1);
+    ASSERT_EQ(shot.state, 1);
+    EXPECT_EQ(px(41, 384), BODY);
+    EXPECT_EQ(px(42, 385), BODY);
+}
+
+// Player 2's figures while player 2 is in turn; the last figure is the round count.
+TEST_F(Screens, StatusLineShowsThePlayerInTurn) {
+    start_match(3);
+    only_body(300, 300);
+    current_player = 1;
+    angle[1] = 200;
+    power[1] = 350;
+    score[1] = 1;
+    frames(1);
+    const char *text = "PLAYER:2      ANGLE:200      POWER:350      SCORE:1 out of 3";
+    ref_clear(0);
+    ref_text(text, 10, 0, GREEN);
+    match_ref_ink(0, 24);
+    EXPECT_STREQ(screen_text, text);
+}
+
+} // namespace
+
+namespace {
+
+// Without any asset the game still starts, plays, quits and releases every surface.
+TEST_F(Screens, WithoutAssetsTheGameStillStartsPlaysAndQuits) {
+    TearDown();
+    std::filesystem::path empty = std::filesystem::temp_directory_path() / ("quorvane-empty-" + std::to_string(getpid()));
+    std::filesystem::create_directories(empty);
+    std::filesystem::current_path(empty);
+    plat_headless_reset();
+    ASSERT_EQ(plat_init(), 1);
+    ASSERT_EQ(plat_window_open("Quorvane", 640, 480, 1), 1);
+    game_init();
+    hold({DIK_RETURN});
+    EXPECT_EQ(screen(), GAME_SCREEN_PLAY);
+    hold({DIK_RETURN}, 3);
+    hold({DIK_ESCAPE});
+    EXPECT_TRUE(quit_posted());
+    game_shutdown();
+    plat_shutdown();
+    EXPECT_EQ(plat_surface_live_count(), 0);
+    std::filesystem::current_path(old_dir);
+    std::filesystem::remove_all(empty);
+    SetUp();
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Shared helpers for the drawing tests: a fresh headless display per case,
-// BMP files written byte by byte, and in-memory pictures with known pixels.
+// A fresh headless platform per case (the display started on demand), BMP files written byte
+// by byte, and in-memory pictures with known pixels.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -10,14 +10,30 @@
 #include <vector>
 
 #include "gfx/bitmap.h"
-#include "tests/gfx_core/fixture.h"
+#include "gfx/display.h"
+#include "platform/plat_headless.h"
+#include "platform/plat_system.h"
 
-// The display core's fixture under the drawing tests' own suite name.
-class GfxDraw : public GfxCore {};
+class Gfx : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gfx_display_shutdown();
+        plat_headless_reset();
+    }
+    void TearDown() override {
+        gfx_display_shutdown();
+        plat_headless_reset();
+    }
+    static void start_display(int32_t windowed = 0) { ASSERT_EQ(gfx_display_init(640, 480, 8, windowed), 1); }
+};
+
+inline uint8_t pixel_at(const PlatSurface *s, int32_t x, int32_t y) { return s->pixels[(size_t)y * s->pitch + x]; }
 
 inline std::string draw_temp_path(const std::string &name)
 {
-    return std::string(QUORVANE_BINARY_DIR) + "/gfx_draw_" + name;
+    // Named after the case: ctest runs the cases of this folder side by side.
+    const char *test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + test + "_" + name;
 }
 
 inline void put16(std::vector<uint8_t> &b, size_t at, uint32_t v)

@@ -1,0 +1,118 @@
+#include "gfx_fixture.h"
+
+#include <cstdio>
+#include <fstream>
+#include <algorithm>
+#include <array>
+#include <sstream>
+#include <string>
+
+#include "gfx/clock.h"
+#include "gfx/palette.h"
+#include "gfx/text.h"
+
+namespace {
+
+std::string read_text(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// Ink bounding box (x0, y0, x1, y1) of colour c on the back surface.
+std::array<int, 4> ink_box(uint8_t c)
+{
+    std::array<int, 4> b = {640, 480, -1, -1};
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++)
+            if (pixel_at(back_surface, x, y) == c)
+                b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
+    return b;
+}
+
+} // namespace
+
+// The wait returns the tick reading that ended it.
+TEST_F(Gfx, ClockWaitsAndReturnsTheTicks)
+{
+    plat_headless_set_ticks(1000);
+    EXPECT_EQ(gfx_clock_start(), 1000u);
+    EXPECT_EQ(clock_start_ticks, 1000u);
+    uint32_t t = gfx_clock_wait(0);
+    EXPECT_LE(t - 1000u, 1u);
+
+    plat_headless_set_auto_advance(0);
+    plat_headless_set_ticks(5000);
+    gfx_clock_start();
+    plat_headless_advance(40);
+    EXPECT_EQ(gfx_clock_wait(33), 5040u) << "a long frame ends the wait at once";
+
+    plat_headless_set_auto_advance(1);
+    plat_headless_set_ticks(0xFFFFFFF0u);
+    uint32_t start = gfx_clock_start();
+    uint32_t end = gfx_clock_wait(33);
+    EXPECT_GE(end - start, 33u) << "across the wrap";
+    EXPECT_LE(end - start, 40u);
+    EXPECT_LT(end, 0x100u);
+}
+
+TEST_F(Gfx, LogFileContents)
+{
+    EXPECT_EQ(gfx_log_write("\nnothing %d", 1), 0) << "closed";
+    std::string path = std::string(QUORVANE_BINARY_DIR) + "/gfx_core_error.log";
+    std::remove(path.c_str());
+    ASSERT_EQ(gfx_log_open(path.c_str(), nullptr), 1);
+    ASSERT_NE(error_log, nullptr);
+    std::string long_text(300, 'x');
+    EXPECT_EQ(gfx_log_write("\nlong %s end", long_text.c_str()), 1);
+    start_display();
+    EXPECT_EQ(gfx_log_close(), 1);
+    EXPECT_EQ(error_log, nullptr);
+
+    std::string text = read_text(path);
+    std::string head = "\nOpening Error Output File (" + path + ") on ";
+    ASSERT_EQ(text.rfind(head, 0), 0u) << text;
+    EXPECT_NE(text.find(", 20", head.size()), std::string::npos) << "a dated stamp: " << text;
+    size_t body = text.find("\n\n") + 2;
+    EXPECT_EQ(text.substr(body), "\nlong " + long_text +
+                                     " end\npixel format = 8\npixel format = 5.6.5\nClosing Error Output File.");
+
+    // A later open truncates the earlier run's lines.
+    ASSERT_EQ(gfx_log_open(path.c_str(), nullptr), 1);
+    gfx_log_close();
+    EXPECT_EQ(read_text(path).find("long"), std::string::npos);
+    std::remove(path.c_str());
+    EXPECT_EQ(gfx_log_open((std::string(QUORVANE_BINARY_DIR) + "/no/such/dir.log").c_str(), nullptr), 0);
+}
+
+// Text: glyphs only, top-left at (x, y), in the palette entry nearest to a 0x00BBGGRR colour.
+TEST_F(Gfx, TextDrawsAtItsTopLeftInTheNearestColour)
+{
+    start_display();
+    PaletteEntry pal[256] = {};
+    pal[1] = PaletteEntry{250, 10, 10, 0};
+    pal[2] = PaletteEntry{10, 240, 10, 0};
+    pal[3] = PaletteEntry{255, 255, 255, 0};
+    gfx_palette_set_all(pal);
+    ASSERT_GT(plat_text_width("Quorvane"), 0) << "the game font (fonts-dejavu-extra) is missing";
+    ASSERT_EQ(gfx_draw_text("Quorvane", 0, 0, 0x00FF00, back_surface), 1);
+    std::array<int, 4> at0 = ink_box(2);
+    EXPECT_GE(at0[0], 0);
+    EXPECT_LT(at0[1], 8) << "ink starts near the top";
+    EXPECT_GT(at0[2] - at0[0], 40);
+    gfx_fill_surface(back_surface, 0, nullptr);
+    ASSERT_EQ(gfx_draw_text("Quorvane", 37, 21, 0x0000FF, back_surface), 1);
+    EXPECT_EQ(ink_box(1), (std::array<int, 4>{at0[0] + 37, at0[1] + 21, at0[2] + 37, at0[3] + 21})) << "red, moved";
+    EXPECT_EQ(ink_box(2)[2], -1);
+    EXPECT_EQ(ink_box(3)[2], -1);
+    gfx_fill_surface(back_surface, 0, nullptr);
+    ASSERT_EQ(gfx_draw_text_indexed("Q", 100, 100, 3, back_surface), 1);
+    EXPECT_GE(ink_box(3)[0], 100);
+    EXPECT_EQ(gfx_draw_text_indexed("Q", 100, 100, 256, back_surface), 0);
+    gfx_lock_back();
+    EXPECT_EQ(gfx_draw_text("Quorvane", 10, 10, 0xFF, back_surface), 0) << "refused while locked";
+    gfx_unlock_back();
+    EXPECT_EQ(gfx_draw_text("Quorvane", 10, 10, 0xFF, nullptr), 0);
+}

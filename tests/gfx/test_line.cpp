@@ -1,0 +1,152 @@
+#include "gfx_fixture.h"
+
+#include <array>
+#include <climits>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "gfx/line.h"
+
+namespace {
+
+using Line = std::array<int32_t, 4>;
+
+// Clips a copy; returns the result and the coordinates afterwards.
+std::pair<int32_t, Line> clip(Line l)
+{
+    int32_t r = gfx_clip_line(&l[0], &l[1], &l[2], &l[3]);
+    return {r, l};
+}
+
+using Pixels = std::vector<std::pair<int32_t, int32_t>>;
+
+// The pixels a line sets on a cleared screen, in the order the walk stores them:
+// each stored pixel gets the next colour, so order is read back from the values.
+Pixels line_pixels(Screen8 &s, Line l)
+{
+    std::fill(s.px.begin(), s.px.end(), 0);
+    gfx_draw_line8(l[0], l[1], l[2], l[3], 1, s.mem(), Screen8::W);
+    Pixels out;
+    for (int32_t y = 0; y < Screen8::H; y++)
+        for (int32_t x = 0; x < Screen8::W; x++)
+            if (s.at(x, y)) out.push_back({x, y});
+    return out;
+}
+
+std::set<std::pair<int32_t, int32_t>> as_set(const Pixels &p) { return {p.begin(), p.end()}; }
+
+// The line as the rule gives it: error 2*minor - major, both ends drawn.
+std::set<std::pair<int32_t, int32_t>> bresenham(Line l)
+{
+    int32_t x = l[0], y = l[1], dx = std::abs(l[2] - l[0]), dy = std::abs(l[3] - l[1]);
+    int32_t sx = l[2] >= l[0] ? 1 : -1, sy = l[3] >= l[1] ? 1 : -1;
+    std::set<std::pair<int32_t, int32_t>> out;
+    bool xm = dx > dy;
+    int32_t major = xm ? dx : dy, minor = xm ? dy : dx, err = 2 * minor - major;
+    for (int32_t i = 0; i <= major; i++) {
+        out.insert({x, y});
+        if (err >= 0) {
+            (xm ? y : x) += xm ? sy : sx;
+            err -= 2 * major;
+        }
+        (xm ? x : y) += xm ? sx : sy;
+        err += 2 * minor;
+    }
+    return out;
+}
+
+} // namespace
+
+// Ends outside move onto the edges (a corner end tries the top or bottom edge first); a line
+// wholly beyond one edge, or only passing a corner, is refused unchanged. A clipped coordinate
+// whose integer sum is -1 becomes 0 for the first end and for a corner end, but stays -1 for a
+// single-edge second end, so the same line can be kept one way round and dropped the other.
+TEST_F(Gfx, ClipperMovesEndsOntoTheEdgesOrRefuses)
+{
+    start_display();
+    const struct {
+        Line in;
+        int32_t kept;
+        Line out;
+    } cases[] = {
+        {{3, 4, 600, 470}, 1, {3, 4, 600, 470}},        {{-10, 240, 700, 240}, 1, {0, 240, 639, 240}},
+        {{320, -50, 320, 600}, 1, {320, 0, 320, 479}},  {{-100, -100, 100, 100}, 1, {0, 0, 100, 100}},
+        {{700, 340, 600, 240}, 1, {639, 279, 600, 240}}, {{-20, -10, 20, 30}, 1, {0, 10, 20, 30}},
+        {{20, 30, -20, -10}, 1, {20, 30, 0, 10}},       {{-5, 10, -1, 300}, 0, {-5, 10, -1, 300}},
+        {{640, 0, 900, 479}, 0, {640, 0, 900, 479}},     {{0, 480, 639, 9999}, 0, {0, 480, 639, 9999}},
+        {{-10, 5, 5, -10}, 0, {-10, 5, 5, -10}},         {{2, -1, -1, 0}, 1, {0, 0, 0, 0}},
+        {{-1, 0, 2, -1}, 0, {-1, 0, 2, -1}},             {{0, 1, -1, -1}, 1, {0, 1, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(clip(c.in), (std::pair{c.kept, c.out})) << c.in[0] << "," << c.in[1] << " " << c.in[2] << "," << c.in[3];
+        Screen8 s;
+        EXPECT_EQ(gfx_draw_clipped_line8(c.in[0], c.in[1], c.in[2], c.in[3], 5, s.mem(), Screen8::W), 1);
+        EXPECT_EQ(s.count(5) > 0, c.kept == 1);
+    }
+    clip_min_x = 100;
+    clip_max_x = 199;
+    clip_min_y = 50;
+    clip_max_y = 149;
+    EXPECT_EQ(clip({0, 100, 300, 100}), (std::pair{1, Line{100, 100, 199, 100}})) << "a smaller rectangle";
+    EXPECT_EQ(clip({150, 0, 150, 479}), (std::pair{1, Line{150, 50, 150, 149}}));
+}
+
+// ---- lines --------------------------------------------------------------------------
+
+TEST_F(Gfx, LinePixelsDependOnDirection)
+{
+    start_display();
+    Screen8 s;
+    EXPECT_EQ(as_set(line_pixels(s, {0, 0, 2, 1})), (std::set<std::pair<int32_t, int32_t>>{{0, 0}, {1, 1}, {2, 1}}));
+    EXPECT_EQ(as_set(line_pixels(s, {2, 1, 0, 0})), (std::set<std::pair<int32_t, int32_t>>{{2, 1}, {1, 0}, {0, 0}}));
+    // Steep twin, y-major.
+    EXPECT_EQ(as_set(line_pixels(s, {0, 0, 1, 2})), (std::set<std::pair<int32_t, int32_t>>{{0, 0}, {1, 1}, {1, 2}}));
+    EXPECT_EQ(as_set(line_pixels(s, {1, 2, 0, 0})), (std::set<std::pair<int32_t, int32_t>>{{1, 2}, {0, 1}, {0, 0}}));
+    EXPECT_EQ(line_pixels(s, {7, 9, 7, 9}), (Pixels{{7, 9}})) << "a point is one pixel";
+    for (Line l : {Line{100, 100, 137, 113}, Line{137, 113, 100, 100}, Line{100, 100, 91, 160}, Line{50, 90, 10, 77},
+                   Line{300, 300, 310, 250}, Line{20, 20, 60, 60}, Line{60, 30, 20, 70}})
+        EXPECT_EQ(as_set(line_pixels(s, l)), bresenham(l)) << l[0] << "," << l[1] << " -> " << l[2] << "," << l[3];
+    Pixels diag = line_pixels(s, {10, 20, 15, 15});
+    EXPECT_EQ(diag.size(), 6u);
+    for (int i = 0; i <= 5; i++) EXPECT_TRUE(as_set(diag).count({10 + i, 20 - i})) << i;
+}
+
+TEST_F(Gfx, ClippedLinesStayInsideTheBuffer)
+{
+    start_display();
+    Screen8 s;
+    gfx_draw_clipped_line8(-10, 240, 700, 240, 1, s.mem(), Screen8::W);
+    EXPECT_EQ(s.count(1), 640);
+    for (int32_t x = 0; x < 640; x++) ASSERT_EQ(s.at(x, 240), 1) << x;
+    gfx_draw_clipped_line8(320, -50, 320, 600, 2, s.mem(), Screen8::W);
+    EXPECT_EQ(s.count(2), 480);
+    EXPECT_EQ(s.at(320, 0), 2);
+    EXPECT_EQ(s.at(320, 479), 2);
+    gfx_draw_clipped_line8(639, 479, 639, 479, 3, s.mem(), Screen8::W);
+    EXPECT_EQ(s.at(639, 479), 3);
+
+    // Absurd lines stay on the screen (a stray store is caught by the sanitizer).
+    for (const Line &l : {Line{-1000, -700, 1700, 1300}, Line{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}})
+        EXPECT_EQ(gfx_draw_clipped_line8(l[0], l[1], l[2], l[3], 9, s.mem(), Screen8::W), 1);
+    EXPECT_GT(s.count(9), 0);
+}
+
+TEST_F(Gfx, RectangleFillIsTwoByTwoAndCut)
+{
+    start_display();
+    gfx_fill_surface(back_surface, 0, nullptr);
+    EXPECT_EQ(gfx_fill_rect_blit(99, 49, 101, 51, 8, back_surface), 1);
+    int n = 0;
+    for (int32_t y = 0; y < 480; y++)
+        for (int32_t x = 0; x < 640; x++) n += pixel_at(back_surface, x, y) == 8;
+    EXPECT_EQ(n, 4);
+    EXPECT_EQ(pixel_at(back_surface, 99, 49), 8);
+    EXPECT_EQ(pixel_at(back_surface, 100, 50), 8);
+    EXPECT_EQ(pixel_at(back_surface, 101, 50), 0);
+    EXPECT_EQ(gfx_fill_rect_blit(-1, -1, 1, 1, 6, back_surface), 1);
+    EXPECT_EQ(pixel_at(back_surface, 0, 0), 6);
+    EXPECT_EQ(pixel_at(back_surface, 1, 0), 0);
+    EXPECT_EQ(gfx_fill_rect_blit(639, 479, 641, 481, 5, back_surface), 1);
+    EXPECT_EQ(pixel_at(back_surface, 639, 479), 5);
+}

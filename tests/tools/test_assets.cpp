@@ -1,0 +1,111 @@
+// The generated asset files: they load with our own loaders, keep the shapes the game cuts them
+// into, share one palette, and come out byte for byte the same on every run of the generator.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "audio/music.h"
+#include "audio/sound.h"
+#include "gfx/bitmap.h"
+#include "gfx/palette.h"
+
+namespace {
+
+const std::string ASSETS = QUORVANE_BINARY_DIR "/assets/";
+const char *const FILES[] = {"stars.BMP",  "OPENING.BMP", "BLAZE8.BMP", "PHOTON8.BMP", "moon2a.BMP", "earthlk1.BMP",
+                             "PALDATA2.PAL", "CANNON.WAV", "EXP1.WAV",   "THEME.MID",   "BATTLE.MID", "2001.MID"};
+
+std::vector<uint8_t> read_bytes(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+struct Loaded {
+    BmpFile file{};
+    ~Loaded() { gfx_bmp_unload(&file); }
+    uint8_t at(int x, int y) const { return file.pixels[size_t(y) * size_t(file.info_header.biWidth) + size_t(x)]; }
+};
+
+TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
+    PaletteEntry pal_file[256] = {};
+    ASSERT_EQ(gfx_palette_load_file((ASSETS + "PALDATA2.PAL").c_str(), pal_file), 1);
+    std::vector<uint8_t> pal_text = read_bytes(ASSETS + "PALDATA2.PAL");
+    ASSERT_FALSE(pal_text.empty());
+    EXPECT_EQ(pal_text.front(), '\n');
+    EXPECT_NE(pal_text.back(), '\n');
+
+    struct Pic {
+        const char *name;
+        int w, h;
+    } pics[] = {{"stars.BMP", 640, 480}, {"OPENING.BMP", 640, 480}, {"BLAZE8.BMP", 372, 39},
+                {"PHOTON8.BMP", 316, 46}, {"moon2a.BMP", 164, 26},  {"earthlk1.BMP", 408, 91}};
+    for (const Pic &p : pics) {
+        SCOPED_TRACE(p.name);
+        Loaded b;
+        ASSERT_EQ(gfx_bmp_load(&b.file, (ASSETS + p.name).c_str()), 1);
+        const BmpInfoHeader &ih = b.file.info_header;
+        EXPECT_EQ(ih.biWidth, p.w);
+        EXPECT_EQ(ih.biHeight, p.h); // positive: stored bottom-up
+        EXPECT_EQ(ih.biBitCount, 8);
+        EXPECT_EQ(ih.biCompression, 0u);
+        EXPECT_EQ(ih.biSizeImage, uint32_t(p.w * p.h));
+        EXPECT_EQ(p.w % 4, 0);
+        EXPECT_EQ(b.file.file_header.bfOffBits, 14u + 40u + 1024u);
+        // The shot, the explosion and the turrets have their colours to themselves.
+        for (int y = 0; y < p.h; y++)
+            for (int x = 0; x < p.w; x++) {
+                uint8_t v = b.at(x, y);
+                ASSERT_TRUE(v != 95 && v != 187 && v != 225) << x << "," << y << " uses " << int(v);
+            }
+        for (int i = 0; i < 256; i++) {
+            ASSERT_EQ(b.file.palette[i].red, pal_file[i].red) << "entry " << i;
+            ASSERT_EQ(b.file.palette[i].green, pal_file[i].green) << "entry " << i;
+            ASSERT_EQ(b.file.palette[i].blue, pal_file[i].blue) << "entry " << i;
+        }
+    }
+}
+
+TEST(Assets, SoundsAndMusicLoad) {
+    ASSERT_EQ(snd_init(), 1);
+    for (const char *name : {"CANNON.WAV", "EXP1.WAV"}) {
+        int32_t id = snd_load_wav((ASSETS + name).c_str(), SOUND_CAPS_EFFECT);
+        ASSERT_GE(id, 0) << name;
+        EXPECT_EQ(sound_table[id].rate, 11025u) << name;
+        EXPECT_GT(sound_table[id].size, 3000u) << name;
+    }
+    snd_delete_all();
+    snd_shutdown();
+    for (const char *name : {"THEME.MID", "BATTLE.MID", "2001.MID"}) {
+        std::vector<uint8_t> b = read_bytes(ASSETS + name);
+        ASSERT_EQ(mus_is_midi_file(b.data(), uint32_t(b.size())), 1) << name;
+        EXPECT_EQ(b[9], 1) << name << ": format 1";
+        EXPECT_GT(b.size(), 2000u) << name;
+        EXPECT_GE(mus_load_midi((ASSETS + name).c_str()), 0) << name;
+    }
+    mus_delete_all();
+}
+
+TEST(Assets, GeneratorWritesTheSameBytesOnEveryRun) {
+    std::string gen = QUORVANE_BINARY_DIR "/quorvane_assetgen";
+    std::string base = testing::TempDir() + "quorvane_assets_" + std::to_string(::getpid());
+    std::string a = base + "_a", b = base + "_b";
+    ASSERT_EQ(std::system(("mkdir -p '" + a + "' '" + b + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("'" + gen + "' '" + a + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("'" + gen + "' '" + b + "'").c_str()), 0);
+    for (const char *f : FILES) {
+        SCOPED_TRACE(f);
+        std::vector<uint8_t> x = read_bytes(a + "/" + f), y = read_bytes(b + "/" + f), z = read_bytes(ASSETS + f);
+        ASSERT_FALSE(x.empty());
+        EXPECT_TRUE(x == y);
+        EXPECT_TRUE(x == z); // the build's copy is the same too
+    }
+    std::system(("rm -rf '" + a + "' '" + b + "'").c_str());
+}
+
+} // namespace
