@@ -231,14 +231,12 @@ TEST_F(MusicTest, EffectsMixOverTheMusic)
     snd_play(s, 0);
     std::vector<float> out(2 * PLAT_AUDIO_BLOCK);
     plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
-    // The effect alone is almost full scale: music under it pushes some frames to the clip.
-    int clipped = 0;
-    for (float v : out) {
-        ASSERT_LE(v, 1.0f);
-        ASSERT_GE(v, -1.0f);
-        clipped += v == 1.0f;
-    }
-    EXPECT_GT(clipped, 0);
+    // The effect alone is almost full scale: the limiter holds the music under it below the clip.
+    float peak = 0.0f;
+    for (float v : out)
+        peak = std::max(peak, std::fabs(v));
+    EXPECT_GT(peak, 0.9f);
+    EXPECT_LE(peak, 0.995f);
 }
 
 } // namespace
