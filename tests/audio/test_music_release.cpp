@@ -1,0 +1,186 @@
+// The game's own pieces and effects rendered offline as the game plays them: screen changes
+// and loop points without hard cuts, no long lull in a loop, effects that never clip.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "audio/music.h"
+#include "audio/sound.h"
+#include "platform/plat_audio.h"
+
+namespace {
+
+const std::string ASSETS = std::string(QUORVANE_BINARY_DIR) + "/assets/";
+// The game polls its piece once a frame, about every 33 ms.
+constexpr int32_t FRAME_FRAMES = PLAT_AUDIO_RATE * 33 / 1000;
+
+class GameAudio : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(snd_init(), 1);
+        synth_ok = mus_init();
+    }
+    void TearDown() override
+    {
+        mus_shutdown();
+        mus_delete_all();
+        snd_shutdown();
+    }
+
+    // Renders seconds of stereo as the game does: one status poll a frame, a play whenever
+    // the piece reads stopped (id -1: no music). Appends the left channel.
+    void play_as_game(int32_t id, double seconds, std::vector<float> *left)
+    {
+        std::vector<float> block(2 * FRAME_FRAMES);
+        int32_t frames = (int32_t)(seconds * 1000 / 33);
+        for (int32_t f = 0; f < frames; f++) {
+            if (id >= 0 && mus_status(id) == MUSIC_SLOT_STOPPED)
+                mus_play(id);
+            plat_audio_render(block.data(), FRAME_FRAMES);
+            for (int32_t i = 0; i < FRAME_FRAMES; i++)
+                left->push_back(block[2 * i]);
+        }
+    }
+
+    int synth_ok = 0;
+};
+
+float largest_step(const std::vector<float> &v, size_t from, size_t to)
+{
+    float step = 0.0f;
+    for (size_t i = std::max<size_t>(from, 1); i < std::min(to, v.size()); i++)
+        step = std::max(step, std::fabs(v[i] - v[i - 1]));
+    return step;
+}
+
+// A screen change (another piece) or a restart (the same piece again) halfway through a piece
+// lets the old notes ring out: the step at the change is no larger than the music's own.
+TEST_F(GameAudio, ChangingPiecesReleasesTheOldNotes)
+{
+    if (!synth_ok)
+        GTEST_SKIP() << "no SoundFont installed";
+    struct Change {
+        const char *from, *to;
+        double after;
+    } changes[] = {{"THEME.MID", "BATTLE.MID", 6.0}, {"BATTLE.MID", "2001.MID", 5.0}, {"BATTLE.MID", "BATTLE.MID", 7.0}};
+    for (const Change &c : changes) {
+        mus_delete_all();
+        int32_t from = mus_load_midi((ASSETS + c.from).c_str());
+        int32_t to = std::string(c.from) == c.to ? from : mus_load_midi((ASSETS + c.to).c_str());
+        ASSERT_GE(from, 0);
+        ASSERT_GE(to, 0);
+        std::vector<float> out;
+        play_as_game(from, c.after, &out);
+        size_t change = out.size();
+        mus_play(to);
+        play_as_game(to, 3.0, &out);
+        float own = std::max(largest_step(out, 0, change - 1), largest_step(out, change + 1, out.size()));
+        EXPECT_LE(std::fabs(out[change] - out[change - 1]), own) << c.from << " to " << c.to;
+        // The old notes fade rather than stop dead: the first 5 ms after the change still sound.
+        EXPECT_GT(largest_step(out, change, change + PLAT_AUDIO_RATE / 200), 0.0f) << c.from << " to " << c.to;
+    }
+}
+
+// Each piece played past its end by the game's polling: no step at the loop point larger
+// than elsewhere, no stretch of more than 1 s at 20 dB or more under the piece's average, and
+// no fade into the loop point.
+TEST_F(GameAudio, PiecesLoopWithoutACutOrALull)
+{
+    if (!synth_ok)
+        GTEST_SKIP() << "no SoundFont installed";
+    struct Piece {
+        const char *name;
+        double seconds; // a little over one loop
+    } pieces[] = {{"THEME.MID", 92.0}, {"BATTLE.MID", 92.0}, {"2001.MID", 54.0}};
+    for (const Piece &p : pieces) {
+        mus_delete_all();
+        int32_t id = mus_load_midi((ASSETS + p.name).c_str());
+        ASSERT_GE(id, 0);
+        std::vector<float> out, right;
+        // Frame by frame, remembering where the game restarted the piece.
+        std::vector<size_t> restarts;
+        std::vector<float> block(2 * FRAME_FRAMES);
+        for (int32_t f = 0; f < (int32_t)(p.seconds * 1000 / 33); f++) {
+            if (mus_status(id) == MUSIC_SLOT_STOPPED) {
+                mus_play(id);
+                if (f > 0)
+                    restarts.push_back(out.size());
+            }
+            plat_audio_render(block.data(), FRAME_FRAMES);
+            for (int32_t i = 0; i < FRAME_FRAMES; i++) {
+                out.push_back(block[2 * i]);
+                right.push_back(block[2 * i + 1]);
+            }
+        }
+        ASSERT_EQ(restarts.size(), 1u) << p.name << " should loop once in " << p.seconds << " s";
+        size_t loop = restarts[0];
+        float own = std::max(largest_step(out, 0, loop - 1), largest_step(out, loop + 1, out.size()));
+        EXPECT_LE(std::fabs(out[loop] - out[loop - 1]), own) << p.name;
+
+        // Levels of 100 ms blocks over one whole loop, from one start to the next plus the
+        // start again, so the lead-out into the loop point counts.
+        const size_t win = PLAT_AUDIO_RATE / 10;
+        double total = 0.0;
+        std::vector<double> power;
+        for (size_t at = 0; at + win <= out.size(); at += win) {
+            double sum = 0.0;
+            for (size_t i = at; i < at + win; i++)
+                sum += (double)out[i] * out[i] + (double)right[i] * right[i];
+            power.push_back(sum / win);
+            total += sum / win;
+        }
+        double average = total / power.size();
+        int run = 0, longest = 0;
+        for (double pw : power) {
+            run = pw < average / 100.0 ? run + 1 : 0; // 20 dB under
+            longest = std::max(longest, run);
+        }
+        EXPECT_LE(longest, 10) << p.name << ": " << longest * 100 << " ms at 20 dB under its average";
+        // Nor does it thin out before it starts again: the last 5 s before the loop point keep
+        // within 10 dB of the average.
+        double lead_out = 0.0;
+        size_t loop_block = loop / win;
+        for (size_t k = loop_block - 50; k < loop_block; k++)
+            lead_out += power[k];
+        EXPECT_GT(lead_out / 50, average / 10.0) << p.name << ": the 5 s before its loop point are "
+                                                 << 10 * std::log10(lead_out / 50 / average) << " dB";
+    }
+}
+
+// Two explosions and a cannon at the same instant, over the battle music: loud, never clipped.
+TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip)
+{
+    int32_t exp1 = snd_load_wav((ASSETS + "EXP1.WAV").c_str(), SOUND_CAPS_EFFECT);
+    int32_t exp2 = snd_replicate(exp1);
+    int32_t cannon = snd_load_wav((ASSETS + "CANNON.WAV").c_str(), SOUND_CAPS_EFFECT);
+    ASSERT_GE(exp2, 0);
+    ASSERT_GE(cannon, 0);
+    int32_t battle = synth_ok ? mus_load_midi((ASSETS + "BATTLE.MID").c_str()) : -1;
+    std::vector<int32_t> musics{-1};
+    if (battle >= 0)
+        musics.push_back(battle);
+    for (int32_t music : musics) {
+        std::vector<float> out;
+        play_as_game(music, 2.0, &out);
+        size_t start = out.size();
+        for (int32_t id : {exp1, exp2, cannon})
+            snd_play(id, 0);
+        play_as_game(music, 2.0, &out);
+        float peak = 0.0f;
+        int rails = 0;
+        for (size_t i = start; i < out.size(); i++) {
+            peak = std::max(peak, std::fabs(out[i]));
+            rails += std::fabs(out[i]) >= 0.999f;
+        }
+        EXPECT_GT(peak, 0.5f) << "music " << music;
+        EXPECT_EQ(rails, 0) << "music " << music;
+        snd_stop_all();
+        mus_stop(music);
+    }
+}
+
+} // namespace
