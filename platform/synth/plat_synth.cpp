@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -57,7 +58,7 @@ bool has_soundfont_suffix(const char *name)
 
 void add_candidate(const std::string &path, std::vector<std::string> *out, std::vector<std::string> *seen)
 {
-    if (path.empty() || !fluid_is_soundfont(path.c_str()))
+    if (path.empty() || access(path.c_str(), R_OK) != 0 || !fluid_is_soundfont(path.c_str()))
         return;
     // The default-GM links usually point at a file listed again under its own name.
     char *real = realpath(path.c_str(), nullptr);
@@ -166,6 +167,7 @@ void plat_synth_soundfont_candidates(const char *override_path, const char *flui
 {
     if (!out)
         return;
+    synth_quiet_logs();
     out->clear();
     std::vector<std::string> seen;
     if (override_path)
