@@ -72,6 +72,9 @@ void plat_music_close(void);
 // mus_shutdown: stops the piece, frees the synth (waiting for a load in progress).
 int plat_music_is_open(void);
 // 1 while the SoundFont loads or once it has loaded.
+void plat_music_prepare(const uint8_t *midi, uint32_t size);
+// mus_load_midi: reads in the instruments of a piece ahead of its first play (in the background
+// while the SoundFont loads), so a piece start never waits for samples.
 int plat_music_play(const uint8_t *midi, uint32_t size);
 // mus_play: releases the notes of any piece, starts this standard MIDI file from its beginning
 // (bytes copied); asked for while the SoundFont loads, it starts the moment it is ready.

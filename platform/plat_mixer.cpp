@@ -325,6 +325,13 @@ int plat_music_is_open(void)
     return mixer_music_ready || plat_synth_status() == PLAT_SYNTH_LOADING;
 }
 
+void plat_music_prepare(const uint8_t *midi, uint32_t size)
+{
+    // Not under the audio lock: reading samples may take a while, and the synth guards itself.
+    if (plat_synth_status() != PLAT_SYNTH_OFF)
+        plat_synth_prepare(midi, size);
+}
+
 int plat_music_play(const uint8_t *midi, uint32_t size)
 {
     music_adopt();

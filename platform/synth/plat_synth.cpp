@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ const char *const USUAL_NAMES[] = {
 };
 
 constexpr int MIDI_CHANNELS = 16;
+// Channels past the player's 16 hold the instruments of every known piece selected, so their
+// samples are read in ahead of time, never by the audio callback when a piece starts.
+constexpr int SYNTH_CHANNELS = 64;
+constexpr int DRUM_CHANNEL = 9, DRUM_BANK = 128;
 constexpr int CC_VOLUME = 7, CC_PAN = 10, CC_SUSTAIN = 64, CC_SOSTENUTO = 66, CC_RESET_ALL = 121;
 
 fluid_settings_t *synth_settings = nullptr;
@@ -34,6 +39,11 @@ fluid_synth_t *synth = nullptr;
 fluid_player_t *player = nullptr;
 std::thread synth_loader;
 std::atomic<int32_t> synth_state{PLAT_SYNTH_OFF};
+
+// Instruments (bank << 8 | program) the known pieces select, and how many are held so far.
+std::mutex prepared_lock;
+std::vector<int32_t> prepared_presets;
+size_t prepared_held = 0;
 
 // Test stand-ins for the system's search.
 std::vector<std::string> search_roots;
@@ -92,6 +102,95 @@ void synth_candidates(std::vector<std::string> *out, std::string *override_path)
                                     (int32_t)roots.size(), out);
 }
 
+// What a standard MIDI file selects: each channel's programs (with its bank), and the
+// channels that play notes before any program change of their own (they play program 0).
+struct MidiScan {
+    std::vector<int32_t> presets;
+    bool plays_default[MIDI_CHANNELS];
+};
+
+uint32_t read_be(const uint8_t *p, int n)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < n; i++)
+        v = v << 8 | p[i];
+    return v;
+}
+
+void add_preset(std::vector<int32_t> *presets, int32_t preset)
+{
+    if (std::find(presets->begin(), presets->end(), preset) == presets->end())
+        presets->push_back(preset);
+}
+
+void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
+{
+    *scan = MidiScan{};
+    int bank[MIDI_CHANNELS] = {};
+    bool program_set[MIDI_CHANNELS] = {};
+    size_t off = 14;
+    while (off + 8 <= size) {
+        size_t len = read_be(midi + off + 4, 4);
+        size_t end = off + 8 + std::min<size_t>(len, size - off - 8);
+        bool track = std::memcmp(midi + off, "MTrk", 4) == 0;
+        size_t i = off + 8;
+        off = end;
+        uint8_t status = 0;
+        while (track && i < end) {
+            while (i < end && (midi[i++] & 0x80)) {
+            } // delta time
+            if (i >= end)
+                break;
+            uint8_t b = midi[i];
+            if (b == 0xFF || b == 0xF0 || b == 0xF7) {
+                i += b == 0xFF ? 2 : 1; // meta type, or the sysex byte
+                uint32_t n = 0;
+                while (i < end) {
+                    uint8_t c = midi[i++];
+                    n = n << 7 | (c & 0x7F);
+                    if (!(c & 0x80))
+                        break;
+                }
+                i += n;
+                continue;
+            }
+            if (b & 0x80) {
+                status = b;
+                i++;
+            }
+            if (!status)
+                break;
+            int kind = status & 0xF0, ch = status & 0x0F;
+            int data_bytes = kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+            if (i + data_bytes > end)
+                break;
+            uint8_t d1 = midi[i], d2 = data_bytes == 2 ? midi[i + 1] : 0;
+            i += data_bytes;
+            if (kind == 0xB0 && d1 == 0)
+                bank[ch] = d2;
+            else if (kind == 0xC0) {
+                program_set[ch] = true;
+                add_preset(&scan->presets, (ch == DRUM_CHANNEL ? DRUM_BANK : bank[ch]) << 8 | d1);
+            } else if (kind == 0x90 && d2 > 0 && !program_set[ch] && !scan->plays_default[ch]) {
+                scan->plays_default[ch] = true;
+                add_preset(&scan->presets, (ch == DRUM_CHANNEL ? DRUM_BANK : 0) << 8);
+            }
+        }
+    }
+}
+
+// Selects every prepared instrument not yet held on a spare channel. Caller holds
+// prepared_lock; the synth has its SoundFont.
+void synth_hold_prepared(void)
+{
+    int sfont = fluid_sfont_get_id(fluid_synth_get_sfont(synth, 0));
+    while (prepared_held < prepared_presets.size() && MIDI_CHANNELS + (int)prepared_held < SYNTH_CHANNELS) {
+        int32_t preset = prepared_presets[prepared_held];
+        fluid_synth_program_select(synth, MIDI_CHANNELS + (int)prepared_held, sfont, preset >> 8, preset & 0xFF);
+        prepared_held++;
+    }
+}
+
 void synth_free(void)
 {
     if (synth)
@@ -111,6 +210,7 @@ void synth_load(int32_t sample_rate)
         fluid_settings_setint(synth_settings, "synth.lock-memory", 0);
         // Only the samples of the instruments a piece selects are read into memory.
         fluid_settings_setint(synth_settings, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(synth_settings, "synth.midi-channels", SYNTH_CHANNELS);
         // "sample" timing: the player advances only as we render, so offline output is exact.
         fluid_settings_setstr(synth_settings, "player.timing-source", "sample");
         synth = new_fluid_synth(synth_settings);
@@ -143,17 +243,25 @@ void synth_load(int32_t sample_rate)
         synth_state.store(PLAT_SYNTH_OFF, std::memory_order_release);
         return;
     }
+    // The instruments of the pieces known by now load here, off the game thread and before
+    // the audio callback renders a note.
+    std::lock_guard<std::mutex> hold(prepared_lock);
+    synth_hold_prepared();
     synth_state.store(PLAT_SYNTH_READY, std::memory_order_release);
 }
 
-// Controllers and programs back to their start, without touching the voices still sounding.
-void synth_reset_channels(void)
+// Controllers back to their start, and program 0 where the piece plays without choosing one,
+// without touching the voices still sounding. Other channels keep their instrument until
+// the piece's own program changes (so no samples load here).
+void synth_reset_channels(const MidiScan &scan)
 {
     for (int ch = 0; ch < MIDI_CHANNELS; ch++) {
         fluid_synth_cc(synth, ch, CC_RESET_ALL, 0);
         fluid_synth_cc(synth, ch, CC_VOLUME, 100);
         fluid_synth_cc(synth, ch, CC_PAN, 64);
-        if (ch != 9)
+        if (!scan.plays_default[ch])
+            continue;
+        if (ch != DRUM_CHANNEL)
             fluid_synth_bank_select(synth, ch, 0);
         fluid_synth_program_change(synth, ch, 0);
     }
@@ -217,6 +325,19 @@ int plat_synth_open(int32_t sample_rate, int background)
     return synth_state.load(std::memory_order_acquire) == PLAT_SYNTH_READY;
 }
 
+void plat_synth_prepare(const uint8_t *midi, uint32_t size)
+{
+    if (!midi || size < 14)
+        return;
+    MidiScan scan;
+    midi_scan(midi, size, &scan);
+    std::lock_guard<std::mutex> hold(prepared_lock);
+    for (int32_t preset : scan.presets)
+        add_preset(&prepared_presets, preset);
+    if (plat_synth_status() == PLAT_SYNTH_READY)
+        synth_hold_prepared();
+}
+
 int32_t plat_synth_status(void)
 {
     return synth_state.load(std::memory_order_acquire);
@@ -254,6 +375,9 @@ void plat_synth_close(void)
     }
     player = nullptr;
     synth_free();
+    std::lock_guard<std::mutex> hold(prepared_lock);
+    prepared_presets.clear();
+    prepared_held = 0;
     synth_state.store(PLAT_SYNTH_OFF, std::memory_order_release);
 }
 
@@ -264,7 +388,9 @@ int plat_synth_play(const uint8_t *midi, uint32_t size)
     plat_synth_stop();
     // A piece must not inherit the programs and controllers the last one left behind; its
     // notes still in their release keep sounding.
-    synth_reset_channels();
+    MidiScan scan;
+    midi_scan(midi, size, &scan);
+    synth_reset_channels(scan);
     player = new_fluid_player(synth);
     if (!player)
         return 0;

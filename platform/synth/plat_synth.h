@@ -19,6 +19,9 @@ int plat_synth_wait(void);
 // plat_music_wait: blocks until loading ends; 1 when ready.
 void plat_synth_close(void);
 // plat_music_close: waits for a load in progress, then frees everything.
+void plat_synth_prepare(const uint8_t *midi, uint32_t size);
+// plat_music_prepare, any time after open: the instruments the piece selects are read in ahead
+// (on the loading thread when it is still running), so starting it loads nothing.
 int plat_synth_play(const uint8_t *midi, uint32_t size);
 // plat_music_play: releases the notes of the piece playing, starts a fresh player over a copy.
 void plat_synth_stop(void);
