@@ -179,16 +179,12 @@ void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
     }
 }
 
-// Selects every prepared instrument not yet held on a spare channel. Caller holds
-// prepared_lock; the synth has its SoundFont.
-void synth_hold_prepared(void)
+// Selects prepared instruments first..end-1 on their spare channels.
+void synth_hold_presets(const std::vector<int32_t> &presets, size_t first)
 {
     int sfont = fluid_sfont_get_id(fluid_synth_get_sfont(synth, 0));
-    while (prepared_held < prepared_presets.size() && MIDI_CHANNELS + (int)prepared_held < SYNTH_CHANNELS) {
-        int32_t preset = prepared_presets[prepared_held];
-        fluid_synth_program_select(synth, MIDI_CHANNELS + (int)prepared_held, sfont, preset >> 8, preset & 0xFF);
-        prepared_held++;
-    }
+    for (size_t i = first; i < presets.size() && MIDI_CHANNELS + (int)i < SYNTH_CHANNELS; i++)
+        fluid_synth_program_select(synth, MIDI_CHANNELS + (int)i, sfont, presets[i] >> 8, presets[i] & 0xFF);
 }
 
 void synth_free(void)
@@ -244,10 +240,24 @@ void synth_load(int32_t sample_rate)
         return;
     }
     // The instruments of the pieces known by now load here, off the game thread and before
-    // the audio callback renders a note.
-    std::lock_guard<std::mutex> hold(prepared_lock);
-    synth_hold_prepared();
-    synth_state.store(PLAT_SYNTH_READY, std::memory_order_release);
+    // the audio callback renders a note. Outside the lock, so a piece being loaded meanwhile
+    // never waits; its instruments are picked up on the next pass.
+    for (;;) {
+        std::vector<int32_t> presets;
+        size_t first;
+        {
+            std::lock_guard<std::mutex> hold(prepared_lock);
+            if (prepared_held == prepared_presets.size()) {
+                synth_state.store(PLAT_SYNTH_READY, std::memory_order_release);
+                return;
+            }
+            presets = prepared_presets;
+            first = prepared_held;
+        }
+        synth_hold_presets(presets, first);
+        std::lock_guard<std::mutex> hold(prepared_lock);
+        prepared_held = presets.size();
+    }
 }
 
 // Controllers back to their start, and program 0 where the piece plays without choosing one,
@@ -334,8 +344,10 @@ void plat_synth_prepare(const uint8_t *midi, uint32_t size)
     std::lock_guard<std::mutex> hold(prepared_lock);
     for (int32_t preset : scan.presets)
         add_preset(&prepared_presets, preset);
-    if (plat_synth_status() == PLAT_SYNTH_READY)
-        synth_hold_prepared();
+    if (plat_synth_status() == PLAT_SYNTH_READY) {
+        synth_hold_presets(prepared_presets, prepared_held);
+        prepared_held = prepared_presets.size();
+    }
 }
 
 int32_t plat_synth_status(void)
