@@ -32,6 +32,7 @@ int mixer_music_ready = 0;             // the callback leaves the synth alone un
 // A piece asked for while the SoundFont still loads; it starts as soon as the synth is ready.
 std::vector<uint8_t> mixer_pending_piece;
 int mixer_pending = 0;
+int mixer_music_opening = 0; // game thread: a load was started and its outcome not yet taken
 
 // The limiter: gain drops at once to keep the peak at the ceiling, then recovers with a
 // 50 ms time constant.
@@ -268,8 +269,9 @@ namespace {
 // piece asked for meanwhile starts.
 void music_adopt(void)
 {
-    if (mixer_music_ready || plat_synth_status() == PLAT_SYNTH_LOADING)
+    if (mixer_music_ready || !mixer_music_opening || plat_synth_status() == PLAT_SYNTH_LOADING)
         return;
+    mixer_music_opening = 0;
     int ready = plat_synth_wait();
     plat_audio_lock();
     mixer_music_ready = ready;
@@ -296,8 +298,12 @@ int plat_music_open(void)
         return 1;
     // The SoundFont takes tens of milliseconds to a second to load: on a real device it loads
     // on a thread of its own so the first frame never waits for it.
-    if (!plat_synth_open(PLAT_AUDIO_RATE, plat_audio_background_loading()))
+    mixer_music_opening = 1;
+    if (!plat_synth_open(PLAT_AUDIO_RATE, plat_audio_background_loading())) {
+        mixer_music_opening = 0;
+        plat_synth_wait();
         return 0;
+    }
     music_adopt();
     return 1;
 }
@@ -315,6 +321,7 @@ void plat_music_close(void)
     mixer_music_ready = 0;
     mixer_pending = 0;
     plat_audio_unlock();
+    mixer_music_opening = 0;
     mixer_pending_piece.clear();
     plat_synth_close();
 }
