@@ -113,6 +113,7 @@ int32_t mus_load_midi(const char *name)
         delete bytes;
         return -1;
     }
+    plat_music_prepare(bytes->data(), (uint32_t)bytes->size());
     MusicSlot &slot = music_table[id];
     slot.segment = bytes;
     slot.segment_state = 0;

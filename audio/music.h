@@ -21,7 +21,8 @@ extern MusicSlot music_table[MUSIC_SLOT_COUNT];
 extern int32_t current_music;
 
 int32_t mus_init(void);
-// start-up, after snd_init; 0 without a SoundFont (the game then plays silent).
+// start-up, after snd_init: starts loading the SoundFont (in the background on a real device,
+// so it never holds up a frame); 0 when none loads (the game then plays silent).
 int32_t mus_shutdown(void);
 int32_t mus_load_midi(const char *name);
 // start-up: slot id, or -1 for a missing file or one that is not a standard MIDI file.

@@ -1,5 +1,8 @@
 // Start-up, shutdown, the menu pause and the window procedure.
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
 
 #include "audio/music.h"
 #include "audio/sound.h"
@@ -47,7 +50,29 @@ void load_ship_frames(SpriteObject *ship, int32_t loaded) {
     for (int32_t i = 0; i < SHIP_FRAMES; i++) gfx_sprite_load_frame(ship, &shared_bitmap, i, i % 16, i / 16, 0);
 }
 
+// Everything the game reads from its working folder, at start-up or at a round's set-up.
+const char *const GAME_FILES[] = {"PALDATA2.PAL", "stars.BMP",   "OPENING.BMP", "BLAZE8.BMP",
+                                  "PHOTON8.BMP",  "moon2a.BMP",  "earthlk1.BMP", "THEME.MID",
+                                  "BATTLE.MID",   "2001.MID",    "CANNON.WAV",  "EXP1.WAV"};
+
 } // namespace
+
+int32_t game_report_missing_files(void) {
+    std::string missing;
+    int32_t count = 0;
+    for (const char *name : GAME_FILES) {
+        if (access(name, R_OK) == 0) continue;
+        missing += count++ ? ", " : "";
+        missing += name;
+    }
+    if (count == 0) return 0;
+    char folder[4096];
+    const char *where = getcwd(folder, sizeof folder) ? folder : ".";
+    // The game still starts: every loader copes with its own file being absent.
+    std::fprintf(stderr, "quorvane: %s %s missing from %s (the game's files are read from the working folder)\n",
+                 missing.c_str(), count == 1 ? "is" : "are", where);
+    return count;
+}
 
 int32_t game_load_picture(const char *name) {
     if (!gfx_bmp_load(&shared_bitmap, name)) return 0;
@@ -55,6 +80,7 @@ int32_t game_load_picture(const char *name) {
 }
 
 int32_t game_init(void) {
+    game_report_missing_files();
     score[0] = score[1] = 0;
     plat_srand(strm_seed(gfx_clock_start()));
     gfx_display_init(640, 480, 8, 0);

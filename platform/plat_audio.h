@@ -64,22 +64,34 @@ uint32_t plat_sound_frequency(PlatSound *sound);
 // tests: the settings last accepted (0, 0, 11025 for a fresh sound or null).
 
 int plat_music_open(void);
-// mus_init: the synth and its SoundFont, once for the run; 0 if no SoundFont is found.
+// mus_init: the synth and its SoundFont, once for the run. On a real device the SoundFont loads
+// in the background and this returns at once; 1 while loading or ready, 0 if none loads.
+int plat_music_wait(void);
+// tests and tools: waits for the SoundFont; 1 when music can play.
 void plat_music_close(void);
-// mus_shutdown: stops the piece, frees the synth.
+// mus_shutdown: stops the piece, frees the synth (waiting for a load in progress).
 int plat_music_is_open(void);
+// 1 while the SoundFont loads or once it has loaded.
+void plat_music_prepare(const uint8_t *midi, uint32_t size);
+// mus_load_midi: reads in the instruments of a piece ahead of its first play (in the background
+// while the SoundFont loads), so a piece start never waits for samples.
 int plat_music_play(const uint8_t *midi, uint32_t size);
-// mus_play: stops any piece, starts this standard MIDI file from its beginning (bytes copied).
+// mus_play: releases the notes of any piece, starts this standard MIDI file from its beginning
+// (bytes copied); asked for while the SoundFont loads, it starts the moment it is ready.
 void plat_music_stop(void);
-// mus_stop / mus_play: silences the piece at once, no hanging notes.
+// mus_stop / mus_play: the piece stops; its notes fade out in their release, no hard cut.
 int plat_music_playing(void);
-// mus_status: 1 while the piece has not reached its last tick.
+// mus_status: 1 while the piece has not reached its last tick (or waits for the SoundFont).
 
 void plat_audio_render(float *out, int32_t frames);
-// headless tests and the device callback: music first, then the sounds, clipped to -1..1,
-// interleaved left/right. The SDL backend calls it from its own thread; tests call it directly.
+// headless tests and the device callback: music first, then the sounds, through a limiter
+// that keeps every sample within -0.995..0.995, interleaved left/right. The SDL backend calls it from its own thread; tests call it directly.
 
 // ---- used only by the platform's own audio files ----
 void plat_audio_lock(void);
 void plat_audio_unlock(void);
 // mixer: guards its state against the device callback (nothing to do headless).
+void plat_mixer_reset(void);
+// backends, on opening the output: the limiter starts from full gain.
+int plat_audio_background_loading(void);
+// mixer: 1 when the SoundFont should load on a thread (a real device; headless on request).

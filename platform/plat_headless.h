@@ -41,3 +41,6 @@ uint32_t plat_headless_frame_rgb(int32_t x, int32_t y);
 // 0x00RRGGBB of a pixel of the last frame as shown.
 int plat_headless_save_png(const char *path);
 int plat_headless_save_bmp(const char *path);
+
+void plat_headless_set_music_background(int on);
+// tests: the next plat_music_open loads the SoundFont on a thread, as on a real device (default 0).

@@ -1,6 +1,7 @@
 // Our own mixer: 8-bit mono sample buffers resampled into float stereo at 48 kHz, added
-// over the synth's output and clipped. The device callback (or a headless test) pulls
-// blocks through plat_audio_render; the game thread changes state only under the lock.
+// over the synth's output, then through a peak limiter so that no pile-up of
+// effects ever clips. The device callback (or a headless test) pulls blocks through
+// plat_audio_render; the game thread changes state only under the lock.
 #include "platform/plat_audio.h"
 #include "platform/plat_internal.h"
 #include "platform/synth/plat_synth.h"
@@ -28,6 +29,17 @@ namespace {
 
 std::vector<PlatSound *> mixer_sounds; // every live sound; touched only under the lock
 int mixer_music_ready = 0;             // the callback leaves the synth alone until it is
+
+// A piece asked for while the SoundFont still loads; it starts as soon as the synth is ready.
+std::vector<uint8_t> mixer_pending_piece;
+int mixer_pending = 0;
+int mixer_music_opening = 0; // game thread: a load was started and its outcome not yet taken
+
+// The limiter: gain drops at once to keep the peak at the ceiling, then recovers with a
+// 50 ms time constant.
+constexpr float LIMIT_CEILING = 0.995f;
+constexpr float LIMIT_RELEASE = 1.0f / (0.05f * (float)PLAT_AUDIO_RATE);
+float mixer_limit_gain = 1.0f; // touched only by the render
 
 float centibels_to_gain(int32_t cb)
 {
@@ -251,47 +263,105 @@ int plat_sound_set_frequency(PlatSound *sound, uint32_t hz)
     return 1;
 }
 
+
+namespace {
+
+// Game thread: once the loading thread is done, the callback may render the synth, and the
+// piece asked for meanwhile starts.
+void music_adopt(void)
+{
+    if (mixer_music_ready || !mixer_music_opening || plat_synth_status() == PLAT_SYNTH_LOADING)
+        return;
+    mixer_music_opening = 0;
+    int ready = plat_synth_wait();
+    plat_audio_lock();
+    mixer_music_ready = ready;
+    if (ready && mixer_pending)
+        plat_synth_play(mixer_pending_piece.data(), (uint32_t)mixer_pending_piece.size());
+    mixer_pending = 0;
+    plat_audio_unlock();
+    mixer_pending_piece.clear();
+    mixer_pending_piece.shrink_to_fit();
+}
+
+} // namespace
+
+void plat_mixer_reset(void)
+{
+    plat_audio_lock();
+    mixer_limit_gain = 1.0f;
+    plat_audio_unlock();
+}
+
 int plat_music_open(void)
 {
-    if (mixer_music_ready)
+    if (mixer_music_ready || plat_synth_status() != PLAT_SYNTH_OFF)
         return 1;
     if (plat_blind)
         return 0; // the simulator: no SoundFont to load, as on a machine without one
-    // Loading the SoundFont takes a while: do it outside the lock; the callback
-    // does not touch the synth until it is marked ready.
-    if (!plat_synth_open(PLAT_AUDIO_RATE))
+    // The SoundFont takes tens of milliseconds to a second to load: on a real device it loads
+    // on a thread of its own so the first frame never waits for it.
+    mixer_music_opening = 1;
+    if (!plat_synth_open(PLAT_AUDIO_RATE, plat_audio_background_loading())) {
+        mixer_music_opening = 0;
+        plat_synth_wait();
         return 0;
-    plat_audio_lock();
-    mixer_music_ready = 1;
-    plat_audio_unlock();
+    }
+    music_adopt();
     return 1;
+}
+
+int plat_music_wait(void)
+{
+    plat_synth_wait();
+    music_adopt();
+    return mixer_music_ready;
 }
 
 void plat_music_close(void)
 {
     plat_audio_lock();
-    int was_ready = mixer_music_ready;
     mixer_music_ready = 0;
+    mixer_pending = 0;
     plat_audio_unlock();
-    if (was_ready)
-        plat_synth_close();
+    mixer_music_opening = 0;
+    mixer_pending_piece.clear();
+    plat_synth_close();
 }
 
 int plat_music_is_open(void)
 {
-    return mixer_music_ready;
+    music_adopt();
+    return mixer_music_ready || plat_synth_status() == PLAT_SYNTH_LOADING;
+}
+
+void plat_music_prepare(const uint8_t *midi, uint32_t size)
+{
+    // Not under the audio lock: reading samples may take a while, and the synth guards itself.
+    if (plat_synth_status() != PLAT_SYNTH_OFF)
+        plat_synth_prepare(midi, size);
 }
 
 int plat_music_play(const uint8_t *midi, uint32_t size)
 {
+    music_adopt();
+    if (!mixer_music_ready) {
+        if (plat_synth_status() != PLAT_SYNTH_LOADING || !midi || size == 0)
+            return 0;
+        mixer_pending_piece.assign(midi, midi + size);
+        mixer_pending = 1;
+        return 1;
+    }
     plat_audio_lock();
-    int ok = mixer_music_ready && plat_synth_play(midi, size);
+    int ok = plat_synth_play(midi, size);
     plat_audio_unlock();
     return ok;
 }
 
 void plat_music_stop(void)
 {
+    music_adopt();
+    mixer_pending = 0;
     plat_audio_lock();
     if (mixer_music_ready)
         plat_synth_stop();
@@ -300,8 +370,11 @@ void plat_music_stop(void)
 
 int plat_music_playing(void)
 {
+    music_adopt();
+    if (!mixer_music_ready)
+        return mixer_pending && plat_synth_status() == PLAT_SYNTH_LOADING;
     plat_audio_lock();
-    int playing = mixer_music_ready && plat_synth_playing();
+    int playing = plat_synth_playing();
     plat_audio_unlock();
     return playing;
 }
@@ -317,6 +390,15 @@ void plat_audio_render(float *out, int32_t frames)
         if (s->status & PLAT_SOUND_STATUS_PLAYING)
             sound_mix(s, out, frames);
     }
-    for (int32_t i = 0; i < 2 * frames; i++)
-        out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    // A peak limiter instead of a clamp: the gain never lets a frame past the ceiling and
+    // comes back smoothly, so loud pile-ups get quieter rather than square.
+    float g = mixer_limit_gain;
+    for (int32_t f = 0; f < frames; f++) {
+        float peak = std::max(std::fabs(out[2 * f]), std::fabs(out[2 * f + 1]));
+        float allowed = peak > LIMIT_CEILING ? LIMIT_CEILING / peak : 1.0f;
+        g = std::min(allowed, g > 0.9999f ? 1.0f : g + (1.0f - g) * LIMIT_RELEASE);
+        out[2 * f] *= g;
+        out[2 * f + 1] *= g;
+    }
+    mixer_limit_gain = g;
 }

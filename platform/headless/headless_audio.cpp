@@ -1,13 +1,27 @@
 // Headless sound output: no device and no thread; tests pull blocks with plat_audio_render.
 #include "platform/plat_audio.h"
 
+#include "platform/plat_headless.h"
+
 namespace {
 int headless_audio_open = 0;
+int headless_music_background = 0;
+}
+
+void plat_headless_set_music_background(int on)
+{
+    headless_music_background = on;
+}
+
+int plat_audio_background_loading(void)
+{
+    return headless_music_background;
 }
 
 int plat_audio_open(void)
 {
     headless_audio_open = 1;
+    plat_mixer_reset();
     return 1;
 }
 

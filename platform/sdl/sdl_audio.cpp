@@ -63,6 +63,7 @@ int plat_audio_open(void)
         close(saved);
     if (!sdl_audio_device)
         return 0;
+    plat_mixer_reset();
     SDL_PauseAudioDevice(sdl_audio_device, 0);
     return 1;
 }
@@ -97,4 +98,9 @@ void plat_audio_unlock(void)
 {
     if (sdl_audio_device)
         SDL_UnlockAudioDevice(sdl_audio_device);
+}
+
+int plat_audio_background_loading(void)
+{
+    return 1;
 }

@@ -1,93 +1,408 @@
-// FluidSynth behind plat_music_*: one synth and one SoundFont for the run,
-// a fresh MIDI player per piece, driven by the samples we render.
+// FluidSynth behind plat_music_*: one synth and one SoundFont for the run, loaded off the
+// game thread when asked, a fresh MIDI player per piece, driven by the samples we render.
 #include "platform/synth/plat_synth.h"
 
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 
-const char *const SOUNDFONT_PATHS[] = {
-    "/usr/share/sounds/sf2/TimGM6mb.sf2",     // small, loads in well under 0.1 s
-    "/usr/share/sounds/sf2/default-GM.sf2",
-    "/usr/share/sounds/sf2/FluidR3_GM.sf2",   // large, up to a second
+// Debian, Ubuntu and openSUSE keep General MIDI SoundFonts in the first two, Fedora and Arch in
+// the third.
+const char *const SYSTEM_ROOTS[] = {"/usr/share/sounds/sf2", "/usr/share/sounds/sf3", "/usr/share/soundfonts"};
+
+// Within a folder: the distribution's chosen default first, then the well-known General MIDI sets.
+const char *const USUAL_NAMES[] = {
+    "default-GM.sf2", "default-GM.sf3", "default.sf2",     "default.sf3",
+    "FluidR3_GM.sf2", "FluidR3_GM.sf3", "FluidR3Mono_GM.sf3", "MuseScore_General.sf3",
+    "MuseScore_General.sf2", "GeneralUser_GS.sf2", "TimGM6mb.sf2",
 };
+
+constexpr int MIDI_CHANNELS = 16;
+// Channels past the player's 16 hold the instruments of every known piece selected, so their
+// samples are read in ahead of time, never by the audio callback when a piece starts.
+constexpr int SYNTH_CHANNELS = 64;
+constexpr int DRUM_CHANNEL = 9, DRUM_BANK = 128;
+constexpr int CC_VOLUME = 7, CC_PAN = 10, CC_SUSTAIN = 64, CC_SOSTENUTO = 66, CC_RESET_ALL = 121;
 
 fluid_settings_t *synth_settings = nullptr;
 fluid_synth_t *synth = nullptr;
 fluid_player_t *player = nullptr;
+std::thread synth_loader;
+std::atomic<int32_t> synth_state{PLAT_SYNTH_OFF};
+
+// Instruments (bank << 8 | program) the known pieces select, and how many are held so far.
+std::mutex prepared_lock;
+std::vector<int32_t> prepared_presets;
+size_t prepared_held = 0;
+
+// Test stand-ins for the system's search.
+std::vector<std::string> search_roots;
+std::string search_fluid_default;
+bool search_overridden = false;
 
 void synth_quiet_logs(void)
 {
-    // Missing SoundFonts and odd MIDI files are expected here; only a panic is worth stderr.
+    // Missing SoundFonts and odd MIDI files are expected here; we say what matters ourselves.
+    fluid_set_log_function(FLUID_PANIC, nullptr, nullptr);
     fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
     fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
     fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
     fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
 }
 
-} // namespace
+bool has_soundfont_suffix(const char *name)
+{
+    size_t n = std::strlen(name);
+    return n > 4 && (strcasecmp(name + n - 4, ".sf2") == 0 || strcasecmp(name + n - 4, ".sf3") == 0);
+}
 
-int plat_synth_open(int32_t sample_rate)
+void add_candidate(const std::string &path, std::vector<std::string> *out, std::vector<std::string> *seen)
+{
+    if (path.empty() || access(path.c_str(), R_OK) != 0 || !fluid_is_soundfont(path.c_str()))
+        return;
+    // The default-GM links usually point at a file listed again under its own name.
+    char *real = realpath(path.c_str(), nullptr);
+    std::string key = real ? real : path;
+    std::free(real);
+    if (std::find(seen->begin(), seen->end(), key) != seen->end())
+        return;
+    seen->push_back(key);
+    out->push_back(path);
+}
+
+// Every path of the run's search, in order.
+void synth_candidates(std::vector<std::string> *out, std::string *override_path)
+{
+    const char *env = std::getenv("QUORVANE_SOUNDFONT");
+    *override_path = env ? env : "";
+    std::string fluid_default;
+    std::vector<const char *> roots;
+    if (search_overridden) {
+        fluid_default = search_fluid_default;
+        for (const std::string &r : search_roots)
+            roots.push_back(r.c_str());
+    } else {
+        char *value = nullptr;
+        if (fluid_settings_dupstr(synth_settings, "synth.default-soundfont", &value) == FLUID_OK && value)
+            fluid_default = value;
+        fluid_free(value);
+        roots.assign(std::begin(SYSTEM_ROOTS), std::end(SYSTEM_ROOTS));
+    }
+    plat_synth_soundfont_candidates(override_path->c_str(), fluid_default.c_str(), roots.data(),
+                                    (int32_t)roots.size(), out);
+}
+
+// What a standard MIDI file selects: each channel's programs (with its bank), and the
+// channels that play notes before any program change of their own (they play program 0).
+struct MidiScan {
+    std::vector<int32_t> presets;
+    bool plays_default[MIDI_CHANNELS];
+};
+
+uint32_t read_be(const uint8_t *p, int n)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < n; i++)
+        v = v << 8 | p[i];
+    return v;
+}
+
+void add_preset(std::vector<int32_t> *presets, int32_t preset)
+{
+    if (std::find(presets->begin(), presets->end(), preset) == presets->end())
+        presets->push_back(preset);
+}
+
+void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
+{
+    *scan = MidiScan{};
+    int bank[MIDI_CHANNELS] = {};
+    bool program_set[MIDI_CHANNELS] = {};
+    size_t off = 14;
+    while (off + 8 <= size) {
+        size_t len = read_be(midi + off + 4, 4);
+        size_t end = off + 8 + std::min<size_t>(len, size - off - 8);
+        bool track = std::memcmp(midi + off, "MTrk", 4) == 0;
+        size_t i = off + 8;
+        off = end;
+        uint8_t status = 0;
+        while (track && i < end) {
+            while (i < end && (midi[i++] & 0x80)) {
+            } // delta time
+            if (i >= end)
+                break;
+            uint8_t b = midi[i];
+            if (b == 0xFF || b == 0xF0 || b == 0xF7) {
+                i += b == 0xFF ? 2 : 1; // meta type, or the sysex byte
+                uint32_t n = 0;
+                while (i < end) {
+                    uint8_t c = midi[i++];
+                    n = n << 7 | (c & 0x7F);
+                    if (!(c & 0x80))
+                        break;
+                }
+                i += n;
+                continue;
+            }
+            if (b & 0x80) {
+                status = b;
+                i++;
+            }
+            if (!status)
+                break;
+            int kind = status & 0xF0, ch = status & 0x0F;
+            int data_bytes = kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+            if (i + data_bytes > end)
+                break;
+            uint8_t d1 = midi[i], d2 = data_bytes == 2 ? midi[i + 1] : 0;
+            i += data_bytes;
+            if (kind == 0xB0 && d1 == 0)
+                bank[ch] = d2;
+            else if (kind == 0xC0) {
+                program_set[ch] = true;
+                add_preset(&scan->presets, (ch == DRUM_CHANNEL ? DRUM_BANK : bank[ch]) << 8 | d1);
+            } else if (kind == 0x90 && d2 > 0 && !program_set[ch] && !scan->plays_default[ch]) {
+                scan->plays_default[ch] = true;
+                add_preset(&scan->presets, (ch == DRUM_CHANNEL ? DRUM_BANK : 0) << 8);
+            }
+        }
+    }
+}
+
+// Selects prepared instruments first..end-1 on their spare channels.
+void synth_hold_presets(const std::vector<int32_t> &presets, size_t first)
+{
+    int sfont = fluid_sfont_get_id(fluid_synth_get_sfont(synth, 0));
+    for (size_t i = first; i < presets.size() && MIDI_CHANNELS + (int)i < SYNTH_CHANNELS; i++)
+        fluid_synth_program_select(synth, MIDI_CHANNELS + (int)i, sfont, presets[i] >> 8, presets[i] & 0xFF);
+}
+
+void synth_free(void)
 {
     if (synth)
+        delete_fluid_synth(synth);
+    synth = nullptr;
+    if (synth_settings)
+        delete_fluid_settings(synth_settings);
+    synth_settings = nullptr;
+}
+
+// Runs on the loading thread (or the caller's); touches nothing shared until the state is set.
+void synth_load(int32_t sample_rate)
+{
+    synth_settings = new_fluid_settings();
+    if (synth_settings) {
+        fluid_settings_setnum(synth_settings, "synth.sample-rate", (double)sample_rate);
+        fluid_settings_setint(synth_settings, "synth.lock-memory", 0);
+        // Only the samples of the instruments a piece selects are read into memory.
+        fluid_settings_setint(synth_settings, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(synth_settings, "synth.midi-channels", SYNTH_CHANNELS);
+        // "sample" timing: the player advances only as we render, so offline output is exact.
+        fluid_settings_setstr(synth_settings, "player.timing-source", "sample");
+        synth = new_fluid_synth(synth_settings);
+    }
+    if (!synth) {
+        synth_free();
+        synth_state.store(PLAT_SYNTH_OFF, std::memory_order_release);
+        return;
+    }
+    std::vector<std::string> candidates;
+    std::string override_path;
+    synth_candidates(&candidates, &override_path);
+    const std::string *loaded = nullptr;
+    for (const std::string &path : candidates) {
+        if (fluid_synth_sfload(synth, path.c_str(), 1) != FLUID_FAILED) {
+            loaded = &path;
+            break;
+        }
+    }
+    if (!override_path.empty() && (!loaded || *loaded != override_path)) {
+        std::fprintf(stderr, "quorvane: QUORVANE_SOUNDFONT=%s is not a SoundFont that loads; %s%s\n",
+                     override_path.c_str(), loaded ? "using " : "music is off", loaded ? loaded->c_str() : "");
+    } else if (!loaded) {
+        std::fprintf(stderr, "quorvane: music is off: no General MIDI SoundFont found in FluidSynth's default, "
+                             "/usr/share/sounds/sf2, /usr/share/sounds/sf3 or /usr/share/soundfonts; install one "
+                             "(Debian: apt install fluid-soundfont-gm) or set QUORVANE_SOUNDFONT=FILE\n");
+    }
+    if (!loaded) {
+        synth_free();
+        synth_state.store(PLAT_SYNTH_OFF, std::memory_order_release);
+        return;
+    }
+    // The instruments of the pieces known by now load here, off the game thread and before
+    // the audio callback renders a note. Outside the lock, so a piece being loaded meanwhile
+    // never waits; its instruments are picked up on the next pass.
+    for (;;) {
+        std::vector<int32_t> presets;
+        size_t first;
+        {
+            std::lock_guard<std::mutex> hold(prepared_lock);
+            if (prepared_held == prepared_presets.size()) {
+                synth_state.store(PLAT_SYNTH_READY, std::memory_order_release);
+                return;
+            }
+            presets = prepared_presets;
+            first = prepared_held;
+        }
+        synth_hold_presets(presets, first);
+        std::lock_guard<std::mutex> hold(prepared_lock);
+        prepared_held = presets.size();
+    }
+}
+
+// Controllers back to their start, and program 0 where the piece plays without choosing one,
+// without touching the voices still sounding. Other channels keep their instrument until
+// the piece's own program changes (so no samples load here).
+void synth_reset_channels(const MidiScan &scan)
+{
+    for (int ch = 0; ch < MIDI_CHANNELS; ch++) {
+        fluid_synth_cc(synth, ch, CC_RESET_ALL, 0);
+        fluid_synth_cc(synth, ch, CC_VOLUME, 100);
+        fluid_synth_cc(synth, ch, CC_PAN, 64);
+        if (!scan.plays_default[ch])
+            continue;
+        if (ch != DRUM_CHANNEL)
+            fluid_synth_bank_select(synth, ch, 0);
+        fluid_synth_program_change(synth, ch, 0);
+    }
+}
+
+} // namespace
+
+void plat_synth_soundfont_candidates(const char *override_path, const char *fluid_default,
+                                     const char *const *roots, int32_t root_count,
+                                     std::vector<std::string> *out)
+{
+    if (!out)
+        return;
+    synth_quiet_logs();
+    out->clear();
+    std::vector<std::string> seen;
+    if (override_path)
+        add_candidate(override_path, out, &seen);
+    if (fluid_default)
+        add_candidate(fluid_default, out, &seen);
+    for (int32_t r = 0; roots && r < root_count; r++) {
+        if (!roots[r] || !roots[r][0])
+            continue;
+        std::string dir = roots[r];
+        for (const char *name : USUAL_NAMES)
+            add_candidate(dir + "/" + name, out, &seen);
+        std::vector<std::string> others;
+        if (DIR *d = opendir(dir.c_str())) {
+            while (dirent *e = readdir(d)) {
+                if (has_soundfont_suffix(e->d_name))
+                    others.push_back(e->d_name);
+            }
+            closedir(d);
+        }
+        std::sort(others.begin(), others.end());
+        for (const std::string &name : others)
+            add_candidate(dir + "/" + name, out, &seen);
+    }
+}
+
+void plat_synth_set_search(const char *const *roots, int32_t root_count, const char *fluid_default)
+{
+    search_overridden = roots != nullptr;
+    search_roots.clear();
+    for (int32_t i = 0; roots && i < root_count; i++)
+        search_roots.push_back(roots[i] ? roots[i] : "");
+    search_fluid_default = fluid_default ? fluid_default : "";
+}
+
+int plat_synth_open(int32_t sample_rate, int background)
+{
+    if (synth_state.load(std::memory_order_acquire) != PLAT_SYNTH_OFF || synth_loader.joinable())
         return 1;
     synth_quiet_logs();
-    synth_settings = new_fluid_settings();
-    if (!synth_settings)
-        return 0;
-    fluid_settings_setnum(synth_settings, "synth.sample-rate", (double)sample_rate);
-    fluid_settings_setint(synth_settings, "synth.lock-memory", 0);
-    // "sample" timing: the player advances only as we render, so offline output is exact.
-    fluid_settings_setstr(synth_settings, "player.timing-source", "sample");
-    synth = new_fluid_synth(synth_settings);
-    if (synth) {
-        for (const char *path : SOUNDFONT_PATHS) {
-            if (fluid_is_soundfont(path) && fluid_synth_sfload(synth, path, 1) != FLUID_FAILED)
-                return 1;
-        }
-        delete_fluid_synth(synth);
-        synth = nullptr;
+    synth_state.store(PLAT_SYNTH_LOADING, std::memory_order_release);
+    if (background) {
+        synth_loader = std::thread(synth_load, sample_rate);
+        return 1;
     }
-    delete_fluid_settings(synth_settings);
-    synth_settings = nullptr;
-    return 0;
+    synth_load(sample_rate);
+    return synth_state.load(std::memory_order_acquire) == PLAT_SYNTH_READY;
+}
+
+void plat_synth_prepare(const uint8_t *midi, uint32_t size)
+{
+    if (!midi || size < 14)
+        return;
+    MidiScan scan;
+    midi_scan(midi, size, &scan);
+    std::lock_guard<std::mutex> hold(prepared_lock);
+    for (int32_t preset : scan.presets)
+        add_preset(&prepared_presets, preset);
+    if (plat_synth_status() == PLAT_SYNTH_READY) {
+        synth_hold_presets(prepared_presets, prepared_held);
+        prepared_held = prepared_presets.size();
+    }
+}
+
+int32_t plat_synth_status(void)
+{
+    return synth_state.load(std::memory_order_acquire);
+}
+
+int plat_synth_wait(void)
+{
+    if (synth_loader.joinable())
+        synth_loader.join();
+    return plat_synth_status() == PLAT_SYNTH_READY;
 }
 
 void plat_synth_stop(void)
 {
     if (!player)
         return;
-    // The player's own notes-off would only go out on the next render; cut the voices now
-    // so deleting it cannot leave notes hanging.
+    // The player's own notes-off would only go out on the next render, and deleting it first
+    // would leave them hanging: release every note now, pedals up, and let the tails ring out.
     fluid_player_stop(player);
-    fluid_synth_all_sounds_off(synth, -1);
+    for (int ch = 0; ch < MIDI_CHANNELS; ch++) {
+        fluid_synth_cc(synth, ch, CC_SUSTAIN, 0);
+        fluid_synth_cc(synth, ch, CC_SOSTENUTO, 0);
+    }
+    fluid_synth_all_notes_off(synth, -1);
     delete_fluid_player(player);
     player = nullptr;
 }
 
 void plat_synth_close(void)
 {
-    if (!synth)
-        return;
-    plat_synth_stop();
-    delete_fluid_synth(synth);
-    synth = nullptr;
-    delete_fluid_settings(synth_settings);
-    synth_settings = nullptr;
-}
-
-int plat_synth_is_open(void)
-{
-    return synth != nullptr;
+    plat_synth_wait();
+    if (synth && player) {
+        fluid_player_stop(player);
+        delete_fluid_player(player);
+    }
+    player = nullptr;
+    synth_free();
+    std::lock_guard<std::mutex> hold(prepared_lock);
+    prepared_presets.clear();
+    prepared_held = 0;
+    synth_state.store(PLAT_SYNTH_OFF, std::memory_order_release);
 }
 
 int plat_synth_play(const uint8_t *midi, uint32_t size)
 {
-    if (!synth || !midi || size == 0)
+    if (plat_synth_status() != PLAT_SYNTH_READY || !midi || size == 0)
         return 0;
     plat_synth_stop();
-    // A piece must not inherit the programs and controllers the last one left behind.
-    fluid_synth_system_reset(synth);
+    // A piece must not inherit the programs and controllers the last one left behind; its
+    // notes still in their release keep sounding.
+    MidiScan scan;
+    midi_scan(midi, size, &scan);
+    synth_reset_channels(scan);
     player = new_fluid_player(synth);
     if (!player)
         return 0;
@@ -111,7 +426,7 @@ int plat_synth_playing(void)
 
 int plat_synth_render(float *out, int32_t frames)
 {
-    if (!synth || frames <= 0)
+    if (plat_synth_status() != PLAT_SYNTH_READY || frames <= 0)
         return 0;
     return fluid_synth_write_float(synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
 }

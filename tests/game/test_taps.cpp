@@ -1,8 +1,5 @@
 // Keys tapped while the game reads none (menu pauses, explosions) have no effect afterwards.
-#include "harness.h"
-
-using harness::frames;
-using harness::GameTest;
+#include "game_fixture.h"
 
 namespace {
 
@@ -17,7 +14,7 @@ void tap_in_wait() {
     plat_headless_tap_key(tap_key);
 }
 
-class Taps : public GameTest {
+class Taps : public Game {
   protected:
     void arm(int32_t key, int32_t count, bool explosions) {
         tap_key = key;
@@ -25,16 +22,19 @@ class Taps : public GameTest {
         only_in_explosions = explosions;
         plat_headless_set_wait_hook(tap_in_wait);
     }
+    // A resting shot of the player in turn inside ship's box, past the steps in which ships
+    // cannot be hit, so the next play frame hits it.
+    static void aim_shot_at(const SpriteObject &ship) { rest_shot(ship.float_vars[2] + 8.0f, ship.float_vars[3] + 8.0f, 100); }
     void TearDown() override {
         plat_headless_set_wait_hook(nullptr);
-        GameTest::TearDown();
+        Game::TearDown();
     }
 };
 
 TEST_F(Taps, SpaceDuringTheDecidingExplosionLeavesTheWinScreenUp) {
-    harness::start_match(1);
+    start_match(1);
     arm(DIK_SPACE, 100, true);
-    harness::aim_shot_at(ship2);
+    aim_shot_at(ship2);
     frames(1);
     EXPECT_LT(taps_left, 100) << "the explosion waited";
     frames(3);
@@ -42,9 +42,9 @@ TEST_F(Taps, SpaceDuringTheDecidingExplosionLeavesTheWinScreenUp) {
 }
 
 TEST_F(Taps, ReturnDuringAnExplosionDoesNotFireTheNextRound) {
-    harness::start_match(5);
+    start_match(5);
     arm(DIK_RETURN, 100, true);
-    harness::aim_shot_at(ship2);
+    aim_shot_at(ship2);
     frames(3);
     EXPECT_EQ(game_current_screen(), GAME_SCREEN_PLAY);
     EXPECT_EQ(score[0], 1);
@@ -52,9 +52,8 @@ TEST_F(Taps, ReturnDuringAnExplosionDoesNotFireTheNextRound) {
 }
 
 TEST_F(Taps, ReturnDuringTheMenuPauseDoesNotChooseAfterIt) {
-    harness::release_all();
     arm(DIK_RETURN, 1, false); // the first wait is the pause after Down
-    harness::hold(DIK_DOWN);
+    hold({DIK_DOWN});
     EXPECT_EQ(taps_left, 0);
     frames(2);
     EXPECT_EQ(ship1.y, 355.0f);
@@ -62,8 +61,7 @@ TEST_F(Taps, ReturnDuringTheMenuPauseDoesNotChooseAfterIt) {
 }
 
 TEST_F(Taps, ATapDuringAFrameWaitStillActsOnce) {
-    harness::release_all();
-    harness::hold(DIK_DOWN); // cursor to GAME OPTIONS
+    hold({DIK_DOWN}); // cursor to GAME OPTIONS
     arm(DIK_RETURN, 1, false);
     frames(1); // the tap falls into this frame's wait
     EXPECT_EQ(game_current_screen(), GAME_SCREEN_MENU);

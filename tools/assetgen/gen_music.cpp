@@ -220,8 +220,10 @@ GenSong make_battle(void) {
     line(lead, 20 * BAR, TPB / 2, melody_b, 104);
     line(lead, 28 * BAR, TPB / 2, melody_a1, 104);
     line(lead, 36 * BAR, TPB / 2, melody_a2, 108);
-    line(counter, 28 * BAR, TPB, counter_a, 74);
-    line(counter, 36 * BAR, TPB, counter_a, 78);
+    // One note a bar: each counter line lasts the eight bars of the melody above it, so the
+    // clarinet does not run on alone past the end of the piece.
+    line(counter, 28 * BAR, TPB / 2, counter_a, 74);
+    line(counter, 36 * BAR, TPB / 2, counter_a, 78);
 
     song.tracks = {lead, strings, stabs, bass, counter, drums};
     return song;
