@@ -4,6 +4,7 @@
 #include "ai/ai.h"
 #include "app/options.h"
 #include "game/game.h"
+#include "game/game_internal.h"
 #include "platform/plat_system.h"
 #include "replay/replay.h"
 #include "stream/stream.h"
@@ -57,6 +58,8 @@ int main(int argc, char **argv) {
         plat_shutdown();
         return 1;
     }
+    // The simulator needs no files; the game says which ones it will do without.
+    game_report_missing_files();
     if (options.replay_path[0]) return replay(recording);
     static_assert(int32_t{APP_LEVEL_EASY} == int32_t{AI_LEVEL_EASY} && int32_t{APP_LEVEL_HARD} == int32_t{AI_LEVEL_HARD});
     // The computer takes the seats it was given; the menus stay with the people.

@@ -80,7 +80,6 @@ int32_t game_load_picture(const char *name) {
 }
 
 int32_t game_init(void) {
-    game_report_missing_files();
     score[0] = score[1] = 0;
     plat_srand(strm_seed(gfx_clock_start()));
     gfx_display_init(640, 480, 8, 0);

@@ -15,7 +15,7 @@ void game_request_quit(void);
 void game_destroy_bodies(void);
 // every caller of game_new_round, and shutdown: releases bodies 0..last_body_index.
 int32_t game_report_missing_files(void);
-// start-up: one stderr line naming the working folder and the game files missing from it;
+// the game's start-up, before game_init: one stderr line naming the working folder and the game files missing from it;
 // returns how many are missing.
 int32_t game_load_picture(const char *name);
 // start-up and set-up: shared_bitmap from a file; 1 only for a usable 8-bit picture.
