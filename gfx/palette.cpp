@@ -132,7 +132,14 @@ int32_t gfx_palette_rotate(int32_t first, int32_t last)
     device_get(first, count, work);
     device_set(first + 1, count - 1, work);
     device_set(first, 1, &work[count - 1]);
+    // The device keeps colours only: the flags turn with their colours, the rest stay as set.
+    uint8_t flags[256];
+    for (int32_t i = 0; i < 256; i++) flags[i] = palette_shadow[i].flags;
     device_get(0, 256, palette_shadow);
+    for (int32_t i = 0; i < 256; i++) {
+        int32_t from = i < first || i > last ? i : i == first ? last : i - 1;
+        palette_shadow[i].flags = flags[from];
+    }
     return 1;
 }
 

@@ -109,6 +109,13 @@ TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap)
     EXPECT_EQ(palette_shadow[12].green, 255);
     EXPECT_EQ(device_entry(10).b, 255);
     EXPECT_EQ(device_entry(12).g, 255);
+    // Flags turn with their colours; entries outside the range keep theirs.
+    for (int i : {10, 11, 12, 200}) palette_shadow[i].flags = static_cast<uint8_t>(i);
+    gfx_palette_rotate(10, 12);
+    EXPECT_EQ(palette_shadow[10].flags, 12);
+    EXPECT_EQ(palette_shadow[11].flags, 10);
+    EXPECT_EQ(palette_shadow[12].flags, 11);
+    EXPECT_EQ(palette_shadow[200].flags, 200);
     EXPECT_EQ(gfx_palette_rotate(12, 10), 0);
     EXPECT_EQ(gfx_palette_rotate(250, 256), 0);
 }
