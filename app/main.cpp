@@ -3,6 +3,7 @@
 
 #include "app/options.h"
 #include "game/game.h"
+#include "net/net.h"
 #include "platform/plat_system.h"
 
 int main(int argc, char **argv) {
@@ -19,7 +20,21 @@ int main(int argc, char **argv) {
         plat_shutdown();
         return 1;
     }
+    // Online: the joiner connects before game_init, which starts from the host's seed; the host
+    // waits on its title menu.
+    int32_t online = options.host || options.join_host[0];
+    if (options.join_host[0] && !net_join(options.join_host, options.port, nullptr, 0, 8000)) {
+        std::fprintf(stderr, "quorvane: %s\n", net_message());
+        plat_shutdown();
+        return 1;
+    }
+    if (options.host && !net_host(options.port, nullptr, 0)) {
+        std::fprintf(stderr, "quorvane: %s\n", net_message());
+        plat_shutdown();
+        return 1;
+    }
     game_init();
+    if (options.join_host[0]) net_ready();
 
     PlatMessage msg{};
     for (;;) {
@@ -32,8 +47,14 @@ int main(int argc, char **argv) {
             game_window_proc(&msg);
         }
         game_frame();
+        if (online && net_after_frame()) {
+            std::fprintf(stderr, "quorvane: %s\n", net_message());
+            if (net_desync_path()[0]) std::fprintf(stderr, "quorvane: input streams written to %s\n", net_desync_path());
+            net_return_to_menu();
+        }
     }
 
+    if (online) net_close(NET_BYE_QUIT);
     game_shutdown();
     plat_shutdown();
     return exit_code;

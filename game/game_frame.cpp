@@ -18,6 +18,7 @@
 
 uint8_t menu_active = 1, options_active = 0, story_active = 0;
 char screen_text[200];
+char title_notice[100];
 
 const char *const story_lines[STORY_LINE_COUNT] = {
     "STORY:",
@@ -224,6 +225,7 @@ void menu_screen(void) {
     draw_text("GAME OPTIONS", 268, 355, TEXT_RED);
     draw_text("QUIT", 303, 405, TEXT_RED);
     draw_text("INSTRUCTIONS", 269, 455, TEXT_RED);
+    if (title_notice[0]) draw_text(title_notice, 10, 0, TEXT_RED);
 }
 
 void win_screen(void) {

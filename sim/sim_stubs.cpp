@@ -11,7 +11,3 @@ int32_t sim_matches(const AppOptions *) {
     std::fprintf(stderr, "quorvane-sim: --computer is not available yet\n");
     return 2;
 }
-int32_t sim_online(const AppOptions *) {
-    std::fprintf(stderr, "quorvane-sim: --host and --join are not available yet\n");
-    return 2;
-}
