@@ -25,6 +25,9 @@ int32_t match_over(void) {
     return game_current_screen() == GAME_SCREEN_MENU && (score[0] >= needed || score[1] >= needed);
 }
 
+int32_t clock_set;
+uint32_t start_ticks;
+
 // A plain aimer for this side's turns: towards the other ship with a random error, a random
 // power, then fire. Its numbers come from its own generator, never from the game's.
 uint32_t aim_state = 12345;
@@ -43,9 +46,9 @@ int32_t aim_keys(int32_t seat, uint8_t *keys) {
     const SpriteObject *from = p == 0 ? &ship1 : &ship2, *to = p == 0 ? &ship2 : &ship1;
     if (aim_target_angle < 0) {
         double dx = to->float_vars[2] - from->float_vars[2], dy = to->float_vars[3] - from->float_vars[3];
-        int32_t a = static_cast<int32_t>(std::atan2(dy, dx) * 57.2957795) - 30 + aim_next(61);
+        int32_t a = static_cast<int32_t>(std::atan2(dy, dx) * 57.2957795) - 10 + aim_next(21);
         aim_target_angle = ((a % 360) + 360) % 360 + 1;
-        aim_target_power = 200 + 5 * aim_next(120);
+        aim_target_power = 300 + 5 * aim_next(80);
         aim_released = 0;
     }
     int32_t diff = ((aim_target_angle - angle[p]) % 360 + 540) % 360 - 180;
@@ -66,6 +69,13 @@ int32_t sim_keys(int32_t seat, uint8_t *keys) {
     *keys = 0;
     if (seat != STRM_SEAT_MENUS) return aim_keys(seat, keys);
     if (net_state() != NET_STATE_LINKED) return 1;
+    // The clock starts from --seed when the match begins, however long the host waited, so a
+    // seed gives the same match every time.
+    if (!clock_set) {
+        clock_set = 1;
+        plat_headless_set_ticks(start_ticks);
+        return 1;
+    }
     int32_t screen = game_current_screen();
     if (screen == GAME_SCREEN_MENU && !match_over()) *keys = STRM_KEY_RETURN;
     else if (screen == GAME_SCREEN_WIN) *keys = STRM_KEY_SPACE;
@@ -95,7 +105,8 @@ int32_t sim_online(const AppOptions *options) {
         std::fprintf(stderr, "quorvane-sim: cannot start the headless platform: %s\n", plat_error());
         return 1;
     }
-    if (options->seed_given) plat_headless_set_ticks(options->seed);
+    start_ticks = options->seed_given ? options->seed : 0;
+    clock_set = 0;
     strm_reset();
     ai_setup(me, options->level[me]);
     aim_state = options->seed_given ? options->seed * 2u + static_cast<uint32_t>(me) : 12345u + static_cast<uint32_t>(me);
