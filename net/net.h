@@ -61,8 +61,8 @@ enum NetEnd : int32_t {
 };
 
 // Local frames: where this machine's own seat reads its keys (the keyboard, the computer).
-// wait_ms: how long one wait for the network may block (0 in a paced game loop, a few ms in the
-// simulator). Sets up the seats, the seed source and the taps. 1, or 0 with net_message() set.
+// wait_ms: how long a waiting host's frame may block on the network: 0 in the paced game loop
+// (a watching side there also runs short frames while it is behind), a few ms in the simulator. Sets up the seats, the seed source and the taps. 1, or 0 with net_message() set.
 int32_t net_host(uint16_t port, StrmKeysFn local_keys, uint32_t wait_ms);
 // Connects to host:port and shakes hands (version check), within timeout_ms; call before
 // game_init, which then seeds with the host's seed. 1, or 0 with net_message() set.

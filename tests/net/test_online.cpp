@@ -1,0 +1,214 @@
+// Two quorvane-sim processes play each other over the loopback address.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <enet/enet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/net.h"
+
+namespace {
+
+const std::string SIM = std::string(QUORVANE_BINARY_DIR) + "/quorvane-sim";
+const std::string ASSETS = std::string(QUORVANE_BINARY_DIR) + "/assets";
+constexpr int32_t MATCH_SECONDS = 120;
+// A seed whose match the plain aimers finish in a few seconds.
+const char *const SEED = "3";
+
+struct Proc {
+    pid_t pid = -1;
+    std::string out_path, err_path;
+    int status = -1;
+};
+
+// A UDP port nobody uses now.
+uint16_t free_port(void) {
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+// argv[0] may be a wrapper (ip netns exec ...); output goes to files named after tag.
+Proc spawn(const std::vector<std::string> &args, const std::string &tag) {
+    Proc p;
+    p.out_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".out";
+    p.err_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".err";
+    p.pid = fork();
+    if (p.pid == 0) {
+        if (chdir(ASSETS.c_str()) != 0) _exit(126);
+        int out = open(p.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(p.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char *> argv;
+        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return p;
+}
+
+// Waits up to seconds for the process; kills it when it overstays. 1 when it ended by itself.
+int32_t reap(Proc *p, double seconds) {
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        if (waitpid(p->pid, &p->status, WNOHANG) == p->pid) return 1;
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > seconds) {
+            kill(p->pid, SIGKILL);
+            waitpid(p->pid, &p->status, 0);
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int exit_code(const Proc &p) { return WIFEXITED(p.status) ? WEXITSTATUS(p.status) : -1; }
+
+std::string slurp(const std::string &path) {
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> host_args(uint16_t port) {
+    return {SIM, "--host", std::to_string(port), "--computer", "1", "--seed", SEED};
+}
+std::vector<std::string> join_args(uint16_t port) {
+    return {SIM, "--join", "127.0.0.1:" + std::to_string(port), "--computer", "2"};
+}
+
+// Both sides play the whole match and print the same result line.
+void expect_same_match(Proc *host, Proc *join) {
+    EXPECT_TRUE(reap(join, MATCH_SECONDS)) << "joiner overran";
+    EXPECT_TRUE(reap(host, 10)) << "host overran";
+    EXPECT_EQ(exit_code(*host), 0) << slurp(host->err_path);
+    EXPECT_EQ(exit_code(*join), 0) << slurp(join->err_path);
+    std::string a = slurp(host->out_path), b = slurp(join->out_path);
+    // Best of 5: the winner has 3 rounds.
+    EXPECT_TRUE(std::regex_match(a, std::regex("online: player ([12]) wins (3-[0-2]|[0-2]-3), [0-9]+ shots, "
+                                               "state [0-9a-f]{16}\n")))
+        << a;
+    EXPECT_EQ(a, b);
+}
+
+TEST(Online, TwoSimulatorsPlayTheSameMatch) {
+    uint16_t port = free_port();
+    Proc host = spawn(host_args(port), "host");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Proc join = spawn(join_args(port), "join");
+    expect_same_match(&host, &join);
+}
+
+TEST(Online, ASideKilledMidMatchEndsTheOtherWithStatus3) {
+    uint16_t port = free_port();
+    Proc host = spawn(host_args(port), "host-kill");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Proc join = spawn(join_args(port), "join-kill");
+    for (int32_t i = 0; i < 500 && slurp(join.err_path).find("match begins") == std::string::npos; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_EQ(waitpid(join.pid, &join.status, WNOHANG), 0) << "the joiner ended before the kill";
+    kill(join.pid, SIGKILL);
+    waitpid(join.pid, &join.status, 0);
+    auto killed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(reap(&host, 15)) << "the host did not notice";
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count();
+    EXPECT_EQ(exit_code(host), 3);
+    EXPECT_LE(took, 6.0);
+    std::string err = slurp(host.err_path);
+    EXPECT_TRUE(err.find("gone") != std::string::npos || err.find("lost") != std::string::npos) << err;
+}
+
+// A client of another version is refused with both versions named; garbage before it is
+// dropped without harm.
+TEST(Online, AnotherVersionIsRefusedAndGarbageIgnored) {
+    uint16_t port = free_port();
+    Proc host = spawn(host_args(port), "host-version");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(enet_initialize(), 0);
+    ENetHost *client = enet_host_create(nullptr, 1, 1, 0, 0);
+    ENetAddress address{};
+    enet_address_set_host(&address, "127.0.0.1");
+    address.port = port;
+    ENetPeer *peer = enet_host_connect(client, &address, 1, 0);
+    NetMsg refused{};
+    int32_t connected = 0;
+    for (int32_t i = 0; i < 500 && refused.type == 0; i++) {
+        ENetEvent ev;
+        if (enet_host_service(client, &ev, 10) <= 0) continue;
+        if (ev.type == ENET_EVENT_TYPE_CONNECT) {
+            connected = 1;
+            const uint8_t garbage[] = {'Q', 'V', 1, 5, 0xFF};
+            enet_peer_send(peer, 0, enet_packet_create(garbage, sizeof garbage, ENET_PACKET_FLAG_RELIABLE));
+            NetMsg hello{};
+            hello.type = NET_MSG_HELLO;
+            std::strcpy(hello.version, "99.0.0");
+            uint8_t bytes[NET_MSG_MAX];
+            size_t n = net_encode(&hello, bytes);
+            enet_peer_send(peer, 0, enet_packet_create(bytes, n, ENET_PACKET_FLAG_RELIABLE));
+        } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
+            net_decode(ev.packet->data, ev.packet->dataLength, &refused);
+            enet_packet_destroy(ev.packet);
+        }
+    }
+    enet_host_destroy(client);
+    enet_deinitialize();
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(refused.type, NET_MSG_REFUSE);
+    EXPECT_EQ(refused.reason, NET_REFUSE_VERSION);
+    EXPECT_STRNE(refused.version, "99.0.0");
+    EXPECT_GT(std::strlen(refused.version), 0u);
+    // The host is still waiting for a proper player: it plays a whole match with one.
+    Proc join = spawn(join_args(port), "join-version");
+    expect_same_match(&host, &join);
+}
+
+int run(const std::string &cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
+
+// The same match over a loopback with 50 ms delay and 5% loss each way, in a network
+// namespace of its own that the test removes again.
+TEST(Online, TheSameMatchThroughDelayAndLoss) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace";
+    std::string ns = "quorvane-test-" + std::to_string(getpid());
+    if (run("ip netns add " + ns) != 0) GTEST_SKIP() << "ip netns is not available";
+    int ok = run("ip netns exec " + ns + " ip link set lo up") == 0 &&
+             run("ip netns exec " + ns + " tc qdisc add dev lo root netem delay 50ms loss 5%") == 0;
+    if (!ok) {
+        run("ip netns del " + ns);
+        GTEST_SKIP() << "tc netem is not available (kernel module sch_netem)";
+    }
+    uint16_t port = free_port();
+    std::vector<std::string> in_ns = {"ip", "netns", "exec", ns};
+    std::vector<std::string> h = in_ns, j = in_ns;
+    for (const std::string &a : host_args(port)) h.push_back(a);
+    for (const std::string &a : join_args(port)) j.push_back(a);
+    Proc host = spawn(h, "host-netem");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Proc join = spawn(j, "join-netem");
+    expect_same_match(&host, &join);
+    run("ip netns del " + ns);
+}
+
+} // namespace
