@@ -54,7 +54,15 @@ int main(int argc, char **argv) {
         }
     }
 
-    if (online) net_close(NET_BYE_QUIT);
+    if (online) {
+        NetWaits w = net_waits();
+        if (w.turn_changes)
+            std::fprintf(stderr, "quorvane: online: waited %.0f ms on average (longest %u ms) at %u changes of turn, "
+                                 "%.1f ms at other frames; round trip %u ms; %u bad packets\n",
+                         double(w.turn_total_ms) / w.turn_changes, w.turn_longest_ms, w.turn_changes,
+                         w.frames ? double(w.frame_total_ms) / w.frames : 0.0, net_round_trip_ms(), net_bad_packets());
+        net_close(NET_BYE_QUIT);
+    }
     game_shutdown();
     plat_shutdown();
     return exit_code;

@@ -86,6 +86,15 @@ const char *net_message(void);
 uint32_t net_bad_packets(void);
 // Where the streams were written after a desync ("" for none).
 const char *net_desync_path(void);
+// Time spent waiting for the peer's keys: at the first frame of its turn after frames of this
+// side (a change of turn) and at every other frame of its.
+struct NetWaits {
+    uint32_t turn_changes, turn_longest_ms;
+    uint64_t turn_total_ms;
+    uint32_t frames, frame_longest_ms;
+    uint64_t frame_total_ms;
+};
+NetWaits net_waits(void);
 // Round trip to the peer as ENet measures it, ms (0 when off).
 uint32_t net_round_trip_ms(void);
 

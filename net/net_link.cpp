@@ -68,6 +68,8 @@ uint32_t seeds_received;      // seeds 1..seeds_received have arrived (number 0 
 HashRec local_hashes[HASH_SLOTS], remote_hashes[HASH_SLOTS];
 int32_t last_score[2];
 std::vector<LogEvent> events;
+NetWaits waits;
+int32_t last_seat_local;
 
 void set_message(const char *text) { std::snprintf(message, sizeof message, "%s", text); }
 
@@ -317,6 +319,17 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
                 desync(frame, 0, 0, what);
                 return 0;
             }
+            uint32_t waited = now_ms() - started;
+            if (last_seat_local) {
+                waits.turn_changes++;
+                waits.turn_total_ms += waited;
+                if (waited > waits.turn_longest_ms) waits.turn_longest_ms = waited;
+            } else {
+                waits.frames++;
+                waits.frame_total_ms += waited;
+                if (waited > waits.frame_longest_ms) waits.frame_longest_ms = waited;
+            }
+            last_seat_local = 0;
             q_head = (q_head + 1) % QUEUE_SIZE;
             q_count--;
             // Only the local keyboard quits this game; the peer's leaving comes as a BYE.
@@ -362,6 +375,7 @@ int32_t net_seat_keys(int32_t seat, uint8_t *keys) {
     if (!is_local_seat(seat)) return remote_keys(seat, frame, keys);
     service(0);
     if (state != NET_STATE_LINKED) return local_keys(seat, keys);
+    last_seat_local = 1;
     int32_t ok = local_keys(seat, keys);
     NetMsg m{};
     m.type = NET_MSG_FRAME;
@@ -463,6 +477,8 @@ void reset_link(StrmKeysFn keys, uint32_t wait_ms) {
     for (HashRec &r : local_hashes) r.used = 0;
     for (HashRec &r : remote_hashes) r.used = 0;
     events.clear();
+    waits = NetWaits{};
+    last_seat_local = 0;
     peer = nullptr;
 }
 
@@ -632,6 +648,7 @@ int32_t net_local_player(void) { return local_player; }
 const char *net_message(void) { return message; }
 uint32_t net_bad_packets(void) { return bad_packets; }
 const char *net_desync_path(void) { return desync_path; }
+NetWaits net_waits(void) { return waits; }
 uint32_t net_round_trip_ms(void) { return peer ? peer->roundTripTime : 0; }
 
 void net_return_to_menu(void) {

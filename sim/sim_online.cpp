@@ -202,8 +202,13 @@ int32_t sim_online(const AppOptions *options) {
             std::printf("online: player %d wins %d-%d, %u shots, state %016llx\n", score[0] > score[1] ? 1 : 2, score[0],
                         score[1], shots_fired, static_cast<unsigned long long>(game_state_hash()));
             std::fflush(stdout);
-            if (net_bad_packets())
-                std::fprintf(stderr, "quorvane-sim: %u bad packets dropped\n", net_bad_packets());
+            NetWaits w = net_waits();
+            std::fprintf(stderr,
+                         "quorvane-sim: waits for the peer: %u changes of turn, %.1f ms average, %u ms longest; "
+                         "%u other frames, %.1f ms average, %u ms longest; round trip %u ms; %u bad packets\n",
+                         w.turn_changes, w.turn_changes ? double(w.turn_total_ms) / w.turn_changes : 0.0,
+                         w.turn_longest_ms, w.frames, w.frames ? double(w.frame_total_ms) / w.frames : 0.0,
+                         w.frame_longest_ms, net_round_trip_ms(), net_bad_packets());
             return finish(0);
         }
     }

@@ -185,6 +185,95 @@ TEST(Online, AnotherVersionIsRefusedAndGarbageIgnored) {
     expect_same_match(&host, &join);
 }
 
+// A UDP relay on the loopback: what the joiner sends to its port goes on to the host's port and
+// back, each datagram held delay_ms and one in every drop_every dropped (by a fixed count).
+struct Relay {
+    int front = -1, back = -1; // the joiner's side, the host's side
+    uint16_t port = 0;
+    std::thread worker;
+    volatile int stop = 0;
+};
+
+void relay_run(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_every) {
+    struct Held {
+        std::chrono::steady_clock::time_point due;
+        int to_host;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Held> held;
+    sockaddr_in joiner{}, host{};
+    socklen_t joiner_len = 0;
+    host.sin_family = AF_INET;
+    host.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    host.sin_port = htons(host_port);
+    uint32_t count = 0;
+    uint8_t buf[2048];
+    while (!r->stop) {
+        for (int side = 0; side < 2; side++) {
+            int fd = side == 0 ? r->front : r->back;
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            ssize_t n = recvfrom(fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &len);
+            if (n <= 0) continue;
+            if (side == 0) {
+                joiner = from;
+                joiner_len = len;
+            }
+            if (++count % drop_every == 0) continue;
+            held.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms), side == 0,
+                            std::vector<uint8_t>(buf, buf + n)});
+        }
+        auto now = std::chrono::steady_clock::now();
+        for (size_t i = 0; i < held.size();) {
+            if (held[i].due > now) {
+                i++;
+                continue;
+            }
+            if (held[i].to_host)
+                sendto(r->back, held[i].bytes.data(), held[i].bytes.size(), 0, reinterpret_cast<sockaddr *>(&host),
+                       sizeof host);
+            else if (joiner_len)
+                sendto(r->front, held[i].bytes.data(), held[i].bytes.size(), 0,
+                       reinterpret_cast<sockaddr *>(&joiner), joiner_len);
+            held.erase(held.begin() + static_cast<long>(i));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+}
+
+void relay_start(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_every) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    r->front = socket(AF_INET, SOCK_DGRAM, 0);
+    r->back = socket(AF_INET, SOCK_DGRAM, 0);
+    bind(r->front, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    bind(r->back, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(r->front, reinterpret_cast<sockaddr *>(&a), &len);
+    r->port = ntohs(a.sin_port);
+    r->worker = std::thread(relay_run, r, host_port, delay_ms, drop_every);
+}
+
+void relay_stop(Relay *r) {
+    r->stop = 1;
+    r->worker.join();
+    close(r->front);
+    close(r->back);
+}
+
+// 50 ms each way and one datagram in 20 lost, through a relay in this process.
+TEST(Online, TheSameMatchThroughARelayWithDelayAndLoss) {
+    uint16_t port = free_port();
+    Relay relay;
+    relay_start(&relay, port, 50, 20);
+    Proc host = spawn(host_args(port), "host-relay");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Proc join = spawn(join_args(relay.port), "join-relay");
+    expect_same_match(&host, &join);
+    relay_stop(&relay);
+}
+
 int run(const std::string &cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
 
 // The same match over a loopback with 50 ms delay and 5% loss each way, in a network
