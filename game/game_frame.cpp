@@ -1,5 +1,6 @@
 // One frame of the game: backdrop, the current screen, flip, pacing and the quit test.
 #include <cstdio>
+#include <cstring>
 #include <cstdint>
 
 #include "audio/music.h"
@@ -225,7 +226,8 @@ void menu_screen(void) {
     draw_text("GAME OPTIONS", 268, 355, TEXT_RED);
     draw_text("QUIT", 303, 405, TEXT_RED);
     draw_text("INSTRUCTIONS", 269, 455, TEXT_RED);
-    if (title_notice[0]) draw_text(title_notice, 10, 0, TEXT_RED);
+    // Centred under the title, about 7 pixels a character.
+    if (title_notice[0]) draw_text(title_notice, 320 - 7 * static_cast<int32_t>(std::strlen(title_notice)) / 2, 255, TEXT_RED);
 }
 
 void win_screen(void) {

@@ -538,7 +538,7 @@ int32_t net_join(const char *host, uint16_t port, StrmKeysFn keys, uint32_t wait
     enet_peer_timeout(peer, 0, 2000, 4000);
     uint32_t started = now_ms();
     int32_t connected = 0, welcomed = 0;
-    while (!welcomed && now_ms() - started < timeout_ms && !plat_escape_down()) {
+    while (!welcomed && now_ms() - started < timeout_ms) {
         plat_pump_events();
         ENetEvent ev;
         if (enet_host_service(link_host, &ev, SLICE_MS) <= 0) continue;
