@@ -139,6 +139,12 @@ double seconds_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
+void report_end(void) {
+    std::fprintf(stderr, "quorvane-sim: %s\n", net_message());
+    if (net_desync_path()[0])
+        std::fprintf(stderr, "quorvane-sim: both input streams written to %s\n", net_desync_path());
+}
+
 int32_t finish(int32_t code) {
     net_close(code == 0 ? NET_BYE_DONE : 0);
     game_shutdown();
@@ -173,7 +179,7 @@ int32_t sim_online(const AppOptions *options) {
     }
     game_init();
     if (me == 1 && !net_ready()) {
-        std::fprintf(stderr, "quorvane-sim: %s\n", net_message());
+        report_end();
         return finish(3);
     }
     int32_t told = 0;
@@ -185,9 +191,7 @@ int32_t sim_online(const AppOptions *options) {
             if (msg.type != PLAT_MSG_QUIT) game_window_proc(&msg);
         game_frame();
         if (net_after_frame()) {
-            std::fprintf(stderr, "quorvane-sim: %s\n", net_message());
-            if (net_desync_path()[0])
-                std::fprintf(stderr, "quorvane-sim: both input streams written to %s\n", net_desync_path());
+            report_end();
             return finish(3);
         }
         if (!told && net_state() == NET_STATE_LINKED) {

@@ -274,6 +274,56 @@ TEST(Online, TheSameMatchThroughARelayWithDelayAndLoss) {
     relay_stop(&relay);
 }
 
+// A host that says its game starts from another state: the joiner stops with a desync line,
+// status 3 and the streams written for a bug report.
+TEST(Online, AJoinerStartingFromAnotherStateStopsWithADesync) {
+    ASSERT_EQ(enet_initialize(), 0);
+    uint16_t port = free_port();
+    ENetAddress address{};
+    enet_address_set_host(&address, "127.0.0.1");
+    address.port = port;
+    ENetHost *fake = enet_host_create(&address, 1, 1, 0, 0);
+    ASSERT_NE(fake, nullptr);
+    setenv("TMPDIR", QUORVANE_BINARY_DIR, 1);
+    Proc join = spawn(join_args(port), "join-desync");
+    unsetenv("TMPDIR");
+    int32_t ended = 0;
+    for (int32_t i = 0; i < 1000 && !ended; i++) {
+        ENetEvent ev;
+        if (enet_host_service(fake, &ev, 10) > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) {
+            NetMsg hello;
+            if (net_decode(ev.packet->data, ev.packet->dataLength, &hello) && hello.type == NET_MSG_HELLO) {
+                NetMsg w{};
+                w.type = NET_MSG_WELCOME;
+                std::memcpy(w.version, hello.version, sizeof w.version);
+                w.seed = 1;
+                w.hash = 12345;
+                uint8_t bytes[NET_MSG_MAX];
+                size_t n = net_encode(&w, bytes);
+                enet_peer_send(ev.peer, 0, enet_packet_create(bytes, n, ENET_PACKET_FLAG_RELIABLE));
+            }
+            enet_packet_destroy(ev.packet);
+        }
+        ended = waitpid(join.pid, &join.status, WNOHANG) == join.pid;
+    }
+    enet_host_destroy(fake);
+    enet_deinitialize();
+    if (!ended) reap(&join, 0);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(exit_code(join), 3);
+    std::string err = slurp(join.err_path);
+    EXPECT_NE(err.find("Desync at frame 0"), std::string::npos) << err;
+    std::string marker = "written to ";
+    size_t at = err.find(marker);
+    ASSERT_NE(at, std::string::npos) << err;
+    std::string path = err.substr(at + marker.size());
+    path = path.substr(0, path.find('\n'));
+    std::string streams = slurp(path);
+    EXPECT_NE(streams.find("desync at frame 0"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("other side 0000000000003039"), std::string::npos) << streams;
+    std::remove(path.c_str());
+}
+
 int run(const std::string &cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
 
 // The same match over a loopback with 50 ms delay and 5% loss each way, in a network
