@@ -334,9 +334,9 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
             q_count--;
             // Only the local keyboard quits this game; the peer's leaving comes as a BYE.
             *keys = r.keys & static_cast<uint8_t>(~STRM_KEY_ESCAPE);
-            // Behind the peer by more than a frame: this frame runs short, so the lag melts. Only
+            // The next frame is here already: this one runs short, so the lag melts. Only
             // in a paced loop: the simulator's frames take no time and its clock must stay its own.
-            if (q_count >= 2 && poll_ms == 0) clock_start_ticks -= 16;
+            if (q_count >= 1 && poll_ms == 0) clock_start_ticks -= 16;
             return 1;
         }
         if (plat_escape_down()) {
