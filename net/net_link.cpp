@@ -605,6 +605,9 @@ int32_t net_ready(void) {
 
 int32_t net_after_frame(void) {
     if (state == NET_STATE_LINKED || state == NET_STATE_WAITING) service(0);
+    // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
+    if (state == NET_STATE_LINKED && peer_gone && !peer_done && q_count == 0)
+        end_link(NET_END_LOST, "The other player's machine has gone");
     if (!ended_now) return 0;
     ended_now = 0;
     if (end_reason == NET_END_LOCAL) return 0;
