@@ -1,10 +1,12 @@
 // Entry point: the command line, the window, start-up, the message loop and shutdown.
 #include <cstdio>
 
+#include "ai/ai.h"
 #include "app/options.h"
 #include "game/game.h"
 #include "net/net.h"
 #include "platform/plat_system.h"
+#include "stream/stream.h"
 
 int main(int argc, char **argv) {
     AppOptions options;
@@ -19,6 +21,13 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "quorvane: cannot open the game window: %s\n", plat_error());
         plat_shutdown();
         return 1;
+    }
+    static_assert(int32_t{APP_LEVEL_EASY} == int32_t{AI_LEVEL_EASY} && int32_t{APP_LEVEL_HARD} == int32_t{AI_LEVEL_HARD});
+    // The computer takes the seats it was given; the menus stay with the people.
+    for (int32_t p = 0; p < 2; p++) {
+        if (!options.computer[p]) continue;
+        ai_setup(p, options.level[p]);
+        strm_set_seat(p, ai_keys);
     }
     // Online: the joiner connects before game_init, which starts from the host's seed; the host
     // waits on its title menu.

@@ -7,7 +7,3 @@ int32_t sim_replay(const AppOptions *) {
     std::fprintf(stderr, "quorvane-sim: --replay is not available yet\n");
     return 2;
 }
-int32_t sim_matches(const AppOptions *) {
-    std::fprintf(stderr, "quorvane-sim: --computer is not available yet\n");
-    return 2;
-}

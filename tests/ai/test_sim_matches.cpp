@@ -1,0 +1,60 @@
+// quorvane-sim --computer both: a result line a match, then the summary; match m is the run
+// with seed S+m.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> sim_lines(const std::string &args) {
+    std::string cmd = std::string(QUORVANE_BINARY_DIR) + "/quorvane-sim " + args + " 2>/dev/null";
+    std::vector<std::string> lines;
+    FILE *f = popen(cmd.c_str(), "r");
+    if (!f) return lines;
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, f)) {
+        std::string line(buf);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        lines.push_back(line);
+    }
+    EXPECT_EQ(pclose(f), 0) << cmd;
+    return lines;
+}
+
+TEST(SimMatches, OneResultLineAMatchThenTheSummary) {
+    auto lines = sim_lines("--computer both --level1 easy --level2 hard --matches 2 --seed 5");
+    ASSERT_EQ(lines.size(), 3u);
+    const std::regex result("result: player1 ([0-3]) player2 ([0-3]) frames [1-9][0-9]* shots [1-9][0-9]* hash [0-9a-f]{16}");
+    int32_t wins[2] = {0, 0};
+    for (int32_t m = 0; m < 2; m++) {
+        std::smatch got;
+        ASSERT_TRUE(std::regex_match(lines[m], got, result)) << lines[m];
+        int32_t s1 = std::stoi(got[1]), s2 = std::stoi(got[2]);
+        EXPECT_TRUE((s1 == 3) != (s2 == 3)) << "best of 5: one player has 3";
+        wins[s2 == 3]++;
+    }
+    EXPECT_EQ(wins[1], 2) << "hard on the right beats easy on the left";
+    std::smatch got;
+    ASSERT_TRUE(std::regex_match(lines[2], got,
+                                 std::regex("summary: matches 2 player1 ([0-9]+) player2 ([0-9]+) shots-per-hit "
+                                            "median ([1-9][0-9]*) p90 ([1-9][0-9]*)")))
+        << lines[2];
+    EXPECT_EQ(std::stoi(got[1]), wins[0]);
+    EXPECT_EQ(std::stoi(got[2]), wins[1]);
+    EXPECT_LE(std::stoi(got[3]), std::stoi(got[4]));
+}
+
+TEST(SimMatches, MatchMIsTheRunWithSeedSPlusM) {
+    auto series = sim_lines("--computer both --level normal --matches 2 --seed 40");
+    auto alone = sim_lines("--computer both --level normal --matches 1 --seed 41");
+    ASSERT_EQ(series.size(), 3u);
+    ASSERT_EQ(alone.size(), 2u);
+    EXPECT_EQ(series[1], alone[0]);
+    EXPECT_NE(series[0], series[1]);
+}
+
+} // namespace
