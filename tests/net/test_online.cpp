@@ -53,11 +53,14 @@ Proc spawn(const std::vector<std::string> &args, const std::string &tag) {
     Proc p;
     p.out_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".out";
     p.err_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".err";
+    // Emptied before the child starts, so nothing of an earlier run is read as this one's.
+    int out = open(p.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int err = open(p.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     p.pid = fork();
     if (p.pid == 0) {
         if (chdir(ASSETS.c_str()) != 0) _exit(126);
-        int out = open(p.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(p.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
         std::vector<char *> argv;
@@ -66,6 +69,8 @@ Proc spawn(const std::vector<std::string> &args, const std::string &tag) {
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    close(out);
+    close(err);
     return p;
 }
 
