@@ -5,6 +5,7 @@
 #include "app/options.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "net/net.h"
 #include "platform/plat_system.h"
 #include "replay/replay.h"
 #include "stream/stream.h"
@@ -68,7 +69,23 @@ int main(int argc, char **argv) {
         ai_setup(p, options.level[p]);
         strm_set_seat(p, ai_keys);
     }
+    // Online: the joiner connects before game_init, which starts from the host's seed; the host
+    // waits on its title menu.
+    int32_t online = options.host || options.join_host[0];
+    if (options.join_host[0] && !net_join(options.join_host, options.port, nullptr, 0, 8000)) {
+        std::fprintf(stderr, "quorvane: %s\n", net_message());
+        rpl_record_abandon();
+        plat_shutdown();
+        return 1;
+    }
+    if (options.host && !net_host(options.port, nullptr, 0)) {
+        std::fprintf(stderr, "quorvane: %s\n", net_message());
+        rpl_record_abandon();
+        plat_shutdown();
+        return 1;
+    }
     game_init();
+    if (options.join_host[0]) net_ready();
 
     PlatMessage msg{};
     for (;;) {
@@ -82,6 +99,11 @@ int main(int argc, char **argv) {
             game_window_proc(&msg);
         }
         game_frame();
+        if (online && net_after_frame()) {
+            std::fprintf(stderr, "quorvane: %s\n", net_message());
+            if (net_desync_path()[0]) std::fprintf(stderr, "quorvane: input streams written to %s\n", net_desync_path());
+            net_return_to_menu();
+        }
     }
 
     if (rpl_recording()) {
@@ -94,6 +116,15 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "quorvane: %s\n", error);
             if (exit_code == 0) exit_code = 1;
         }
+    }
+    if (online) {
+        NetWaits w = net_waits();
+        if (w.turn_changes)
+            std::fprintf(stderr, "quorvane: online: waited %.0f ms on average (longest %u ms) at %u changes of turn, "
+                                 "%.1f ms at other frames; round trip %u ms; %u bad packets\n",
+                         double(w.turn_total_ms) / w.turn_changes, w.turn_longest_ms, w.turn_changes,
+                         w.frames ? double(w.frame_total_ms) / w.frames : 0.0, net_round_trip_ms(), net_bad_packets());
+        net_close(NET_BYE_QUIT);
     }
     game_shutdown();
     plat_shutdown();

@@ -2,7 +2,7 @@
 # Small hand-made edge files for the fuzz corpora: ./fuzz/make_seeds.sh OUTDIR
 set -euo pipefail
 out=$1
-mkdir -p "$out"/{bmp,palette,wav,midi,replay}
+mkdir -p "$out"/{bmp,palette,wav,midi,replay,net}
 le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 
@@ -41,3 +41,9 @@ wav 16 64 100000 >"$out/wav/data-lies.WAV"
 # Recordings: the regression corpus, and one cut short.
 for f in "$(dirname "$0")"/../tests/replays/*.qvr; do cp "$f" "$out/replay/"; done
 head -c 60 "$(dirname "$0")/../tests/replays/bo1-p1-wins.qvr" >"$out/replay/cut.qvr"
+# One of each network message: a frame, a seed, a hash, a goodbye, a hello.
+printf 'QV\x01\x05\x07\x00\x00\x00\x01\x21' >"$out/net/frame"
+printf 'QV\x01\x06\x01\x00\x00\x00\x10\x27\x00\x00' >"$out/net/seed"
+printf 'QV\x01\x07\x09\x00\x00\x00\x88\x77\x66\x55\x44\x33\x22\x11' >"$out/net/hash"
+printf 'QV\x01\x08\x01' >"$out/net/bye"
+{ printf 'QV\x01\x01'; printf '0.1.0'; head -c 19 /dev/zero; } >"$out/net/hello"

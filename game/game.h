@@ -26,6 +26,8 @@ int32_t game_window_proc(const struct PlatMessage *msg);
 // ---- screens ----
 extern uint8_t menu_active, options_active, story_active;
 extern char screen_text[200];
+extern char title_notice[100];
+// online play: a line for the player on the title menu (waiting, who left); "" for none.
 
 // ---- match state ----
 enum BodyKind : int32_t { BODY_PHOTON = 0, BODY_MOON = 1, BODY_EARTH = 2 };

@@ -1,5 +1,6 @@
 // One frame of the game: backdrop, the current screen, flip, pacing and the quit test.
 #include <cstdio>
+#include <cstring>
 #include <cstdint>
 
 #include "audio/music.h"
@@ -18,6 +19,7 @@
 
 uint8_t menu_active = 1, options_active = 0, story_active = 0;
 char screen_text[200];
+char title_notice[100];
 
 const char *const story_lines[STORY_LINE_COUNT] = {
     "STORY:",
@@ -228,6 +230,8 @@ void menu_screen(void) {
     draw_text("GAME OPTIONS", 268, 355, TEXT_RED);
     draw_text("QUIT", 303, 405, TEXT_RED);
     draw_text("INSTRUCTIONS", 269, 455, TEXT_RED);
+    // Centred under the title, about 7 pixels a character.
+    if (title_notice[0]) draw_text(title_notice, 320 - 7 * static_cast<int32_t>(std::strlen(title_notice)) / 2, 255, TEXT_RED);
 }
 
 void win_screen(void) {

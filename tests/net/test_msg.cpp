@@ -1,0 +1,111 @@
+// The message decoder: every message survives its own encoding; anything malformed is refused.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "net/net.h"
+
+namespace {
+
+NetMsg msg(uint8_t type) {
+    NetMsg m{};
+    m.type = type;
+    std::strcpy(m.version, "1.2.3");
+    m.frame = 0x01020304;
+    m.seat = STRM_SEAT_MENUS;
+    m.keys = STRM_KEY_RETURN | STRM_KEY_ESCAPE;
+    m.seed = 0xA0B0C0D0;
+    m.hash = 0x1122334455667788ull;
+    m.reason = type == NET_MSG_REFUSE ? uint8_t{NET_REFUSE_VERSION} : uint8_t{NET_BYE_DESYNC};
+    return m;
+}
+
+struct Sized {
+    uint8_t type;
+    size_t size;
+};
+// Header of four bytes, then the fixed payload of each type.
+constexpr Sized SIZES[] = {{NET_MSG_HELLO, 28}, {NET_MSG_WELCOME, 40}, {NET_MSG_REFUSE, 29}, {NET_MSG_READY, 4},
+                           {NET_MSG_FRAME, 10}, {NET_MSG_SEED, 12},    {NET_MSG_HASH, 16},   {NET_MSG_BYE, 5}};
+
+TEST(NetMsg, EveryTypeRoundTripsAtItsFixedSizeAndNoOther) {
+    for (const Sized &s : SIZES) {
+        NetMsg in = msg(s.type), out;
+        uint8_t bytes[NET_MSG_MAX + 1] = {};
+        size_t n = net_encode(&in, bytes);
+        ASSERT_EQ(n, s.size) << int(s.type);
+        ASSERT_TRUE(net_decode(bytes, n, &out)) << int(s.type);
+        EXPECT_EQ(out.type, s.type);
+        EXPECT_FALSE(net_decode(bytes, n - 1, &out)) << int(s.type);
+        EXPECT_FALSE(net_decode(bytes, n + 1, &out)) << int(s.type);
+    }
+}
+
+TEST(NetMsg, FieldsArriveAsSent) {
+    NetMsg out;
+    uint8_t bytes[NET_MSG_MAX];
+    NetMsg f = msg(NET_MSG_FRAME);
+    ASSERT_TRUE(net_decode(bytes, net_encode(&f, bytes), &out));
+    EXPECT_EQ(out.frame, 0x01020304u);
+    EXPECT_EQ(out.seat, STRM_SEAT_MENUS);
+    EXPECT_EQ(out.keys, STRM_KEY_RETURN | STRM_KEY_ESCAPE);
+    NetMsg w = msg(NET_MSG_WELCOME);
+    ASSERT_TRUE(net_decode(bytes, net_encode(&w, bytes), &out));
+    EXPECT_STREQ(out.version, "1.2.3");
+    EXPECT_EQ(out.seed, 0xA0B0C0D0u);
+    EXPECT_EQ(out.hash, 0x1122334455667788ull);
+    // Little-endian on the wire, whatever the machine.
+    EXPECT_EQ(bytes[4 + NET_VERSION_MAX], 0xD0);
+}
+
+TEST(NetMsg, MalformedPacketsAreRefused) {
+    struct Case {
+        const char *name;
+        uint8_t type;
+        int32_t offset; // byte to change, -1 for a field change below
+        uint8_t value;
+    };
+    const Case cases[] = {
+        {"magic", NET_MSG_FRAME, 0, 'X'},         {"second magic", NET_MSG_FRAME, 1, 'X'},
+        {"protocol", NET_MSG_FRAME, 2, 9},        {"type 0", NET_MSG_FRAME, 3, 0},
+        {"type 9", NET_MSG_BYE, 3, 9},            {"seat 3", NET_MSG_FRAME, 8, 3},
+        {"key bit 0x80", NET_MSG_FRAME, 9, 0x83}, {"bye reason 0", NET_MSG_BYE, 4, 0},
+        {"bye reason 4", NET_MSG_BYE, 4, 4},      {"refuse reason 3", NET_MSG_REFUSE, 4, 3},
+        {"empty version", NET_MSG_HELLO, 4, 0},   {"control char", NET_MSG_HELLO, 5, '\n'},
+        {"text after NUL", NET_MSG_HELLO, 20, 'x'}, {"unterminated", NET_MSG_HELLO, 27, 'x'},
+    };
+    for (const Case &c : cases) {
+        NetMsg in = msg(c.type), out;
+        uint8_t bytes[NET_MSG_MAX];
+        size_t n = net_encode(&in, bytes);
+        ASSERT_GT(n, static_cast<size_t>(c.offset));
+        bytes[c.offset] = c.value;
+        if (std::strcmp(c.name, "unterminated") == 0) std::memset(bytes + 4, 'v', NET_VERSION_MAX);
+        EXPECT_FALSE(net_decode(bytes, n, &out)) << c.name;
+        EXPECT_EQ(out.type, 0) << c.name;
+    }
+    NetMsg out;
+    EXPECT_FALSE(net_decode(nullptr, 0, &out));
+    const uint8_t three[3] = {'Q', 'V', 1};
+    EXPECT_FALSE(net_decode(three, sizeof three, &out));
+}
+
+TEST(NetMsg, AHelloOfAnotherProtocolStillNamesItsVersion) {
+    NetMsg in = msg(NET_MSG_HELLO), out;
+    uint8_t bytes[NET_MSG_MAX];
+    size_t n = net_encode(&in, bytes);
+    bytes[2] = NET_PROTOCOL + 1;
+    ASSERT_TRUE(net_decode(bytes, n, &out));
+    EXPECT_STREQ(out.version, "1.2.3");
+}
+
+TEST(NetMsg, InvalidMessagesAreNotEncoded) {
+    uint8_t bytes[NET_MSG_MAX];
+    NetMsg bad = msg(NET_MSG_FRAME);
+    bad.seat = 7;
+    EXPECT_EQ(net_encode(&bad, bytes), 0u);
+    NetMsg none{};
+    EXPECT_EQ(net_encode(&none, bytes), 0u);
+}
+
+} // namespace

@@ -1,0 +1,358 @@
+// Two quorvane-sim processes play each other over the loopback address.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <enet/enet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/net.h"
+
+namespace {
+
+const std::string SIM = std::string(QUORVANE_BINARY_DIR) + "/quorvane-sim";
+const std::string ASSETS = std::string(QUORVANE_BINARY_DIR) + "/assets";
+constexpr int32_t MATCH_SECONDS = 120;
+// A seed whose match both players score in.
+const char *const SEED = "1";
+
+struct Proc {
+    pid_t pid = -1;
+    std::string out_path, err_path;
+    int status = -1;
+};
+
+// A UDP port nobody uses now.
+uint16_t free_port(void) {
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+// argv[0] may be a wrapper (ip netns exec ...); output goes to files named after tag.
+Proc spawn(const std::vector<std::string> &args, const std::string &tag) {
+    Proc p;
+    p.out_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".out";
+    p.err_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".err";
+    // Emptied before the child starts, so nothing of an earlier run is read as this one's.
+    int out = open(p.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int err = open(p.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    p.pid = fork();
+    if (p.pid == 0) {
+        if (chdir(ASSETS.c_str()) != 0) _exit(126);
+        int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char *> argv;
+        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out);
+    close(err);
+    return p;
+}
+
+// Waits up to seconds for the process; kills it when it overstays. 1 when it ended by itself.
+int32_t reap(Proc *p, double seconds) {
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        if (waitpid(p->pid, &p->status, WNOHANG) == p->pid) return 1;
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > seconds) {
+            kill(p->pid, SIGKILL);
+            waitpid(p->pid, &p->status, 0);
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int exit_code(const Proc &p) { return WIFEXITED(p.status) ? WEXITSTATUS(p.status) : -1; }
+
+std::string slurp(const std::string &path) {
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> host_args(uint16_t port) {
+    return {SIM, "--host", std::to_string(port), "--computer", "1", "--seed", SEED};
+}
+std::vector<std::string> join_args(uint16_t port) {
+    return {SIM, "--join", "127.0.0.1:" + std::to_string(port), "--computer", "2"};
+}
+
+// Both sides play the whole match and print the same result line.
+void expect_same_match(Proc *host, Proc *join) {
+    EXPECT_TRUE(reap(join, MATCH_SECONDS)) << "joiner overran";
+    EXPECT_TRUE(reap(host, 10)) << "host overran";
+    EXPECT_EQ(exit_code(*host), 0) << slurp(host->err_path);
+    EXPECT_EQ(exit_code(*join), 0) << slurp(join->err_path);
+    std::string a = slurp(host->out_path), b = slurp(join->out_path);
+    // Best of 5: the winner has 3 rounds.
+    EXPECT_TRUE(std::regex_match(a, std::regex("result: player1 (3 player2 [0-2]|[0-2] player2 3) frames [0-9]+ "
+                                               "shots [0-9]+ hash [0-9a-f]{16}\n")))
+        << a;
+    EXPECT_EQ(a, b);
+}
+
+TEST(Online, TwoSimulatorsPlayTheSameMatch) {
+    uint16_t port = free_port();
+    Proc host = spawn(host_args(port), "host");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Proc join = spawn(join_args(port), "join");
+    expect_same_match(&host, &join);
+}
+
+TEST(Online, ASideKilledMidMatchEndsTheOtherWithStatus3) {
+    uint16_t port = free_port();
+    Proc host = spawn(host_args(port), "host-kill");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Proc join = spawn(join_args(port), "join-kill");
+    for (int32_t i = 0; i < 500 && slurp(join.err_path).find("match begins") == std::string::npos; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(waitpid(join.pid, &join.status, WNOHANG), 0) << "the joiner ended before the kill";
+    kill(join.pid, SIGKILL);
+    waitpid(join.pid, &join.status, 0);
+    auto killed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(reap(&host, 15)) << "the host did not notice";
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count();
+    EXPECT_EQ(exit_code(host), 3);
+    EXPECT_LE(took, 6.0);
+    std::string err = slurp(host.err_path);
+    EXPECT_TRUE(err.find("gone") != std::string::npos || err.find("lost") != std::string::npos) << err;
+}
+
+// A client of another version is refused with both versions named; garbage before it is
+// dropped without harm.
+TEST(Online, AnotherVersionIsRefusedAndGarbageIgnored) {
+    uint16_t port = free_port();
+    Proc host = spawn(host_args(port), "host-version");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(enet_initialize(), 0);
+    ENetHost *client = enet_host_create(nullptr, 1, 1, 0, 0);
+    ENetAddress address{};
+    enet_address_set_host(&address, "127.0.0.1");
+    address.port = port;
+    ENetPeer *peer = enet_host_connect(client, &address, 1, 0);
+    NetMsg refused{};
+    int32_t connected = 0;
+    for (int32_t i = 0; i < 500 && refused.type == 0; i++) {
+        ENetEvent ev;
+        if (enet_host_service(client, &ev, 10) <= 0) continue;
+        if (ev.type == ENET_EVENT_TYPE_CONNECT) {
+            connected = 1;
+            const uint8_t garbage[] = {'Q', 'V', 1, 5, 0xFF};
+            enet_peer_send(peer, 0, enet_packet_create(garbage, sizeof garbage, ENET_PACKET_FLAG_RELIABLE));
+            NetMsg hello{};
+            hello.type = NET_MSG_HELLO;
+            std::strcpy(hello.version, "99.0.0");
+            uint8_t bytes[NET_MSG_MAX];
+            size_t n = net_encode(&hello, bytes);
+            enet_peer_send(peer, 0, enet_packet_create(bytes, n, ENET_PACKET_FLAG_RELIABLE));
+        } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
+            net_decode(ev.packet->data, ev.packet->dataLength, &refused);
+            enet_packet_destroy(ev.packet);
+        }
+    }
+    enet_host_destroy(client);
+    enet_deinitialize();
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(refused.type, NET_MSG_REFUSE);
+    EXPECT_EQ(refused.reason, NET_REFUSE_VERSION);
+    EXPECT_STRNE(refused.version, "99.0.0");
+    EXPECT_GT(std::strlen(refused.version), 0u);
+    // The host is still waiting for a proper player: it plays a whole match with one.
+    Proc join = spawn(join_args(port), "join-version");
+    expect_same_match(&host, &join);
+}
+
+// A UDP relay on the loopback: what the joiner sends to its port goes on to the host's port and
+// back, each datagram held delay_ms and one in every drop_every dropped (by a fixed count).
+struct Relay {
+    int front = -1, back = -1; // the joiner's side, the host's side
+    uint16_t port = 0;
+    std::thread worker;
+    volatile int stop = 0;
+};
+
+void relay_run(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_every) {
+    struct Held {
+        std::chrono::steady_clock::time_point due;
+        int to_host;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Held> held;
+    sockaddr_in joiner{}, host{};
+    socklen_t joiner_len = 0;
+    host.sin_family = AF_INET;
+    host.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    host.sin_port = htons(host_port);
+    uint32_t count = 0;
+    uint8_t buf[2048];
+    while (!r->stop) {
+        for (int side = 0; side < 2; side++) {
+            int fd = side == 0 ? r->front : r->back;
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            ssize_t n = recvfrom(fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &len);
+            if (n <= 0) continue;
+            if (side == 0) {
+                joiner = from;
+                joiner_len = len;
+            }
+            if (++count % drop_every == 0) continue;
+            held.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms), side == 0,
+                            std::vector<uint8_t>(buf, buf + n)});
+        }
+        auto now = std::chrono::steady_clock::now();
+        for (size_t i = 0; i < held.size();) {
+            if (held[i].due > now) {
+                i++;
+                continue;
+            }
+            if (held[i].to_host)
+                sendto(r->back, held[i].bytes.data(), held[i].bytes.size(), 0, reinterpret_cast<sockaddr *>(&host),
+                       sizeof host);
+            else if (joiner_len)
+                sendto(r->front, held[i].bytes.data(), held[i].bytes.size(), 0,
+                       reinterpret_cast<sockaddr *>(&joiner), joiner_len);
+            held.erase(held.begin() + static_cast<long>(i));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+}
+
+void relay_start(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_every) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    r->front = socket(AF_INET, SOCK_DGRAM, 0);
+    r->back = socket(AF_INET, SOCK_DGRAM, 0);
+    bind(r->front, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    bind(r->back, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(r->front, reinterpret_cast<sockaddr *>(&a), &len);
+    r->port = ntohs(a.sin_port);
+    r->worker = std::thread(relay_run, r, host_port, delay_ms, drop_every);
+}
+
+void relay_stop(Relay *r) {
+    r->stop = 1;
+    r->worker.join();
+    close(r->front);
+    close(r->back);
+}
+
+// 50 ms each way and one datagram in 20 lost, through a relay in this process.
+TEST(Online, TheSameMatchThroughARelayWithDelayAndLoss) {
+    uint16_t port = free_port();
+    Relay relay;
+    relay_start(&relay, port, 50, 20);
+    Proc host = spawn(host_args(port), "host-relay");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Proc join = spawn(join_args(relay.port), "join-relay");
+    expect_same_match(&host, &join);
+    relay_stop(&relay);
+}
+
+// A host that says its game starts from another state: the joiner stops with a desync line,
+// status 3 and the streams written for a bug report.
+TEST(Online, AJoinerStartingFromAnotherStateStopsWithADesync) {
+    ASSERT_EQ(enet_initialize(), 0);
+    uint16_t port = free_port();
+    ENetAddress address{};
+    enet_address_set_host(&address, "127.0.0.1");
+    address.port = port;
+    ENetHost *fake = enet_host_create(&address, 1, 1, 0, 0);
+    ASSERT_NE(fake, nullptr);
+    setenv("TMPDIR", QUORVANE_BINARY_DIR, 1);
+    Proc join = spawn(join_args(port), "join-desync");
+    unsetenv("TMPDIR");
+    int32_t ended = 0;
+    for (int32_t i = 0; i < 1000 && !ended; i++) {
+        ENetEvent ev;
+        if (enet_host_service(fake, &ev, 10) > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) {
+            NetMsg hello;
+            if (net_decode(ev.packet->data, ev.packet->dataLength, &hello) && hello.type == NET_MSG_HELLO) {
+                NetMsg w{};
+                w.type = NET_MSG_WELCOME;
+                std::memcpy(w.version, hello.version, sizeof w.version);
+                w.seed = 1;
+                w.hash = 12345;
+                uint8_t bytes[NET_MSG_MAX];
+                size_t n = net_encode(&w, bytes);
+                enet_peer_send(ev.peer, 0, enet_packet_create(bytes, n, ENET_PACKET_FLAG_RELIABLE));
+            }
+            enet_packet_destroy(ev.packet);
+        }
+        ended = waitpid(join.pid, &join.status, WNOHANG) == join.pid;
+    }
+    enet_host_destroy(fake);
+    enet_deinitialize();
+    if (!ended) reap(&join, 0);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(exit_code(join), 3);
+    std::string err = slurp(join.err_path);
+    EXPECT_NE(err.find("Desync at frame 0"), std::string::npos) << err;
+    std::string marker = "written to ";
+    size_t at = err.find(marker);
+    ASSERT_NE(at, std::string::npos) << err;
+    std::string path = err.substr(at + marker.size());
+    path = path.substr(0, path.find('\n'));
+    std::string streams = slurp(path);
+    EXPECT_NE(streams.find("desync at frame 0"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("other side 0000000000003039"), std::string::npos) << streams;
+    std::remove(path.c_str());
+}
+
+int run(const std::string &cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
+
+// The same match over a loopback with 50 ms delay and 5% loss each way, in a network
+// namespace of its own that the test removes again.
+TEST(Online, TheSameMatchThroughDelayAndLoss) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace";
+    std::string ns = "quorvane-test-" + std::to_string(getpid());
+    if (run("ip netns add " + ns) != 0) GTEST_SKIP() << "ip netns is not available";
+    int ok = run("ip netns exec " + ns + " ip link set lo up") == 0 &&
+             run("ip netns exec " + ns + " tc qdisc add dev lo root netem delay 50ms loss 5%") == 0;
+    if (!ok) {
+        run("ip netns del " + ns);
+        GTEST_SKIP() << "tc netem is not available (kernel module sch_netem)";
+    }
+    uint16_t port = free_port();
+    std::vector<std::string> in_ns = {"ip", "netns", "exec", ns};
+    std::vector<std::string> h = in_ns, j = in_ns;
+    for (const std::string &a : host_args(port)) h.push_back(a);
+    for (const std::string &a : join_args(port)) j.push_back(a);
+    Proc host = spawn(h, "host-netem");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Proc join = spawn(j, "join-netem");
+    expect_same_match(&host, &join);
+    run("ip netns del " + ns);
+}
+
+} // namespace
