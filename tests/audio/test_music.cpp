@@ -4,8 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "audio/music.h"
-#include "audio/sound.h"
 #include "platform/plat_audio.h"
 #include "wav_bytes.h"
 
@@ -13,20 +11,8 @@ using namespace audio_bytes;
 
 namespace {
 
-class MusicTest : public ::testing::Test {
+class MusicTest : public MusicFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(snd_init(), 1);
-        synth_ok = mus_init();
-    }
-    void TearDown() override
-    {
-        mus_shutdown();
-        mus_delete_all();
-        snd_shutdown();
-    }
-
     // Renders seconds of output, returning its peak level.
     float render_seconds(double seconds)
     {
@@ -45,8 +31,6 @@ protected:
     {
         return write_file(name, midi_notes(notes, ticks));
     }
-
-    int synth_ok = 0;
 };
 
 TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles)
@@ -75,7 +59,7 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles)
     for (size_t i = 0; i < good.size(); i++) {
         if (i == 14) {
             put_id(b, "XTRA");
-            put_be32(b, 3);
+            put_be(b, 3, 4);
             append(b, Bytes{1, 2, 3});
         }
         b.push_back(good[i]);

@@ -21,19 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Enough of a SoundFont's header for FluidSynth to call it one.
-void fake_soundfont(const fs::path &path)
+// Enough of a SoundFont's header for FluidSynth to call it one, or plain text.
+void put_file(const fs::path &path, bool soundfont = true)
 {
     fs::create_directories(path.parent_path());
     FILE *f = std::fopen(path.c_str(), "wb");
-    std::fwrite("RIFF\x04\x00\x00\x00sfbk", 1, 12, f);
-    std::fclose(f);
-}
-
-void not_a_soundfont(const fs::path &path)
-{
-    FILE *f = std::fopen(path.c_str(), "wb");
-    std::fputs("just text, not RIFF at all", f);
+    std::fwrite(soundfont ? "RIFF\x04\x00\x00\x00sfbk" : "just text, not RIFF", 1, soundfont ? 12 : 19, f);
     std::fclose(f);
 }
 
@@ -68,8 +61,8 @@ TEST_F(SoundFontSearch, OverrideThenFluidDefaultThenUsualNamesThenTheRestOfEachF
 {
     for (const char *f : {"own/mine.sf2", "fluid/default.sf3", "a/zzz.SF3", "a/FluidR3_GM.sf3", "a/aaa.sf2",
                           "a/default-GM.sf2", "b/TimGM6mb.sf2", "b/other.sf2"})
-        fake_soundfont(dir / f);
-    not_a_soundfont(dir / "a/broken.sf2");
+        put_file(dir / f);
+    put_file(dir / "a/broken.sf2", false);
     // Debian's default link: the file it names is listed once, in the link's place.
     fs::create_symlink(dir / "b/other.sf2", dir / "b/default-GM.sf3");
     std::string a = p("a"), b = p("b"), missing = p("nowhere");
@@ -133,8 +126,7 @@ TEST_F(SoundFontSearch, WithNoneTheGamePlaysOnAndOneLineSaysHowToGetMusic)
 TEST_F(SoundFontSearch, AnOverrideThatDoesNotLoadIsNamedAndTheSearchGoesOn)
 {
     std::string broken = p("broken.sf2");
-    fs::create_directories(dir);
-    not_a_soundfont(broken);
+    put_file(broken, false);
     setenv("QUORVANE_SOUNDFONT", broken.c_str(), 1);
     ASSERT_EQ(snd_init(), 1);
     testing::internal::CaptureStderr();
