@@ -50,16 +50,6 @@ TEST_F(Pacing, WaitsEndAtTheFirstReadingAtOrPastTheDeadline)
     }
 }
 
-TEST_F(Pacing, TapBetweenReadsCountsOnceAndHeldKeysStayDown)
-{
-    plat_headless_tap_key(57);
-    EXPECT_EQ(read(57), 0x80);
-    EXPECT_EQ(read(57), 0);
-    plat_headless_set_key(28, 1);
-    for (int i = 0; i < 3; i++)
-        EXPECT_EQ(read(28), 0x80) << "frame " << i;
-}
-
 TEST_F(Pacing, ForgetDropsTapsButNotHeldKeys)
 {
     plat_headless_tap_key(57);
