@@ -160,6 +160,22 @@ TEST_F(Present, AltEnterTogglesFullScreenAndNeverReadsAsReturn)
     plat_keyboard_close();
 }
 
+// Text draws on the SDL backend too; a display needs a window; shutting down closes it.
+TEST_F(Present, TextDrawsAndShutdownClosesTheWindow)
+{
+    EXPECT_EQ(plat_draw_text(back, "START GAME", 277, 305, 0xFF0000), 1); // blue: entry 2
+    int ink = 0;
+    for (int y = 300; y < 330; y++)
+        for (int x = 270; x < 400; x++) ink += back->pixels[(size_t)y * back->pitch + x] == 2;
+    EXPECT_GT(ink, 20);
+    plat_display_close();
+    plat_window_close();
+    EXPECT_EQ(plat_display_open(640, 480, 8), 0);
+    EXPECT_STRNE(plat_error(), "");
+    plat_shutdown();
+    EXPECT_EQ(plat_window_is_open(), 0);
+}
+
 TEST(SdlStart, NoDisplayIsRefusedUnlessAnInvisibleDriverIsAskedFor)
 {
     unsetenv("SDL_VIDEODRIVER");
