@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,20 +10,11 @@
 
 namespace {
 
-std::string temp_path(const char *name) { return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + name; }
-
 void write_text(const std::string &path, const char *text)
 {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << text;
-}
-
-std::string read_text(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
+    FILE *f = std::fopen(path.c_str(), "wb");
+    std::fputs(text, f);
+    std::fclose(f);
 }
 
 PlatColor device_entry(int i)
@@ -39,12 +28,12 @@ PlatColor device_entry(int i)
 
 TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
 {
-    std::string path = temp_path("zero.pal");
+    std::string path = draw_temp_path("zero.pal");
     PaletteEntry zero[256] = {};
     ASSERT_EQ(gfx_palette_save_file(path.c_str(), zero), 1);
     std::string expected;
     for (int i = 0; i < 256; i++) expected += "\n0 0 0 0";
-    EXPECT_EQ(read_text(path), expected);
+    EXPECT_EQ(read_file(path), expected);
 
     PaletteEntry back[256];
     std::memset(back, 0x55, sizeof back);
@@ -54,7 +43,7 @@ TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
     PaletteEntry mixed[256];
     for (int i = 0; i < 256; i++) mixed[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), 7, PC_NOCOLLAPSE};
     ASSERT_EQ(gfx_palette_save_file(path.c_str(), mixed), 1);
-    EXPECT_EQ(read_text(path).substr(0, 22), "\n0 255 7 4\n1 254 7 4\n2");
+    EXPECT_EQ(read_file(path).substr(0, 22), "\n0 255 7 4\n1 254 7 4\n2");
     ASSERT_EQ(gfx_palette_load_file(path.c_str(), back), 1);
     EXPECT_EQ(std::memcmp(back, mixed, sizeof mixed), 0);
     std::remove(path.c_str());
@@ -63,7 +52,7 @@ TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
 // Any white space between numbers; each number keeps its low 8 bits; a short file loads what it has.
 TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
 {
-    std::string path = temp_path("odd.pal");
+    std::string path = draw_temp_path("odd.pal");
     const struct {
         const char *text;
         std::vector<int> first_entries; // red, green, blue, flags of entries 0 and 1 (9: untouched)
@@ -83,8 +72,8 @@ TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
     }
     std::remove(path.c_str());
     PaletteEntry e[256] = {};
-    EXPECT_EQ(gfx_palette_load_file(temp_path("missing/none.pal").c_str(), e), 0);
-    EXPECT_EQ(gfx_palette_save_file(temp_path("missing/none.pal").c_str(), e), 0);
+    EXPECT_EQ(gfx_palette_load_file(draw_temp_path("missing/none.pal").c_str(), e), 0);
+    EXPECT_EQ(gfx_palette_save_file(draw_temp_path("missing/none.pal").c_str(), e), 0);
 }
 
 TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap)
@@ -143,7 +132,7 @@ TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps)
 TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack)
 {
     std::filesystem::path old = std::filesystem::current_path();
-    std::filesystem::path dir = temp_path("paldir");
+    std::filesystem::path dir = draw_temp_path("paldir");
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
     start_display();

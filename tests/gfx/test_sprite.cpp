@@ -29,13 +29,7 @@ V frames_shown(SpriteObject *s, int ticks)
     return out;
 }
 
-int count_back(uint8_t colour)
-{
-    int n = 0;
-    for (int32_t y = 0; y < 480; y++)
-        for (int32_t x = 0; x < 640; x++) n += pixel_at(back_surface, x, y) == colour;
-    return n;
-}
+int count_back(uint8_t colour) { return count_colour(back_surface, colour); }
 
 } // namespace
 
