@@ -27,27 +27,23 @@ protected:
     // the piece reads stopped (id -1: no music). Appends the left channel, and the right to
     // right; restarts gets where the game started the piece again.
     void play_as_game(int32_t id, double seconds, std::vector<float> *left, std::vector<float> *right = nullptr,
-                      std::vector<size_t> *restarts = nullptr)
-    {
+                      std::vector<size_t> *restarts = nullptr) {
         std::vector<float> block(2 * FRAME_FRAMES);
         for (int32_t f = 0; f < (int32_t)(seconds * 1000 / 33); f++) {
             if (id >= 0 && mus_status(id) == MUSIC_SLOT_STOPPED) {
                 mus_play(id);
-                if (restarts && f > 0)
-                    restarts->push_back(left->size());
+                if (restarts && f > 0) restarts->push_back(left->size());
             }
             plat_audio_render(block.data(), FRAME_FRAMES);
             for (int32_t i = 0; i < FRAME_FRAMES; i++) {
                 left->push_back(block[2 * i]);
-                if (right)
-                    right->push_back(block[2 * i + 1]);
+                if (right) right->push_back(block[2 * i + 1]);
             }
         }
     }
 };
 
-float largest_step(const std::vector<float> &v, size_t from, size_t to)
-{
+float largest_step(const std::vector<float> &v, size_t from, size_t to) {
     float step = 0.0f;
     for (size_t i = std::max<size_t>(from, 1); i < std::min(to, v.size()); i++)
         step = std::max(step, std::fabs(v[i] - v[i - 1]));
@@ -56,10 +52,8 @@ float largest_step(const std::vector<float> &v, size_t from, size_t to)
 
 // Without the synth's full reset between pieces, a piece that never chooses an instrument must
 // still get the default one, not the one the piece before left on its channel.
-TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument)
-{
-    if (!synth_ok)
-        GTEST_SKIP() << "no SoundFont installed";
+TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument) {
+    if (!synth_ok) GTEST_SKIP() << "no SoundFont installed";
     // Two seconds of middle C, the second piece on a church organ.
     Bytes note = {0x00, 0x90, 60, 100, 0x8F, 0x00, 0x80, 60, 0};
     int32_t plain_id = mus_load_midi(write_file("plain.mid", midi_file(note)).c_str());
@@ -96,10 +90,8 @@ TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument)
 // A screen change or a stop lets the old notes and the reverb ring out: in the 20 ms after it
 // no sample step is larger than the music's largest of the second before (a cut steps by the
 // whole amplitude of the moment).
-TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes)
-{
-    if (!synth_ok)
-        GTEST_SKIP() << "no SoundFont installed";
+TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes) {
+    if (!synth_ok) GTEST_SKIP() << "no SoundFont installed";
     // Two seconds of rest first: what sounds right after it starts is the piece before dying away.
     std::string quiet_path = write_file("quiet.mid", midi_file({0x8F, 0x00, 0x90, 60, 100, 0x83, 0x60, 0x80, 60, 0}));
     struct Change {
@@ -132,10 +124,8 @@ TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes)
 // Each piece played past its end by the game's polling: no step at the loop point larger
 // than elsewhere, no stretch of more than 1 s at 20 dB or more under the piece's average, and
 // no fade into the loop point.
-TEST_F(GameAudio, PiecesLoopWithoutACutOrALull)
-{
-    if (!synth_ok)
-        GTEST_SKIP() << "no SoundFont installed";
+TEST_F(GameAudio, PiecesLoopWithoutACutOrALull) {
+    if (!synth_ok) GTEST_SKIP() << "no SoundFont installed";
     // One piece a little over one loop: the loop handling is the same for every piece.
     const char *name = "2001.MID";
     int32_t id = mus_load_midi((ASSETS + name).c_str());
@@ -156,8 +146,7 @@ TEST_F(GameAudio, PiecesLoopWithoutACutOrALull)
     std::vector<double> power;
     for (size_t at = 0; at + win <= out.size(); at += win) {
         double sum = 0.0;
-        for (size_t i = at; i < at + win; i++)
-            sum += (double)out[i] * out[i] + (double)right[i] * right[i];
+        for (size_t i = at; i < at + win; i++) sum += (double)out[i] * out[i] + (double)right[i] * right[i];
         power.push_back(sum / win);
         total += sum / win;
     }
@@ -172,15 +161,13 @@ TEST_F(GameAudio, PiecesLoopWithoutACutOrALull)
     // within 10 dB of the average.
     double lead_out = 0.0;
     size_t loop_block = loop / win;
-    for (size_t k = loop_block - 50; k < loop_block; k++)
-        lead_out += power[k];
-    EXPECT_GT(lead_out / 50, average / 10.0) << name << ": the 5 s before its loop point are "
-                                             << 10 * std::log10(lead_out / 50 / average) << " dB";
+    for (size_t k = loop_block - 50; k < loop_block; k++) lead_out += power[k];
+    EXPECT_GT(lead_out / 50, average / 10.0)
+        << name << ": the 5 s before its loop point are " << 10 * std::log10(lead_out / 50 / average) << " dB";
 }
 
 // Two explosions and a cannon at the same instant, over the battle music: loud, never clipped.
-TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip)
-{
+TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip) {
     int32_t exp1 = snd_load_wav((ASSETS + "EXP1.WAV").c_str(), SOUND_CAPS_EFFECT);
     int32_t exp2 = snd_replicate(exp1);
     int32_t cannon = snd_load_wav((ASSETS + "CANNON.WAV").c_str(), SOUND_CAPS_EFFECT);
@@ -188,14 +175,12 @@ TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip)
     ASSERT_GE(cannon, 0);
     int32_t battle = synth_ok ? mus_load_midi((ASSETS + "BATTLE.MID").c_str()) : -1;
     std::vector<int32_t> musics{-1};
-    if (battle >= 0)
-        musics.push_back(battle);
+    if (battle >= 0) musics.push_back(battle);
     for (int32_t music : musics) {
         std::vector<float> out;
         play_as_game(music, 2.0, &out);
         size_t start = out.size();
-        for (int32_t id : {exp1, exp2, cannon})
-            snd_play(id, 0);
+        for (int32_t id : {exp1, exp2, cannon}) snd_play(id, 0);
         play_as_game(music, 2.0, &out);
         float peak = 0.0f;
         int rails = 0;

@@ -16,27 +16,36 @@ namespace audio_bytes {
 
 typedef std::vector<uint8_t> Bytes;
 
-inline void put_le(Bytes &b, uint32_t v, int n) { for (int i = 0; i < n; i++) b.push_back((uint8_t)(v >> (8 * i))); }
-inline void put_be(Bytes &b, uint32_t v, int n) { for (int i = n - 1; i >= 0; i--) b.push_back((uint8_t)(v >> (8 * i))); }
-inline void put_id(Bytes &b, const char *id) { for (int i = 0; i < 4; i++) b.push_back((uint8_t)id[i]); }
+inline void put_le(Bytes &b, uint32_t v, int n) {
+    for (int i = 0; i < n; i++) b.push_back((uint8_t)(v >> (8 * i)));
+}
+inline void put_be(Bytes &b, uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; i--) b.push_back((uint8_t)(v >> (8 * i)));
+}
+inline void put_id(Bytes &b, const char *id) {
+    for (int i = 0; i < 4; i++) b.push_back((uint8_t)id[i]);
+}
 // Byte by byte: GCC 12 warns falsely about range inserts into fresh vectors.
-inline void append(Bytes &b, const Bytes &more) { for (uint8_t c : more) b.push_back(c); }
-inline Bytes cat(const Bytes &a, const Bytes &b) { Bytes r = a; append(r, b); return r; }
+inline void append(Bytes &b, const Bytes &more) {
+    for (uint8_t c : more) b.push_back(c);
+}
+inline Bytes cat(const Bytes &a, const Bytes &b) {
+    Bytes r = a;
+    append(r, b);
+    return r;
+}
 
 // A chunk with its real size, padded to even length.
-inline Bytes chunk(const char *id, const Bytes &body)
-{
+inline Bytes chunk(const char *id, const Bytes &body) {
     Bytes b;
     put_id(b, id);
     put_le(b, (uint32_t)body.size(), 4);
     append(b, body);
-    if (body.size() & 1)
-        b.push_back(0);
+    if (body.size() & 1) b.push_back(0);
     return b;
 }
 
-inline Bytes fmt_body(uint16_t tag, uint32_t rate, uint16_t bits, bool with_cb_size)
-{
+inline Bytes fmt_body(uint16_t tag, uint32_t rate, uint16_t bits, bool with_cb_size) {
     Bytes b;
     put_le(b, tag, 2);
     put_le(b, 1, 2);
@@ -44,13 +53,11 @@ inline Bytes fmt_body(uint16_t tag, uint32_t rate, uint16_t bits, bool with_cb_s
     put_le(b, rate * (bits / 8), 4);
     put_le(b, bits / 8, 2);
     put_le(b, bits, 2);
-    if (with_cb_size)
-        put_le(b, 0, 2);
+    if (with_cb_size) put_le(b, 0, 2);
     return b;
 }
 
-inline Bytes riff_wave(const Bytes &chunks)
-{
+inline Bytes riff_wave(const Bytes &chunks) {
     Bytes b;
     put_id(b, "RIFF");
     put_le(b, (uint32_t)(4 + chunks.size()), 4);
@@ -59,14 +66,12 @@ inline Bytes riff_wave(const Bytes &chunks)
 }
 
 // An ordinary 8-bit mono 11025 Hz effect of the given samples.
-inline Bytes pcm_wav(const Bytes &samples, uint32_t rate = 11025, uint16_t bits = 8, bool cb_size = true)
-{
+inline Bytes pcm_wav(const Bytes &samples, uint32_t rate = 11025, uint16_t bits = 8, bool cb_size = true) {
     return riff_wave(cat(chunk("fmt ", fmt_body(1, rate, bits, cb_size)), chunk("data", samples)));
 }
 
 // A format-0 file of one track of the given events (end of track added), 480 ticks a beat.
-inline Bytes midi_file(Bytes track)
-{
+inline Bytes midi_file(Bytes track) {
     append(track, {0x00, 0xFF, 0x2F, 0x00});
     Bytes b;
     put_id(b, "MThd");
@@ -80,39 +85,33 @@ inline Bytes midi_file(Bytes track)
 }
 
 // One track: a piano note per entry, each held note_ticks (< 16384), at 120 a minute.
-inline Bytes midi_notes(const std::vector<uint8_t> &notes, uint32_t note_ticks)
-{
+inline Bytes midi_notes(const std::vector<uint8_t> &notes, uint32_t note_ticks) {
     Bytes track;
     for (uint8_t note : notes) {
         append(track, {0x00, 0x90, note, 100});
-        if (note_ticks >= 128)
-            track.push_back((uint8_t)(0x80 | note_ticks >> 7));
+        if (note_ticks >= 128) track.push_back((uint8_t)(0x80 | note_ticks >> 7));
         append(track, {(uint8_t)(note_ticks & 0x7F), 0x80, note, 0});
     }
     return midi_file(track);
 }
 
 // A scratch directory of this process for files the tests write.
-inline std::string scratch_path(const std::string &name)
-{
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("quorvane_audio_test_" + std::to_string((long)getpid()));
+inline std::string scratch_path(const std::string &name) {
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("quorvane_audio_test_" + std::to_string((long)getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }
 
-inline void remove_scratch(void)
-{
+inline void remove_scratch(void) {
     std::error_code ec;
     std::filesystem::remove_all(std::filesystem::path(scratch_path("x")).parent_path(), ec);
 }
 
-inline std::string write_file(const std::string &name, const Bytes &bytes)
-{
+inline std::string write_file(const std::string &name, const Bytes &bytes) {
     std::string path = scratch_path(name);
     if (FILE *f = std::fopen(path.c_str(), "wb")) {
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
     return path;
@@ -121,13 +120,11 @@ inline std::string write_file(const std::string &name, const Bytes &bytes)
 // Sound and music up on the headless backend; synth_ok says whether a SoundFont loaded.
 class MusicFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(snd_init(), 1);
         synth_ok = mus_init();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         mus_shutdown();
         mus_delete_all();
         snd_shutdown();

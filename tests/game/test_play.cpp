@@ -18,8 +18,6 @@ class Play : public Game {
         place_ship(ship1, turret1, 40.0f, 300.0f);
         place_ship(ship2, turret2, 580.0f, 300.0f);
     }
-    // The shot of the player in turn hits target's box on the next play frame.
-    static void shot_into(const SpriteObject &target) { rest_shot(target.float_vars[2] + 8, target.float_vars[3] + 8); }
 };
 
 double rad(double deg) { return deg * M_PI / 180.0; }

@@ -10,15 +10,13 @@
 
 namespace {
 
-void write_text(const std::string &path, const char *text)
-{
+void write_text(const std::string &path, const char *text) {
     FILE *f = std::fopen(path.c_str(), "wb");
     std::fputs(text, f);
     std::fclose(f);
 }
 
-PlatColor device_entry(int i)
-{
+PlatColor device_entry(int i) {
     PlatColor c{};
     plat_palette_get(i, 1, &c);
     return c;
@@ -26,8 +24,7 @@ PlatColor device_entry(int i)
 
 } // namespace
 
-TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
-{
+TEST_F(Gfx, PaletteFileBytesAndRoundTrip) {
     std::string path = draw_temp_path("zero.pal");
     PaletteEntry zero[256] = {};
     ASSERT_EQ(gfx_palette_save_file(path.c_str(), zero), 1);
@@ -50,8 +47,7 @@ TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
 }
 
 // Any white space between numbers; each number keeps its low 8 bits; a short file loads what it has.
-TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
-{
+TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles) {
     std::string path = draw_temp_path("odd.pal");
     const struct {
         const char *text;
@@ -64,8 +60,8 @@ TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
         std::memset(e, 9, sizeof e);
         write_text(path, c.text);
         ASSERT_EQ(gfx_palette_load_file(path.c_str(), e), 1);
-        EXPECT_EQ(std::vector<int>({e[0].red, e[0].green, e[0].blue, e[0].flags, e[1].red, e[1].green, e[1].blue,
-                                    e[1].flags}),
+        EXPECT_EQ(std::vector<int>(
+                      {e[0].red, e[0].green, e[0].blue, e[0].flags, e[1].red, e[1].green, e[1].blue, e[1].flags}),
                   c.first_entries)
             << c.text;
         EXPECT_EQ(e[255].red, 9);
@@ -76,8 +72,7 @@ TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
     EXPECT_EQ(gfx_palette_save_file(draw_temp_path("missing/none.pal").c_str(), e), 0);
 }
 
-TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap)
-{
+TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap) {
     start_display();
     PaletteEntry in[256], out[256];
     for (int i = 0; i < 256; i++) in[i] = PaletteEntry{(uint8_t)i, (uint8_t)(i * 3), (uint8_t)(i * 7), 0};
@@ -102,8 +97,7 @@ TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap)
     EXPECT_EQ(gfx_palette_rotate(250, 256), 0);
 }
 
-TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps)
-{
+TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps) {
     start_display();
     EXPECT_EQ(gfx_palette_blink(77, nullptr, 0), 1);
     PaletteBlinker b{5, PaletteEntry{200, 0, 0, 0}, PaletteEntry{0, 0, 50, 0}, 2, 3, 0, 0};
@@ -129,8 +123,7 @@ TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps)
 }
 
 // The display starts in the colours of "PALDATA2.PAL" from the working folder, all black without it.
-TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack)
-{
+TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack) {
     std::filesystem::path old = std::filesystem::current_path();
     std::filesystem::path dir = draw_temp_path("paldir");
     std::filesystem::create_directories(dir);
