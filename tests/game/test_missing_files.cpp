@@ -13,9 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> ALL_FILES = {"PALDATA2.PAL", "stars.BMP",  "OPENING.BMP", "BLAZE8.BMP",
+const std::vector<std::string> ALL_FILES = {"PALDATA2.PAL", "stars.BMP",  "OPENING.BMP",  "BLAZE8.BMP",
                                             "PHOTON8.BMP",  "moon2a.BMP", "earthlk1.BMP", "THEME.MID",
-                                            "BATTLE.MID",   "2001.MID",   "CANNON.WAV",  "EXP1.WAV"};
+                                            "BATTLE.MID",   "2001.MID",   "CANNON.WAV",   "EXP1.WAV"};
 
 struct MissingCase {
     std::vector<std::string> absent;
@@ -23,8 +23,7 @@ struct MissingCase {
     const char *verb;
 };
 
-TEST(MissingFiles, OneLineNamesTheFolderAndEveryAbsentFile)
-{
+TEST(MissingFiles, OneLineNamesTheFolderAndEveryAbsentFile) {
     const MissingCase cases[] = {
         {{}, nullptr, nullptr},
         {{"THEME.MID"}, "THEME.MID", "is"},

@@ -18,20 +18,14 @@ class Play : public Game {
         place_ship(ship1, turret1, 40.0f, 300.0f);
         place_ship(ship2, turret2, 580.0f, 300.0f);
     }
-    // The shot of the player in turn hits target's box on the next play frame.
-    static void shot_into(const SpriteObject &target) { rest_shot(target.float_vars[2] + 8, target.float_vars[3] + 8); }
 };
 
 double rad(double deg) { return deg * M_PI / 180.0; }
 
 TEST_F(Play, RoundStartsWithPlayerOneAimingRightAndPlayerTwoLeft) {
-    EXPECT_EQ(current_player, 0);
-    EXPECT_EQ(angle[0], 360);
-    EXPECT_EQ(angle[1], 180);
-    EXPECT_EQ(power[0], 100);
-    EXPECT_EQ(power[1], 100);
-    EXPECT_EQ(ship1.int_vars[0], 0);
-    EXPECT_EQ(ship2.int_vars[0], 8);
+    EXPECT_EQ(std::vector<int32_t>({current_player, angle[0], angle[1], power[0], power[1], ship1.int_vars[0],
+                                    ship2.int_vars[0]}),
+              std::vector<int32_t>({0, 360, 180, 100, 100, 0, 8}));
     const struct {
         const SpriteObject &ship;
         const PolygonShape &turret;
@@ -42,11 +36,9 @@ TEST_F(Play, RoundStartsWithPlayerOneAimingRightAndPlayerTwoLeft) {
         EXPECT_EQ(s.turret.y, static_cast<int32_t>(s.ship.float_vars[3] + 8.0f));
         EXPECT_EQ(s.turret.colour, 225u);
         ASSERT_EQ(s.turret.vertex_count, 4);
-        const float want[4][2] = {{0, 0}, {s.tip, 0}, {s.tip, 0}, {0, 0}};
-        for (int v = 0; v < 4; v++) {
-            EXPECT_EQ(s.turret.vertices[v].x, want[v][0]);
-            EXPECT_EQ(s.turret.vertices[v].y, want[v][1]);
-        }
+        std::vector<float> got;
+        for (int v = 0; v < 4; v++) got.insert(got.end(), {s.turret.vertices[v].x, s.turret.vertices[v].y});
+        EXPECT_EQ(got, (std::vector<float>{0, 0, s.tip, 0, s.tip, 0, 0, 0}));
     }
 }
 

@@ -22,9 +22,6 @@ class Taps : public Game {
         only_in_explosions = explosions;
         plat_headless_set_wait_hook(tap_in_wait);
     }
-    // A resting shot of the player in turn inside ship's box, past the steps in which ships
-    // cannot be hit, so the next play frame hits it.
-    static void aim_shot_at(const SpriteObject &ship) { rest_shot(ship.float_vars[2] + 8.0f, ship.float_vars[3] + 8.0f, 100); }
     void TearDown() override {
         plat_headless_set_wait_hook(nullptr);
         Game::TearDown();
@@ -34,7 +31,7 @@ class Taps : public Game {
 TEST_F(Taps, SpaceDuringTheDecidingExplosionLeavesTheWinScreenUp) {
     start_match(1);
     arm(DIK_SPACE, 100, true);
-    aim_shot_at(ship2);
+    shot_into(ship2);
     frames(1);
     EXPECT_LT(taps_left, 100) << "the explosion waited";
     frames(3);
@@ -44,7 +41,7 @@ TEST_F(Taps, SpaceDuringTheDecidingExplosionLeavesTheWinScreenUp) {
 TEST_F(Taps, ReturnDuringAnExplosionDoesNotFireTheNextRound) {
     start_match(5);
     arm(DIK_RETURN, 100, true);
-    aim_shot_at(ship2);
+    shot_into(ship2);
     frames(3);
     EXPECT_EQ(game_current_screen(), GAME_SCREEN_PLAY);
     EXPECT_EQ(score[0], 1);

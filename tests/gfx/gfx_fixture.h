@@ -36,15 +36,9 @@ inline std::string draw_temp_path(const std::string &name)
     return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + test + "_" + name;
 }
 
-inline void put16(std::vector<uint8_t> &b, size_t at, uint32_t v)
+inline void put_le(std::vector<uint8_t> &b, size_t at, uint32_t v, int n)
 {
-    b[at] = (uint8_t)(v & 0xFF);
-    b[at + 1] = (uint8_t)((v >> 8) & 0xFF);
-}
-
-inline void put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; i++) b[at + i] = (uint8_t)((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < n; i++) b[at + i] = (uint8_t)(v >> (8 * i));
 }
 
 // What a BMP file says about itself; the builder writes exactly what it is told.
@@ -62,35 +56,19 @@ struct BmpSpec {
 inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s)
 {
     std::vector<uint8_t> pal = s.palette;
-    if (s.bits == 8 && s.palette_present && pal.empty()) {
-        pal.resize(1024);
-        for (int i = 0; i < 256; i++) {
-            pal[i * 4 + 0] = (uint8_t)i;
-            pal[i * 4 + 1] = (uint8_t)i;
-            pal[i * 4 + 2] = (uint8_t)i;
-            pal[i * 4 + 3] = 0;
-        }
-    }
+    if (s.bits == 8 && s.palette_present && pal.empty())
+        for (int i = 0; i < 1024; i++) pal.push_back(i % 4 == 3 ? 0 : (uint8_t)(i / 4));
     if (!s.palette_present) pal.clear();
     size_t off = 54 + pal.size();
     std::vector<uint8_t> b(off + s.pixel_bytes.size(), 0);
     b[0] = (uint8_t)s.magic[0];
     b[1] = (uint8_t)s.magic[1];
-    put32(b, 2, (uint32_t)b.size());
-    put16(b, 6, 0x1111);
-    put16(b, 8, 0x2222);
-    put32(b, 10, (uint32_t)off);
-    put32(b, 14, 40);
-    put32(b, 18, (uint32_t)s.width);
-    put32(b, 22, (uint32_t)s.height);
-    put16(b, 26, 1);
-    put16(b, 28, s.bits);
-    put32(b, 30, 0);
-    put32(b, 34, (uint32_t)(s.size_image < 0 ? (int64_t)s.pixel_bytes.size() : s.size_image));
-    put32(b, 38, 2835);
-    put32(b, 42, 2835);
-    put32(b, 46, 256);
-    put32(b, 50, 0);
+    uint32_t image = (uint32_t)(s.size_image < 0 ? (int64_t)s.pixel_bytes.size() : s.size_image);
+    const struct { size_t at; uint32_t v; int n; } fields[] = {
+        {2, (uint32_t)b.size(), 4}, {6, 0x1111, 2}, {8, 0x2222, 2}, {10, (uint32_t)off, 4}, {14, 40, 4},
+        {18, (uint32_t)s.width, 4}, {22, (uint32_t)s.height, 4}, {26, 1, 2}, {28, s.bits, 2}, {34, image, 4},
+        {38, 2835, 4}, {42, 2835, 4}, {46, 256, 4}};
+    for (const auto &f : fields) put_le(b, f.at, f.v, f.n);
     if (!pal.empty()) std::memcpy(b.data() + 54, pal.data(), pal.size());
     if (!s.pixel_bytes.empty()) std::memcpy(b.data() + off, s.pixel_bytes.data(), s.pixel_bytes.size());
     return b;
@@ -100,13 +78,28 @@ inline std::string write_file(const std::string &name, const std::vector<uint8_t
 {
     std::string path = draw_temp_path(name);
     FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        ADD_FAILURE() << "cannot write " << path;
-        return path;
-    }
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    if (!f) ADD_FAILURE() << "cannot write " << path;
+    else if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (f) std::fclose(f);
     return path;
+}
+
+inline std::string read_file(const std::string &path)
+{
+    std::string s;
+    if (FILE *f = std::fopen(path.c_str(), "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;) s += (char)c;
+        std::fclose(f);
+    }
+    return s;
+}
+
+inline int count_colour(const PlatSurface *s, uint8_t colour)
+{
+    int n = 0;
+    for (int32_t y = 0; y < s->height; y++)
+        for (int32_t x = 0; x < s->width; x++) n += pixel_at(s, x, y) == colour;
+    return n;
 }
 
 // An 8-bit picture held in memory as a loaded BmpFile, pixel (x, y) = value(x, y).

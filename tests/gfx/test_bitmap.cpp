@@ -12,8 +12,7 @@ V pixels_of(const BmpFile &f, size_t n) { return V(f.pixels, f.pixels + n); }
 V image_bytes(const PixelImage &im) { return V(im.buffer, im.buffer + im.size); }
 
 // A 4 by 2 picture storing the rows 1 2 3 4 and then 5 6 7 8 (bottom row first).
-BmpSpec four_by_two()
-{
+BmpSpec four_by_two() {
     BmpSpec s;
     s.pixel_bytes = {1, 2, 3, 4, 5, 6, 7, 8};
     return s;
@@ -23,8 +22,7 @@ int load(BmpFile *f, const BmpSpec &s) { return gfx_bmp_load(f, write_file("t.bm
 
 } // namespace
 
-TEST(Bmp, PaletteIsRedGreenBlueWithNoCollapseFlagsAndHeadersAreKept)
-{
+TEST(Bmp, PaletteIsRedGreenBlueWithNoCollapseFlagsAndHeadersAreKept) {
     BmpSpec s = four_by_two();
     s.palette.assign(1024, 99);
     s.palette[5 * 4 + 0] = 10; // stored blue, green, red, reserved
@@ -45,8 +43,7 @@ TEST(Bmp, PaletteIsRedGreenBlueWithNoCollapseFlagsAndHeadersAreKept)
     EXPECT_EQ(f.info_header.biWidth, 4) << "unload keeps the headers";
 }
 
-TEST(Bmp, RowsComeOutTopRowFirst)
-{
+TEST(Bmp, RowsComeOutTopRowFirst) {
     const struct {
         const char *what;
         int32_t width, height;
@@ -74,8 +71,7 @@ TEST(Bmp, RowsComeOutTopRowFirst)
 }
 
 // Refused files leave no pixels behind to be read with the new headers.
-TEST(Bmp, RefusesOtherMagicDepthsAndHeadersThatLie)
-{
+TEST(Bmp, RefusesOtherMagicDepthsAndHeadersThatLie) {
     std::vector<std::pair<const char *, V>> cases;
     auto with = [&](const char *what, auto change) {
         BmpSpec s = four_by_two();
@@ -107,8 +103,7 @@ TEST(Bmp, RefusesOtherMagicDepthsAndHeadersThatLie)
     gfx_bmp_unload(&f);
 }
 
-TEST(Bmp, FlipReversesLines)
-{
+TEST(Bmp, FlipReversesLines) {
     V b = {1, 1, 2, 2, 3, 3, 4, 4};
     EXPECT_EQ(gfx_bmp_flip(b.data(), 2, 4), 1);
     EXPECT_EQ(b, (V{4, 4, 3, 3, 2, 2, 1, 1}));
@@ -117,8 +112,7 @@ TEST(Bmp, FlipReversesLines)
 }
 
 // Cell (c, r) of a w by h image starts at pixel (c * (w + 1) + 1, r * (h + 1) + 1); mode 1 takes pixels.
-TEST(PixelImage, CellsAndPixelPositionsWithZerosOutsideThePicture)
-{
+TEST(PixelImage, CellsAndPixelPositionsWithZerosOutsideThePicture) {
     BmpFile f{};
     auto value = [](int32_t x, int32_t y) { return (x * 7 + y * 31) % 255 + 1; };
     make_picture8(&f, 100, 60, value);
@@ -135,7 +129,8 @@ TEST(PixelImage, CellsAndPixelPositionsWithZerosOutsideThePicture)
             for (int32_t x = 0; x < 22; x++) {
                 int32_t px = c.sx + x, py = c.sy + y;
                 bool in = px >= 0 && px < 100 && py >= 0 && py < 60;
-                ASSERT_EQ(im.buffer[y * 22 + x], in ? value(px, py) : 0) << c.cx << "," << c.cy << " at " << x << "," << y;
+                ASSERT_EQ(im.buffer[y * 22 + x], in ? value(px, py) : 0)
+                    << c.cx << "," << c.cy << " at " << x << "," << y;
             }
     }
     std::fill(im.buffer, im.buffer + im.size, 0x55);
@@ -147,8 +142,7 @@ TEST(PixelImage, CellsAndPixelPositionsWithZerosOutsideThePicture)
     gfx_bmp_unload(&f);
 }
 
-TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtTheScreen)
-{
+TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtTheScreen) {
     start_display();
     PixelImage im{};
     ASSERT_EQ(gfx_image_create(&im, 10, 20, 3, 2, 8), 1);
@@ -184,8 +178,7 @@ TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtTheScreen)
     gfx_image_destroy(&im);
 }
 
-TEST(PixelImage, CopyRectMovesRowsAndRefusesWhatDoesNotFit)
-{
+TEST(PixelImage, CopyRectMovesRowsAndRefusesWhatDoesNotFit) {
     PixelImage src{}, dst{};
     ASSERT_EQ(gfx_image_create(&src, 0, 0, 4, 3, 8), 1);
     ASSERT_EQ(gfx_image_create(&dst, 0, 0, 5, 4, 8), 1);

@@ -1,10 +1,8 @@
 #include "gfx_fixture.h"
 
 #include <cstdio>
-#include <fstream>
 #include <algorithm>
 #include <array>
-#include <sstream>
 #include <string>
 
 #include "gfx/clock.h"
@@ -13,17 +11,8 @@
 
 namespace {
 
-std::string read_text(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
 // Ink bounding box (x0, y0, x1, y1) of colour c on the back surface.
-std::array<int, 4> ink_box(uint8_t c)
-{
+std::array<int, 4> ink_box(uint8_t c) {
     std::array<int, 4> b = {640, 480, -1, -1};
     for (int y = 0; y < 480; y++)
         for (int x = 0; x < 640; x++)
@@ -35,8 +24,7 @@ std::array<int, 4> ink_box(uint8_t c)
 } // namespace
 
 // The wait returns the tick reading that ended it.
-TEST_F(Gfx, ClockWaitsAndReturnsTheTicks)
-{
+TEST_F(Gfx, ClockWaitsAndReturnsTheTicks) {
     plat_headless_set_ticks(1000);
     EXPECT_EQ(gfx_clock_start(), 1000u);
     EXPECT_EQ(clock_start_ticks, 1000u);
@@ -58,8 +46,7 @@ TEST_F(Gfx, ClockWaitsAndReturnsTheTicks)
     EXPECT_LT(end, 0x100u);
 }
 
-TEST_F(Gfx, LogFileContents)
-{
+TEST_F(Gfx, LogFileContents) {
     EXPECT_EQ(gfx_log_write("\nnothing %d", 1), 0) << "closed";
     std::string path = std::string(QUORVANE_BINARY_DIR) + "/gfx_core_error.log";
     std::remove(path.c_str());
@@ -71,25 +58,24 @@ TEST_F(Gfx, LogFileContents)
     EXPECT_EQ(gfx_log_close(), 1);
     EXPECT_EQ(error_log, nullptr);
 
-    std::string text = read_text(path);
+    std::string text = read_file(path);
     std::string head = "\nOpening Error Output File (" + path + ") on ";
     ASSERT_EQ(text.rfind(head, 0), 0u) << text;
     EXPECT_NE(text.find(", 20", head.size()), std::string::npos) << "a dated stamp: " << text;
     size_t body = text.find("\n\n") + 2;
-    EXPECT_EQ(text.substr(body), "\nlong " + long_text +
-                                     " end\npixel format = 8\npixel format = 5.6.5\nClosing Error Output File.");
+    EXPECT_EQ(text.substr(body),
+              "\nlong " + long_text + " end\npixel format = 8\npixel format = 5.6.5\nClosing Error Output File.");
 
     // A later open truncates the earlier run's lines.
     ASSERT_EQ(gfx_log_open(path.c_str(), nullptr), 1);
     gfx_log_close();
-    EXPECT_EQ(read_text(path).find("long"), std::string::npos);
+    EXPECT_EQ(read_file(path).find("long"), std::string::npos);
     std::remove(path.c_str());
     EXPECT_EQ(gfx_log_open((std::string(QUORVANE_BINARY_DIR) + "/no/such/dir.log").c_str(), nullptr), 0);
 }
 
 // Text: glyphs only, top-left at (x, y), in the palette entry nearest to a 0x00BBGGRR colour.
-TEST_F(Gfx, TextDrawsAtItsTopLeftInTheNearestColour)
-{
+TEST_F(Gfx, TextDrawsAtItsTopLeftInTheNearestColour) {
     start_display();
     PaletteEntry pal[256] = {};
     pal[1] = PaletteEntry{250, 10, 10, 0};

@@ -5,8 +5,7 @@
 
 #include "gfx/palette.h"
 
-TEST_F(Gfx, InitSetsModeClipAndClearedSurfaces)
-{
+TEST_F(Gfx, InitSetsModeClipAndClearedSurfaces) {
     EXPECT_EQ(gfx_lock_back(), nullptr) << "nothing before the display starts";
     EXPECT_EQ(gfx_flip(), 0);
     start_display();
@@ -25,8 +24,7 @@ TEST_F(Gfx, InitSetsModeClipAndClearedSurfaces)
     EXPECT_EQ(gfx_display_init(640, 480, 24, 0), 0) << "8 or 16 bits only";
 }
 
-TEST_F(Gfx, LocksAreCachedAndAFlipWaitsForTheUnlock)
-{
+TEST_F(Gfx, LocksAreCachedAndAFlipWaitsForTheUnlock) {
     start_display();
     int32_t frames = plat_headless_frame_count();
     uint8_t *a = gfx_lock_back();
@@ -51,8 +49,7 @@ TEST_F(Gfx, LocksAreCachedAndAFlipWaitsForTheUnlock)
     EXPECT_EQ(gfx_unlock_surface(nullptr), 0);
 }
 
-TEST_F(Gfx, FillsTakeTheLowBitsAndClippersTheirRectangles)
-{
+TEST_F(Gfx, FillsTakeTheLowBitsAndClippersTheirRectangles) {
     start_display();
     PlatRect r{630, 470, 700, 500};
     EXPECT_EQ(gfx_fill_surface(back_surface, 0x1234A, &r), 1);
@@ -77,8 +74,7 @@ TEST_F(Gfx, FillsTakeTheLowBitsAndClippersTheirRectangles)
     plat_surface_release(s);
 }
 
-TEST_F(Gfx, WindowedInitUsesAnOffscreenBackAndExplicitSystemColours)
-{
+TEST_F(Gfx, WindowedInitUsesAnOffscreenBackAndExplicitSystemColours) {
     start_display(1);
     EXPECT_EQ(screen_windowed, 1);
     ASSERT_NE(window_clipper, nullptr);

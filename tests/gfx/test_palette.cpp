@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,24 +10,13 @@
 
 namespace {
 
-std::string temp_path(const char *name) { return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + name; }
-
-void write_text(const std::string &path, const char *text)
-{
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << text;
+void write_text(const std::string &path, const char *text) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    std::fputs(text, f);
+    std::fclose(f);
 }
 
-std::string read_text(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-PlatColor device_entry(int i)
-{
+PlatColor device_entry(int i) {
     PlatColor c{};
     plat_palette_get(i, 1, &c);
     return c;
@@ -37,14 +24,13 @@ PlatColor device_entry(int i)
 
 } // namespace
 
-TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
-{
-    std::string path = temp_path("zero.pal");
+TEST_F(Gfx, PaletteFileBytesAndRoundTrip) {
+    std::string path = draw_temp_path("zero.pal");
     PaletteEntry zero[256] = {};
     ASSERT_EQ(gfx_palette_save_file(path.c_str(), zero), 1);
     std::string expected;
     for (int i = 0; i < 256; i++) expected += "\n0 0 0 0";
-    EXPECT_EQ(read_text(path), expected);
+    EXPECT_EQ(read_file(path), expected);
 
     PaletteEntry back[256];
     std::memset(back, 0x55, sizeof back);
@@ -54,16 +40,15 @@ TEST_F(Gfx, PaletteFileBytesAndRoundTrip)
     PaletteEntry mixed[256];
     for (int i = 0; i < 256; i++) mixed[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), 7, PC_NOCOLLAPSE};
     ASSERT_EQ(gfx_palette_save_file(path.c_str(), mixed), 1);
-    EXPECT_EQ(read_text(path).substr(0, 22), "\n0 255 7 4\n1 254 7 4\n2");
+    EXPECT_EQ(read_file(path).substr(0, 22), "\n0 255 7 4\n1 254 7 4\n2");
     ASSERT_EQ(gfx_palette_load_file(path.c_str(), back), 1);
     EXPECT_EQ(std::memcmp(back, mixed, sizeof mixed), 0);
     std::remove(path.c_str());
 }
 
 // Any white space between numbers; each number keeps its low 8 bits; a short file loads what it has.
-TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
-{
-    std::string path = temp_path("odd.pal");
+TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles) {
+    std::string path = draw_temp_path("odd.pal");
     const struct {
         const char *text;
         std::vector<int> first_entries; // red, green, blue, flags of entries 0 and 1 (9: untouched)
@@ -75,20 +60,19 @@ TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles)
         std::memset(e, 9, sizeof e);
         write_text(path, c.text);
         ASSERT_EQ(gfx_palette_load_file(path.c_str(), e), 1);
-        EXPECT_EQ(std::vector<int>({e[0].red, e[0].green, e[0].blue, e[0].flags, e[1].red, e[1].green, e[1].blue,
-                                    e[1].flags}),
+        EXPECT_EQ(std::vector<int>(
+                      {e[0].red, e[0].green, e[0].blue, e[0].flags, e[1].red, e[1].green, e[1].blue, e[1].flags}),
                   c.first_entries)
             << c.text;
         EXPECT_EQ(e[255].red, 9);
     }
     std::remove(path.c_str());
     PaletteEntry e[256] = {};
-    EXPECT_EQ(gfx_palette_load_file(temp_path("missing/none.pal").c_str(), e), 0);
-    EXPECT_EQ(gfx_palette_save_file(temp_path("missing/none.pal").c_str(), e), 0);
+    EXPECT_EQ(gfx_palette_load_file(draw_temp_path("missing/none.pal").c_str(), e), 0);
+    EXPECT_EQ(gfx_palette_save_file(draw_temp_path("missing/none.pal").c_str(), e), 0);
 }
 
-TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap)
-{
+TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap) {
     start_display();
     PaletteEntry in[256], out[256];
     for (int i = 0; i < 256; i++) in[i] = PaletteEntry{(uint8_t)i, (uint8_t)(i * 3), (uint8_t)(i * 7), 0};
@@ -120,8 +104,7 @@ TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap)
     EXPECT_EQ(gfx_palette_rotate(250, 256), 0);
 }
 
-TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps)
-{
+TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps) {
     start_display();
     EXPECT_EQ(gfx_palette_blink(77, nullptr, 0), 1);
     PaletteBlinker b{5, PaletteEntry{200, 0, 0, 0}, PaletteEntry{0, 0, 50, 0}, 2, 3, 0, 0};
@@ -147,10 +130,9 @@ TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps)
 }
 
 // The display starts in the colours of "PALDATA2.PAL" from the working folder, all black without it.
-TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack)
-{
+TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack) {
     std::filesystem::path old = std::filesystem::current_path();
-    std::filesystem::path dir = temp_path("paldir");
+    std::filesystem::path dir = draw_temp_path("paldir");
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
     start_display();

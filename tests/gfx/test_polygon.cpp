@@ -10,22 +10,19 @@
 
 namespace {
 
-uint32_t bits(float f)
-{
+uint32_t bits(float f) {
     uint32_t u;
     std::memcpy(&u, &f, sizeof u);
     return u;
 }
 
-PolygonShape shape(int32_t x, int32_t y, std::vector<Vertex2F> &v, uint32_t colour = 225)
-{
+PolygonShape shape(int32_t x, int32_t y, std::vector<Vertex2F> &v, uint32_t colour = 225) {
     return PolygonShape{1, (int32_t)v.size(), x, y, 0, 0, colour, v.data()};
 }
 
 // Pixels of colour c that lie more than 1.5 pixels outside the triangle, and pixels more than 1.5
 // inside it that are not c.
-std::pair<int, int> fill_errors(const Screen8 &s, uint8_t c, const int32_t t[6])
-{
+std::pair<int, int> fill_errors(const Screen8 &s, uint8_t c, const int32_t t[6]) {
     double area = (t[2] - t[0]) * (t[5] - t[1]) - (t[3] - t[1]) * (t[4] - t[0]), sign = area > 0 ? 1 : -1;
     int stray = 0, holes = 0;
     for (int32_t y = 0; y < 480; y++)
@@ -43,11 +40,13 @@ std::pair<int, int> fill_errors(const Screen8 &s, uint8_t c, const int32_t t[6])
 
 } // namespace
 
-TEST(Trig, TablesUseTheSinglePrecisionPi)
-{
+TEST(Trig, TablesUseTheSinglePrecisionPi) {
     gfx_build_trig_tables();
-    const struct { int deg; uint32_t sin_bits, cos_bits; } expect[] = {
-        {0, 0x00000000, 0x3F800000},   {90, 0x3F800000, 0xB33BBD2E}, {180, 0xB3BBBD2E, 0xBF800000},
+    const struct {
+        int deg;
+        uint32_t sin_bits, cos_bits;
+    } expect[] = {
+        {0, 0x00000000, 0x3F800000},   {90, 0x3F800000, 0xB33BBD2E},  {180, 0xB3BBBD2E, 0xBF800000},
         {270, 0xBF800000, 0x324CDE2E}, {360, 0x343BBD2E, 0x3F800000},
     };
     for (auto e : expect) {
@@ -59,8 +58,7 @@ TEST(Trig, TablesUseTheSinglePrecisionPi)
 }
 
 // With y down a positive angle turns clockwise on the screen; turns accumulate in place.
-TEST(Trig, RotationTurnsClockwiseAndOneDegreeStepsAddUp)
-{
+TEST(Trig, RotationTurnsClockwiseAndOneDegreeStepsAddUp) {
     gfx_build_trig_tables();
     std::vector<Vertex2F> v = {{40, 0}, {0, 10}};
     PolygonShape p = shape(100, 200, v);
@@ -86,8 +84,7 @@ TEST(Trig, RotationTurnsClockwiseAndOneDegreeStepsAddUp)
     EXPECT_EQ(gfx_rotate_polygon(nullptr, 1), 0);
 }
 
-TEST_F(Gfx, PolygonOutlineClosesFromTheFirstVertexAndIsCut)
-{
+TEST_F(Gfx, PolygonOutlineClosesFromTheFirstVertexAndIsCut) {
     start_display();
     gfx_build_trig_tables();
     std::vector<Vertex2F> v = {{0, 0}, {0, 10}, {5, 10}, {2, 1}};
@@ -114,11 +111,13 @@ TEST_F(Gfx, PolygonOutlineClosesFromTheFirstVertexAndIsCut)
     EXPECT_EQ(s.count(5), 19);
 }
 
-TEST_F(Gfx, TriangleAndConvexFillsCoverTheirShapeAndNothingElse)
-{
+TEST_F(Gfx, TriangleAndConvexFillsCoverTheirShapeAndNothingElse) {
     start_display();
-    const int32_t tris[][6] = {{10, 10, 30, 10, 20, 30}, {20, 10, 10, 30, 30, 30}, {15, 5, 60, 25, 5, 45},
-                               {60, 25, 5, 45, 15, 5},   {-20, -10, 50, 200, 700, 470}};
+    const int32_t tris[][6] = {{10, 10, 30, 10, 20, 30},
+                               {20, 10, 10, 30, 30, 30},
+                               {15, 5, 60, 25, 5, 45},
+                               {60, 25, 5, 45, 15, 5},
+                               {-20, -10, 50, 200, 700, 470}};
     for (const auto &t : tris) {
         Screen8 s, fx;
         EXPECT_EQ(gfx_fill_triangle8(t[0], t[1], t[2], t[3], t[4], t[5], 7, s.mem(), Screen8::W), 1);

@@ -12,15 +12,13 @@ constexpr uint32_t SYSTEM_MEMORY = 2048;
 using V = std::vector<int32_t>;
 
 template <typename F>
-void paint_frame(SpriteObject *s, int32_t frame, F value)
-{
+void paint_frame(SpriteObject *s, int32_t frame, F value) {
     PlatSurface *surf = s->frame_surfaces[frame];
     for (int32_t y = 0; y < s->height; y++)
         for (int32_t x = 0; x < s->width; x++) surf->pixels[(size_t)y * surf->pitch + x] = (uint8_t)value(x, y);
 }
 
-V frames_shown(SpriteObject *s, int ticks)
-{
+V frames_shown(SpriteObject *s, int ticks) {
     V out;
     for (int i = 0; i < ticks; i++) {
         gfx_sprite_animate(s);
@@ -29,18 +27,11 @@ V frames_shown(SpriteObject *s, int ticks)
     return out;
 }
 
-int count_back(uint8_t colour)
-{
-    int n = 0;
-    for (int32_t y = 0; y < 480; y++)
-        for (int32_t x = 0; x < 640; x++) n += pixel_at(back_surface, x, y) == colour;
-    return n;
-}
+int count_back(uint8_t colour) { return count_colour(back_surface, colour); }
 
 } // namespace
 
-TEST_F(Gfx, SpriteCreateMakesItsFramesAndDestroyReleasesThem)
-{
+TEST_F(Gfx, SpriteCreateMakesItsFramesAndDestroyReleasesThem) {
     start_display();
     int32_t live = plat_surface_live_count();
     SpriteObject s{};
@@ -62,8 +53,7 @@ TEST_F(Gfx, SpriteCreateMakesItsFramesAndDestroyReleasesThem)
 }
 
 // Cell (c, r) of a w by h frame starts at (c * (w + 1) + 1, r * (h + 1) + 1); mode 1 takes pixels.
-TEST_F(Gfx, SpriteFramesComeFromGridCellsWithZerosOutsideThePicture)
-{
+TEST_F(Gfx, SpriteFramesComeFromGridCellsWithZerosOutsideThePicture) {
     start_display();
     BmpFile f{};
     auto value = [](int32_t x, int32_t y) { return (x + 3 * y) % 250 + 1; };
@@ -90,8 +80,7 @@ TEST_F(Gfx, SpriteFramesComeFromGridCellsWithZerosOutsideThePicture)
     gfx_bmp_unload(&f);
 }
 
-TEST_F(Gfx, SpriteAnimationModes)
-{
+TEST_F(Gfx, SpriteAnimationModes) {
     start_display();
     SpriteObject s{};
     ASSERT_EQ(gfx_sprite_create(&s, 0, 0, 4, 4, 7, 0x12, SYSTEM_MEMORY, 0, 8), 1);
@@ -117,8 +106,7 @@ TEST_F(Gfx, SpriteAnimationModes)
     gfx_sprite_destroy(&s);
 }
 
-TEST_F(Gfx, SpriteDrawIsKeyedCutAtTheScreenAndOnlyWhenVisible)
-{
+TEST_F(Gfx, SpriteDrawIsKeyedCutAtTheScreenAndOnlyWhenVisible) {
     start_display();
     SpriteObject s{};
     ASSERT_EQ(gfx_sprite_create(&s, 100, 50, 4, 2, 1, 0x02, SYSTEM_MEMORY, 0, 8), 1);
@@ -138,7 +126,9 @@ TEST_F(Gfx, SpriteDrawIsKeyedCutAtTheScreenAndOnlyWhenVisible)
     const struct {
         float x, y;
         int shown, corner_x, corner_y, corner;
-    } cases[] = {{-10.5f, 20.0f, 33 * 44, 0, 20, 11}, {-40, -30, 4 * 14, 0, 0, 41}, {630, 470, 100, 639, 479, 10},
+    } cases[] = {{-10.5f, 20.0f, 33 * 44, 0, 20, 11},
+                 {-40, -30, 4 * 14, 0, 0, 41},
+                 {630, 470, 100, 639, 479, 10},
                  {-100, 500, 0, 0, 0, 0}};
     for (const auto &c : cases) {
         gfx_fill_surface(back_surface, 0, nullptr);
@@ -151,8 +141,7 @@ TEST_F(Gfx, SpriteDrawIsKeyedCutAtTheScreenAndOnlyWhenVisible)
     gfx_sprite_destroy(&s);
 }
 
-TEST_F(Gfx, SpriteMoveWrapsOrBouncesAtTheClipEdgesAndOverlapUsesInnerBoxes)
-{
+TEST_F(Gfx, SpriteMoveWrapsOrBouncesAtTheClipEdgesAndOverlapUsesInnerBoxes) {
     start_display();
     SpriteObject s{};
     ASSERT_EQ(gfx_sprite_create(&s, 636, 100, 10, 10, 1, SPRITE_ATTR_WRAP, SYSTEM_MEMORY, 0, 8), 1);

@@ -8,15 +8,13 @@
 
 namespace {
 
-void set_ramp(void)
-{
+void set_ramp(void) {
     PaletteEntry pal[256];
     for (int i = 0; i < 256; i++) pal[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), (uint8_t)i, 6};
     gfx_palette_set_all(pal);
 }
 
-int zeros(const std::vector<uint8_t> &m)
-{
+int zeros(const std::vector<uint8_t> &m) {
     int n = 0;
     for (uint8_t b : m) n += b == 0;
     return n;
@@ -24,8 +22,7 @@ int zeros(const std::vector<uint8_t> &m)
 
 } // namespace
 
-TEST_F(Gfx, FadeToBlackLeavesTheTopValues)
-{
+TEST_F(Gfx, FadeToBlackLeavesTheTopValues) {
     start_display();
     set_ramp();
     uint32_t before = plat_headless_now();
@@ -45,14 +42,15 @@ TEST_F(Gfx, FadeToBlackLeavesTheTopValues)
     EXPECT_EQ(device.r, 15);
 }
 
-TEST_F(Gfx, FadesTowardsColoursIn64Steps)
-{
+TEST_F(Gfx, FadesTowardsColoursIn64Steps) {
     start_display();
     const struct {
         uint32_t effect;
         int r, g, b;
-    } fades[] = {{TRANSITION_FADE_WHITE, 255, 255, 255}, {TRANSITION_FADE_BLUE, 0, 0, 255},
-                 {TRANSITION_FADE_RED, 255, 0, 0}, {TRANSITION_FADE_GREEN, 0, 255, 0}};
+    } fades[] = {{TRANSITION_FADE_WHITE, 255, 255, 255},
+                 {TRANSITION_FADE_BLUE, 0, 0, 255},
+                 {TRANSITION_FADE_RED, 255, 0, 0},
+                 {TRANSITION_FADE_GREEN, 0, 255, 0}};
     for (const auto &f : fades) {
         set_ramp();
         uint32_t t = plat_headless_now();
@@ -63,8 +61,7 @@ TEST_F(Gfx, FadesTowardsColoursIn64Steps)
     }
 }
 
-TEST_F(Gfx, ClosingEffectsBlankTheScreen)
-{
+TEST_F(Gfx, ClosingEffectsBlankTheScreen) {
     start_display();
     const int pitch = 656;
     for (uint32_t effect : {TRANSITION_CLOSE_SIDES, TRANSITION_CLOSE_TOP_BOTTOM, TRANSITION_CLOSE_ALL}) {
@@ -82,14 +79,16 @@ TEST_F(Gfx, ClosingEffectsBlankTheScreen)
 
 // W x H x 4 + 1 pixels, each a row draw then a column draw of the game's generator: on a
 // 16 by 8 screen a few pixels stay, and which ones depends on that order.
-TEST_F(Gfx, DissolveBlanksPixelsInRandomRowThenColumnOrder)
-{
+TEST_F(Gfx, DissolveBlanksPixelsInRandomRowThenColumnOrder) {
     ASSERT_EQ(gfx_display_init(16, 8, 8, 0), 1);
     std::vector<uint8_t> mem(16 * 8, 7), model(16 * 8, 7);
     plat_srand(5);
     gfx_screen_transition(TRANSITION_DISSOLVE, mem.data(), 16);
     uint32_t state = 5;
-    auto rnd = [&state]() { state = state * 214013u + 2531011u; return (int32_t)((state >> 16) & 0x7fff); };
+    auto rnd = [&state]() {
+        state = state * 214013u + 2531011u;
+        return (int32_t)((state >> 16) & 0x7fff);
+    };
     for (int n = 0; n < 16 * 8 * 4 + 1; n++) {
         int32_t y = rnd() % 8;
         model[y * 16 + rnd() % 16] = 0;
@@ -107,8 +106,7 @@ TEST_F(Gfx, DissolveBlanksPixelsInRandomRowThenColumnOrder)
     EXPECT_EQ(zeros(other), 0);
 }
 
-TEST_F(Gfx, LinesAreClipped)
-{
+TEST_F(Gfx, LinesAreClipped) {
     start_display();
     std::vector<uint8_t> a((size_t)640 * 480, 0), b((size_t)640 * 480, 0);
     gfx_draw_hline8(-20, 700, 5, 3, a.data(), 640);

@@ -14,7 +14,7 @@ namespace {
 constexpr int32_t P1 = STRM_SEAT_PLAYER1, P2 = STRM_SEAT_PLAYER2, MENUS = STRM_SEAT_MENUS;
 
 class PadTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plat_headless_reset();
         plat_headless_pad_reset();
@@ -78,10 +78,9 @@ TEST_F(PadTest, EachSeatHearsItsOwnPads) {
         bool heard;
     };
     const Case cases[] = {
-        {1, 0, P1, true},     {1, 0, P2, true},     {1, 0, MENUS, true},  // a lone pad serves everyone
-        {2, 0, P1, true},     {2, 0, P2, false},    {2, 1, P1, false},    {2, 1, P2, true},
-        {2, 0, MENUS, true},  {2, 1, MENUS, true},  {3, 2, P1, false},    {3, 2, P2, false},
-        {3, 2, MENUS, true},
+        {1, 0, P1, true},    {1, 0, P2, true},  {1, 0, MENUS, true}, // a lone pad serves everyone
+        {2, 0, P1, true},    {2, 0, P2, false}, {2, 1, P1, false},   {2, 1, P2, true},    {2, 0, MENUS, true},
+        {2, 1, MENUS, true}, {3, 2, P1, false}, {3, 2, P2, false},   {3, 2, MENUS, true},
     };
     for (const Case &c : cases) {
         plat_headless_pad_reset();

@@ -12,14 +12,12 @@
 namespace {
 
 struct Platform : ::testing::Test {
-    void SetUp() override
-    {
+    void SetUp() override {
         plat_headless_reset();
         ASSERT_EQ(plat_window_open("t", 640, 480, 0), 1);
         ASSERT_EQ(plat_display_open(640, 480, 8), 1);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         plat_display_close();
         plat_window_close();
     }
@@ -27,8 +25,7 @@ struct Platform : ::testing::Test {
 
 uint8_t px(const PlatSurface *s, int x, int y) { return s->pixels[(size_t)y * s->pitch + x]; }
 
-TEST(PlatRandom, KnownSeedGivesTheCRuntimeSequence)
-{
+TEST(PlatRandom, KnownSeedGivesTheCRuntimeSequence) {
     plat_srand(1);
     EXPECT_EQ(plat_rand(), 41);
     EXPECT_EQ(plat_rand(), 18467);
@@ -38,8 +35,7 @@ TEST(PlatRandom, KnownSeedGivesTheCRuntimeSequence)
     EXPECT_EQ(plat_rand(), 35) << "bits 16 to 30 of a wrapped state";
 }
 
-TEST_F(Platform, SurfacesHaveAPitchWiderThanOddRowsAndCountLive)
-{
+TEST_F(Platform, SurfacesHaveAPitchWiderThanOddRowsAndCountLive) {
     int32_t before = plat_surface_live_count();
     PlatSurface *s = plat_surface_create(22, 18, 8);
     ASSERT_NE(s, nullptr);
@@ -57,8 +53,7 @@ TEST_F(Platform, SurfacesHaveAPitchWiderThanOddRowsAndCountLive)
     EXPECT_EQ(plat_surface_unlock(nullptr), 0);
 }
 
-TEST_F(Platform, FillsAreCutToTheClipListAndMaskedToTheDepth)
-{
+TEST_F(Platform, FillsAreCutToTheClipListAndMaskedToTheDepth) {
     PlatSurface *s = plat_surface_create(100, 50, 8);
     PlatRect clip[2] = {{10, 10, 20, 20}, {50, 0, 60, 5}};
     plat_surface_set_clip_list(s, clip, 2);
@@ -81,13 +76,11 @@ TEST_F(Platform, FillsAreCutToTheClipListAndMaskedToTheDepth)
     plat_surface_release(s);
 }
 
-TEST_F(Platform, KeyedBlitsSkipTheKeyStretchAndClipNegativePositions)
-{
+TEST_F(Platform, KeyedBlitsSkipTheKeyStretchAndClipNegativePositions) {
     PlatSurface *dst = plat_surface_create(64, 64, 8);
     PlatSurface *src = plat_surface_create(4, 4, 8);
     for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 4; x++)
-            src->pixels[(size_t)y * src->pitch + x] = (uint8_t)(x == 0 ? 0 : 10 + y * 4 + x);
+        for (int x = 0; x < 4; x++) src->pixels[(size_t)y * src->pitch + x] = (uint8_t)(x == 0 ? 0 : 10 + y * 4 + x);
     plat_surface_set_color_key(src, 0, 0);
     plat_surface_fill(dst, nullptr, 99);
     PlatRect clip{0, 0, 64, 64};
@@ -113,8 +106,7 @@ TEST_F(Platform, KeyedBlitsSkipTheKeyStretchAndClipNegativePositions)
     plat_surface_release(dst);
 }
 
-TEST_F(Platform, NearestPaletteEntryPrefersTheLowestIndexOnTies)
-{
+TEST_F(Platform, NearestPaletteEntryPrefersTheLowestIndexOnTies) {
     PlatColor pal[256] = {};
     pal[3] = PlatColor{250, 0, 0, 0};
     pal[9] = PlatColor{250, 0, 0, 0};
@@ -125,8 +117,7 @@ TEST_F(Platform, NearestPaletteEntryPrefersTheLowestIndexOnTies)
     EXPECT_EQ(plat_palette_set(250, 10, pal), 0) << "past the last entry";
 }
 
-TEST_F(Platform, MessagesComeOneAtATimeInOrder)
-{
+TEST_F(Platform, MessagesComeOneAtATimeInOrder) {
     PlatMessage m{};
     while (plat_message_peek(&m)) {
     }
@@ -145,8 +136,7 @@ TEST_F(Platform, MessagesComeOneAtATimeInOrder)
     EXPECT_EQ(m.wparam, 7);
 }
 
-TEST_F(Platform, TappedKeysReadDownOnceHeldKeysEveryRead)
-{
+TEST_F(Platform, TappedKeysReadDownOnceHeldKeysEveryRead) {
     uint8_t state[256];
     EXPECT_EQ(plat_keyboard_read(state), 0) << "closed keyboard";
     ASSERT_EQ(plat_keyboard_open(), 1);
@@ -168,8 +158,7 @@ TEST_F(Platform, TappedKeysReadDownOnceHeldKeysEveryRead)
 }
 
 // Text is ink pixels only, in the nearest entry: no antialiasing, no background box.
-TEST_F(Platform, TextUsesTheNearestEntryLeavesTheBackgroundAndRefusesLockedSurfaces)
-{
+TEST_F(Platform, TextUsesTheNearestEntryLeavesTheBackgroundAndRefusesLockedSurfaces) {
     PlatColor pal[256] = {};
     for (int i = 0; i < 256; i++) pal[i] = PlatColor{(uint8_t)i, 0, 0, 0};
     pal[77] = PlatColor{0, 250, 0, 0};

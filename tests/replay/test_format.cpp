@@ -41,16 +41,12 @@ TEST(ReplayFormat, WhatIsWrittenReadsBack) {
         }
     }
     EXPECT_EQ(got, want);
-    ASSERT_EQ(out.seeds.size(), 3u);
-    for (size_t i = 0; i < 3; i++) {
-        EXPECT_EQ(out.seeds[i].value, in.seeds[i].value);
-        EXPECT_EQ(out.seeds[i].frame, in.seeds[i].frame);
-    }
-    EXPECT_EQ(out.close_frame, 256u);
-    EXPECT_EQ(out.result.score1, 3u);
-    EXPECT_EQ(out.result.score2, 2u);
-    EXPECT_EQ(out.result.shots, 19u);
-    EXPECT_EQ(out.result.hash, 0x0123456789ABCDEFull);
+    std::vector<uint64_t> seeds;
+    for (const auto &sd : out.seeds) seeds.insert(seeds.end(), {sd.value, sd.frame});
+    EXPECT_EQ(seeds, (std::vector<uint64_t>{0xDEADBEEF, 0, 7, 200, 8, 256}));
+    EXPECT_EQ(std::vector<uint64_t>({out.close_frame, out.result.score1, out.result.score2, out.result.shots,
+                                     out.result.hash}),
+              (std::vector<uint64_t>{256, 3, 2, 19, 0x0123456789ABCDEFull}));
     EXPECT_EQ(rpl_frame_total(&out), RPL_MAX_FRAMES);
 }
 

@@ -15,8 +15,7 @@ namespace {
 struct Present : ::testing::Test {
     PlatSurface *back = nullptr;
     PlatColor pal[256] = {};
-    void SetUp() override
-    {
+    void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         unsetenv("SDL_RENDER_DRIVER");
         ASSERT_EQ(plat_init(), 1) << plat_error();
@@ -30,29 +29,25 @@ struct Present : ::testing::Test {
         PlatRect corner{0, 0, 1, 1};
         plat_surface_fill(back, &corner, 2);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         plat_surface_release(back);
         plat_shutdown();
     }
     // 0x00RRGGBB of a window pixel.
-    static uint32_t window_rgb(int x, int y)
-    {
+    static uint32_t window_rgb(int x, int y) {
         SDL_Surface *s = SDL_GetWindowSurface(sdl_window());
         uint32_t v = ((const uint32_t *)((const uint8_t *)s->pixels + (size_t)y * s->pitch))[x];
         uint8_t r, g, b;
         SDL_GetRGB(v, s->format, &r, &g, &b);
         return (uint32_t)r << 16 | (uint32_t)g << 8 | b;
     }
-    static void resize(int w, int h)
-    {
+    static void resize(int w, int h) {
         SDL_SetWindowSize(sdl_window(), w, h);
         plat_pump_events();
     }
 };
 
-TEST_F(Present, WholeFactorsCentredWithBlackBorders)
-{
+TEST_F(Present, WholeFactorsCentredWithBlackBorders) {
     struct Case {
         int w, h, k, ox, oy;
     } cases[] = {
@@ -79,8 +74,7 @@ TEST_F(Present, WholeFactorsCentredWithBlackBorders)
     }
 }
 
-TEST_F(Present, UnchangedFramesAreNotSentAgainButPaletteChangesAre)
-{
+TEST_F(Present, UnchangedFramesAreNotSentAgainButPaletteChangesAre) {
     ASSERT_EQ(plat_present(back), 1);
     int32_t shown = sdl_video_shown_count();
     EXPECT_EQ(plat_present(back), 1);
@@ -101,8 +95,7 @@ TEST_F(Present, UnchangedFramesAreNotSentAgainButPaletteChangesAre)
     EXPECT_EQ(sdl_video_shown_count(), shown + 2);
 }
 
-TEST_F(Present, OnlyTheChangedPartIsRedrawnAndItIsRight)
-{
+TEST_F(Present, OnlyTheChangedPartIsRedrawnAndItIsRight) {
     ASSERT_EQ(plat_present(back), 1);
     PlatRect box{300, 200, 340, 260};
     plat_surface_fill(back, &box, 2);
@@ -116,8 +109,7 @@ TEST_F(Present, OnlyTheChangedPartIsRedrawnAndItIsRight)
     EXPECT_EQ(window_rgb(320, 230), 0xFF0000u) << "the box is gone again";
 }
 
-void push_key(SDL_Scancode sc, bool down, uint16_t mod, int repeat = 0)
-{
+void push_key(SDL_Scancode sc, bool down, uint16_t mod, int repeat = 0) {
     SDL_Event ev{};
     ev.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     ev.key.state = down ? SDL_PRESSED : SDL_RELEASED;
@@ -128,8 +120,7 @@ void push_key(SDL_Scancode sc, bool down, uint16_t mod, int repeat = 0)
     SDL_PushEvent(&ev);
 }
 
-TEST_F(Present, AltEnterTogglesFullScreenAndNeverReadsAsReturn)
-{
+TEST_F(Present, AltEnterTogglesFullScreenAndNeverReadsAsReturn) {
     uint8_t keys[256];
     ASSERT_EQ(plat_keyboard_open(), 1);
     plat_keyboard_read(keys);
@@ -160,8 +151,22 @@ TEST_F(Present, AltEnterTogglesFullScreenAndNeverReadsAsReturn)
     plat_keyboard_close();
 }
 
-TEST(SdlStart, NoDisplayIsRefusedUnlessAnInvisibleDriverIsAskedFor)
-{
+// Text draws on the SDL backend too; a display needs a window; shutting down closes it.
+TEST_F(Present, TextDrawsAndShutdownClosesTheWindow) {
+    EXPECT_EQ(plat_draw_text(back, "START GAME", 277, 305, 0xFF0000), 1); // blue: entry 2
+    int ink = 0;
+    for (int y = 300; y < 330; y++)
+        for (int x = 270; x < 400; x++) ink += back->pixels[(size_t)y * back->pitch + x] == 2;
+    EXPECT_GT(ink, 20);
+    plat_display_close();
+    plat_window_close();
+    EXPECT_EQ(plat_display_open(640, 480, 8), 0);
+    EXPECT_STRNE(plat_error(), "");
+    plat_shutdown();
+    EXPECT_EQ(plat_window_is_open(), 0);
+}
+
+TEST(SdlStart, NoDisplayIsRefusedUnlessAnInvisibleDriverIsAskedFor) {
     unsetenv("SDL_VIDEODRIVER");
     const char *display = std::getenv("DISPLAY");
     std::string saved = display ? display : "";
@@ -170,12 +175,9 @@ TEST(SdlStart, NoDisplayIsRefusedUnlessAnInvisibleDriverIsAskedFor)
     int ok = plat_init();
     const char *driver = SDL_GetCurrentVideoDriver();
     bool real = ok && driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
-    if (ok)
-        plat_shutdown();
-    if (!saved.empty())
-        setenv("DISPLAY", saved.c_str(), 1);
-    if (real)
-        GTEST_SKIP() << "this machine has a display without X or Wayland: " << driver;
+    if (ok) plat_shutdown();
+    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
+    if (real) GTEST_SKIP() << "this machine has a display without X or Wayland: " << driver;
     EXPECT_EQ(ok, 0);
     EXPECT_NE(std::strstr(plat_error(), "no display"), nullptr) << plat_error();
 
