@@ -67,7 +67,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # and a General MIDI SoundFont at one of the paths the synth tries. ENet (online play) is named
 # too until the game links it, when dpkg-shlibdeps names it with its version.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, timgm6mb-soundfont | fluid-soundfont-gm")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, timgm6mb-soundfont | fluid-soundfont-gm | musescore-general-soundfont")
 if(NOT ENET_FOUND)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libenet7")
 endif()
