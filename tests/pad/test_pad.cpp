@@ -1,42 +1,12 @@
 // Gamepads on the headless backend: what each button and the stick read as, which pad speaks
 // for which seat, presses between frames, plugging in and out.
-#include <gtest/gtest.h>
-
-#include <vector>
-
-#include "input/input.h"
 #include "pad/pad.h"
-#include "platform/plat_headless.h"
-#include "stream/stream.h"
+#include "tests/stream/keys_fixture.h"
 
 namespace {
 
 constexpr int32_t P1 = STRM_SEAT_PLAYER1, P2 = STRM_SEAT_PLAYER2, MENUS = STRM_SEAT_MENUS;
-
-class PadTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        plat_headless_reset();
-        plat_headless_pad_reset();
-        strm_reset();
-        inp_init();
-        inp_keyboard_init();
-    }
-    void TearDown() override {
-        inp_shutdown();
-        strm_reset();
-        plat_headless_pad_reset();
-    }
-    // One frame's read for seat: the key codes the game then sees down.
-    static std::vector<int32_t> read(int32_t seat) {
-        strm_read_keys(seat);
-        std::vector<int32_t> down;
-        for (int32_t code = 0; code < 256; code++)
-            if (keyboard_state[code]) down.push_back(code);
-        return down;
-    }
-    static std::vector<int32_t> keys(std::initializer_list<int32_t> codes) { return codes; }
-};
+using PadTest = KeysTest;
 
 TEST_F(PadTest, ButtonsAndStickReadAsTheGameKeys) {
     struct Case {
