@@ -17,19 +17,6 @@ std::vector<path> corpus() {
     return out;
 }
 
-RplRecording load(const path &p) {
-    RplRecording rec;
-    char error[RPL_ERROR_MAX] = "";
-    EXPECT_EQ(rpl_load(p.c_str(), &rec, error, sizeof error), 1) << error;
-    return rec;
-}
-
-std::string line_of(const RplResult &r) {
-    char line[128];
-    rpl_format_result(&r, line, sizeof line);
-    return line;
-}
-
 using CorpusTest = rt::ReplayTest;
 
 TEST_F(CorpusTest, EachRecordingGivesItsResultLineInTheSimulator) {
@@ -53,15 +40,17 @@ TEST_F(CorpusTest, DrawingAndPicturesChangeNothing) {
     path assets = rt::binary("assets");
     if (!rt::fs::exists(assets / "BLAZE8.BMP")) GTEST_SKIP() << "no generated assets";
     path f = rt::corpus_dir() / "bo5-long.qvr";
-    RplRecording rec = load(f);
+    RplRecording rec = rt::load(f);
     RplResult drawn{};
     std::string why;
     EXPECT_EQ(play_here(rec, assets, 0, &drawn, &why), 0) << why;
-    EXPECT_EQ(line_of(drawn), rt::read_text(path(f).replace_extension(".result")));
+    char line[128];
+    rpl_format_result(&drawn, line, sizeof line);
+    EXPECT_EQ(line, rt::read_text(path(f).replace_extension(".result")));
 }
 
 TEST_F(CorpusTest, AReplayThatGoesAnotherWayIsReported) {
-    RplRecording rec = load(rt::corpus_dir() / "bo1-p1-wins.qvr");
+    RplRecording rec = rt::load(rt::corpus_dir() / "bo1-p1-wins.qvr");
     struct Case {
         const char *what;
         void (*spoil)(RplRecording *);
@@ -94,7 +83,7 @@ TEST_F(CorpusTest, AReplayThatGoesAnotherWayIsReported) {
 }
 
 TEST_F(CorpusTest, TheLiveEscapeStopsAReplay) {
-    RplRecording rec = load(rt::corpus_dir() / "bo1-p1-wins.qvr");
+    RplRecording rec = rt::load(rt::corpus_dir() / "bo1-p1-wins.qvr");
     RplResult r{};
     std::string why;
     // Held from the start: the first frame quits, the rest of the recording is not played.

@@ -68,9 +68,7 @@ TEST_F(RecordTest, TheFileHoldsTheSeedsAndKeysTheGameUsed) {
     RplResult played = play_recorded(target, menu_keys);
     EXPECT_EQ(files_in(dir), std::vector<path>{"menu.qvr"}) << "the temporary file is gone";
 
-    RplRecording rec;
-    char error[RPL_ERROR_MAX] = "";
-    ASSERT_EQ(rpl_load(target.c_str(), &rec, error, sizeof error), 1) << error;
+    RplRecording rec = rt::load(target);
     // The start-up seed came from the clock before the first frame.
     ASSERT_EQ(rec.seeds.size(), 1u);
     EXPECT_EQ(rec.seeds[0].frame, 0u);
@@ -103,9 +101,7 @@ int32_t no_keys(uint32_t) { return 0; }
 TEST_F(RecordTest, AClosedWindowIsRecordedWhereItCame) {
     path target = dir / "closed.qvr";
     RplResult played = play_recorded(target, no_keys, 25);
-    RplRecording rec;
-    char error[RPL_ERROR_MAX] = "";
-    ASSERT_EQ(rpl_load(target.c_str(), &rec, error, sizeof error), 1) << error;
+    RplRecording rec = rt::load(target);
     EXPECT_EQ(rec.close_frame, 25u);
     EXPECT_EQ(rec.result.frames, 26u) << "one frame is played after the close request";
     RplResult replayed{};
