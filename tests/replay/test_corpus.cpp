@@ -49,18 +49,20 @@ TEST_F(CorpusTest, DrawingAndPicturesChangeNothing) {
     EXPECT_EQ(line, rt::read_text(path(f).replace_extension(".result")));
 }
 
-TEST_F(CorpusTest, AReplayThatGoesAnotherWayIsReported) {
+// Replays that go another way end with status 3, a live Escape with 1; each says why.
+TEST_F(CorpusTest, AReplayThatGoesAnotherWayOrIsStoppedIsReported) {
     RplRecording rec = rt::load(rt::corpus_dir() / "bo1-p1-wins.qvr");
     struct Case {
         const char *what;
         void (*spoil)(RplRecording *);
+        int32_t escape, outcome;
         const char *reason;
     };
     const Case cases[] = {
         // Another round layout: the same keys no longer hit.
-        {"another seed", [](RplRecording *r) { r->seeds.back().value ^= 0x5555; }, "ended otherwise"},
+        {"another seed", [](RplRecording *r) { r->seeds.back().value ^= 0x5555; }, 0, 3, "ended otherwise"},
         // The round's seed arriving a frame late.
-        {"a seed out of place", [](RplRecording *r) { r->seeds.back().frame += 1; }, "another way"},
+        {"a seed out of place", [](RplRecording *r) { r->seeds.back().frame += 1; }, 0, 3, "another way"},
         // The play screen's first frame recorded for the menus.
         {"a frame of the wrong seat",
          [](RplRecording *r) {
@@ -70,26 +72,19 @@ TEST_F(CorpusTest, AReplayThatGoesAnotherWayIsReported) {
                      break;
                  }
          },
-         "another way"},
+         0, 3, "another way"},
+        // Escape held from the start: the first frame quits, the rest is not played.
+        {"a live Escape", [](RplRecording *) {}, 1, 1, "stopped at frame"},
     };
     for (const Case &c : cases) {
         RplRecording spoilt = rec;
         c.spoil(&spoilt);
         RplResult r{};
         std::string why;
-        EXPECT_EQ(play_here(spoilt, dir, 1, &r, &why), 3) << c.what;
+        EXPECT_EQ(play_here(spoilt, dir, 1, &r, &why, c.escape), c.outcome) << c.what;
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.what << ": " << why;
+        EXPECT_TRUE(!c.escape || r.frames < rpl_frame_total(&rec)) << "the rest is not played";
     }
-}
-
-TEST_F(CorpusTest, TheLiveEscapeStopsAReplay) {
-    RplRecording rec = rt::load(rt::corpus_dir() / "bo1-p1-wins.qvr");
-    RplResult r{};
-    std::string why;
-    // Held from the start: the first frame quits, the rest of the recording is not played.
-    EXPECT_EQ(play_here(rec, dir, 1, &r, &why, 1), 1);
-    EXPECT_NE(why.find("stopped at frame"), std::string::npos) << why;
-    EXPECT_LT(r.frames, rpl_frame_total(&rec));
 }
 
 // Both programs refuse a file that is not a whole recording with one line and exit code 2.
