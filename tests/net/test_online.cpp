@@ -3,7 +3,6 @@
 
 #include <arpa/inet.h>
 #include <enet/enet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -15,12 +14,12 @@
 #include <deque>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net/net.h"
+#include "tests/replay/proc.h"
 
 namespace {
 
@@ -56,29 +55,20 @@ uint16_t free_port(void) {
     return port;
 }
 
-// argv[0] may be a wrapper (ip netns exec ...); output goes to files named after tag.
-Proc spawn(const std::vector<std::string> &args, const std::string &tag) {
+// Runs command line cmd in the assets folder, its output to files named after tag.
+Proc spawn(const std::string &cmd, const std::string &tag) {
     Proc p;
     p.out_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".out";
     p.err_path = std::string(QUORVANE_BINARY_DIR) + "/net-" + tag + ".err";
     // Emptied before the child starts, so nothing of an earlier run is read as this one's.
-    int out = open(p.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    int err = open(p.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::ofstream(p.out_path, std::ios::trunc);
+    std::ofstream(p.err_path, std::ios::trunc);
+    std::string line = "cd '" + ASSETS + "' && exec " + cmd + " </dev/null >'" + p.out_path + "' 2>'" + p.err_path + "'";
     p.pid = fork();
     if (p.pid == 0) {
-        if (chdir(ASSETS.c_str()) != 0) _exit(126);
-        int in = open("/dev/null", O_RDONLY);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char *> argv;
-        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
-    close(out);
-    close(err);
     return p;
 }
 
@@ -103,19 +93,10 @@ void send_msg(ENetPeer *peer, const NetMsg &m) {
 
 int exit_code(const Proc &p) { return WIFEXITED(p.status) ? WEXITSTATUS(p.status) : -1; }
 
-std::string slurp(const std::string &path) {
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+std::string slurp(const std::string &path) { return rt::read_text(path); }
 
-std::vector<std::string> host_args(uint16_t port) {
-    return {SIM, "--host", std::to_string(port), "--computer", "1", "--seed", SEED};
-}
-std::vector<std::string> join_args(uint16_t port) {
-    return {SIM, "--join", "127.0.0.1:" + std::to_string(port), "--computer", "2"};
-}
+std::string host_args(uint16_t port) { return SIM + " --host " + std::to_string(port) + " --computer 1 --seed " + SEED; }
+std::string join_args(uint16_t port) { return SIM + " --join 127.0.0.1:" + std::to_string(port) + " --computer 2"; }
 
 // Both sides play the whole match and print the same result line.
 void expect_same_match(Proc *host, Proc *join) {
@@ -126,7 +107,7 @@ void expect_same_match(Proc *host, Proc *join) {
     std::string a = slurp(host->out_path), b = slurp(join->out_path);
     // Best of 5: the winner has 3 rounds.
     EXPECT_TRUE(std::regex_match(a, std::regex("result: player1 (3 player2 [0-2]|[0-2] player2 3) frames [0-9]+ "
-                                               "shots [0-9]+ hash [0-9a-f]{16}\n")))
+                                               "shots [0-9]+ hash [0-9a-f]{16}")))
         << a;
     EXPECT_EQ(a, b);
 }
