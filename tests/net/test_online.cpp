@@ -140,9 +140,7 @@ TEST(Online, AnotherVersionIsRefusedAndGarbageIgnored) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_EQ(enet_initialize(), 0);
     ENetHost *client = enet_host_create(nullptr, 1, 1, 0, 0);
-    ENetAddress address{};
-    enet_address_set_host(&address, "127.0.0.1");
-    address.port = port;
+    ENetAddress address{ENET_HOST_TO_NET_32(INADDR_LOOPBACK), port};
     ENetPeer *peer = enet_host_connect(client, &address, 1, 0);
     NetMsg refused{};
     int32_t connected = 0;
@@ -255,9 +253,7 @@ TEST(Online, TheSameMatchThroughARelayWithDelayAndLoss) {
 TEST(Online, AJoinerStartingFromAnotherStateStopsWithADesync) {
     ASSERT_EQ(enet_initialize(), 0);
     uint16_t port = free_port();
-    ENetAddress address{};
-    enet_address_set_host(&address, "127.0.0.1");
-    address.port = port;
+    ENetAddress address{ENET_HOST_TO_NET_32(INADDR_LOOPBACK), port};
     ENetHost *fake = enet_host_create(&address, 1, 1, 0, 0);
     ASSERT_NE(fake, nullptr);
     setenv("TMPDIR", QUORVANE_BINARY_DIR, 1);
