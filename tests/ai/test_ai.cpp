@@ -2,6 +2,7 @@
 // the keys it presses and the game's numbers it must leave alone.
 #include "ai_fixture.h"
 
+#include <tuple>
 #include <vector>
 
 using aitest::AiGame;
@@ -35,11 +36,8 @@ TEST_F(AiGame, FlightCopyFollowsTheLiveShotStepByStep) {
                 ai_fire(&layout, player, aim.angle, aim.power, &copy);
                 int32_t end = AI_END_NONE;
                 for (int32_t step = 0; end == AI_END_NONE; step++) {
-                    ASSERT_EQ(shot.x, copy.x) << "step " << step;
-                    ASSERT_EQ(shot.y, copy.y) << "step " << step;
-                    ASSERT_EQ(shot.vx, copy.vx) << "step " << step;
-                    ASSERT_EQ(shot.vy, copy.vy) << "step " << step;
-                    ASSERT_EQ(shot.life, copy.life) << "step " << step;
+                    ASSERT_EQ(std::tie(shot.x, shot.y, shot.vx, shot.vy, shot.life),
+                              std::tie(copy.x, copy.y, copy.vx, copy.vy, copy.life)) << "step " << step;
                     current_player = static_cast<uint8_t>(player);
                     game_step_shot();
                     end = ai_step(&layout, player, &copy);

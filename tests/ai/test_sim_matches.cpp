@@ -2,26 +2,20 @@
 // with seed S+m.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <regex>
 #include <sstream>
-#include <string>
 #include <vector>
+
+#include "tests/replay/proc.h"
 
 namespace {
 
 std::vector<std::string> sim_lines(const std::string &args) {
-    std::string cmd = std::string(QUORVANE_BINARY_DIR) + "/quorvane-sim " + args + " 2>/dev/null";
+    rt::Run r = rt::run(std::string(QUORVANE_BINARY_DIR) + "/quorvane-sim " + args, QUORVANE_BINARY_DIR);
+    EXPECT_EQ(r.code, 0) << args << ": " << r.err;
     std::vector<std::string> lines;
-    FILE *f = popen(cmd.c_str(), "r");
-    if (!f) return lines;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, f)) {
-        std::string line(buf);
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        lines.push_back(line);
-    }
-    EXPECT_EQ(pclose(f), 0) << cmd;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 

@@ -1,13 +1,7 @@
 // Shared pieces of the replay tests: paths, files, running the programs, a fresh headless game.
 #pragma once
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <vector>
 
 #include "game/game.h"
@@ -15,10 +9,9 @@
 #include "platform/plat_system.h"
 #include "replay/replay.h"
 #include "stream/stream.h"
+#include "tests/replay/proc.h"
 
 namespace rt {
-
-namespace fs = std::filesystem;
 
 inline fs::path corpus_dir() { return fs::path(QUORVANE_SOURCE_DIR) / "tests" / "replays"; }
 inline fs::path binary(const char *name) { return fs::path(QUORVANE_BINARY_DIR) / name; }
@@ -33,39 +26,11 @@ inline void write_bytes(const fs::path &p, const std::vector<uint8_t> &bytes) {
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string read_text(const fs::path &p) {
-    std::ifstream in(p);
-    std::string s((std::istreambuf_iterator<char>(in)), {});
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
-}
-
-struct Run {
-    int code;
-    std::string out, err;
-};
-
-// Runs a shell command line in dir, capturing stdout and stderr apart.
-inline Run run(const std::string &command, const fs::path &dir) {
-    fs::path err_file = dir / "stderr.txt";
-    std::string line = "cd '" + dir.string() + "' && " + command + " 2>'" + err_file.string() + "'";
-    Run r{-1, "", ""};
-    FILE *p = popen(line.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = read_text(err_file);
-    fs::remove(err_file);
-    return r;
-}
-
-inline std::string last_line(std::string s) {
-    while (!s.empty() && s.back() == '\n') s.pop_back();
-    size_t nl = s.rfind('\n');
-    return nl == std::string::npos ? s : s.substr(nl + 1);
+inline RplRecording load(const fs::path &p) {
+    RplRecording rec;
+    char error[RPL_ERROR_MAX] = "";
+    EXPECT_EQ(rpl_load(p.c_str(), &rec, error, sizeof error), 1) << error;
+    return rec;
 }
 
 // A scratch folder of its own for each test, removed after it.

@@ -17,19 +17,6 @@ std::vector<path> corpus() {
     return out;
 }
 
-RplRecording load(const path &p) {
-    RplRecording rec;
-    char error[RPL_ERROR_MAX] = "";
-    EXPECT_EQ(rpl_load(p.c_str(), &rec, error, sizeof error), 1) << error;
-    return rec;
-}
-
-std::string line_of(const RplResult &r) {
-    char line[128];
-    rpl_format_result(&r, line, sizeof line);
-    return line;
-}
-
 using CorpusTest = rt::ReplayTest;
 
 TEST_F(CorpusTest, EachRecordingGivesItsResultLineInTheSimulator) {
@@ -53,25 +40,29 @@ TEST_F(CorpusTest, DrawingAndPicturesChangeNothing) {
     path assets = rt::binary("assets");
     if (!rt::fs::exists(assets / "BLAZE8.BMP")) GTEST_SKIP() << "no generated assets";
     path f = rt::corpus_dir() / "bo5-long.qvr";
-    RplRecording rec = load(f);
+    RplRecording rec = rt::load(f);
     RplResult drawn{};
     std::string why;
     EXPECT_EQ(play_here(rec, assets, 0, &drawn, &why), 0) << why;
-    EXPECT_EQ(line_of(drawn), rt::read_text(path(f).replace_extension(".result")));
+    char line[128];
+    rpl_format_result(&drawn, line, sizeof line);
+    EXPECT_EQ(line, rt::read_text(path(f).replace_extension(".result")));
 }
 
-TEST_F(CorpusTest, AReplayThatGoesAnotherWayIsReported) {
-    RplRecording rec = load(rt::corpus_dir() / "bo1-p1-wins.qvr");
+// Replays that go another way end with status 3, a live Escape with 1; each says why.
+TEST_F(CorpusTest, AReplayThatGoesAnotherWayOrIsStoppedIsReported) {
+    RplRecording rec = rt::load(rt::corpus_dir() / "bo1-p1-wins.qvr");
     struct Case {
         const char *what;
         void (*spoil)(RplRecording *);
+        int32_t escape, outcome;
         const char *reason;
     };
     const Case cases[] = {
         // Another round layout: the same keys no longer hit.
-        {"another seed", [](RplRecording *r) { r->seeds.back().value ^= 0x5555; }, "ended otherwise"},
+        {"another seed", [](RplRecording *r) { r->seeds.back().value ^= 0x5555; }, 0, 3, "ended otherwise"},
         // The round's seed arriving a frame late.
-        {"a seed out of place", [](RplRecording *r) { r->seeds.back().frame += 1; }, "another way"},
+        {"a seed out of place", [](RplRecording *r) { r->seeds.back().frame += 1; }, 0, 3, "another way"},
         // The play screen's first frame recorded for the menus.
         {"a frame of the wrong seat",
          [](RplRecording *r) {
@@ -81,26 +72,19 @@ TEST_F(CorpusTest, AReplayThatGoesAnotherWayIsReported) {
                      break;
                  }
          },
-         "another way"},
+         0, 3, "another way"},
+        // Escape held from the start: the first frame quits, the rest is not played.
+        {"a live Escape", [](RplRecording *) {}, 1, 1, "stopped at frame"},
     };
     for (const Case &c : cases) {
         RplRecording spoilt = rec;
         c.spoil(&spoilt);
         RplResult r{};
         std::string why;
-        EXPECT_EQ(play_here(spoilt, dir, 1, &r, &why), 3) << c.what;
+        EXPECT_EQ(play_here(spoilt, dir, 1, &r, &why, c.escape), c.outcome) << c.what;
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.what << ": " << why;
+        EXPECT_TRUE(!c.escape || r.frames < rpl_frame_total(&rec)) << "the rest is not played";
     }
-}
-
-TEST_F(CorpusTest, TheLiveEscapeStopsAReplay) {
-    RplRecording rec = load(rt::corpus_dir() / "bo1-p1-wins.qvr");
-    RplResult r{};
-    std::string why;
-    // Held from the start: the first frame quits, the rest of the recording is not played.
-    EXPECT_EQ(play_here(rec, dir, 1, &r, &why, 1), 1);
-    EXPECT_NE(why.find("stopped at frame"), std::string::npos) << why;
-    EXPECT_LT(r.frames, rpl_frame_total(&rec));
 }
 
 // Both programs refuse a file that is not a whole recording with one line and exit code 2.
