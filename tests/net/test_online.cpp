@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
@@ -292,6 +293,27 @@ TEST(Online, AJoinerStartingFromAnotherStateStopsWithADesync) {
     EXPECT_NE(streams.find("desync at frame 0"), std::string::npos) << streams;
     EXPECT_NE(streams.find("other side 0000000000003039"), std::string::npos) << streams;
     std::remove(path.c_str());
+}
+
+int run(const std::string &cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
+
+// The same match over a loopback with 50 ms delay and 5% loss, in a network namespace of its
+// own that the test removes again (skipped where the kernel has no netem).
+TEST(Online, TheSameMatchThroughNetemDelayAndLoss) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace";
+    std::string ns = "quorvane-test-" + std::to_string(getpid());
+    if (run("ip netns add " + ns) != 0) GTEST_SKIP() << "ip netns is not available";
+    if (run("ip netns exec " + ns + " ip link set lo up") != 0 ||
+        run("ip netns exec " + ns + " tc qdisc add dev lo root netem delay 50ms loss 5%") != 0) {
+        run("ip netns del " + ns);
+        GTEST_SKIP() << "tc netem is not available (kernel module sch_netem)";
+    }
+    uint16_t port = free_port();
+    Proc host = spawn("ip netns exec " + ns + " " + host_args(port), "host-netem");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Proc join = spawn("ip netns exec " + ns + " " + join_args(port), "join-netem");
+    expect_same_match(&host, &join);
+    run("ip netns del " + ns);
 }
 
 } // namespace
