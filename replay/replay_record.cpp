@@ -1,6 +1,8 @@
 // Recording: a stream tap gathers frames and seeds in memory (a frame costs a compare and an
-// increment); at the end the whole file goes to a temporary name beside the target, is synced
-// and renamed, so the target is either absent, the old file, or a whole recording.
+// increment) and writes the match so far to a temporary name beside the target every few
+// seconds of play; at the end the whole file is written there, synced and renamed, so the
+// target is either absent, the old file, or a whole recording, and a crash leaves the match up
+// to its last checkpoint under the temporary name.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +29,28 @@ std::string target, temp;
 RplRecording rec;
 uint32_t frames = 0;
 
+// Ten seconds of play between checkpoints: a few hundred bytes written, a whole recording each.
+constexpr uint32_t CHECKPOINT_FRAMES = 300;
+
+// The recording as it stands, over whatever the temporary file held; 1 when all was written.
+int32_t write_now(void) {
+    rec.result = rpl_result_now();
+    rec.result.frames = frames;
+    rec.result.seeds = static_cast<uint32_t>(rec.seeds.size());
+    std::vector<uint8_t> bytes = rpl_encode(&rec, QUORVANE_VERSION);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return 0;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+}
+
 void tap(int32_t kind, int32_t seat, uint32_t value) {
     if (!active) return;
     if (kind == STRM_EVENT_SEED) {
@@ -40,9 +64,11 @@ void tap(int32_t kind, int32_t seat, uint32_t value) {
     if (!rec.runs.empty() && rec.runs.back().keys == keys && rec.runs.back().seat == s &&
         rec.runs.back().count < UINT32_MAX) {
         rec.runs.back().count++;
-        return;
+    } else {
+        rec.runs.push_back(RplRun{keys, s, 1});
     }
-    rec.runs.push_back(RplRun{keys, s, 1});
+    // The frame is over but for its quit: the state a replay of these frames ends in.
+    if (frames % CHECKPOINT_FRAMES == 0) write_now();
 }
 
 void say(char *error, size_t size, const char *what, const std::string &path, int err) {
@@ -115,20 +141,10 @@ int32_t rpl_record_finish(char *error, size_t error_size) {
         return 0;
     }
     active = 0;
-    rec.result = rpl_result_now();
-    rec.result.frames = frames;
-    rec.result.seeds = static_cast<uint32_t>(rec.seeds.size());
-    std::vector<uint8_t> bytes = rpl_encode(&rec, QUORVANE_VERSION);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            say(error, error_size, "cannot write the recording", temp, n < 0 ? errno : ENOSPC);
-            drop_temp();
-            return 0;
-        }
-        done += static_cast<size_t>(n);
+    if (!write_now()) {
+        say(error, error_size, "cannot write the recording", temp, errno);
+        drop_temp();
+        return 0;
     }
     if (fsync(fd) != 0 || close(fd) != 0) {
         fd = -1;

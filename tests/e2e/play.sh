@@ -10,13 +10,16 @@ art="$build/e2e-artifacts"
 mkdir -p "$art"
 rm -f "$art"/*.png
 
-disp=""
-for n in $(seq 91 120); do
-  if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then disp=":$n"; break; fi
-done
-[ -n "$disp" ] || { echo "FAIL: no free X display"; exit 1; }
-Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells it once it listens: no race with other servers.
+dispfile=$(mktemp)
+exec 3>"$dispfile"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
+exec 3>&-
+for _ in $(seq 300); do [ -s "$dispfile" ] && break; sleep 0.1; done
+[ -s "$dispfile" ] || { echo "FAIL: Xvfb did not start within 30 s"; kill $xvfb 2>/dev/null; exit 1; }
+disp=":$(cat "$dispfile")"
+rm -f "$dispfile"
 game=""
 cleanup() {
   [ -n "$game" ] && kill "$game" 2>/dev/null

@@ -8,13 +8,16 @@ for tool in Xvfb xdotool; do
   command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
 done
 work=$(mktemp -d)
-disp=""
-for n in $(seq 121 160); do
-  if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then disp=":$n"; break; fi
-done
-[ -n "$disp" ] || { echo "FAIL: no free X display"; exit 1; }
-Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells it once it listens: no race with other servers.
+dispfile=$(mktemp)
+exec 3>"$dispfile"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
+exec 3>&-
+for _ in $(seq 300); do [ -s "$dispfile" ] && break; sleep 0.1; done
+[ -s "$dispfile" ] || { echo "FAIL: Xvfb did not start within 30 s"; kill $xvfb 2>/dev/null; exit 1; }
+disp=":$(cat "$dispfile")"
+rm -f "$dispfile"
 game=""
 cleanup() {
   [ -n "$game" ] && kill "$game" 2>/dev/null

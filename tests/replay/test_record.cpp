@@ -19,7 +19,9 @@ class RecordTest : public rt::ReplayTest {
   protected:
     // The game's message loop with the recorder, keys from the headless keyboard: key_at(frame)
     // gives the key held in that frame (0 none); close_at posts a close request before that frame.
-    RplResult play_recorded(const path &target, int32_t (*key_at)(uint32_t), uint32_t close_at = UINT32_MAX) {
+    // crash_at: the game stops dead before that frame, the recording never finished.
+    RplResult play_recorded(const path &target, int32_t (*key_at)(uint32_t), uint32_t close_at = UINT32_MAX,
+                            uint32_t crash_at = 5000) {
         plat_headless_reset();
         EXPECT_EQ(plat_init(), 1);
         EXPECT_EQ(plat_window_open("Quorvane", 640, 480, 1), 1);
@@ -31,7 +33,7 @@ class RecordTest : public rt::ReplayTest {
         EXPECT_EQ(rpl_record_start(target.c_str(), error, sizeof error), 1) << error;
         game_init();
         int32_t held = 0;
-        for (uint32_t pass = 0; pass < 5000; pass++) {
+        for (uint32_t pass = 0; pass < 5000 && strm_frame_count() < crash_at; pass++) {
             if (strm_frame_count() == close_at) plat_message_post(PLAT_MSG_DESTROY, 0, 0);
             PlatMessage msg{};
             if (plat_message_peek(&msg)) {
@@ -48,7 +50,9 @@ class RecordTest : public rt::ReplayTest {
         RplResult result = rpl_result_now();
         // Until the end the target does not exist; only the temporary file does.
         EXPECT_FALSE(rt::fs::exists(target));
-        EXPECT_EQ(rpl_record_finish(error, sizeof error), 1) << error;
+        if (crash_at == 5000) {
+            EXPECT_EQ(rpl_record_finish(error, sizeof error), 1) << error;
+        }
         game_shutdown();
         plat_shutdown();
         plat_headless_reset();
@@ -109,6 +113,22 @@ TEST_F(RecordTest, AClosedWindowIsRecordedWhereItCame) {
     EXPECT_EQ(rec.result.frames, 26u) << "one frame is played after the close request";
     expect_replays_as(rec, played);
     EXPECT_EQ(quit_requested, 1) << "the replay closes as the recording did";
+}
+
+// A crash leaves nothing under the target, and the match up to its last ten-second checkpoint
+// under the temporary name, as a whole recording.
+TEST_F(RecordTest, ACrashLeavesTheMatchSoFarBesideTheTarget) {
+    path target = dir / "crash.qvr";
+    play_recorded(target, no_keys, UINT32_MAX, 700);
+    std::vector<path> left = files_in(dir);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].string().rfind("crash.qvr.tmp-", 0), 0u) << left[0];
+    RplRecording rec = rt::load(dir / left[0]);
+    EXPECT_EQ(rec.result.frames, 600u);
+    RplResult replayed{};
+    std::string why;
+    EXPECT_EQ(play_here(rec, dir, 1, &replayed, &why), 0) << why;
+    rpl_record_abandon();
 }
 
 // The old file stays until the new one is whole; an unwritable place is refused at the start.
