@@ -9,6 +9,7 @@
 #include "game/game.h"
 #include "platform/plat_headless.h"
 #include "platform/plat_system.h"
+#include "replay/replay.h"
 #include "sim/sim.h"
 #include "stream/stream.h"
 
@@ -36,21 +37,6 @@ int32_t menu_keys(int32_t, uint8_t *keys) {
     return 1;
 }
 
-// The variables the game starts a process with, so every match starts as a fresh run.
-void reset_game_state(void) {
-    menu_active = 1;
-    options_active = story_active = 0;
-    rounds_to_play = 5;
-    current_player = 0;
-    score[0] = score[1] = 0;
-    ship1_destroyed = ship2_destroyed = player1_won = player2_won = 0;
-    last_body_index = 0;
-    angle[0] = 360;
-    angle[1] = 180;
-    power[0] = power[1] = 100;
-    for (Particle &p : particles) p = Particle{};
-}
-
 int32_t ai_level(int32_t app_level) {
     return app_level == APP_LEVEL_EASY ? AI_LEVEL_EASY : app_level == APP_LEVEL_HARD ? AI_LEVEL_HARD : AI_LEVEL_NORMAL;
 }
@@ -75,7 +61,7 @@ int32_t play_match(const AppOptions *o, uint32_t seed, MatchCount *count) {
         ai_setup(p, ai_level(o->level[p]));
         strm_set_seat(p, ai_keys);
     }
-    reset_game_state();
+    rpl_fresh_game();
     game_init();
 
     // Shots each player fired this round; the round a ship went down in is counted once.
