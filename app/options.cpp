@@ -112,7 +112,6 @@ void app_print_usage(int32_t program, FILE *f) {
                      "  --level2 LEVEL       the level of player 2 alone\n"
                      "  --matches N          play N matches (computer against computer)\n"
                      "  --seed S             the first seed tick (default 1)\n"
-                     "  --record FILE        record what is played\n"
                      "  --host [PORT]        wait for one player to join (default port %u)\n"
                      "  --join HOST[:PORT]   join a game hosted on HOST\n"
                      "  -h, --help           show this help and exit\n"
@@ -163,7 +162,6 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
     static const option sim_options[] = {
         {"help", no_argument, nullptr, OPT_HELP},
         {"version", no_argument, nullptr, OPT_VERSION},
-        {"record", required_argument, nullptr, OPT_RECORD},
         {"replay", required_argument, nullptr, OPT_REPLAY},
         {"computer", required_argument, nullptr, OPT_COMPUTER},
         {"level", required_argument, nullptr, OPT_LEVEL},
