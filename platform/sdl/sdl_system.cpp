@@ -30,6 +30,18 @@ int plat_init(void)
         return 0;
     }
     const char *asked = SDL_getenv("SDL_VIDEODRIVER");
+    // An X server named by DISPLAY that is still starting (a session just begun, a test's Xvfb)
+    // can refuse the first connection: give it a second before calling the display absent.
+    const char *x_display = SDL_getenv("DISPLAY");
+    if (invisible_driver(SDL_GetCurrentVideoDriver()) && !(asked && *asked) && x_display && *x_display) {
+        int connected = 0;
+        for (int tries = 0; tries < 20 && !connected; tries++) {
+            SDL_VideoQuit();
+            SDL_Delay(50);
+            connected = SDL_VideoInit("x11") == 0;
+        }
+        if (!connected) SDL_VideoInit(nullptr); // what SDL picks by itself, for the test below
+    }
     if (invisible_driver(SDL_GetCurrentVideoDriver()) && !(asked && *asked)) {
         plat_set_error("no display to show the game on (is DISPLAY or WAYLAND_DISPLAY set?); "
                        "SDL_VIDEODRIVER=dummy runs it without one");
