@@ -622,9 +622,10 @@ void net_close(uint8_t reason) {
             send_simple(NET_MSG_BYE, reason);
             enet_peer_disconnect_later(peer, 0);
         }
-        // A moment for the goodbye to leave; the peer's acknowledgement ends it sooner.
+        // Time for the last frames and the goodbye to reach the peer, lost datagrams resent
+        // included; the peer's acknowledgement ends it sooner.
         uint32_t started = now_ms();
-        while (peer && now_ms() - started < 500) {
+        while (peer && now_ms() - started < 2000) {
             ENetEvent ev;
             int32_t r = enet_host_service(link_host, &ev, SLICE_MS);
             if (r > 0 && ev.type == ENET_EVENT_TYPE_DISCONNECT && ev.peer == peer) peer = nullptr;
