@@ -15,7 +15,13 @@ namespace {
 constexpr int32_t THINK_FRAMES = 30;
 constexpr int32_t STEADY_FRAMES = 8;
 
-enum Phase : int32_t { PHASE_IDLE, PHASE_THINK, PHASE_WALK, PHASE_STEADY, PHASE_FIRED };
+enum Phase : int32_t {
+    PHASE_IDLE,
+    PHASE_THINK,
+    PHASE_WALK,
+    PHASE_STEADY,
+    PHASE_FIRED
+};
 
 struct Seat {
     int32_t playing, level;
@@ -66,10 +72,14 @@ uint8_t walk_keys(const Seat &s, int32_t player) {
     uint8_t keys = 0;
     int32_t d = ((s.want_angle - angle[player]) % 360 + 360 + 180) % 360 - 180;
     // Right raises player 1's angle and lowers player 2's.
-    if (d > 0) keys |= player == 0 ? STRM_KEY_RIGHT : STRM_KEY_LEFT;
-    else if (d < 0) keys |= player == 0 ? STRM_KEY_LEFT : STRM_KEY_RIGHT;
-    if (s.want_power > power[player]) keys |= STRM_KEY_UP;
-    else if (s.want_power < power[player]) keys |= STRM_KEY_DOWN;
+    if (d > 0)
+        keys |= player == 0 ? STRM_KEY_RIGHT : STRM_KEY_LEFT;
+    else if (d < 0)
+        keys |= player == 0 ? STRM_KEY_LEFT : STRM_KEY_RIGHT;
+    if (s.want_power > power[player])
+        keys |= STRM_KEY_UP;
+    else if (s.want_power < power[player])
+        keys |= STRM_KEY_DOWN;
     return keys;
 }
 

@@ -6,7 +6,11 @@
 
 #include "game/game.h"
 
-enum AiLevel : int32_t { AI_LEVEL_EASY = 0, AI_LEVEL_NORMAL = 1, AI_LEVEL_HARD = 2 };
+enum AiLevel : int32_t {
+    AI_LEVEL_EASY = 0,
+    AI_LEVEL_NORMAL = 1,
+    AI_LEVEL_HARD = 2
+};
 
 // ---- the seat source ----
 
@@ -23,21 +27,26 @@ int64_t ai_turn_steps(int32_t player);
 // ---- what a player sees of a round, and the rules of flight ----
 
 struct AiBody {
-    float x, y;            // sprite position: the pull aims at its picture's centre
+    float x, y;             // sprite position: the pull aims at its picture's centre
     int32_t half_w, half_h; // half the picture's width and height, truncated
-    int32_t size;          // side of the hit box and mass term; 0 for an empty slot
-    float home_x, home_y;  // hit box corner
+    int32_t size;           // side of the hit box and mass term; 0 for an empty slot
+    float home_x, home_y;   // hit box corner
 };
 
 struct AiLayout {
-    float ship_x[2], ship_y[2]; // home positions: hit box corners
+    float ship_x[2], ship_y[2];     // home positions: hit box corners
     float muzzle_x[2], muzzle_y[2]; // where each player's shot starts
     int32_t body_count;
     AiBody bodies[3];
     float field_w, field_h;
 };
 
-enum AiEnd : int32_t { AI_END_NONE = 0, AI_END_MISS = 1, AI_END_OTHER = 2, AI_END_OWN = 3 };
+enum AiEnd : int32_t {
+    AI_END_NONE = 0,
+    AI_END_MISS = 1,
+    AI_END_OTHER = 2,
+    AI_END_OWN = 3
+};
 
 struct AiFlight {
     int32_t end;   // one of AI_END_ but NONE
@@ -63,7 +72,7 @@ constexpr int64_t AI_TURN_STEPS = 300000;
 
 struct AiAim {
     int32_t angle, power;
-    int32_t hits;  // 1: it hits the other ship; 0: the best miss found
+    int32_t hits; // 1: it hits the other ship; 0: the best miss found
     float miss;
     int32_t width; // hitting cells around it (of 24): how forgiving the shot is
 };
@@ -95,8 +104,8 @@ void ai_aimer_begin(AiAimer *aimer, const AiLayout *layout, int32_t player, int3
 // off by a level's error, each later one corrected past the last miss to its other side and
 // closer, as a person brackets. Never a shot the flight copy says hits its own ship when a
 // smaller error avoids it.
-void ai_aim_with_error(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level,
-                       const AiAim *target, int32_t *angle, int32_t *power);
+void ai_aim_with_error(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level, const AiAim *target,
+                       int32_t *angle, int32_t *power);
 // The shot a computer of level goes for among those its search found: the most forgiving
 // for normal and hard, the one nearest the standing aim (fewest key steps) for easy.
 void ai_choose_target(int32_t player, int32_t level, int32_t angle_now, int32_t power_now, AiAim *out);

@@ -81,8 +81,8 @@ void ai_aimer_begin(AiAimer *aimer, const AiLayout *layout, int32_t player, int3
     *aimer = AiAimer{h, 0, {0.0f, 0.0f}};
 }
 
-void ai_aim_with_error(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level,
-                       const AiAim *target, int32_t *angle, int32_t *power) {
+void ai_aim_with_error(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level, const AiAim *target,
+                       int32_t *angle, int32_t *power) {
     const LevelTune &t = tune(level);
     float e[2];
     if (aimer->shots == 0) {

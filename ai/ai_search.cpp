@@ -12,7 +12,7 @@ namespace {
 constexpr int32_t ANGLES = 360;
 constexpr int32_t POWERS = POWER_MAX / POWER_STEP + 1; // 0, 5, .. 1000
 constexpr float NOT_FLOWN = -3.0f, HIT_OTHER = -1.0f, HIT_OWN = -2.0f;
-constexpr int32_t TOP = 10;      // nearest misses kept for walking downhill
+constexpr int32_t TOP = 10; // nearest misses kept for walking downhill
 constexpr int32_t MAX_HITS = 6;
 constexpr int32_t ENOUGH_HITS = 3;
 constexpr int32_t WIDE_ENOUGH = 12; // of 24 neighbours: a shot this forgiving ends the search
@@ -23,8 +23,8 @@ struct Sweep {
     int32_t angle_step, angle_offset, power_step, power_first, power_last;
 };
 constexpr Sweep SWEEPS[] = {
-    {4, 0, 50, 100, 1000}, {4, 2, 50, 125, 975}, {2, 1, 50, 100, 1000}, {2, 1, 50, 125, 975},
-    {4, 0, 50, 50, 50},    {2, 0, 25, 150, 1000},
+    {4, 0, 50, 100, 1000}, {4, 2, 50, 125, 975}, {2, 1, 50, 100, 1000},
+    {2, 1, 50, 125, 975},  {4, 0, 50, 50, 50},   {2, 0, 25, 150, 1000},
 };
 constexpr int32_t SWEEP_COUNT = sizeof SWEEPS / sizeof SWEEPS[0];
 constexpr int32_t SWEEP_CHUNK = 200; // cells swept before the best misses are walked
@@ -37,7 +37,12 @@ constexpr Stride STRIDES[] = {{3, 30}, {1, 10}, {1, 5}};
 constexpr int32_t STRIDE_COUNT = 3;
 constexpr int32_t AROUND[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
 
-enum Phase : int32_t { PHASE_SWEEP, PHASE_WALK, PHASE_WIDTH, PHASE_DONE };
+enum Phase : int32_t {
+    PHASE_SWEEP,
+    PHASE_WALK,
+    PHASE_WIDTH,
+    PHASE_DONE
+};
 
 struct Plan {
     AiLayout layout;
@@ -237,8 +242,10 @@ int32_t work_once(Plan &p) {
         p.swept_in_chunk++;
         int32_t fresh = !flown(p, a, pw);
         float r = fly(p, a, pw);
-        if (r == HIT_OTHER && fresh && !known_hit(p, a, pw)) start_width(p, a, pw);
-        else if (r >= 0.0f) keep_near_miss(p, a, pw, r);
+        if (r == HIT_OTHER && fresh && !known_hit(p, a, pw))
+            start_width(p, a, pw);
+        else if (r >= 0.0f)
+            keep_near_miss(p, a, pw, r);
         return 1;
     }
     case PHASE_WALK: {

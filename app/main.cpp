@@ -62,7 +62,8 @@ int main(int argc, char **argv) {
     // The simulator needs no files; the game says which ones it will do without.
     game_report_missing_files();
     if (options.replay_path[0]) return replay(recording);
-    static_assert(int32_t{APP_LEVEL_EASY} == int32_t{AI_LEVEL_EASY} && int32_t{APP_LEVEL_HARD} == int32_t{AI_LEVEL_HARD});
+    static_assert(int32_t{APP_LEVEL_EASY} == int32_t{AI_LEVEL_EASY} &&
+                  int32_t{APP_LEVEL_HARD} == int32_t{AI_LEVEL_HARD});
     // The computer takes the seats it was given; the menus stay with the people.
     for (int32_t p = 0; p < 2; p++) {
         if (!options.computer[p]) continue;
@@ -101,7 +102,8 @@ int main(int argc, char **argv) {
         game_frame();
         if (online && net_after_frame()) {
             std::fprintf(stderr, "quorvane: %s\n", net_message());
-            if (net_desync_path()[0]) std::fprintf(stderr, "quorvane: input streams written to %s\n", net_desync_path());
+            if (net_desync_path()[0])
+                std::fprintf(stderr, "quorvane: input streams written to %s\n", net_desync_path());
             net_return_to_menu();
         }
     }
@@ -120,8 +122,9 @@ int main(int argc, char **argv) {
     if (online) {
         NetWaits w = net_waits();
         if (w.turn_changes)
-            std::fprintf(stderr, "quorvane: online: waited %.0f ms on average (longest %u ms) at %u changes of turn, "
-                                 "%.1f ms at other frames; round trip %u ms; %u bad packets\n",
+            std::fprintf(stderr,
+                         "quorvane: online: waited %.0f ms on average (longest %u ms) at %u changes of turn, "
+                         "%.1f ms at other frames; round trip %u ms; %u bad packets\n",
                          double(w.turn_total_ms) / w.turn_changes, w.turn_longest_ms, w.turn_changes,
                          w.frames ? double(w.frame_total_ms) / w.frames : 0.0, net_round_trip_ms(), net_bad_packets());
         net_close(NET_BYE_QUIT);

@@ -148,30 +148,19 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
     *exit_code = 0;
 
     static const option game_options[] = {
-        {"help", no_argument, nullptr, OPT_HELP},
-        {"version", no_argument, nullptr, OPT_VERSION},
-        {"window", no_argument, nullptr, OPT_WINDOW},
-        {"record", required_argument, nullptr, OPT_RECORD},
-        {"replay", required_argument, nullptr, OPT_REPLAY},
-        {"computer", required_argument, nullptr, OPT_COMPUTER},
-        {"level", required_argument, nullptr, OPT_LEVEL},
-        {"host", optional_argument, nullptr, OPT_HOST},
-        {"join", required_argument, nullptr, OPT_JOIN},
-        {nullptr, 0, nullptr, 0},
+        {"help", no_argument, nullptr, OPT_HELP},           {"version", no_argument, nullptr, OPT_VERSION},
+        {"window", no_argument, nullptr, OPT_WINDOW},       {"record", required_argument, nullptr, OPT_RECORD},
+        {"replay", required_argument, nullptr, OPT_REPLAY}, {"computer", required_argument, nullptr, OPT_COMPUTER},
+        {"level", required_argument, nullptr, OPT_LEVEL},   {"host", optional_argument, nullptr, OPT_HOST},
+        {"join", required_argument, nullptr, OPT_JOIN},     {nullptr, 0, nullptr, 0},
     };
     static const option sim_options[] = {
-        {"help", no_argument, nullptr, OPT_HELP},
-        {"version", no_argument, nullptr, OPT_VERSION},
-        {"replay", required_argument, nullptr, OPT_REPLAY},
-        {"computer", required_argument, nullptr, OPT_COMPUTER},
-        {"level", required_argument, nullptr, OPT_LEVEL},
-        {"level1", required_argument, nullptr, OPT_LEVEL1},
-        {"level2", required_argument, nullptr, OPT_LEVEL2},
-        {"matches", required_argument, nullptr, OPT_MATCHES},
-        {"seed", required_argument, nullptr, OPT_SEED},
-        {"host", optional_argument, nullptr, OPT_HOST},
-        {"join", required_argument, nullptr, OPT_JOIN},
-        {nullptr, 0, nullptr, 0},
+        {"help", no_argument, nullptr, OPT_HELP},           {"version", no_argument, nullptr, OPT_VERSION},
+        {"replay", required_argument, nullptr, OPT_REPLAY}, {"computer", required_argument, nullptr, OPT_COMPUTER},
+        {"level", required_argument, nullptr, OPT_LEVEL},   {"level1", required_argument, nullptr, OPT_LEVEL1},
+        {"level2", required_argument, nullptr, OPT_LEVEL2}, {"matches", required_argument, nullptr, OPT_MATCHES},
+        {"seed", required_argument, nullptr, OPT_SEED},     {"host", optional_argument, nullptr, OPT_HOST},
+        {"join", required_argument, nullptr, OPT_JOIN},     {nullptr, 0, nullptr, 0},
     };
     const option *table = program == APP_PROGRAM_SIM ? sim_options : game_options;
     const char *shorts = program == APP_PROGRAM_SIM ? ":hV" : ":hVw";
@@ -196,10 +185,14 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
                 return fail(program, exit_code, "bad file name for --replay", optarg);
             break;
         case OPT_COMPUTER:
-            if (std::strcmp(optarg, "1") == 0) o.computer[0] = 1;
-            else if (std::strcmp(optarg, "2") == 0) o.computer[1] = 1;
-            else if (std::strcmp(optarg, "both") == 0) o.computer[0] = o.computer[1] = 1;
-            else return fail(program, exit_code, "--computer takes 1, 2 or both", optarg);
+            if (std::strcmp(optarg, "1") == 0)
+                o.computer[0] = 1;
+            else if (std::strcmp(optarg, "2") == 0)
+                o.computer[1] = 1;
+            else if (std::strcmp(optarg, "both") == 0)
+                o.computer[0] = o.computer[1] = 1;
+            else
+                return fail(program, exit_code, "--computer takes 1, 2 or both", optarg);
             break;
         case OPT_LEVEL:
         case OPT_LEVEL1:
@@ -245,7 +238,8 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
         std::printf("%s %s\n", program_name(program), QUORVANE_VERSION);
         return 0;
     }
-    if (o.record_path[0] && o.replay_path[0]) return fail(program, exit_code, "--record and --replay together", nullptr);
+    if (o.record_path[0] && o.replay_path[0])
+        return fail(program, exit_code, "--record and --replay together", nullptr);
     if (o.host && o.join_host[0]) return fail(program, exit_code, "--host and --join together", nullptr);
     if (o.replay_path[0] && (o.host || o.join_host[0] || o.computer[0] || o.computer[1]))
         return fail(program, exit_code, "--replay plays a recording alone", nullptr);

@@ -3,8 +3,15 @@
 #include <cstdint>
 #include <cstdio>
 
-enum AppProgram : int32_t { APP_PROGRAM_GAME = 0, APP_PROGRAM_SIM = 1 };
-enum AppLevel : int32_t { APP_LEVEL_EASY = 0, APP_LEVEL_NORMAL = 1, APP_LEVEL_HARD = 2 };
+enum AppProgram : int32_t {
+    APP_PROGRAM_GAME = 0,
+    APP_PROGRAM_SIM = 1
+};
+enum AppLevel : int32_t {
+    APP_LEVEL_EASY = 0,
+    APP_LEVEL_NORMAL = 1,
+    APP_LEVEL_HARD = 2
+};
 
 constexpr uint16_t APP_DEFAULT_PORT = 24680;
 constexpr int32_t APP_PATH_MAX = 4096;
@@ -12,16 +19,16 @@ constexpr int32_t APP_PATH_MAX = 4096;
 struct AppOptions {
     int32_t program;
     int32_t help, version;
-    int32_t windowed;                 // --window: start in a 640x480 window
-    char record_path[APP_PATH_MAX];   // --record FILE, "" for none
-    char replay_path[APP_PATH_MAX];   // --replay FILE, "" for none
-    int32_t computer[2];              // --computer 1|2|both: which players the computer plays
-    int32_t level[2];                 // --level, --level1, --level2: one of APP_LEVEL_
-    int32_t host;                     // --host [PORT]
-    char join_host[256];              // --join HOST[:PORT], "" for none
-    uint16_t port;                    // the port to host on or join
-    int32_t matches;                  // quorvane-sim --matches N (computer against computer)
-    uint32_t seed;                    // quorvane-sim --seed S: first seed tick
+    int32_t windowed;               // --window: start in a 640x480 window
+    char record_path[APP_PATH_MAX]; // --record FILE, "" for none
+    char replay_path[APP_PATH_MAX]; // --replay FILE, "" for none
+    int32_t computer[2];            // --computer 1|2|both: which players the computer plays
+    int32_t level[2];               // --level, --level1, --level2: one of APP_LEVEL_
+    int32_t host;                   // --host [PORT]
+    char join_host[256];            // --join HOST[:PORT], "" for none
+    uint16_t port;                  // the port to host on or join
+    int32_t matches;                // quorvane-sim --matches N (computer against computer)
+    uint32_t seed;                  // quorvane-sim --seed S: first seed tick
     int32_t seed_given;
 };
 

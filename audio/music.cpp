@@ -17,55 +17,42 @@ int32_t music_in_player = -1;
 
 constexpr long MUSIC_FILE_MAX = 16L * 1024 * 1024;
 
-MusicSlot *music_slot(int32_t id)
-{
-    if (id < 0 || id >= MUSIC_SLOT_COUNT)
-        return nullptr;
+MusicSlot *music_slot(int32_t id) {
+    if (id < 0 || id >= MUSIC_SLOT_COUNT) return nullptr;
     MusicSlot *slot = &music_table[id];
-    if (!slot->segment || slot->state == MUSIC_SLOT_FREE)
-        return nullptr;
+    if (!slot->segment || slot->state == MUSIC_SLOT_FREE) return nullptr;
     return slot;
 }
 
-uint32_t read_be32(const uint8_t *p)
-{
+uint32_t read_be32(const uint8_t *p) {
     return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | (uint32_t)p[3];
 }
 
 } // namespace
 
-int32_t mus_is_midi_file(const uint8_t *data, uint32_t size)
-{
-    if (!data || size < 14 || std::memcmp(data, "MThd", 4) != 0)
-        return 0;
+int32_t mus_is_midi_file(const uint8_t *data, uint32_t size) {
+    if (!data || size < 14 || std::memcmp(data, "MThd", 4) != 0) return 0;
     // The header is exactly six bytes: format (0, 1 or 2), track count, division.
-    if (read_be32(data + 4) != 6)
-        return 0;
+    if (read_be32(data + 4) != 6) return 0;
     uint32_t format = (uint32_t)(data[8] << 8 | data[9]);
     uint32_t tracks = (uint32_t)(data[10] << 8 | data[11]);
-    if (format > 2 || tracks == 0)
-        return 0;
+    if (format > 2 || tracks == 0) return 0;
     // Every announced track must be an MTrk chunk lying wholly inside the file; other
     // chunk types between them are skipped, as the format allows.
     uint64_t off = 14;
     uint32_t found = 0;
     while (found < tracks) {
-        if (size - off < 8)
-            return 0;
+        if (size - off < 8) return 0;
         uint64_t len = read_be32(data + off + 4);
-        if (len > size - off - 8)
-            return 0;
-        if (std::memcmp(data + off, "MTrk", 4) == 0)
-            found++;
+        if (len > size - off - 8) return 0;
+        if (std::memcmp(data + off, "MTrk", 4) == 0) found++;
         off += 8 + len;
     }
     return 1;
 }
 
-int32_t mus_init(void)
-{
-    if (!plat_music_open())
-        return 0;
+int32_t mus_init(void) {
+    if (!plat_music_open()) return 0;
     plat_music_stop();
     for (int32_t i = 0; i < MUSIC_SLOT_COUNT; i++) {
         delete music_table[i].segment;
@@ -78,8 +65,7 @@ int32_t mus_init(void)
     return 1;
 }
 
-int32_t mus_shutdown(void)
-{
+int32_t mus_shutdown(void) {
     plat_music_stop();
     music_in_player = -1;
     mus_delete_all();
@@ -87,21 +73,16 @@ int32_t mus_shutdown(void)
     return 1;
 }
 
-int32_t mus_load_midi(const char *name)
-{
+int32_t mus_load_midi(const char *name) {
     int32_t id = -1;
     for (int32_t i = 0; i < MUSIC_SLOT_COUNT && id < 0; i++) {
-        if (music_table[i].state == MUSIC_SLOT_FREE)
-            id = i;
+        if (music_table[i].state == MUSIC_SLOT_FREE) id = i;
     }
-    if (id < 0 || !name)
-        return -1;
+    if (id < 0 || !name) return -1;
     FILE *f = std::fopen(name, "rb");
-    if (!f)
-        return -1;
+    if (!f) return -1;
     long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0)
-        size = std::ftell(f);
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     auto *bytes = new std::vector<uint8_t>();
     int ok = size > 0 && size <= MUSIC_FILE_MAX && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
@@ -122,13 +103,10 @@ int32_t mus_load_midi(const char *name)
     return id;
 }
 
-int32_t mus_play(int32_t id)
-{
+int32_t mus_play(int32_t id) {
     MusicSlot *slot = music_slot(id);
-    if (!slot)
-        return 0;
-    if (current_music != MUSIC_NONE)
-        mus_stop(current_music);
+    if (!slot) return 0;
+    if (current_music != MUSIC_NONE) mus_stop(current_music);
     // Only one piece sounds at a time, whatever current_music remembered.
     plat_music_play(slot->segment->data(), (uint32_t)slot->segment->size());
     music_in_player = id;
@@ -138,11 +116,9 @@ int32_t mus_play(int32_t id)
     return 1;
 }
 
-int32_t mus_stop(int32_t id)
-{
+int32_t mus_stop(int32_t id) {
     MusicSlot *slot = music_slot(id);
-    if (!slot)
-        return 0;
+    if (!slot) return 0;
     if (music_in_player == id) {
         plat_music_stop();
         music_in_player = -1;
@@ -152,19 +128,15 @@ int32_t mus_stop(int32_t id)
     return 1;
 }
 
-int32_t mus_status(int32_t id)
-{
+int32_t mus_status(int32_t id) {
     MusicSlot *slot = music_slot(id);
-    if (!slot)
-        return 0;
+    if (!slot) return 0;
     slot->state = music_in_player == id && plat_music_playing() ? MUSIC_SLOT_PLAYING : MUSIC_SLOT_STOPPED;
     return slot->state;
 }
 
-int32_t mus_delete(int32_t id)
-{
-    if (id < 0 || id >= MUSIC_SLOT_COUNT || !music_table[id].segment)
-        return 1;
+int32_t mus_delete(int32_t id) {
+    if (id < 0 || id >= MUSIC_SLOT_COUNT || !music_table[id].segment) return 1;
     // A freed slot's piece must not play on under an id the next load hands out again.
     if (music_in_player == id) {
         plat_music_stop();
@@ -177,9 +149,7 @@ int32_t mus_delete(int32_t id)
     return 1;
 }
 
-int32_t mus_delete_all(void)
-{
-    for (int32_t i = 0; i < MUSIC_SLOT_COUNT; i++)
-        mus_delete(i);
+int32_t mus_delete_all(void) {
+    for (int32_t i = 0; i < MUSIC_SLOT_COUNT; i++) mus_delete(i);
     return 1;
 }

@@ -100,8 +100,8 @@ void BM_FlightCopy(benchmark::State &state) {
         benchmark::DoNotOptimize(f);
         steps += f.steps;
     }
-    state.counters["ns_per_step"] = benchmark::Counter(static_cast<double>(steps),
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_step"] =
+        benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FlightCopy)->Arg(200)->Arg(800);
 

@@ -8,8 +8,7 @@
 
 namespace {
 
-std::vector<uint8_t> noise_samples(size_t n, uint32_t seed)
-{
+std::vector<uint8_t> noise_samples(size_t n, uint32_t seed) {
     std::vector<uint8_t> s(n);
     for (uint8_t &b : s) {
         seed = seed * 214013u + 2531011u;
@@ -18,15 +17,13 @@ std::vector<uint8_t> noise_samples(size_t n, uint32_t seed)
     return s;
 }
 
-void BM_MixerBlock16Voices(benchmark::State &state)
-{
+void BM_MixerBlock16Voices(benchmark::State &state) {
     plat_audio_open();
     std::vector<uint8_t> samples = noise_samples(11025, 7);
     std::vector<PlatSound *> voices;
     PlatSound *first = plat_sound_create(samples.data(), (uint32_t)samples.size(), 0xE0);
     voices.push_back(first);
-    for (int i = 1; i < 16; i++)
-        voices.push_back(plat_sound_duplicate(first));
+    for (int i = 1; i < 16; i++) voices.push_back(plat_sound_duplicate(first));
     for (size_t i = 0; i < voices.size(); i++) {
         plat_sound_set_position(voices[i], (uint32_t)(i * 600));
         plat_sound_set_volume(voices[i], -(int32_t)i * 100);
@@ -39,27 +36,23 @@ void BM_MixerBlock16Voices(benchmark::State &state)
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations() * PLAT_AUDIO_BLOCK);
-    for (PlatSound *v : voices)
-        plat_sound_release(v);
+    for (PlatSound *v : voices) plat_sound_release(v);
     plat_audio_close();
 }
 BENCHMARK(BM_MixerBlock16Voices)->Unit(benchmark::kMicrosecond);
 
-void put_var(std::vector<uint8_t> &t, uint32_t v)
-{
+void put_var(std::vector<uint8_t> &t, uint32_t v) {
     uint8_t tmp[5];
     int n = 0;
     do {
         tmp[n++] = (uint8_t)(v & 0x7F);
         v >>= 7;
     } while (v);
-    while (n--)
-        t.push_back((uint8_t)(tmp[n] | (n ? 0x80 : 0)));
+    while (n--) t.push_back((uint8_t)(tmp[n] | (n ? 0x80 : 0)));
 }
 
 // A long piece of four-note chords on strings and piano, a chord a beat.
-std::vector<uint8_t> chord_piece(int beats)
-{
+std::vector<uint8_t> chord_piece(int beats) {
     std::vector<uint8_t> track{0x00, 0xC0, 48, 0x00, 0xC1, 0};
     const uint8_t roots[4] = {48, 53, 55, 50};
     for (int b = 0; b < beats; b++) {
@@ -81,15 +74,12 @@ std::vector<uint8_t> chord_piece(int beats)
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
     std::vector<uint8_t> midi{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
     uint32_t n = (uint32_t)track.size();
-    for (int i = 3; i >= 0; i--)
-        midi.push_back((uint8_t)(n >> (8 * i)));
-    for (uint8_t c : track)
-        midi.push_back(c);
+    for (int i = 3; i >= 0; i--) midi.push_back((uint8_t)(n >> (8 * i)));
+    for (uint8_t c : track) midi.push_back(c);
     return midi;
 }
 
-void BM_SynthSecond(benchmark::State &state)
-{
+void BM_SynthSecond(benchmark::State &state) {
     plat_audio_open();
     if (!plat_music_open()) {
         state.SkipWithError("no SoundFont");
@@ -100,11 +90,9 @@ void BM_SynthSecond(benchmark::State &state)
     std::vector<float> out(2 * PLAT_AUDIO_BLOCK);
     const int32_t blocks = PLAT_AUDIO_RATE / PLAT_AUDIO_BLOCK; // 93.75: close enough to a second
     for (auto _ : state) {
-        for (int32_t b = 0; b < blocks; b++)
-            plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
+        for (int32_t b = 0; b < blocks; b++) plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
         benchmark::DoNotOptimize(out.data());
-        if (!plat_music_playing())
-            plat_music_play(midi.data(), (uint32_t)midi.size());
+        if (!plat_music_playing()) plat_music_play(midi.data(), (uint32_t)midi.size());
     }
     state.SetItemsProcessed(state.iterations() * blocks * PLAT_AUDIO_BLOCK);
     plat_music_close();
@@ -112,8 +100,7 @@ void BM_SynthSecond(benchmark::State &state)
 }
 BENCHMARK(BM_SynthSecond)->Unit(benchmark::kMillisecond);
 
-void BM_SynthSilentSecond(benchmark::State &state)
-{
+void BM_SynthSilentSecond(benchmark::State &state) {
     plat_audio_open();
     if (!plat_music_open()) {
         state.SkipWithError("no SoundFont");
@@ -122,8 +109,7 @@ void BM_SynthSilentSecond(benchmark::State &state)
     std::vector<float> out(2 * PLAT_AUDIO_BLOCK);
     const int32_t blocks = PLAT_AUDIO_RATE / PLAT_AUDIO_BLOCK;
     for (auto _ : state) {
-        for (int32_t b = 0; b < blocks; b++)
-            plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
+        for (int32_t b = 0; b < blocks; b++) plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
         benchmark::DoNotOptimize(out.data());
     }
     plat_music_close();

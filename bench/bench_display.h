@@ -4,8 +4,7 @@
 #include "platform/plat_headless.h"
 
 struct DisplayUp {
-    DisplayUp()
-    {
+    DisplayUp() {
         plat_headless_reset();
         gfx_display_init(640, 480, 8, 0);
     }

@@ -8,8 +8,7 @@
 
 namespace {
 
-void BM_FillBackSurface(benchmark::State &state)
-{
+void BM_FillBackSurface(benchmark::State &state) {
     DisplayUp up;
     uint32_t colour = 0;
     for (auto _ : state) {
@@ -19,8 +18,7 @@ void BM_FillBackSurface(benchmark::State &state)
 }
 BENCHMARK(BM_FillBackSurface);
 
-void BM_PaletteSetAll(benchmark::State &state)
-{
+void BM_PaletteSetAll(benchmark::State &state) {
     DisplayUp up;
     PaletteEntry pal[256];
     for (int i = 0; i < 256; i++) pal[i] = PaletteEntry{(uint8_t)i, (uint8_t)i, (uint8_t)i, 0};
@@ -31,8 +29,7 @@ void BM_PaletteSetAll(benchmark::State &state)
 }
 BENCHMARK(BM_PaletteSetAll);
 
-void BM_Flip(benchmark::State &state)
-{
+void BM_Flip(benchmark::State &state) {
     DisplayUp up;
     for (auto _ : state) benchmark::DoNotOptimize(gfx_flip());
 }

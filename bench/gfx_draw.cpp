@@ -22,8 +22,7 @@ struct LockedBack {
     ~LockedBack() { gfx_unlock_surface(back_surface); }
 };
 
-void BM_ImageDraw8Opaque640x480(benchmark::State &state)
-{
+void BM_ImageDraw8Opaque640x480(benchmark::State &state) {
     DisplayUp up;
     PixelImage image{};
     gfx_image_create(&image, 0, 0, 640, 480, 8);
@@ -39,8 +38,7 @@ void BM_ImageDraw8Opaque640x480(benchmark::State &state)
 }
 BENCHMARK(BM_ImageDraw8Opaque640x480);
 
-void BM_Memcpy640x480(benchmark::State &state)
-{
+void BM_Memcpy640x480(benchmark::State &state) {
     std::vector<uint8_t> src((size_t)640 * 480, 3), dst((size_t)640 * 480, 0);
     for (auto _ : state) {
         std::memcpy(dst.data(), src.data(), src.size());
@@ -51,8 +49,7 @@ void BM_Memcpy640x480(benchmark::State &state)
 }
 BENCHMARK(BM_Memcpy640x480);
 
-void BM_SpriteKeyedBlit44x44(benchmark::State &state)
-{
+void BM_SpriteKeyedBlit44x44(benchmark::State &state) {
     DisplayUp up;
     BmpFile sheet{};
     sheet.info_header.biWidth = 46;
@@ -76,8 +73,7 @@ void BM_SpriteKeyedBlit44x44(benchmark::State &state)
 }
 BENCHMARK(BM_SpriteKeyedBlit44x44);
 
-void BM_ClippedLineAcrossScreen(benchmark::State &state)
-{
+void BM_ClippedLineAcrossScreen(benchmark::State &state) {
     DisplayUp up;
     LockedBack back;
     uint8_t colour = 0;
@@ -89,8 +85,7 @@ void BM_ClippedLineAcrossScreen(benchmark::State &state)
 }
 BENCHMARK(BM_ClippedLineAcrossScreen);
 
-void BM_PlotParticles3000(benchmark::State &state)
-{
+void BM_PlotParticles3000(benchmark::State &state) {
     DisplayUp up;
     struct P {
         int32_t x, y;
@@ -111,7 +106,8 @@ void BM_PlotParticles3000(benchmark::State &state)
     LockedBack back;
     for (auto _ : state) {
         for (const P &p : particles)
-            if (p.x >= 0 && p.x < 640 && p.y >= 0 && p.y < 480) gfx_plot_pixel8(p.x, p.y, p.colour, back.mem, back.pitch);
+            if (p.x >= 0 && p.x < 640 && p.y >= 0 && p.y < 480)
+                gfx_plot_pixel8(p.x, p.y, p.colour, back.mem, back.pitch);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * (int64_t)particles.size());

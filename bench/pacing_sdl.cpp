@@ -11,15 +11,13 @@
 
 namespace {
 
-double now_ms(clockid_t clock)
-{
+double now_ms(clockid_t clock) {
     timespec ts{};
     clock_gettime(clock, &ts);
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
 }
 
-void BM_FramePacing(benchmark::State &state)
-{
+void BM_FramePacing(benchmark::State &state) {
     const int frames = 1000;
     std::vector<double> lengths;
     double cpu = 0, wall = 0;

@@ -14,8 +14,7 @@ namespace {
 
 const char *const PATHS[] = {"", "software", "opengl"};
 
-void BM_PresentSdl(benchmark::State &state)
-{
+void BM_PresentSdl(benchmark::State &state) {
     int path = (int)state.range(0), k = (int)state.range(1);
     setenv("SDL_VIDEODRIVER", std::getenv("DISPLAY") ? "x11" : "dummy", 0);
     if (*PATHS[path]) {
@@ -37,13 +36,11 @@ void BM_PresentSdl(benchmark::State &state)
         frames[1]->pixels[i] = (uint8_t)(i * 7 + 1);
     }
     PlatColor pal[256];
-    for (int i = 0; i < 256; i++)
-        pal[i] = PlatColor{(uint8_t)i, (uint8_t)(i * 3), (uint8_t)(255 - i), 0};
+    for (int i = 0; i < 256; i++) pal[i] = PlatColor{(uint8_t)i, (uint8_t)(i * 3), (uint8_t)(255 - i), 0};
     plat_palette_set(0, 256, pal);
     plat_present(frames[1]);
     int n = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(plat_present(frames[n++ & 1]));
+    for (auto _ : state) benchmark::DoNotOptimize(plat_present(frames[n++ & 1]));
     state.SetLabel(std::string(*PATHS[path] ? PATHS[path] : "window surface") + " " + std::to_string(k) + "x");
     plat_surface_release(frames[0]);
     plat_surface_release(frames[1]);

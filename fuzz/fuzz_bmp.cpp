@@ -5,15 +5,13 @@
 #include "gfx/sprite.h"
 #include "platform/plat_system.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     plat_window_open("fuzz", 640, 480, 0);
     gfx_display_init(640, 480, 8, 1);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string path = fuzz_write_input(data, size, ".BMP");
     static BmpFile bmp;
     if (gfx_bmp_load(&bmp, path.c_str())) {

@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <string>
 
-static inline std::string fuzz_write_input(const uint8_t *data, size_t size, const char *ext)
-{
+static inline std::string fuzz_write_input(const uint8_t *data, size_t size, const char *ext) {
     static std::string path;
     if (path.empty()) {
         const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";

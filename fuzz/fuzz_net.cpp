@@ -4,8 +4,7 @@
 
 #include "net/net.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     NetMsg m;
     if (net_decode(data, size, &m)) {
         // What was accepted must encode back to the very same bytes.

@@ -30,7 +30,11 @@ extern char title_notice[100];
 // online play: a line for the player on the title menu (waiting, who left); "" for none.
 
 // ---- match state ----
-enum BodyKind : int32_t { BODY_PHOTON = 0, BODY_MOON = 1, BODY_EARTH = 2 };
+enum BodyKind : int32_t {
+    BODY_PHOTON = 0,
+    BODY_MOON = 1,
+    BODY_EARTH = 2
+};
 constexpr int32_t BODY_MIN_SEPARATION = 50;
 constexpr int32_t BODY_SEPARATION_TRIES = 1000;
 
@@ -70,7 +74,6 @@ constexpr double POWER_SCALE = 0.01;
 constexpr uint8_t SHOT_COLOUR = 95;
 extern Shot shot;
 extern uint32_t shots_fired; // since start-up: replays report it
-
 
 void game_reset_shot(void);
 void game_fire_shot(int32_t angle_degrees, float speed);

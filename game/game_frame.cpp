@@ -57,9 +57,8 @@ void draw_text(const char *text, int32_t x, int32_t y, uint32_t colour) {
 
 void draw_status_line(void) {
     int32_t p = current_player;
-    std::snprintf(screen_text, sizeof screen_text,
-                  "PLAYER:%i      ANGLE:%i      POWER:%i      SCORE:%i out of %i", p + 1, angle[p], power[p],
-                  score[p], rounds_to_play);
+    std::snprintf(screen_text, sizeof screen_text, "PLAYER:%i      ANGLE:%i      POWER:%i      SCORE:%i out of %i",
+                  p + 1, angle[p], power[p], score[p], rounds_to_play);
     gfx_draw_text(screen_text, 10, 0, TEXT_GREEN, back_surface);
 }
 
@@ -166,8 +165,10 @@ void play_screen(void) {
     ship1.frame = ship1.int_vars[0];
     ship2.frame = ship2.int_vars[0];
     for (int32_t &a : angle) {
-        if (a > 360) a = 1;
-        else if (a < 1) a = 360;
+        if (a > 360)
+            a = 1;
+        else if (a < 1)
+            a = 360;
     }
     draw_bodies();
     draw_play_ships();
@@ -231,7 +232,8 @@ void menu_screen(void) {
     draw_text("QUIT", 303, 405, TEXT_RED);
     draw_text("INSTRUCTIONS", 269, 455, TEXT_RED);
     // Centred under the title, about 7 pixels a character.
-    if (title_notice[0]) draw_text(title_notice, 320 - 7 * static_cast<int32_t>(std::strlen(title_notice)) / 2, 255, TEXT_RED);
+    if (title_notice[0])
+        draw_text(title_notice, 320 - 7 * static_cast<int32_t>(std::strlen(title_notice)) / 2, 255, TEXT_RED);
 }
 
 void win_screen(void) {
@@ -271,7 +273,7 @@ int32_t game_frame(void) {
     gfx_unlock_back();
     // The player in turn has the say over a play frame; the menus over the rest.
     strm_read_keys(game_current_screen() == GAME_SCREEN_PLAY ? static_cast<int32_t>(current_player)
-                                                            : static_cast<int32_t>(STRM_SEAT_MENUS));
+                                                             : static_cast<int32_t>(STRM_SEAT_MENUS));
 
     switch (game_current_screen()) {
     case GAME_SCREEN_PLAY: play_screen(); break;

@@ -51,9 +51,8 @@ void load_ship_frames(SpriteObject *ship, int32_t loaded) {
 }
 
 // Everything the game reads from its working folder, at start-up or at a round's set-up.
-const char *const GAME_FILES[] = {"PALDATA2.PAL", "stars.BMP",   "OPENING.BMP", "BLAZE8.BMP",
-                                  "PHOTON8.BMP",  "moon2a.BMP",  "earthlk1.BMP", "THEME.MID",
-                                  "BATTLE.MID",   "2001.MID",    "CANNON.WAV",  "EXP1.WAV"};
+const char *const GAME_FILES[] = {"PALDATA2.PAL", "stars.BMP", "OPENING.BMP", "BLAZE8.BMP", "PHOTON8.BMP", "moon2a.BMP",
+                                  "earthlk1.BMP", "THEME.MID", "BATTLE.MID",  "2001.MID",   "CANNON.WAV",  "EXP1.WAV"};
 
 } // namespace
 
@@ -160,8 +159,7 @@ int32_t game_window_proc(const PlatMessage *msg) {
     if (!msg) return 0;
     switch (msg->type) {
     case PLAT_MSG_CREATE:
-    case PLAT_MSG_PAINT:
-        return 0;
+    case PLAT_MSG_PAINT: return 0;
     case PLAT_MSG_DESTROY:
         // A close button or SIGTERM ends the game the way Escape does.
         if (!quit_requested) {
@@ -171,7 +169,6 @@ int32_t game_window_proc(const PlatMessage *msg) {
         }
         plat_message_post_quit(0);
         return 0;
-    default:
-        return plat_message_default(msg);
+    default: return plat_message_default(msg);
     }
 }

@@ -24,5 +24,10 @@ void game_keep_music(int32_t id);
 int32_t game_current_screen(void);
 // frame: which screen the flags select now, one of the GAME_SCREEN_ values.
 
-enum GameScreen : int32_t { GAME_SCREEN_PLAY = 0, GAME_SCREEN_OPTIONS, GAME_SCREEN_STORY, GAME_SCREEN_MENU,
-                            GAME_SCREEN_WIN };
+enum GameScreen : int32_t {
+    GAME_SCREEN_PLAY = 0,
+    GAME_SCREEN_OPTIONS,
+    GAME_SCREEN_STORY,
+    GAME_SCREEN_MENU,
+    GAME_SCREEN_WIN
+};

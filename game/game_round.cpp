@@ -53,8 +53,7 @@ int32_t too_close(int32_t v, const int32_t *earlier, int32_t count) {
 // Redraws v while it lies within 50 of an earlier body. Two earlier bodies 95 to 99 apart can
 // cover the whole range; so after BODY_SEPARATION_TRIES redraws the first value of the range
 // that keeps the rule is taken, and if there is none the last draw stands.
-int32_t separate(int32_t v, const int32_t *earlier, int32_t count, int32_t (*draw)(void), int32_t lo,
-                 int32_t hi) {
+int32_t separate(int32_t v, const int32_t *earlier, int32_t count, int32_t (*draw)(void), int32_t lo, int32_t hi) {
     for (int32_t tries = 0; too_close(v, earlier, count); tries++) {
         if (tries == BODY_SEPARATION_TRIES) {
             for (int32_t c = lo; c <= hi; c++)

@@ -114,8 +114,8 @@ void game_step_shot(void) {
         }
     }
 
-    if (!(shot.x < static_cast<float>(screen_width) && shot.y < static_cast<float>(screen_height) &&
-          shot.y >= 0.0f && shot.x >= 0.0f))
+    if (!(shot.x < static_cast<float>(screen_width) && shot.y < static_cast<float>(screen_height) && shot.y >= 0.0f &&
+          shot.x >= 0.0f))
         end_flight();
 }
 

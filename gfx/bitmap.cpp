@@ -62,7 +62,8 @@ int32_t gfx_bmp_copy_cell(const BmpFile *file, int32_t src_x, int32_t src_y, int
                           int32_t bytes_per_pixel, uint8_t *dest, int32_t dest_pitch) {
     if (!dest || width <= 0 || height <= 0 || bytes_per_pixel <= 0) return 0;
     size_t row_bytes = static_cast<size_t>(width) * bytes_per_pixel;
-    for (int32_t row = 0; row < height; row++) std::memset(dest + static_cast<ptrdiff_t>(row) * dest_pitch, 0, row_bytes);
+    for (int32_t row = 0; row < height; row++)
+        std::memset(dest + static_cast<ptrdiff_t>(row) * dest_pitch, 0, row_bytes);
     if (!file || !file->pixels) return 0;
     int64_t total = picture_bytes(file);
     int64_t stride = static_cast<int64_t>(file->info_header.biWidth) * bytes_per_pixel;
@@ -144,9 +145,12 @@ int32_t gfx_bmp_load(BmpFile *file, const char *name) {
     if (array_size == 0) array_size = padded_row * height <= available ? padded_row * height : packed_row * height;
     if (array_size > available) return refuse(file, fp);
     int64_t row_stride;
-    if (array_size >= padded_row * height) row_stride = padded_row;
-    else if (array_size >= packed_row * height) row_stride = packed_row;
-    else return refuse(file, fp);
+    if (array_size >= padded_row * height)
+        row_stride = padded_row;
+    else if (array_size >= packed_row * height)
+        row_stride = packed_row;
+    else
+        return refuse(file, fp);
 
     std::vector<uint8_t> raw;
     raw.resize(static_cast<size_t>(array_size));
@@ -224,8 +228,7 @@ int32_t gfx_image_destroy(PixelImage *image) {
     return 1;
 }
 
-static int32_t image_load(PixelImage *image, const BmpFile *file, int32_t cx, int32_t cy, int32_t mode,
-                          int32_t bytes) {
+static int32_t image_load(PixelImage *image, const BmpFile *file, int32_t cx, int32_t cy, int32_t mode, int32_t bytes) {
     if (!image || !image->buffer || image->bpp != bytes * 8) return 0;
     int64_t sx = cell_origin(cx, image->width, mode), sy = cell_origin(cy, image->height, mode);
     if (sx < INT32_MIN || sx > INT32_MAX || sy < INT32_MIN || sy > INT32_MAX) sx = sy = INT32_MIN;
@@ -264,7 +267,10 @@ static int32_t image_draw(const PixelImage *image, uint8_t *dest, int32_t pitch,
                 if (src[i]) dst[i] = src[i];
         } else {
             for (size_t i = 0; i < span; i += 2)
-                if (src[i] | src[i + 1]) { dst[i] = src[i]; dst[i + 1] = src[i + 1]; }
+                if (src[i] | src[i + 1]) {
+                    dst[i] = src[i];
+                    dst[i + 1] = src[i + 1];
+                }
         }
     }
     return 1;

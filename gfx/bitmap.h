@@ -60,8 +60,8 @@ int32_t gfx_image_draw8(const PixelImage *image, uint8_t *dest, int32_t pitch, i
 // every frame: the backdrop into the locked back buffer.
 int32_t gfx_image_draw16(const PixelImage *image, uint8_t *dest, int32_t pitch, int32_t transparent);
 int32_t gfx_image_scroll(PixelImage *image, int32_t dx, int32_t dy);
-int32_t gfx_image_copy_rect(PixelImage *dst, int32_t dx, int32_t dy, const PixelImage *src, int32_t sx,
-                            int32_t sy, int32_t width, int32_t height);
+int32_t gfx_image_copy_rect(PixelImage *dst, int32_t dx, int32_t dy, const PixelImage *src, int32_t sx, int32_t sy,
+                            int32_t width, int32_t height);
 int32_t gfx_bmp_copy_cell(const BmpFile *file, int32_t src_x, int32_t src_y, int32_t width, int32_t height,
                           int32_t bytes_per_pixel, uint8_t *dest, int32_t dest_pitch);
 // image, sprite-frame and cell loaders: copies the part of the rectangle inside the picture,

@@ -7,14 +7,12 @@ uint32_t clock_start_ticks = 0;
 
 uint32_t gfx_get_ticks(void) { return plat_ticks(); }
 
-uint32_t gfx_clock_start(void)
-{
+uint32_t gfx_clock_start(void) {
     clock_start_ticks = plat_ticks();
     return clock_start_ticks;
 }
 
-uint32_t gfx_clock_wait(uint32_t ms)
-{
+uint32_t gfx_clock_wait(uint32_t ms) {
     // The platform sleeps until the first tick at or past the deadline (unsigned difference,
     // so a start taken just before the counter wraps still works).
     return plat_wait_ticks(clock_start_ticks, ms);

@@ -29,8 +29,7 @@ namespace {
 // A lost display would otherwise keep a full-screen flip retrying for ever.
 constexpr int FLIP_ATTEMPTS = 3;
 
-void reset_state(void)
-{
+void reset_state(void) {
     display_started = 0;
     primary_surface = nullptr;
     back_surface = nullptr;
@@ -49,23 +48,18 @@ void reset_state(void)
 }
 
 // The primary keeps what the player sees: a copy of the back surface at each flip.
-void keep_shown_frame(void)
-{
+void keep_shown_frame(void) {
     if (primary_surface && back_surface && primary_surface->pixels.size() == back_surface->pixels.size())
         std::memcpy(primary_surface->pixels.data(), back_surface->pixels.data(), back_surface->pixels.size());
 }
 
 } // namespace
 
-int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t windowed)
-{
-    if (display_started)
-        gfx_display_shutdown();
-    if (!plat_display_open(width, height, bpp))
-        return 0;
+int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t windowed) {
+    if (display_started) gfx_display_shutdown();
+    if (!plat_display_open(width, height, bpp)) return 0;
     display_started = 1;
-    if (plat_window_is_open())
-        plat_window_set_fullscreen(windowed ? 0 : 1);
+    if (plat_window_is_open()) plat_window_set_fullscreen(windowed ? 0 : 1);
 
     screen_width = width;
     screen_height = height;
@@ -73,8 +67,7 @@ int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t win
     screen_windowed = windowed;
 
     primary_surface = plat_surface_create(width, height, bpp);
-    if (!primary_surface)
-        return 0;
+    if (!primary_surface) return 0;
 
     pixel_format = primary_surface->bpp;
     gfx_log_write("\npixel format = %d", pixel_format);
@@ -90,25 +83,20 @@ int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t win
         back_surface = gfx_create_surface(width, height, 0, 0);
     else
         back_surface = plat_surface_create(width, height, bpp);
-    if (!back_surface)
-        return 0;
+    if (!back_surface) return 0;
 
     if (bpp == 8) {
         std::memset(palette_shadow, 0, sizeof palette_shadow);
         gfx_palette_load_file("PALDATA2.PAL", palette_shadow);
         if (windowed) {
-            for (int i = 0; i < 10; i++)
-                palette_shadow[i].flags = PC_EXPLICIT;
-            for (int i = 246; i < 256; i++)
-                palette_shadow[i].flags = PC_EXPLICIT;
+            for (int i = 0; i < 10; i++) palette_shadow[i].flags = PC_EXPLICIT;
+            for (int i = 246; i < 256; i++) palette_shadow[i].flags = PC_EXPLICIT;
         }
-        if (!plat_palette_set(0, 256, reinterpret_cast<const PlatColor *>(palette_shadow)))
-            return 0;
+        if (!plat_palette_set(0, 256, reinterpret_cast<const PlatColor *>(palette_shadow))) return 0;
         display_palette = 1;
     }
 
-    if (!windowed)
-        gfx_fill_surface(primary_surface, 0, nullptr);
+    if (!windowed) gfx_fill_surface(primary_surface, 0, nullptr);
     gfx_fill_surface(back_surface, 0, nullptr);
 
     clip_min_x = 0;
@@ -122,42 +110,34 @@ int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t win
     if (windowed) {
         // The window shows the screen rectangle of the primary and nothing beyond it.
         window_clipper = gfx_attach_clipper(primary_surface, 1, &screen);
-        if (!window_clipper)
-            return 0;
+        if (!window_clipper) return 0;
     }
     return 1;
 }
 
-int32_t gfx_display_shutdown(void)
-{
+int32_t gfx_display_shutdown(void) {
     gfx_release_clipper(back_clipper);
     gfx_release_clipper(window_clipper);
     back_clipper = window_clipper = nullptr;
     display_palette = 0;
     plat_surface_release(back_surface);
     plat_surface_release(primary_surface);
-    if (display_started)
-        plat_display_close();
+    if (display_started) plat_display_close();
     reset_state();
     return 1;
 }
 
-PlatSurface *gfx_create_surface(int32_t width, int32_t height, uint32_t caps, uint32_t colour_key)
-{
+PlatSurface *gfx_create_surface(int32_t width, int32_t height, uint32_t caps, uint32_t colour_key) {
     (void)caps; // every surface is plain memory here
-    if (!display_started)
-        return nullptr;
+    if (!display_started) return nullptr;
     PlatSurface *s = plat_surface_create(width, height, screen_bpp);
-    if (!s)
-        return nullptr;
+    if (!s) return nullptr;
     plat_surface_set_color_key(s, colour_key & 0xFFFF, colour_key & 0xFFFF);
     return s;
 }
 
-GfxClipper *gfx_attach_clipper(PlatSurface *surface, int32_t count, const PlatRect *rects)
-{
-    if (!display_started || !surface || count < 0 || (count > 0 && !rects))
-        return nullptr;
+GfxClipper *gfx_attach_clipper(PlatSurface *surface, int32_t count, const PlatRect *rects) {
+    if (!display_started || !surface || count < 0 || (count > 0 && !rects)) return nullptr;
     GfxClipper *c = new GfxClipper();
     c->surface = surface;
     c->count = count;
@@ -166,14 +146,10 @@ GfxClipper *gfx_attach_clipper(PlatSurface *surface, int32_t count, const PlatRe
     for (int32_t i = 0; i < count; i++) {
         const PlatRect &r = rects[i];
         c->rects[i] = r;
-        if (r.left < c->bound.left)
-            c->bound.left = r.left;
-        if (r.top < c->bound.top)
-            c->bound.top = r.top;
-        if (r.right > c->bound.right)
-            c->bound.right = r.right;
-        if (r.bottom > c->bound.bottom)
-            c->bound.bottom = r.bottom;
+        if (r.left < c->bound.left) c->bound.left = r.left;
+        if (r.top < c->bound.top) c->bound.top = r.top;
+        if (r.right > c->bound.right) c->bound.right = r.right;
+        if (r.bottom > c->bound.bottom) c->bound.bottom = r.bottom;
     }
     if (!plat_surface_set_clip_list(surface, c->rects, count)) {
         gfx_release_clipper(c);
@@ -182,20 +158,15 @@ GfxClipper *gfx_attach_clipper(PlatSurface *surface, int32_t count, const PlatRe
     return c;
 }
 
-void gfx_release_clipper(GfxClipper *clipper)
-{
-    if (!clipper)
-        return;
+void gfx_release_clipper(GfxClipper *clipper) {
+    if (!clipper) return;
     delete[] clipper->rects;
     delete clipper;
 }
 
-int32_t gfx_flip(void)
-{
-    if (!display_started || !back_surface)
-        return 0;
-    if (primary_buffer || back_buffer)
-        return 0;
+int32_t gfx_flip(void) {
+    if (!display_started || !back_surface) return 0;
+    if (primary_buffer || back_buffer) return 0;
     int attempts = screen_windowed ? 1 : FLIP_ATTEMPTS;
     for (int n = 0; n < attempts; n++) {
         if (plat_present(back_surface)) {
@@ -208,78 +179,59 @@ int32_t gfx_flip(void)
 
 int32_t gfx_wait_vblank(void) { return 1; }
 
-int32_t gfx_fill_surface(PlatSurface *surface, uint32_t colour, const PlatRect *rect)
-{
-    if (display_started && surface)
-        plat_surface_fill(surface, rect, colour & 0xFFFF);
+int32_t gfx_fill_surface(PlatSurface *surface, uint32_t colour, const PlatRect *rect) {
+    if (display_started && surface) plat_surface_fill(surface, rect, colour & 0xFFFF);
     return 1;
 }
 
-uint8_t *gfx_lock_surface(PlatSurface *surface, int32_t *pitch_out)
-{
-    if (!display_started || !surface)
-        return nullptr;
+uint8_t *gfx_lock_surface(PlatSurface *surface, int32_t *pitch_out) {
+    if (!display_started || !surface) return nullptr;
     int32_t pitch = 0;
     uint8_t *memory = plat_surface_lock(surface, &pitch);
-    if (memory && pitch_out)
-        *pitch_out = pitch;
+    if (memory && pitch_out) *pitch_out = pitch;
     return memory;
 }
 
-int32_t gfx_unlock_surface(PlatSurface *surface)
-{
-    if (!display_started || !surface)
-        return 0;
+int32_t gfx_unlock_surface(PlatSurface *surface) {
+    if (!display_started || !surface) return 0;
     plat_surface_unlock(surface);
     return 1;
 }
 
-uint8_t *gfx_lock_primary(void)
-{
-    if (primary_buffer)
-        return primary_buffer;
+uint8_t *gfx_lock_primary(void) {
+    if (primary_buffer) return primary_buffer;
     primary_buffer = gfx_lock_surface(primary_surface, &primary_pitch);
-    if (!primary_buffer)
-        primary_pitch = 0;
+    if (!primary_buffer) primary_pitch = 0;
     return primary_buffer;
 }
 
-int32_t gfx_unlock_primary(void)
-{
-    if (!primary_buffer)
-        return 0;
+int32_t gfx_unlock_primary(void) {
+    if (!primary_buffer) return 0;
     plat_surface_unlock(primary_surface);
     primary_buffer = nullptr;
     primary_pitch = 0;
     return 1;
 }
 
-uint8_t *gfx_lock_back(void)
-{
-    if (back_buffer)
-        return back_buffer;
+uint8_t *gfx_lock_back(void) {
+    if (back_buffer) return back_buffer;
     back_buffer = gfx_lock_surface(back_surface, &back_pitch);
-    if (!back_buffer)
-        back_pitch = 0;
+    if (!back_buffer) back_pitch = 0;
     return back_buffer;
 }
 
-int32_t gfx_unlock_back(void)
-{
-    if (!back_buffer)
-        return 0;
+int32_t gfx_unlock_back(void) {
+    if (!back_buffer) return 0;
     plat_surface_unlock(back_surface);
     back_buffer = nullptr;
     back_pitch = 0;
     return 1;
 }
 
-int32_t gfx_rgb16_565(int32_t red, int32_t green, int32_t blue)
-{
+int32_t gfx_rgb16_565(int32_t red, int32_t green, int32_t blue) {
     return ((red >> 3) & 31) * 2048 + ((green >> 2) & 63) * 32 + ((blue >> 3) & 31);
 }
 
-int32_t gfx_rgb16_555(int32_t red, int32_t green, int32_t blue)
-{
+int32_t gfx_rgb16_555(int32_t red, int32_t green, int32_t blue) {
     return ((red >> 3) & 31) * 1024 + ((green >> 3) & 31) * 32 + ((blue >> 3) & 31);
 }

@@ -18,10 +18,10 @@ struct GfxClipper {
 
 constexpr int32_t CLIP_BOUND_INIT = 64000;
 
-extern int32_t display_started;     // 1 after a successful device open
+extern int32_t display_started;      // 1 after a successful device open
 extern PlatSurface *primary_surface; // what was shown last (a copy kept by the display)
 extern PlatSurface *back_surface;
-extern int32_t display_palette;     // 1 once the 8-bit palette exists
+extern int32_t display_palette; // 1 once the 8-bit palette exists
 extern GfxClipper *back_clipper;
 extern GfxClipper *window_clipper;
 extern int32_t screen_width, screen_height, screen_bpp, screen_windowed;

@@ -10,9 +10,15 @@ namespace {
 
 // 32-bit wrapping arithmetic: the clipper works on signed 32-bit values and
 // must not trip over overflow on absurd coordinates.
-int32_t wrap_add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-int32_t wrap_sub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-int32_t wrap_mul(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
+int32_t wrap_add(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+int32_t wrap_sub(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+int32_t wrap_mul(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
 int32_t wrap_div(int32_t a, int32_t b) {
     if (b == 0) return 0;
     if (b == -1) return wrap_sub(0, a);
@@ -21,10 +27,14 @@ int32_t wrap_div(int32_t a, int32_t b) {
 
 int32_t region_code(int32_t x, int32_t y) {
     int32_t code = 0;
-    if (y < clip_min_y) code |= CLIP_CODE_ABOVE;
-    else if (y > clip_max_y) code |= CLIP_CODE_BELOW;
-    if (x < clip_min_x) code |= CLIP_CODE_LEFT;
-    else if (x > clip_max_x) code |= CLIP_CODE_RIGHT;
+    if (y < clip_min_y)
+        code |= CLIP_CODE_ABOVE;
+    else if (y > clip_max_y)
+        code |= CLIP_CODE_BELOW;
+    if (x < clip_min_x)
+        code |= CLIP_CODE_LEFT;
+    else if (x > clip_max_x)
+        code |= CLIP_CODE_RIGHT;
     return code;
 }
 
@@ -75,14 +85,23 @@ void bresenham(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Pixel colour, Pix
     // 64-bit terms: the error stays exact even for lines longer than the screen.
     int64_t dx = static_cast<int64_t>(x1) - x0, dy = static_cast<int64_t>(y1) - y0;
     ptrdiff_t x_step = 1, y_step = row_step;
-    if (dx < 0) { dx = -dx; x_step = -1; }
-    if (dy < 0) { dy = -dy; y_step = -y_step; }
+    if (dx < 0) {
+        dx = -dx;
+        x_step = -1;
+    }
+    if (dy < 0) {
+        dy = -dy;
+        y_step = -y_step;
+    }
     Pixel *p = start + static_cast<ptrdiff_t>(y0) * row_step + x0;
     if (dx > dy) {
         int64_t error = 2 * dy - dx;
         for (int64_t i = 0; i <= dx; i++) {
             *p = colour;
-            if (error >= 0) { p += y_step; error -= 2 * dx; }
+            if (error >= 0) {
+                p += y_step;
+                error -= 2 * dx;
+            }
             p += x_step;
             error += 2 * dy;
         }
@@ -90,7 +109,10 @@ void bresenham(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Pixel colour, Pix
         int64_t error = 2 * dx - dy;
         for (int64_t i = 0; i <= dy; i++) {
             *p = colour;
-            if (error >= 0) { p += x_step; error -= 2 * dy; }
+            if (error >= 0) {
+                p += x_step;
+                error -= 2 * dy;
+            }
             p += y_step;
             error += 2 * dx;
         }
@@ -142,8 +164,8 @@ int32_t gfx_draw_clipped_line8(int32_t x0, int32_t y0, int32_t x1, int32_t y1, u
     return 1;
 }
 
-int32_t gfx_draw_clipped_line16(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint16_t colour,
-                                uint16_t *memory, int32_t pitch) {
+int32_t gfx_draw_clipped_line16(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint16_t colour, uint16_t *memory,
+                                int32_t pitch) {
     if (gfx_clip_line(&x0, &y0, &x1, &y1)) gfx_draw_line16(x0, y0, x1, y1, colour, memory, pitch);
     return 1;
 }

@@ -21,8 +21,7 @@ struct PaletteBlinker {
 
 constexpr int32_t PALETTE_BLINKER_COUNT = 256;
 constexpr int32_t BLINK_FREE = 0, BLINK_OFF = -1, BLINK_ON = 1;
-constexpr int32_t PALETTE_BLINK_ADD = 0, PALETTE_BLINK_REMOVE = 1, PALETTE_BLINK_UPDATE = 2,
-                  PALETTE_BLINK_RUN = 3;
+constexpr int32_t PALETTE_BLINK_ADD = 0, PALETTE_BLINK_REMOVE = 1, PALETTE_BLINK_UPDATE = 2, PALETTE_BLINK_RUN = 3;
 
 extern PaletteEntry palette_shadow[256];
 

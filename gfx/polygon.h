@@ -39,22 +39,22 @@ int32_t gfx_matrix3_multiply(const float a[9], const float b[9], float result[9]
 int32_t gfx_row3_multiply(const float row[3], const float matrix[9], float result[3]);
 int32_t gfx_fill_triangle8(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, uint8_t colour,
                            uint8_t *memory, int32_t pitch);
-int32_t gfx_fill_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
-                                 uint8_t colour, uint8_t *memory, int32_t pitch);
-int32_t gfx_fill_triangle16(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
-                            uint16_t colour, uint16_t *memory, int32_t pitch);
+int32_t gfx_fill_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, uint8_t colour,
+                                 uint8_t *memory, int32_t pitch);
+int32_t gfx_fill_triangle16(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, uint16_t colour,
+                            uint16_t *memory, int32_t pitch);
 int32_t gfx_fill_flat_top_triangle8(float x1, float y1, float x2, float y2, float x3, float y3, uint8_t colour,
                                     uint8_t *memory, int32_t pitch);
-int32_t gfx_fill_flat_bottom_triangle8(float x1, float y1, float x2, float y2, float x3, float y3,
-                                       uint8_t colour, uint8_t *memory, int32_t pitch);
-int32_t gfx_fill_flat_top_triangle16(float x1, float y1, float x2, float y2, float x3, float y3,
-                                     uint16_t colour, uint16_t *memory, int32_t pitch);
-int32_t gfx_fill_flat_bottom_triangle16(float x1, float y1, float x2, float y2, float x3, float y3,
-                                        uint16_t colour, uint16_t *memory, int32_t pitch);
-int32_t gfx_fill_flat_top_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3,
-                                          int32_t y3, uint8_t colour, uint8_t *memory, int32_t pitch);
-int32_t gfx_fill_flat_bottom_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3,
-                                             int32_t y3, uint8_t colour, uint8_t *memory, int32_t pitch);
+int32_t gfx_fill_flat_bottom_triangle8(float x1, float y1, float x2, float y2, float x3, float y3, uint8_t colour,
+                                       uint8_t *memory, int32_t pitch);
+int32_t gfx_fill_flat_top_triangle16(float x1, float y1, float x2, float y2, float x3, float y3, uint16_t colour,
+                                     uint16_t *memory, int32_t pitch);
+int32_t gfx_fill_flat_bottom_triangle16(float x1, float y1, float x2, float y2, float x3, float y3, uint16_t colour,
+                                        uint16_t *memory, int32_t pitch);
+int32_t gfx_fill_flat_top_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                                          uint8_t colour, uint8_t *memory, int32_t pitch);
+int32_t gfx_fill_flat_bottom_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                                             uint8_t colour, uint8_t *memory, int32_t pitch);
 int32_t gfx_fill_polygon8(const PolygonShape *polygon, uint8_t *memory, int32_t pitch);
 int32_t gfx_fill_polygon16(const PolygonShape *polygon, uint16_t *memory, int32_t pitch);
 int32_t gfx_approx_distance2(int32_t dx, int32_t dy);
@@ -63,6 +63,6 @@ int32_t gfx_boxes_overlap(int32_t x1, int32_t y1, int32_t w1, int32_t h1, int32_
                           int32_t h2);
 int32_t gfx_rect_has_colour8(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint8_t low, uint8_t high,
                              const uint8_t *memory, int32_t pitch);
-int32_t gfx_rect_has_colour16(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint16_t colour_a,
-                              uint16_t colour_b, const uint16_t *memory, int32_t pitch);
+int32_t gfx_rect_has_colour16(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint16_t colour_a, uint16_t colour_b,
+                              const uint16_t *memory, int32_t pitch);
 int32_t gfx_bitmap_cell_to_surface(const BmpFile *bitmap, PlatSurface *surface, int32_t cx, int32_t cy);

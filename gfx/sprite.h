@@ -45,10 +45,10 @@ int32_t gfx_sprite_create(SpriteObject *sprite, int32_t x, int32_t y, int32_t wi
 // start-up (ships) and round set-up (bodies); 0 on failure or frame_count above 64.
 int32_t gfx_sprite_destroy(SpriteObject *sprite);
 // before re-creating a record and at shutdown; accepts an all-zero record.
-int32_t gfx_sprite_load_frame(SpriteObject *sprite, const BmpFile *bitmap, int32_t frame, int32_t cx,
-                              int32_t cy, int32_t mode);
-int32_t gfx_sprite_load_frame16(SpriteObject *sprite, const BmpFile *bitmap, int32_t frame, int32_t cx,
-                                int32_t cy, int32_t mode);
+int32_t gfx_sprite_load_frame(SpriteObject *sprite, const BmpFile *bitmap, int32_t frame, int32_t cx, int32_t cy,
+                              int32_t mode);
+int32_t gfx_sprite_load_frame16(SpriteObject *sprite, const BmpFile *bitmap, int32_t frame, int32_t cx, int32_t cy,
+                                int32_t mode);
 int32_t gfx_sprite_set_anim_speed(SpriteObject *sprite, int32_t ticks_per_frame);
 int32_t gfx_sprite_animate(SpriteObject *sprite);
 // once per frame per body.

@@ -18,8 +18,7 @@ int log_owned = 0;
 std::vector<char> log_message(LOG_MESSAGE_MAX);
 
 // "Www Mmm dd hh:mm:ss yyyy\n" of the local time, English names whatever the locale.
-void local_time_text(time_t secs, char *out, size_t size)
-{
+void local_time_text(time_t secs, char *out, size_t size) {
     static const char *const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -34,35 +33,27 @@ void local_time_text(time_t secs, char *out, size_t size)
 
 } // namespace
 
-int32_t gfx_draw_text(const char *text, int32_t x, int32_t y, uint32_t colour, PlatSurface *surface)
-{
-    if (!text || !surface || surface->locked)
-        return 0;
+int32_t gfx_draw_text(const char *text, int32_t x, int32_t y, uint32_t colour, PlatSurface *surface) {
+    if (!text || !surface || surface->locked) return 0;
     return plat_draw_text(surface, text, x, y, colour) ? 1 : 0;
 }
 
-int32_t gfx_draw_text_indexed(const char *text, int32_t x, int32_t y, int32_t index, PlatSurface *surface)
-{
-    if (index < 0 || index > 255)
-        return 0;
+int32_t gfx_draw_text_indexed(const char *text, int32_t x, int32_t y, int32_t index, PlatSurface *surface) {
+    if (index < 0 || index > 255) return 0;
     const PaletteEntry &e = palette_shadow[index];
     uint32_t colour = (uint32_t)e.red | ((uint32_t)e.green << 8) | ((uint32_t)e.blue << 16);
     return gfx_draw_text(text, x, y, colour, surface);
 }
 
-int32_t gfx_log_open(const char *file_name, FILE *stream)
-{
-    if (!stream && !file_name)
-        return 0;
+int32_t gfx_log_open(const char *file_name, FILE *stream) {
+    if (!stream && !file_name) return 0;
     FILE *first = stream;
     if (!first) {
         first = std::fopen(file_name, "w");
-        if (!first)
-            return 0;
+        if (!first) return 0;
     }
     // A file of our own from an earlier open would otherwise stay open for good.
-    if (error_log && log_owned && error_log != first)
-        std::fclose(error_log);
+    if (error_log && log_owned && error_log != first) std::fclose(error_log);
     error_log = first;
     log_owned = 0;
 
@@ -77,30 +68,24 @@ int32_t gfx_log_open(const char *file_name, FILE *stream)
     std::snprintf(stamp, sizeof stamp, "%.19s.%hu, %s", when, millis, when + 20);
     gfx_log_write("\nOpening Error Output File (%s) on %s\n", file_name ? file_name : "", stamp);
 
-    if (stream)
-        return 1;
+    if (stream) return 1;
     std::fclose(error_log);
     error_log = std::fopen(file_name, "a+");
     log_owned = error_log ? 1 : 0;
     return error_log ? 1 : 0;
 }
 
-int32_t gfx_log_close(void)
-{
-    if (!error_log)
-        return 0;
+int32_t gfx_log_close(void) {
+    if (!error_log) return 0;
     gfx_log_write("\nClosing Error Output File.");
-    if (error_log != stdout && error_log != stderr)
-        std::fclose(error_log);
+    if (error_log != stdout && error_log != stderr) std::fclose(error_log);
     error_log = nullptr;
     log_owned = 0;
     return 1;
 }
 
-int32_t gfx_log_write(const char *format, ...)
-{
-    if (!format || !error_log)
-        return 0;
+int32_t gfx_log_write(const char *format, ...) {
+    if (!format || !error_log) return 0;
     va_list args;
     va_start(args, format);
     va_list again;

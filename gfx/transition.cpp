@@ -17,14 +17,12 @@ uint8_t darken(uint8_t v) { return v > 4 ? (uint8_t)(v - 3) : 0; }
 uint8_t raise(uint8_t v, int amount) { return v + amount >= 255 ? 255 : (uint8_t)(v + amount); }
 uint8_t lower(uint8_t v) { return v < 4 ? 0 : (uint8_t)(v - 4); }
 
-void wait_step(void)
-{
+void wait_step(void) {
     gfx_clock_start();
     gfx_clock_wait(STEP_MS);
 }
 
-void fade(uint32_t effect)
-{
+void fade(uint32_t effect) {
     PaletteEntry work[256];
     int steps = effect == TRANSITION_FADE_BLACK ? 80 : 64;
     for (int step = 0; step < steps; step++) {
@@ -33,8 +31,7 @@ void fade(uint32_t effect)
             PaletteEntry &e = work[i];
             switch (effect) {
             case TRANSITION_FADE_BLACK:
-                if (i == 0)
-                    break;
+                if (i == 0) break;
                 e.red = darken(e.red);
                 e.green = darken(e.green);
                 e.blue = darken(e.blue);
@@ -68,46 +65,38 @@ void fade(uint32_t effect)
 
 // The black lines of the closing wipes at the display's depth; other depths and
 // missing memory draw nothing.
-void black_hline(int32_t y, uint8_t *memory, int32_t pitch)
-{
-    if (!memory)
-        return;
+void black_hline(int32_t y, uint8_t *memory, int32_t pitch) {
+    if (!memory) return;
     if (screen_bpp == 8)
         gfx_draw_hline8(0, screen_width - 1, y, 0, memory, pitch);
     else if (screen_bpp == 16)
         gfx_draw_hline16(0, screen_width - 1, y, 0, reinterpret_cast<uint16_t *>(memory), pitch);
 }
 
-void black_vline(int32_t x, uint8_t *memory, int32_t pitch)
-{
-    if (!memory)
-        return;
+void black_vline(int32_t x, uint8_t *memory, int32_t pitch) {
+    if (!memory) return;
     if (screen_bpp == 8)
         gfx_draw_vline8(0, screen_height - 1, x, 0, memory, pitch);
     else if (screen_bpp == 16)
         gfx_draw_vline16(0, screen_height - 1, x, 0, reinterpret_cast<uint16_t *>(memory), pitch);
 }
 
-void close_sides(int32_t i, uint8_t *memory, int32_t pitch)
-{
+void close_sides(int32_t i, uint8_t *memory, int32_t pitch) {
     black_vline(screen_width - 1 - i, memory, pitch);
     black_vline(i, memory, pitch);
     black_vline(screen_width - 2 - i, memory, pitch);
     black_vline(i + 1, memory, pitch);
 }
 
-void close_top_bottom(int32_t j, uint8_t *memory, int32_t pitch)
-{
+void close_top_bottom(int32_t j, uint8_t *memory, int32_t pitch) {
     black_hline(screen_height - 1 - j, memory, pitch);
     black_hline(j, memory, pitch);
     black_hline(screen_height - 2 - j, memory, pitch);
     black_hline(j + 1, memory, pitch);
 }
 
-void dissolve(uint8_t *memory, int32_t pitch)
-{
-    if (!memory || screen_width <= 0 || screen_height <= 0 || (screen_bpp != 8 && screen_bpp != 16))
-        return;
+void dissolve(uint8_t *memory, int32_t pitch) {
+    if (!memory || screen_width <= 0 || screen_height <= 0 || (screen_bpp != 8 && screen_bpp != 16)) return;
     int64_t count = (int64_t)screen_width * screen_height * 4 + 1;
     for (int64_t n = 0; n < count; n++) {
         int32_t y = plat_rand() % screen_height;
@@ -121,16 +110,13 @@ void dissolve(uint8_t *memory, int32_t pitch)
 
 } // namespace
 
-void gfx_screen_transition(uint32_t effect, uint8_t *memory, int32_t pitch)
-{
+void gfx_screen_transition(uint32_t effect, uint8_t *memory, int32_t pitch) {
     switch (effect) {
     case TRANSITION_FADE_BLACK:
     case TRANSITION_FADE_WHITE:
     case TRANSITION_FADE_BLUE:
     case TRANSITION_FADE_RED:
-    case TRANSITION_FADE_GREEN:
-        fade(effect);
-        break;
+    case TRANSITION_FADE_GREEN: fade(effect); break;
     case TRANSITION_CLOSE_SIDES:
         for (int32_t i = 0; i < screen_width / 2; i += 2) {
             wait_step();
@@ -152,97 +138,68 @@ void gfx_screen_transition(uint32_t effect, uint8_t *memory, int32_t pitch)
         }
         break;
     }
-    case TRANSITION_DISSOLVE:
-        dissolve(memory, pitch);
-        break;
-    default:
-        break;
+    case TRANSITION_DISSOLVE: dissolve(memory, pitch); break;
+    default: break;
     }
 }
 
-void gfx_draw_hline8(int32_t x1, int32_t x2, int32_t y, uint8_t colour, uint8_t *memory, int32_t pitch)
-{
-    if (!memory || y < clip_min_y || y > clip_max_y)
-        return;
+void gfx_draw_hline8(int32_t x1, int32_t x2, int32_t y, uint8_t colour, uint8_t *memory, int32_t pitch) {
+    if (!memory || y < clip_min_y || y > clip_max_y) return;
     if (x1 > x2) {
         int32_t t = x1;
         x1 = x2;
         x2 = t;
     }
-    if (x1 > clip_max_x || x2 < clip_min_x)
-        return;
-    if (x1 < clip_min_x)
-        x1 = clip_min_x;
-    if (x2 > clip_max_x)
-        x2 = clip_max_x;
+    if (x1 > clip_max_x || x2 < clip_min_x) return;
+    if (x1 < clip_min_x) x1 = clip_min_x;
+    if (x2 > clip_max_x) x2 = clip_max_x;
     uint8_t *p = memory + (ptrdiff_t)y * pitch + x1;
-    for (int32_t n = x2 - x1 + 1; n > 0; n--)
-        *p++ = colour;
+    for (int32_t n = x2 - x1 + 1; n > 0; n--) *p++ = colour;
 }
 
-void gfx_draw_vline8(int32_t y1, int32_t y2, int32_t x, uint8_t colour, uint8_t *memory, int32_t pitch)
-{
-    if (!memory || x < clip_min_x || x > clip_max_x)
-        return;
+void gfx_draw_vline8(int32_t y1, int32_t y2, int32_t x, uint8_t colour, uint8_t *memory, int32_t pitch) {
+    if (!memory || x < clip_min_x || x > clip_max_x) return;
     if (y1 > y2) {
         int32_t t = y1;
         y1 = y2;
         y2 = t;
     }
-    if (y1 > clip_max_y || y2 < clip_min_y)
-        return;
-    if (y1 < clip_min_y)
-        y1 = clip_min_y;
-    if (y2 > clip_max_y)
-        y2 = clip_max_y;
+    if (y1 > clip_max_y || y2 < clip_min_y) return;
+    if (y1 < clip_min_y) y1 = clip_min_y;
+    if (y2 > clip_max_y) y2 = clip_max_y;
     uint8_t *p = memory + (ptrdiff_t)y1 * pitch + x;
-    for (int32_t n = y2 - y1 + 1; n > 0; n--, p += pitch)
-        *p = colour;
+    for (int32_t n = y2 - y1 + 1; n > 0; n--, p += pitch) *p = colour;
 }
 
-void gfx_draw_hline16(int32_t x1, int32_t x2, int32_t y, uint16_t colour, uint16_t *memory, int32_t pitch)
-{
-    if (!memory || y < clip_min_y || y > clip_max_y)
-        return;
+void gfx_draw_hline16(int32_t x1, int32_t x2, int32_t y, uint16_t colour, uint16_t *memory, int32_t pitch) {
+    if (!memory || y < clip_min_y || y > clip_max_y) return;
     if (x1 > x2) {
         int32_t t = x1;
         x1 = x2;
         x2 = t;
     }
-    if (x1 > clip_max_x || x2 < clip_min_x)
-        return;
-    if (x1 < clip_min_x)
-        x1 = clip_min_x;
-    if (x2 > clip_max_x)
-        x2 = clip_max_x;
+    if (x1 > clip_max_x || x2 < clip_min_x) return;
+    if (x1 < clip_min_x) x1 = clip_min_x;
+    if (x2 > clip_max_x) x2 = clip_max_x;
     gfx_fill_words16(memory + (ptrdiff_t)y * (pitch >> 1) + x1, colour, x2 - x1 + 1);
 }
 
-void gfx_draw_vline16(int32_t y1, int32_t y2, int32_t x, uint16_t colour, uint16_t *memory, int32_t pitch)
-{
-    if (!memory || x < clip_min_x || x > clip_max_x)
-        return;
+void gfx_draw_vline16(int32_t y1, int32_t y2, int32_t x, uint16_t colour, uint16_t *memory, int32_t pitch) {
+    if (!memory || x < clip_min_x || x > clip_max_x) return;
     if (y1 > y2) {
         int32_t t = y1;
         y1 = y2;
         y2 = t;
     }
-    if (y1 > clip_max_y || y2 < clip_min_y)
-        return;
-    if (y1 < clip_min_y)
-        y1 = clip_min_y;
-    if (y2 > clip_max_y)
-        y2 = clip_max_y;
+    if (y1 > clip_max_y || y2 < clip_min_y) return;
+    if (y1 < clip_min_y) y1 = clip_min_y;
+    if (y2 > clip_max_y) y2 = clip_max_y;
     int32_t step = pitch & ~1;
     uint8_t *p = reinterpret_cast<uint8_t *>(memory) + (ptrdiff_t)y1 * step + 2 * (ptrdiff_t)x;
-    for (int32_t n = y2 - y1 + 1; n > 0; n--, p += step)
-        *reinterpret_cast<uint16_t *>(p) = colour;
+    for (int32_t n = y2 - y1 + 1; n > 0; n--, p += step) *reinterpret_cast<uint16_t *>(p) = colour;
 }
 
-void gfx_fill_words16(uint16_t *dest, uint16_t value, int32_t count)
-{
-    if (!dest)
-        return;
-    for (int32_t n = 0; n < count; n++)
-        dest[n] = value;
+void gfx_fill_words16(uint16_t *dest, uint16_t value, int32_t count) {
+    if (!dest) return;
+    for (int32_t n = 0; n < count; n++) dest[n] = value;
 }

@@ -15,14 +15,12 @@ PlatJoystickState joystick_state;
 char joystick_name[80];
 int32_t joystick_found = 0;
 
-int32_t inp_init(void)
-{
+int32_t inp_init(void) {
     input_system = 1;
     return 1;
 }
 
-void inp_shutdown(void)
-{
+void inp_shutdown(void) {
     // The game calls only this at the end, so close whatever is still open.
     inp_keyboard_release();
     inp_mouse_release();
@@ -30,89 +28,68 @@ void inp_shutdown(void)
     input_system = 0;
 }
 
-int32_t inp_keyboard_init(void)
-{
-    if (!input_system)
-        return 0;
-    if (keyboard_device)
-        return 1;
-    if (!plat_keyboard_open())
-        return 0;
+int32_t inp_keyboard_init(void) {
+    if (!input_system) return 0;
+    if (keyboard_device) return 1;
+    if (!plat_keyboard_open()) return 0;
     keyboard_device = 1;
     return 1;
 }
 
-int32_t inp_keyboard_read(void)
-{
+int32_t inp_keyboard_read(void) {
     if (!keyboard_device) {
         std::memset(keyboard_state, 0, sizeof keyboard_state);
         return 0;
     }
     // A failed read leaves the last frame's keys as they were.
     uint8_t fresh[256];
-    if (!plat_keyboard_read(fresh))
-        return 0;
+    if (!plat_keyboard_read(fresh)) return 0;
     std::memcpy(keyboard_state, fresh, sizeof keyboard_state);
     return 1;
 }
 
-void inp_keyboard_forget_taps(void)
-{
+void inp_keyboard_forget_taps(void) {
     if (keyboard_device) plat_keyboard_forget_taps();
     // The pads stand beside the keyboard: their presses made meanwhile go too.
     pad_forget_taps();
 }
 
-void inp_keyboard_release(void)
-{
-    if (!keyboard_device)
-        return;
+void inp_keyboard_release(void) {
+    if (!keyboard_device) return;
     plat_keyboard_close();
     keyboard_device = 0;
 }
 
-int32_t inp_mouse_init(void)
-{
-    if (!input_system)
-        return 0;
-    if (mouse_device)
-        return 1;
-    if (!plat_mouse_open())
-        return 0;
+int32_t inp_mouse_init(void) {
+    if (!input_system) return 0;
+    if (mouse_device) return 1;
+    if (!plat_mouse_open()) return 0;
     mouse_device = 1;
     return 1;
 }
 
-int32_t inp_mouse_read(void)
-{
+int32_t inp_mouse_read(void) {
     if (!mouse_device) {
         mouse_state = PlatMouseState{};
         return 0;
     }
     PlatMouseState fresh{};
-    if (!plat_mouse_read(&fresh))
-        return 0;
+    if (!plat_mouse_read(&fresh)) return 0;
     mouse_state = fresh;
     return 1;
 }
 
-void inp_mouse_release(void)
-{
-    if (!mouse_device)
-        return;
+void inp_mouse_release(void) {
+    if (!mouse_device) return;
     plat_mouse_close();
     mouse_device = 0;
 }
 
-int32_t inp_joystick_init(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y, int32_t dead_zone)
-{
-    if (!input_system)
-        return 0;
-    if (joystick_device)
-        return 1;
+int32_t inp_joystick_init(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y, int32_t dead_zone) {
+    if (!input_system) return 0;
+    if (joystick_device) return 1;
     char name[80] = {};
-    if (!plat_joystick_open(min_x, max_x, min_y, max_y, dead_zone, name))
-        return 0;
+    if (!plat_joystick_open(min_x, max_x, min_y, max_y, dead_zone, name)) return 0;
     name[79] = '\0';
     std::memcpy(joystick_name, name, sizeof joystick_name);
     joystick_device = 1;
@@ -120,25 +97,20 @@ int32_t inp_joystick_init(int32_t min_x, int32_t max_x, int32_t min_y, int32_t m
     return 1;
 }
 
-int32_t inp_joystick_read(void)
-{
-    if (!joystick_found)
-        return 0;
+int32_t inp_joystick_read(void) {
+    if (!joystick_found) return 0;
     if (!joystick_device) {
         joystick_state = PlatJoystickState{};
         return 0;
     }
     PlatJoystickState fresh{};
-    if (!plat_joystick_read(&fresh))
-        return 0;
+    if (!plat_joystick_read(&fresh)) return 0;
     joystick_state = fresh;
     return 1;
 }
 
-void inp_joystick_release(void)
-{
-    if (!joystick_device)
-        return;
+void inp_joystick_release(void) {
+    if (!joystick_device) return;
     plat_joystick_close();
     joystick_device = 0;
 }

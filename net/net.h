@@ -24,17 +24,24 @@ enum NetMsgType : uint8_t {
     NET_MSG_HASH = 7,    // frame number, state hash at the end of that frame
     NET_MSG_BYE = 8,     // reason: the sender is leaving
 };
-enum NetRefuseReason : uint8_t { NET_REFUSE_VERSION = 1, NET_REFUSE_BUSY = 2 };
-enum NetByeReason : uint8_t { NET_BYE_QUIT = 1, NET_BYE_DONE = 2, NET_BYE_DESYNC = 3 };
+enum NetRefuseReason : uint8_t {
+    NET_REFUSE_VERSION = 1,
+    NET_REFUSE_BUSY = 2
+};
+enum NetByeReason : uint8_t {
+    NET_BYE_QUIT = 1,
+    NET_BYE_DONE = 2,
+    NET_BYE_DESYNC = 3
+};
 
 struct NetMsg {
     uint8_t type;
-    uint8_t seat;   // FRAME: 0..2
-    uint8_t keys;   // FRAME: StrmKey bits
-    uint8_t reason; // REFUSE, BYE
-    uint32_t frame; // FRAME, HASH; SEED: the seed's number
-    uint32_t seed;  // WELCOME, SEED
-    uint64_t hash;  // WELCOME, HASH
+    uint8_t seat;                  // FRAME: 0..2
+    uint8_t keys;                  // FRAME: StrmKey bits
+    uint8_t reason;                // REFUSE, BYE
+    uint32_t frame;                // FRAME, HASH; SEED: the seed's number
+    uint32_t seed;                 // WELCOME, SEED
+    uint64_t hash;                 // WELCOME, HASH
     char version[NET_VERSION_MAX]; // HELLO, WELCOME, REFUSE: printable ASCII, NUL terminated
 };
 
@@ -62,7 +69,8 @@ enum NetEnd : int32_t {
 
 // Local frames: where this machine's own seat reads its keys (the keyboard, the computer).
 // wait_ms: how long a waiting host's frame may block on the network: 0 in the paced game loop
-// (a watching side there also runs short frames while it is behind), a few ms in the simulator. Sets up the seats, the seed source and the taps. 1, or 0 with net_message() set.
+// (a watching side there also runs short frames while it is behind), a few ms in the simulator. Sets up the seats, the
+// seed source and the taps. 1, or 0 with net_message() set.
 int32_t net_host(uint16_t port, StrmKeysFn local_keys, uint32_t wait_ms);
 // Connects to host:port and shakes hands (version check), within timeout_ms; call before
 // game_init, which then seeds with the host's seed. 1, or 0 with net_message() set.

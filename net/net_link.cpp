@@ -19,12 +19,12 @@
 
 namespace {
 
-constexpr uint32_t STALL_MS = 5000;         // no frame from the peer this long: it is gone
-constexpr uint32_t SLICE_MS = 1;            // one wait on the socket while a frame is due
-constexpr uint32_t QUEUE_SIZE = 1u << 16;   // frames received and not yet played
+constexpr uint32_t STALL_MS = 5000;       // no frame from the peer this long: it is gone
+constexpr uint32_t SLICE_MS = 1;          // one wait on the socket while a frame is due
+constexpr uint32_t QUEUE_SIZE = 1u << 16; // frames received and not yet played
 constexpr uint32_t SEED_QUEUE = 64;
 constexpr int32_t HASH_SLOTS = 8;
-constexpr size_t LOG_MAX = 1u << 20;        // events kept for a desync report
+constexpr size_t LOG_MAX = 1u << 20; // events kept for a desync report
 
 struct Remote {
     uint32_t frame;
@@ -41,7 +41,7 @@ struct LogEvent {
 };
 
 ENetHost *link_host;
-ENetPeer *peer;       // the one other player, once connected
+ENetPeer *peer; // the one other player, once connected
 int32_t enet_started;
 int32_t state = NET_STATE_OFF;
 int32_t end_reason = NET_END_NONE;
@@ -55,7 +55,7 @@ char desync_path[256];
 uint32_t bad_packets;
 
 uint32_t frame_base, seed_base;
-uint32_t host_seed;           // the host's latest seed: what a joiner's game_init starts from
+uint32_t host_seed; // the host's latest seed: what a joiner's game_init starts from
 uint32_t welcome_seed;
 uint64_t welcome_hash;
 
@@ -63,7 +63,7 @@ Remote *queue;
 uint32_t q_head, q_count, last_remote_frame;
 int32_t any_remote;
 uint32_t seed_ticks[SEED_QUEUE];
-uint32_t seeds_received;      // seeds 1..seeds_received have arrived (number 0 is in WELCOME)
+uint32_t seeds_received; // seeds 1..seeds_received have arrived (number 0 is in WELCOME)
 
 HashRec local_hashes[HASH_SLOTS], remote_hashes[HASH_SLOTS];
 int32_t last_score[2];
@@ -122,8 +122,10 @@ void write_streams(uint32_t frame, uint64_t mine, uint64_t theirs) {
                  static_cast<unsigned long long>(mine), static_cast<unsigned long long>(theirs));
     std::fprintf(f, "# every seed and frame as this game used it (seat 0 player 1, 1 player 2, 2 menus)\n");
     for (const LogEvent &e : events) {
-        if (e.kind == STRM_EVENT_SEED) std::fprintf(f, "seed %u %u\n", e.number, e.value);
-        else std::fprintf(f, "frame %u seat %u keys %02x\n", e.number, e.seat, e.value);
+        if (e.kind == STRM_EVENT_SEED)
+            std::fprintf(f, "seed %u %u\n", e.number, e.value);
+        else
+            std::fprintf(f, "frame %u seat %u keys %02x\n", e.number, e.seat, e.value);
     }
     std::fclose(f);
 }
@@ -138,7 +140,8 @@ void end_link(int32_t reason, const char *text) {
     if (peer) {
         if (reason == NET_END_QUIT || reason == NET_END_DESYNC || reason == NET_END_LOCAL)
             enet_peer_disconnect_later(peer, 0);
-        else enet_peer_reset(peer);
+        else
+            enet_peer_reset(peer);
         enet_host_flush(link_host);
         if (reason == NET_END_LOST) peer = nullptr;
     }
@@ -218,9 +221,12 @@ void on_receive(ENetPeer *from, const uint8_t *data, size_t size) {
         return;
     }
     if (state == NET_STATE_WAITING && local_player == 0) {
-        if (m.type == NET_MSG_HELLO) accept_hello(m);
-        else if (m.type == NET_MSG_READY) start_frames();
-        else bad_packets++;
+        if (m.type == NET_MSG_HELLO)
+            accept_hello(m);
+        else if (m.type == NET_MSG_READY)
+            start_frames();
+        else
+            bad_packets++;
         return;
     }
     if (state != NET_STATE_LINKED) {
@@ -252,11 +258,13 @@ void on_receive(ENetPeer *from, const uint8_t *data, size_t size) {
         match_hashes(m.frame);
         return;
     case NET_MSG_BYE:
-        if (m.reason == NET_BYE_QUIT) end_link(NET_END_QUIT, "The other player has quit");
+        if (m.reason == NET_BYE_QUIT)
+            end_link(NET_END_QUIT, "The other player has quit");
         else if (m.reason == NET_BYE_DESYNC) {
             write_streams(strm_frame_count() - frame_base, 0, 0);
             end_link(NET_END_DESYNC, "Desync: the other machine found the games out of step");
-        } else peer_done = 1;
+        } else
+            peer_done = 1;
         return;
     default: bad_packets++; return;
     }
@@ -562,7 +570,8 @@ int32_t net_join(const char *host, uint16_t port, StrmKeysFn keys, uint32_t wait
                     std::snprintf(message, sizeof message,
                                   "The host runs version %s, this is version %s: both must match", m.version,
                                   QUORVANE_VERSION);
-                else set_message("The host is already playing with someone else");
+                else
+                    set_message("The host is already playing with someone else");
                 net_close(0);
                 return 0;
             } else if (m.type == NET_MSG_WELCOME && std::strcmp(m.version, QUORVANE_VERSION) == 0) {
@@ -576,8 +585,9 @@ int32_t net_join(const char *host, uint16_t port, StrmKeysFn keys, uint32_t wait
     }
     if (!welcomed) {
         if (!message[0])
-            std::snprintf(message, sizeof message, connected ? "The host at %s:%u did not answer"
-                                                             : "Cannot reach a game hosted at %s:%u", host, port);
+            std::snprintf(message, sizeof message,
+                          connected ? "The host at %s:%u did not answer" : "Cannot reach a game hosted at %s:%u", host,
+                          port);
         net_close(0);
         return 0;
     }

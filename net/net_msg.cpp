@@ -10,14 +10,14 @@ constexpr size_t HEADER = 4; // magic, magic, protocol, type
 // Payload length of each type, by type number; 0 for no such type.
 constexpr size_t PAYLOAD[] = {
     0,
-    NET_VERSION_MAX,                 // HELLO
-    NET_VERSION_MAX + 4 + 8,         // WELCOME
-    1 + NET_VERSION_MAX,             // REFUSE
-    0,                               // READY
-    4 + 1 + 1,                       // FRAME
-    4 + 4,                           // SEED
-    4 + 8,                           // HASH
-    1,                               // BYE
+    NET_VERSION_MAX,         // HELLO
+    NET_VERSION_MAX + 4 + 8, // WELCOME
+    1 + NET_VERSION_MAX,     // REFUSE
+    0,                       // READY
+    4 + 1 + 1,               // FRAME
+    4 + 4,                   // SEED
+    4 + 8,                   // HASH
+    1,                       // BYE
 };
 constexpr uint8_t TYPE_LAST = NET_MSG_BYE;
 

@@ -85,7 +85,8 @@ int plat_music_playing(void);
 
 void plat_audio_render(float *out, int32_t frames);
 // headless tests and the device callback: music first, then the sounds, through a limiter
-// that keeps every sample within -0.995..0.995, interleaved left/right. The SDL backend calls it from its own thread; tests call it directly.
+// that keeps every sample within -0.995..0.995, interleaved left/right. The SDL backend calls it from its own thread;
+// tests call it directly.
 
 // ---- used only by the platform's own audio files ----
 void plat_audio_lock(void);

@@ -15,8 +15,8 @@ void plat_keyboard_forget_taps(void);
 void plat_keyboard_close(void);
 
 struct PlatMouseState {
-    int32_t dx, dy, wheel;   // relative movement since the last read
-    uint8_t buttons[4];      // 0x80 while down
+    int32_t dx, dy, wheel; // relative movement since the last read
+    uint8_t buttons[4];    // 0x80 while down
 };
 int plat_mouse_open(void);
 int plat_mouse_read(PlatMouseState *out);
@@ -28,8 +28,8 @@ struct PlatJoystickState {
     uint32_t pov[4];
     uint8_t buttons[32];
 };
-int plat_joystick_open(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y,
-                       int32_t dead_zone_percent, char name_out[80]);
+int plat_joystick_open(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y, int32_t dead_zone_percent,
+                       char name_out[80]);
 // joystick init: first attached controller, axes scaled to the ranges; 0 if none.
 int plat_joystick_read(PlatJoystickState *out);
 void plat_joystick_close(void);

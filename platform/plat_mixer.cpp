@@ -16,9 +16,9 @@
 struct PlatSound {
     std::shared_ptr<const std::vector<uint8_t>> samples; // shared by duplicates
     uint32_t caps;
-    uint64_t pos;     // 32.32 fixed point, in samples
-    int32_t status;   // PLAT_SOUND_STATUS_ bits
-    int32_t volume;   // hundredths of a dB
+    uint64_t pos;   // 32.32 fixed point, in samples
+    int32_t status; // PLAT_SOUND_STATUS_ bits
+    int32_t volume; // hundredths of a dB
     int32_t pan;
     uint32_t hz;
     float gain_left;
@@ -41,30 +41,25 @@ constexpr float LIMIT_CEILING = 0.995f;
 constexpr float LIMIT_RELEASE = 1.0f / (0.05f * (float)PLAT_AUDIO_RATE);
 float mixer_limit_gain = 1.0f; // touched only by the render
 
-float centibels_to_gain(int32_t cb)
-{
-    if (cb <= PLAT_SOUND_VOLUME_MIN)
-        return 0.0f;
+float centibels_to_gain(int32_t cb) {
+    if (cb <= PLAT_SOUND_VOLUME_MIN) return 0.0f;
     return (float)std::pow(10.0, (double)cb / 2000.0);
 }
 
-void sound_update_gains(PlatSound *s)
-{
+void sound_update_gains(PlatSound *s) {
     float g = centibels_to_gain(s->volume);
     s->gain_left = g * (s->pan > 0 ? centibels_to_gain(-s->pan) : 1.0f);
     s->gain_right = g * (s->pan < 0 ? centibels_to_gain(s->pan) : 1.0f);
 }
 
-PlatSound *sound_register(PlatSound *s)
-{
+PlatSound *sound_register(PlatSound *s) {
     plat_audio_lock();
     mixer_sounds.push_back(s);
     plat_audio_unlock();
     return s;
 }
 
-void sound_mix(PlatSound *s, float *out, int32_t frames)
-{
+void sound_mix(PlatSound *s, float *out, int32_t frames) {
     const std::vector<uint8_t> &data = *s->samples;
     const uint64_t n = data.size();
     const uint64_t end = n << 32;
@@ -96,14 +91,11 @@ void sound_mix(PlatSound *s, float *out, int32_t frames)
 
 } // namespace
 
-PlatSound *plat_sound_create(const uint8_t *samples, uint32_t size, uint32_t caps)
-{
-    if (!samples || size == 0 || !plat_audio_is_open())
-        return nullptr;
+PlatSound *plat_sound_create(const uint8_t *samples, uint32_t size, uint32_t caps) {
+    if (!samples || size == 0 || !plat_audio_is_open()) return nullptr;
     auto data = std::make_shared<std::vector<uint8_t>>(samples, samples + size);
     PlatSound *s = new (std::nothrow) PlatSound{};
-    if (!s)
-        return nullptr;
+    if (!s) return nullptr;
     s->samples = std::move(data);
     s->caps = caps;
     s->hz = PLAT_SOUND_DEFAULT_HZ;
@@ -111,13 +103,10 @@ PlatSound *plat_sound_create(const uint8_t *samples, uint32_t size, uint32_t cap
     return sound_register(s);
 }
 
-PlatSound *plat_sound_duplicate(PlatSound *source)
-{
-    if (!source)
-        return nullptr;
+PlatSound *plat_sound_duplicate(PlatSound *source) {
+    if (!source) return nullptr;
     PlatSound *s = new (std::nothrow) PlatSound{};
-    if (!s)
-        return nullptr;
+    if (!s) return nullptr;
     plat_audio_lock();
     s->samples = source->samples;
     s->caps = source->caps;
@@ -129,10 +118,8 @@ PlatSound *plat_sound_duplicate(PlatSound *source)
     return sound_register(s);
 }
 
-void plat_sound_release(PlatSound *sound)
-{
-    if (!sound)
-        return;
+void plat_sound_release(PlatSound *sound) {
+    if (!sound) return;
     plat_audio_lock();
     auto it = std::find(mixer_sounds.begin(), mixer_sounds.end(), sound);
     if (it != mixer_sounds.end()) {
@@ -143,90 +130,72 @@ void plat_sound_release(PlatSound *sound)
     delete sound; // the samples go with the last sound holding them
 }
 
-int plat_sound_play(PlatSound *sound, uint32_t flags)
-{
-    if (!sound)
-        return 0;
+int plat_sound_play(PlatSound *sound, uint32_t flags) {
+    if (!sound) return 0;
     plat_audio_lock();
     sound->status = PLAT_SOUND_STATUS_PLAYING | ((flags & PLAT_SOUND_PLAY_LOOPING) ? PLAT_SOUND_STATUS_LOOPING : 0);
     plat_audio_unlock();
     return 1;
 }
 
-int plat_sound_stop(PlatSound *sound)
-{
-    if (!sound)
-        return 0;
+int plat_sound_stop(PlatSound *sound) {
+    if (!sound) return 0;
     plat_audio_lock();
     sound->status = 0;
     plat_audio_unlock();
     return 1;
 }
 
-int plat_sound_set_position(PlatSound *sound, uint32_t sample)
-{
-    if (!sound)
-        return 0;
+int plat_sound_set_position(PlatSound *sound, uint32_t sample) {
+    if (!sound) return 0;
     plat_audio_lock();
     int ok = sample < sound->samples->size();
-    if (ok)
-        sound->pos = (uint64_t)sample << 32;
+    if (ok) sound->pos = (uint64_t)sample << 32;
     plat_audio_unlock();
     return ok;
 }
 
-uint32_t plat_sound_position(PlatSound *sound)
-{
-    if (!sound)
-        return 0;
+uint32_t plat_sound_position(PlatSound *sound) {
+    if (!sound) return 0;
     plat_audio_lock();
     uint32_t p = (uint32_t)(sound->pos >> 32);
     plat_audio_unlock();
     return p;
 }
 
-int32_t plat_sound_volume(PlatSound *sound)
-{
-    if (!sound)
-        return 0;
+int32_t plat_sound_volume(PlatSound *sound) {
+    if (!sound) return 0;
     plat_audio_lock();
     int32_t v = sound->volume;
     plat_audio_unlock();
     return v;
 }
 
-int32_t plat_sound_pan(PlatSound *sound)
-{
-    if (!sound)
-        return 0;
+int32_t plat_sound_pan(PlatSound *sound) {
+    if (!sound) return 0;
     plat_audio_lock();
     int32_t p = sound->pan;
     plat_audio_unlock();
     return p;
 }
 
-uint32_t plat_sound_frequency(PlatSound *sound)
-{
-    if (!sound)
-        return PLAT_SOUND_DEFAULT_HZ;
+uint32_t plat_sound_frequency(PlatSound *sound) {
+    if (!sound) return PLAT_SOUND_DEFAULT_HZ;
     plat_audio_lock();
     uint32_t hz = sound->hz;
     plat_audio_unlock();
     return hz;
 }
 
-int32_t plat_sound_status(PlatSound *sound)
-{
-    if (!sound)
-        return 0;
+int32_t plat_sound_status(PlatSound *sound) {
+    if (!sound) return 0;
     plat_audio_lock();
     int32_t st = sound->status;
     plat_audio_unlock();
     return st;
 }
 
-int plat_sound_set_volume(PlatSound *sound, int32_t centibels)
-{
+int plat_sound_set_volume(PlatSound *sound, int32_t centibels) {
     if (!sound || !(sound->caps & PLAT_SOUND_CTRL_VOLUME) || centibels < PLAT_SOUND_VOLUME_MIN ||
         centibels > PLAT_SOUND_VOLUME_MAX)
         return 0;
@@ -237,8 +206,7 @@ int plat_sound_set_volume(PlatSound *sound, int32_t centibels)
     return 1;
 }
 
-int plat_sound_set_pan(PlatSound *sound, int32_t centibels)
-{
+int plat_sound_set_pan(PlatSound *sound, int32_t centibels) {
     if (!sound || !(sound->caps & PLAT_SOUND_CTRL_PAN) || centibels < PLAT_SOUND_PAN_LEFT ||
         centibels > PLAT_SOUND_PAN_RIGHT)
         return 0;
@@ -249,35 +217,27 @@ int plat_sound_set_pan(PlatSound *sound, int32_t centibels)
     return 1;
 }
 
-int plat_sound_set_frequency(PlatSound *sound, uint32_t hz)
-{
-    if (!sound || !(sound->caps & PLAT_SOUND_CTRL_FREQUENCY))
-        return 0;
-    if (hz == 0)
-        hz = PLAT_SOUND_DEFAULT_HZ;
-    if (hz < PLAT_SOUND_FREQUENCY_MIN || hz > PLAT_SOUND_FREQUENCY_MAX)
-        return 0;
+int plat_sound_set_frequency(PlatSound *sound, uint32_t hz) {
+    if (!sound || !(sound->caps & PLAT_SOUND_CTRL_FREQUENCY)) return 0;
+    if (hz == 0) hz = PLAT_SOUND_DEFAULT_HZ;
+    if (hz < PLAT_SOUND_FREQUENCY_MIN || hz > PLAT_SOUND_FREQUENCY_MAX) return 0;
     plat_audio_lock();
     sound->hz = hz;
     plat_audio_unlock();
     return 1;
 }
 
-
 namespace {
 
 // Game thread: once the loading thread is done, the callback may render the synth, and the
 // piece asked for meanwhile starts.
-void music_adopt(void)
-{
-    if (mixer_music_ready || !mixer_music_opening || plat_synth_status() == PLAT_SYNTH_LOADING)
-        return;
+void music_adopt(void) {
+    if (mixer_music_ready || !mixer_music_opening || plat_synth_status() == PLAT_SYNTH_LOADING) return;
     mixer_music_opening = 0;
     int ready = plat_synth_wait();
     plat_audio_lock();
     mixer_music_ready = ready;
-    if (ready && mixer_pending)
-        plat_synth_play(mixer_pending_piece.data(), (uint32_t)mixer_pending_piece.size());
+    if (ready && mixer_pending) plat_synth_play(mixer_pending_piece.data(), (uint32_t)mixer_pending_piece.size());
     mixer_pending = 0;
     plat_audio_unlock();
     mixer_pending_piece.clear();
@@ -286,19 +246,15 @@ void music_adopt(void)
 
 } // namespace
 
-void plat_mixer_reset(void)
-{
+void plat_mixer_reset(void) {
     plat_audio_lock();
     mixer_limit_gain = 1.0f;
     plat_audio_unlock();
 }
 
-int plat_music_open(void)
-{
-    if (mixer_music_ready || plat_synth_status() != PLAT_SYNTH_OFF)
-        return 1;
-    if (plat_blind)
-        return 0; // the simulator: no SoundFont to load, as on a machine without one
+int plat_music_open(void) {
+    if (mixer_music_ready || plat_synth_status() != PLAT_SYNTH_OFF) return 1;
+    if (plat_blind) return 0; // the simulator: no SoundFont to load, as on a machine without one
     // The SoundFont takes tens of milliseconds to a second to load: on a real device it loads
     // on a thread of its own so the first frame never waits for it.
     mixer_music_opening = 1;
@@ -311,15 +267,13 @@ int plat_music_open(void)
     return 1;
 }
 
-int plat_music_wait(void)
-{
+int plat_music_wait(void) {
     plat_synth_wait();
     music_adopt();
     return mixer_music_ready;
 }
 
-void plat_music_close(void)
-{
+void plat_music_close(void) {
     plat_audio_lock();
     mixer_music_ready = 0;
     mixer_pending = 0;
@@ -329,25 +283,20 @@ void plat_music_close(void)
     plat_synth_close();
 }
 
-int plat_music_is_open(void)
-{
+int plat_music_is_open(void) {
     music_adopt();
     return mixer_music_ready || plat_synth_status() == PLAT_SYNTH_LOADING;
 }
 
-void plat_music_prepare(const uint8_t *midi, uint32_t size)
-{
+void plat_music_prepare(const uint8_t *midi, uint32_t size) {
     // Not under the audio lock: reading samples may take a while, and the synth guards itself.
-    if (plat_synth_status() != PLAT_SYNTH_OFF)
-        plat_synth_prepare(midi, size);
+    if (plat_synth_status() != PLAT_SYNTH_OFF) plat_synth_prepare(midi, size);
 }
 
-int plat_music_play(const uint8_t *midi, uint32_t size)
-{
+int plat_music_play(const uint8_t *midi, uint32_t size) {
     music_adopt();
     if (!mixer_music_ready) {
-        if (plat_synth_status() != PLAT_SYNTH_LOADING || !midi || size == 0)
-            return 0;
+        if (plat_synth_status() != PLAT_SYNTH_LOADING || !midi || size == 0) return 0;
         mixer_pending_piece.assign(midi, midi + size);
         mixer_pending = 1;
         return 1;
@@ -358,37 +307,29 @@ int plat_music_play(const uint8_t *midi, uint32_t size)
     return ok;
 }
 
-void plat_music_stop(void)
-{
+void plat_music_stop(void) {
     music_adopt();
     mixer_pending = 0;
     plat_audio_lock();
-    if (mixer_music_ready)
-        plat_synth_stop();
+    if (mixer_music_ready) plat_synth_stop();
     plat_audio_unlock();
 }
 
-int plat_music_playing(void)
-{
+int plat_music_playing(void) {
     music_adopt();
-    if (!mixer_music_ready)
-        return mixer_pending && plat_synth_status() == PLAT_SYNTH_LOADING;
+    if (!mixer_music_ready) return mixer_pending && plat_synth_status() == PLAT_SYNTH_LOADING;
     plat_audio_lock();
     int playing = plat_synth_playing();
     plat_audio_unlock();
     return playing;
 }
 
-void plat_audio_render(float *out, int32_t frames)
-{
-    if (!out || frames <= 0)
-        return;
+void plat_audio_render(float *out, int32_t frames) {
+    if (!out || frames <= 0) return;
     // The synth overwrites its output, so it goes first and the sounds are added on top.
-    if (!mixer_music_ready || !plat_synth_render(out, frames))
-        std::memset(out, 0, sizeof(float) * 2 * (size_t)frames);
+    if (!mixer_music_ready || !plat_synth_render(out, frames)) std::memset(out, 0, sizeof(float) * 2 * (size_t)frames);
     for (PlatSound *s : mixer_sounds) {
-        if (s->status & PLAT_SOUND_STATUS_PLAYING)
-            sound_mix(s, out, frames);
+        if (s->status & PLAT_SOUND_STATUS_PLAYING) sound_mix(s, out, frames);
     }
     // A peak limiter instead of a clamp: the gain never lets a frame past the ceiling and
     // comes back smoothly, so loud pile-ups get quieter rather than square.

@@ -5,8 +5,7 @@ static uint32_t rand_state = 1;
 
 void plat_srand(uint32_t seed) { rand_state = seed; }
 
-int32_t plat_rand(void)
-{
+int32_t plat_rand(void) {
     rand_state = rand_state * 214013u + 2531011u;
     return (int32_t)((rand_state >> 16) & 0x7FFF);
 }

@@ -8,10 +8,8 @@
 
 static int32_t live_surfaces = 0;
 
-PlatSurface *plat_surface_create(int32_t width, int32_t height, int32_t bpp)
-{
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || (bpp != 8 && bpp != 16))
-        return nullptr;
+PlatSurface *plat_surface_create(int32_t width, int32_t height, int32_t bpp) {
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || (bpp != 8 && bpp != 16)) return nullptr;
     PlatSurface *s = new PlatSurface();
     s->width = width;
     s->height = height;
@@ -23,47 +21,36 @@ PlatSurface *plat_surface_create(int32_t width, int32_t height, int32_t bpp)
     return s;
 }
 
-void plat_surface_release(PlatSurface *surface)
-{
-    if (!surface)
-        return;
+void plat_surface_release(PlatSurface *surface) {
+    if (!surface) return;
     live_surfaces--;
     delete surface;
 }
 
 int32_t plat_surface_live_count(void) { return live_surfaces; }
 
-uint8_t *plat_surface_lock(PlatSurface *surface, int32_t *pitch)
-{
-    if (!surface || plat_blind)
-        return nullptr;
+uint8_t *plat_surface_lock(PlatSurface *surface, int32_t *pitch) {
+    if (!surface || plat_blind) return nullptr;
     surface->locked = 1;
-    if (pitch)
-        *pitch = surface->pitch;
+    if (pitch) *pitch = surface->pitch;
     return surface->pixels.data();
 }
 
-int plat_surface_unlock(PlatSurface *surface)
-{
-    if (!surface)
-        return 0;
+int plat_surface_unlock(PlatSurface *surface) {
+    if (!surface) return 0;
     surface->locked = 0;
     return 1;
 }
 
-void plat_surface_set_color_key(PlatSurface *surface, uint32_t lo, uint32_t hi)
-{
-    if (!surface)
-        return;
+void plat_surface_set_color_key(PlatSurface *surface, uint32_t lo, uint32_t hi) {
+    if (!surface) return;
     surface->key_enabled = 1;
     surface->key_lo = lo;
     surface->key_hi = hi;
 }
 
-int plat_surface_set_clip_list(PlatSurface *surface, const PlatRect *rects, int32_t count)
-{
-    if (!surface || count < 0)
-        return 0;
+int plat_surface_set_clip_list(PlatSurface *surface, const PlatRect *rects, int32_t count) {
+    if (!surface || count < 0) return 0;
     surface->clip.clear();
     surface->clip_enabled = 0;
     if (rects && count > 0) {
@@ -73,8 +60,7 @@ int plat_surface_set_clip_list(PlatSurface *surface, const PlatRect *rects, int3
     return 1;
 }
 
-static PlatRect rect_intersect(const PlatRect &a, const PlatRect &b)
-{
+static PlatRect rect_intersect(const PlatRect &a, const PlatRect &b) {
     return PlatRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                     std::min(a.bottom, b.bottom)};
 }
@@ -82,8 +68,7 @@ static PlatRect rect_intersect(const PlatRect &a, const PlatRect &b)
 static bool rect_empty(const PlatRect &r) { return r.left >= r.right || r.top >= r.bottom; }
 
 // The regions a drawing on this surface may touch: its clip rectangles cut to its bounds.
-static int clip_regions(const PlatSurface *s, PlatRect *out, int max)
-{
+static int clip_regions(const PlatSurface *s, PlatRect *out, int max) {
     PlatRect bounds{0, 0, s->width, s->height};
     if (!s->clip_enabled) {
         out[0] = bounds;
@@ -92,14 +77,12 @@ static int clip_regions(const PlatSurface *s, PlatRect *out, int max)
     int n = 0;
     for (const PlatRect &r : s->clip) {
         PlatRect c = rect_intersect(r, bounds);
-        if (!rect_empty(c) && n < max)
-            out[n++] = c;
+        if (!rect_empty(c) && n < max) out[n++] = c;
     }
     return n;
 }
 
-static void put_pixel(PlatSurface *s, int32_t x, int32_t y, uint32_t v)
-{
+static void put_pixel(PlatSurface *s, int32_t x, int32_t y, uint32_t v) {
     uint8_t *row = s->pixels.data() + (size_t)y * s->pitch;
     if (s->bpp == 8)
         row[x] = (uint8_t)v;
@@ -109,36 +92,29 @@ static void put_pixel(PlatSurface *s, int32_t x, int32_t y, uint32_t v)
     }
 }
 
-static uint32_t get_pixel(const PlatSurface *s, int32_t x, int32_t y)
-{
+static uint32_t get_pixel(const PlatSurface *s, int32_t x, int32_t y) {
     const uint8_t *row = s->pixels.data() + (size_t)y * s->pitch;
-    if (s->bpp == 8)
-        return row[x];
+    if (s->bpp == 8) return row[x];
     uint16_t w;
     std::memcpy(&w, row + 2 * x, 2);
     return w;
 }
 
-int plat_surface_fill(PlatSurface *surface, const PlatRect *rect, uint32_t colour)
-{
-    if (!surface || surface->locked)
-        return 0;
-    if (plat_blind)
-        return 1;
+int plat_surface_fill(PlatSurface *surface, const PlatRect *rect, uint32_t colour) {
+    if (!surface || surface->locked) return 0;
+    if (plat_blind) return 1;
     PlatRect target = rect ? *rect : PlatRect{0, 0, surface->width, surface->height};
     PlatRect regions[64];
     int n = clip_regions(surface, regions, 64);
     for (int i = 0; i < n; i++) {
         PlatRect r = rect_intersect(target, regions[i]);
-        if (rect_empty(r))
-            continue;
+        if (rect_empty(r)) continue;
         for (int32_t y = r.top; y < r.bottom; y++) {
             if (surface->bpp == 8) {
                 std::memset(surface->pixels.data() + (size_t)y * surface->pitch + r.left, (uint8_t)colour,
                             (size_t)(r.right - r.left));
             } else {
-                for (int32_t x = r.left; x < r.right; x++)
-                    put_pixel(surface, x, y, colour);
+                for (int32_t x = r.left; x < r.right; x++) put_pixel(surface, x, y, colour);
             }
         }
     }
@@ -146,27 +122,22 @@ int plat_surface_fill(PlatSurface *surface, const PlatRect *rect, uint32_t colou
 }
 
 int plat_surface_blit(PlatSurface *dst, const PlatRect *dst_rect, PlatSurface *src, const PlatRect *src_rect,
-                      int32_t keyed)
-{
-    if (!dst || !src || dst->locked || src->locked || dst->bpp != src->bpp)
-        return 0;
-    if (plat_blind)
-        return 1;
+                      int32_t keyed) {
+    if (!dst || !src || dst->locked || src->locked || dst->bpp != src->bpp) return 0;
+    if (plat_blind) return 1;
     PlatRect sr = src_rect ? *src_rect : PlatRect{0, 0, src->width, src->height};
     PlatRect dr = dst_rect ? *dst_rect : PlatRect{0, 0, dst->width, dst->height};
     sr = rect_intersect(sr, PlatRect{0, 0, src->width, src->height});
     int32_t dw = dr.right - dr.left, dh = dr.bottom - dr.top;
     int32_t sw = sr.right - sr.left, sh = sr.bottom - sr.top;
-    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
-        return 0;
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return 0;
     bool use_key = keyed && src->key_enabled;
     bool same_size = dw == sw && dh == sh;
     PlatRect regions[64];
     int n = clip_regions(dst, regions, 64);
     for (int i = 0; i < n; i++) {
         PlatRect r = rect_intersect(dr, regions[i]);
-        if (rect_empty(r))
-            continue;
+        if (rect_empty(r)) continue;
         for (int32_t y = r.top; y < r.bottom; y++) {
             int32_t sy = sr.top + (int32_t)((int64_t)(y - dr.top) * sh / dh);
             if (same_size && !use_key && dst->bpp == 8) {
@@ -178,8 +149,7 @@ int plat_surface_blit(PlatSurface *dst, const PlatRect *dst_rect, PlatSurface *s
             for (int32_t x = r.left; x < r.right; x++) {
                 int32_t sx = sr.left + (int32_t)((int64_t)(x - dr.left) * sw / dw);
                 uint32_t v = get_pixel(src, sx, sy);
-                if (use_key && v >= src->key_lo && v <= src->key_hi)
-                    continue;
+                if (use_key && v >= src->key_lo && v <= src->key_hi) continue;
                 put_pixel(dst, x, y, v);
             }
         }

@@ -9,7 +9,7 @@ enum PlatMessageType : int32_t {
     PLAT_MSG_PAINT = 2,
     PLAT_MSG_DESTROY = 3,
     PLAT_MSG_QUIT = 4,
-    PLAT_MSG_ACTIVATE = 5,   // wparam 1 gained focus, 0 lost it
+    PLAT_MSG_ACTIVATE = 5, // wparam 1 gained focus, 0 lost it
 };
 
 struct PlatMessage {

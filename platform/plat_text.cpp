@@ -12,18 +12,15 @@ static TTF_Font *font = nullptr;
 static int font_failed = 0;
 static const char *FONT_FALLBACK = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf";
 
-static bool file_exists(const std::string &path)
-{
+static bool file_exists(const std::string &path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0;
 }
 
-static std::string find_font_file(void)
-{
+static std::string find_font_file(void) {
     // Where Debian puts it: fontconfig's set-up costs tens of milliseconds and megabytes at start.
     std::string path = FONT_FALLBACK;
-    if (file_exists(path))
-        return path;
+    if (file_exists(path)) return path;
     path.clear();
     if (FcInit()) {
         FcPattern *pat = FcNameParse((const FcChar8 *)"DejaVu Sans Condensed:style=Bold");
@@ -42,15 +39,12 @@ static std::string find_font_file(void)
         }
         FcPatternDestroy(pat);
     }
-    if (!file_exists(path))
-        path = FONT_FALLBACK;
+    if (!file_exists(path)) path = FONT_FALLBACK;
     return path;
 }
 
-static TTF_Font *game_font(void)
-{
-    if (font || font_failed)
-        return font;
+static TTF_Font *game_font(void) {
+    if (font || font_failed) return font;
     if (!TTF_WasInit() && TTF_Init() != 0) {
         font_failed = 1;
         plat_set_error(TTF_GetError());
@@ -65,50 +59,35 @@ static TTF_Font *game_font(void)
     return font;
 }
 
-void plat_text_shutdown(void)
-{
-    if (font)
-        TTF_CloseFont(font);
+void plat_text_shutdown(void) {
+    if (font) TTF_CloseFont(font);
     font = nullptr;
     font_failed = 0;
-    if (TTF_WasInit())
-        TTF_Quit();
+    if (TTF_WasInit()) TTF_Quit();
 }
 
-int plat_text_width(const char *text)
-{
+int plat_text_width(const char *text) {
     TTF_Font *f = game_font();
-    if (!f || !text)
-        return -1;
+    if (!f || !text) return -1;
     int w = 0, h = 0;
-    if (!*text)
-        return 0;
-    if (TTF_SizeText(f, text, &w, &h) != 0)
-        return -1;
+    if (!*text) return 0;
+    if (TTF_SizeText(f, text, &w, &h) != 0) return -1;
     return w;
 }
 
-static bool inside_clip(const PlatSurface *s, int32_t x, int32_t y)
-{
-    if (x < 0 || y < 0 || x >= s->width || y >= s->height)
-        return false;
-    if (!s->clip_enabled)
-        return true;
+static bool inside_clip(const PlatSurface *s, int32_t x, int32_t y) {
+    if (x < 0 || y < 0 || x >= s->width || y >= s->height) return false;
+    if (!s->clip_enabled) return true;
     for (const PlatRect &r : s->clip)
-        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
-            return true;
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
     return false;
 }
 
-int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y, uint32_t colorref)
-{
-    if (!surface || !text || surface->locked)
-        return 0;
-    if (!*text || plat_blind)
-        return 1;
+int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y, uint32_t colorref) {
+    if (!surface || !text || surface->locked) return 0;
+    if (!*text || plat_blind) return 1;
     TTF_Font *f = game_font();
-    if (!f)
-        return 0;
+    if (!f) return 0;
     SDL_Surface *glyphs = TTF_RenderText_Solid(f, text, SDL_Color{255, 255, 255, 255});
     if (!glyphs) {
         plat_set_error(TTF_GetError());
@@ -123,8 +102,7 @@ int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y,
     for (int gy = 0; gy < glyphs->h; gy++) {
         const uint8_t *row = (const uint8_t *)glyphs->pixels + gy * glyphs->pitch;
         for (int gx = 0; gx < glyphs->w; gx++) {
-            if (!row[gx] || !inside_clip(surface, x + gx, y + gy))
-                continue;
+            if (!row[gx] || !inside_clip(surface, x + gx, y + gy)) continue;
             uint8_t *dst = surface->pixels.data() + (size_t)(y + gy) * surface->pitch;
             if (surface->bpp == 8)
                 dst[x + gx] = (uint8_t)ink;

@@ -22,9 +22,9 @@ struct PlatSurface {
     std::vector<uint8_t> pixels; // pitch * height bytes
     int32_t locked;
     int32_t key_enabled;
-    uint32_t key_lo, key_hi;     // source colour key range, inclusive
+    uint32_t key_lo, key_hi; // source colour key range, inclusive
     int32_t clip_enabled;
-    std::vector<PlatRect> clip;  // fills and blits onto this surface are cut to these
+    std::vector<PlatRect> clip; // fills and blits onto this surface are cut to these
 };
 
 int plat_display_open(int32_t width, int32_t height, int32_t bpp);
@@ -49,8 +49,8 @@ int plat_surface_set_clip_list(PlatSurface *surface, const PlatRect *rects, int3
 // clipper attach: count 0 or null rects removes clipping (surface bounds still apply).
 int plat_surface_fill(PlatSurface *surface, const PlatRect *rect, uint32_t colour);
 // colour fills: rect null = whole surface; clipped; 8-bit takes the low byte, 16-bit the low word.
-int plat_surface_blit(PlatSurface *dst, const PlatRect *dst_rect, PlatSurface *src,
-                      const PlatRect *src_rect, int32_t keyed);
+int plat_surface_blit(PlatSurface *dst, const PlatRect *dst_rect, PlatSurface *src, const PlatRect *src_rect,
+                      int32_t keyed);
 // sprite draws: stretched copy src_rect -> dst_rect (nearest), clipped by dst's list;
 // 0 on null, locked or depth-mismatched surfaces.
 

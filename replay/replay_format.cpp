@@ -154,7 +154,8 @@ int32_t rpl_parse(const uint8_t *data, size_t size, const char *name, RplRecordi
         (size > name_len && data[name_len] != ' '))
         return fail(error, error_size, "%s is not a Quorvane recording", name);
     if (size > RPL_MAX_FILE_SIZE) return fail(error, error_size, "%s is too large for a recording", name);
-    const uint8_t *nl = static_cast<const uint8_t *>(std::memchr(data, '\n', size < RPL_HEADER_MAX ? size : RPL_HEADER_MAX));
+    const uint8_t *nl =
+        static_cast<const uint8_t *>(std::memchr(data, '\n', size < RPL_HEADER_MAX ? size : RPL_HEADER_MAX));
     if (!nl) {
         if (size < RPL_HEADER_MAX) return fail(error, error_size, "%s is cut short (truncated recording)", name);
         return fail(error, error_size, "%s has a damaged header", name);

@@ -79,8 +79,10 @@ RplResult rpl_result_now(void) {
 }
 
 void rpl_format_result(const RplResult *r, char *out, size_t size) {
-    std::snprintf(out, size, "result: player1 %" PRIu32 " player2 %" PRIu32 " frames %" PRIu32 " shots %" PRIu32
-                  " hash %016" PRIx64, r->score1, r->score2, r->frames, r->shots, r->hash);
+    std::snprintf(out, size,
+                  "result: player1 %" PRIu32 " player2 %" PRIu32 " frames %" PRIu32 " shots %" PRIu32
+                  " hash %016" PRIx64,
+                  r->score1, r->score2, r->frames, r->shots, r->hash);
 }
 
 void rpl_replay_start(const RplRecording *recording) {
@@ -162,7 +164,8 @@ int32_t rpl_play(const RplRecording *recording, RplResult *result, char *error, 
     if (diverged_at >= 0) {
         std::snprintf(error, error_size,
                       "the replay went another way than the recording at frame %" PRId64
-                      " (recorded by game version %s)", diverged_at, recording->game_version);
+                      " (recorded by game version %s)",
+                      diverged_at, recording->game_version);
         outcome = 3;
     } else if (!complete) {
         std::snprintf(error, error_size, "replay stopped at frame %" PRIu32 " of %" PRIu32, result->frames, total);
@@ -173,8 +176,9 @@ int32_t rpl_play(const RplRecording *recording, RplResult *result, char *error, 
             want.hash != result->hash) {
             char line[128];
             rpl_format_result(&want, line, sizeof line);
-            std::snprintf(error, error_size, "the replay ended otherwise than the recording (recorded %s, game version %s)",
-                          line, recording->game_version);
+            std::snprintf(error, error_size,
+                          "the replay ended otherwise than the recording (recorded %s, game version %s)", line,
+                          recording->game_version);
             outcome = 3;
         }
     }

@@ -32,8 +32,10 @@ int32_t seed_from_match(uint32_t live_tick, uint32_t *seed) {
 int32_t menu_keys(int32_t, uint8_t *keys) {
     *keys = 0;
     if (player1_won || player2_won) return 1;
-    if (menu_active && !options_active && !story_active && ship1.y == 305.0f) *keys = STRM_KEY_RETURN;
-    else if (story_active || options_active) *keys = STRM_KEY_RETURN;
+    if (menu_active && !options_active && !story_active && ship1.y == 305.0f)
+        *keys = STRM_KEY_RETURN;
+    else if (story_active || options_active)
+        *keys = STRM_KEY_RETURN;
     return 1;
 }
 

@@ -14,10 +14,10 @@
 
 namespace {
 
-constexpr uint32_t POLL_MS = 10;           // a waiting host sleeps this long per frame
+constexpr uint32_t POLL_MS = 10; // a waiting host sleeps this long per frame
 constexpr uint32_t JOIN_TIMEOUT_MS = 10000;
-constexpr double HOST_WAIT_S = 60.0;        // nobody joined: give up
-constexpr uint32_t FRAME_LIMIT = 2000000;   // a match that never ends is a fault
+constexpr double HOST_WAIT_S = 60.0;      // nobody joined: give up
+constexpr uint32_t FRAME_LIMIT = 2000000; // a match that never ends is a fault
 
 // Back on the title menu with a winner's score: the match has been played to its end.
 int32_t match_over(void) {
@@ -41,8 +41,10 @@ int32_t sim_keys(int32_t seat, uint8_t *keys) {
         return 1;
     }
     int32_t screen = game_current_screen();
-    if (screen == GAME_SCREEN_MENU && !match_over()) *keys = STRM_KEY_RETURN;
-    else if (screen == GAME_SCREEN_WIN) *keys = STRM_KEY_SPACE;
+    if (screen == GAME_SCREEN_MENU && !match_over())
+        *keys = STRM_KEY_RETURN;
+    else if (screen == GAME_SCREEN_WIN)
+        *keys = STRM_KEY_SPACE;
     return 1;
 }
 

@@ -19,7 +19,11 @@ enum StrmKey : uint8_t {
 constexpr uint8_t STRM_KEY_MASK = 0x7F;
 
 // Who has the say over a frame: the player in turn on the play screen, else the menus.
-enum StrmSeat : int32_t { STRM_SEAT_PLAYER1 = 0, STRM_SEAT_PLAYER2 = 1, STRM_SEAT_MENUS = 2 };
+enum StrmSeat : int32_t {
+    STRM_SEAT_PLAYER1 = 0,
+    STRM_SEAT_PLAYER2 = 1,
+    STRM_SEAT_MENUS = 2
+};
 constexpr int32_t STRM_SEAT_COUNT = 3;
 
 // A seat's source: 1 with the frame's key bits in *keys, or 0 when it has none (the stream
@@ -30,7 +34,10 @@ typedef int32_t (*StrmSeedFn)(uint32_t live_tick, uint32_t *seed);
 
 // What a tap is told of: a frame's keys as the game used them (after its Escape test) or a
 // seed tick as the game seeded with it.
-enum StrmEventKind : int32_t { STRM_EVENT_FRAME = 0, STRM_EVENT_SEED = 1 };
+enum StrmEventKind : int32_t {
+    STRM_EVENT_FRAME = 0,
+    STRM_EVENT_SEED = 1
+};
 typedef void (*StrmTapFn)(int32_t kind, int32_t seat, uint32_t value);
 constexpr int32_t STRM_MAX_TAPS = 4;
 

@@ -10,13 +10,12 @@
 static int32_t display_open = 0;
 static int32_t frame_count = 0;
 static int32_t frame_w = 0, frame_h = 0;
-static std::vector<uint8_t> frame_indices;  // 8-bit frames
-static std::vector<uint16_t> frame_words;   // 16-bit frames (5.6.5)
+static std::vector<uint8_t> frame_indices; // 8-bit frames
+static std::vector<uint16_t> frame_words;  // 16-bit frames (5.6.5)
 static int32_t frame_bpp = 8;
 static void (*present_hook)(void) = nullptr;
 
-void plat_headless_video_reset(void)
-{
+void plat_headless_video_reset(void) {
     frame_count = 0;
     frame_w = frame_h = 0;
     frame_indices.clear();
@@ -25,8 +24,7 @@ void plat_headless_video_reset(void)
     plat_palette_reset();
 }
 
-int plat_display_open(int32_t width, int32_t height, int32_t bpp)
-{
+int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
     if (width <= 0 || height <= 0 || (bpp != 8 && bpp != 16)) {
         plat_set_error("unsupported display mode");
         return 0;
@@ -39,10 +37,8 @@ void plat_display_close(void) { display_open = 0; }
 int plat_display_is_open(void) { return display_open; }
 void plat_backend_palette_changed(void) {}
 
-int plat_present(PlatSurface *back)
-{
-    if (!display_open || !back || back->locked || plat_blind)
-        return 0;
+int plat_present(PlatSurface *back) {
+    if (!display_open || !back || back->locked || plat_blind) return 0;
     frame_w = back->width;
     frame_h = back->height;
     frame_bpp = back->bpp;
@@ -58,34 +54,27 @@ int plat_present(PlatSurface *back)
                         (size_t)frame_w * 2);
     }
     frame_count++;
-    if (present_hook)
-        present_hook();
+    if (present_hook) present_hook();
     return 1;
 }
 
-int plat_output_size(int32_t *width, int32_t *height)
-{
-    if (width)
-        *width = frame_w ? frame_w : 640;
-    if (height)
-        *height = frame_h ? frame_h : 480;
+int plat_output_size(int32_t *width, int32_t *height) {
+    if (width) *width = frame_w ? frame_w : 640;
+    if (height) *height = frame_h ? frame_h : 480;
     return 1;
 }
 
 int32_t plat_headless_frame_count(void) { return frame_count; }
 void plat_headless_on_present(void (*hook)(void)) { present_hook = hook; }
-const uint8_t *plat_headless_frame_pixels(void)
-{
+const uint8_t *plat_headless_frame_pixels(void) {
     return frame_count && frame_bpp == 8 ? frame_indices.data() : nullptr;
 }
 int32_t plat_headless_frame_width(void) { return frame_w; }
 int32_t plat_headless_frame_height(void) { return frame_h; }
 const PlatColor *plat_headless_frame_palette(void) { return plat_palette_data(); }
 
-uint32_t plat_headless_frame_rgb(int32_t x, int32_t y)
-{
-    if (!frame_count || x < 0 || y < 0 || x >= frame_w || y >= frame_h)
-        return 0;
+uint32_t plat_headless_frame_rgb(int32_t x, int32_t y) {
+    if (!frame_count || x < 0 || y < 0 || x >= frame_w || y >= frame_h) return 0;
     size_t i = (size_t)y * frame_w + x;
     if (frame_bpp == 8) {
         const PlatColor &c = plat_palette_data()[frame_indices[i]];
@@ -96,35 +85,30 @@ uint32_t plat_headless_frame_rgb(int32_t x, int32_t y)
     return ((r * 255 / 31) << 16) | ((g * 255 / 63) << 8) | (b * 255 / 31);
 }
 
-static void put32be(std::vector<uint8_t> &v, uint32_t x)
-{
+static void put32be(std::vector<uint8_t> &v, uint32_t x) {
     v.push_back((uint8_t)(x >> 24));
     v.push_back((uint8_t)(x >> 16));
     v.push_back((uint8_t)(x >> 8));
     v.push_back((uint8_t)x);
 }
 
-static uint32_t crc32(const uint8_t *data, size_t n)
-{
+static uint32_t crc32(const uint8_t *data, size_t n) {
     static uint32_t table[256];
     static bool made = false;
     if (!made) {
         for (uint32_t i = 0; i < 256; i++) {
             uint32_t c = i;
-            for (int k = 0; k < 8; k++)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; k++) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             table[i] = c;
         }
         made = true;
     }
     uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; i++)
-        c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+    for (size_t i = 0; i < n; i++) c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
-static void png_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &body)
-{
+static void png_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &body) {
     put32be(out, (uint32_t)body.size());
     std::vector<uint8_t> tb(type, type + 4);
     tb.insert(tb.end(), body.begin(), body.end());
@@ -132,10 +116,8 @@ static void png_chunk(std::vector<uint8_t> &out, const char *type, const std::ve
     put32be(out, crc32(tb.data(), tb.size()));
 }
 
-int plat_headless_save_png(const char *path)
-{
-    if (!frame_count || !path)
-        return 0;
+int plat_headless_save_png(const char *path) {
+    if (!frame_count || !path) return 0;
     std::vector<uint8_t> raw;
     raw.reserve((size_t)frame_h * (frame_w * 3 + 1));
     for (int32_t y = 0; y < frame_h; y++) {
@@ -175,27 +157,22 @@ int plat_headless_save_png(const char *path)
     png_chunk(out, "IDAT", z);
     png_chunk(out, "IEND", {});
     FILE *f = std::fopen(path, "wb");
-    if (!f)
-        return 0;
+    if (!f) return 0;
     bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     return (std::fclose(f) == 0 && ok) ? 1 : 0;
 }
 
-static void put16le(std::vector<uint8_t> &v, uint32_t x)
-{
+static void put16le(std::vector<uint8_t> &v, uint32_t x) {
     v.push_back((uint8_t)x);
     v.push_back((uint8_t)(x >> 8));
 }
-static void put32le(std::vector<uint8_t> &v, uint32_t x)
-{
+static void put32le(std::vector<uint8_t> &v, uint32_t x) {
     put16le(v, x & 0xFFFF);
     put16le(v, x >> 16);
 }
 
-int plat_headless_save_bmp(const char *path)
-{
-    if (!frame_count || !path || frame_bpp != 8)
-        return 0;
+int plat_headless_save_bmp(const char *path) {
+    if (!frame_count || !path || frame_bpp != 8) return 0;
     int32_t stride = (frame_w + 3) & ~3;
     uint32_t image = (uint32_t)stride * frame_h;
     std::vector<uint8_t> out{'B', 'M'};
@@ -214,39 +191,31 @@ int plat_headless_save_bmp(const char *path)
     put32le(out, 256);
     put32le(out, 256);
     const PlatColor *pal = plat_palette_data();
-    for (int i = 0; i < 256; i++)
-        out.insert(out.end(), {pal[i].b, pal[i].g, pal[i].r, 0});
+    for (int i = 0; i < 256; i++) out.insert(out.end(), {pal[i].b, pal[i].g, pal[i].r, 0});
     for (int32_t y = frame_h - 1; y >= 0; y--) {
         out.insert(out.end(), frame_indices.begin() + (long)y * frame_w,
                    frame_indices.begin() + (long)(y + 1) * frame_w);
         out.insert(out.end(), (size_t)(stride - frame_w), 0);
     }
     FILE *f = std::fopen(path, "wb");
-    if (!f)
-        return 0;
+    if (!f) return 0;
     bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     return (std::fclose(f) == 0 && ok) ? 1 : 0;
 }
 
 // No mouse or game controller without a window system.
 int plat_mouse_open(void) { return 0; }
-int plat_mouse_read(PlatMouseState *out)
-{
-    if (out)
-        *out = PlatMouseState{};
+int plat_mouse_read(PlatMouseState *out) {
+    if (out) *out = PlatMouseState{};
     return 0;
 }
 void plat_mouse_close(void) {}
-int plat_joystick_open(int32_t, int32_t, int32_t, int32_t, int32_t, char name_out[80])
-{
-    if (name_out)
-        name_out[0] = 0;
+int plat_joystick_open(int32_t, int32_t, int32_t, int32_t, int32_t, char name_out[80]) {
+    if (name_out) name_out[0] = 0;
     return 0;
 }
-int plat_joystick_read(PlatJoystickState *out)
-{
-    if (out)
-        *out = PlatJoystickState{};
+int plat_joystick_read(PlatJoystickState *out) {
+    if (out) *out = PlatJoystickState{};
     return 0;
 }
 void plat_joystick_close(void) {}

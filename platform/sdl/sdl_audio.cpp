@@ -9,14 +9,12 @@ namespace {
 
 SDL_AudioDeviceID sdl_audio_device = 0;
 
-void SDLCALL sdl_audio_callback(void *, Uint8 *stream, int len)
-{
+void SDLCALL sdl_audio_callback(void *, Uint8 *stream, int len) {
     // SDL holds the device lock while it calls us.
     plat_audio_render(reinterpret_cast<float *>(stream), len / (int)(2 * sizeof(float)));
 }
 
-SDL_AudioDeviceID sdl_audio_try_open(void)
-{
+SDL_AudioDeviceID sdl_audio_try_open(void) {
     SDL_AudioSpec want{};
     want.freq = PLAT_AUDIO_RATE;
     want.format = AUDIO_F32SYS;
@@ -30,10 +28,8 @@ SDL_AudioDeviceID sdl_audio_try_open(void)
 
 } // namespace
 
-int plat_audio_open(void)
-{
-    if (sdl_audio_device)
-        return 1;
+int plat_audio_open(void) {
+    if (sdl_audio_device) return 1;
     // With no sound server ALSA writes a screenful of errors to stderr before failing;
     // keep them off the terminal, the fallback below says all there is to say.
     int saved = dup(STDERR_FILENO);
@@ -41,8 +37,7 @@ int plat_audio_open(void)
     int muted = saved >= 0 && null_fd >= 0 && dup2(null_fd, STDERR_FILENO) >= 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         sdl_audio_device = sdl_audio_try_open();
-        if (!sdl_audio_device)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (!sdl_audio_device) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     if (!sdl_audio_device) {
         // No sound device at all (or the driver asked for has none): the silent driver
@@ -50,57 +45,39 @@ int plat_audio_open(void)
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
             sdl_audio_device = sdl_audio_try_open();
-            if (!sdl_audio_device)
-                SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            if (!sdl_audio_device) SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     }
-    if (muted)
-        dup2(saved, STDERR_FILENO);
-    if (null_fd >= 0)
-        close(null_fd);
-    if (saved >= 0)
-        close(saved);
-    if (!sdl_audio_device)
-        return 0;
+    if (muted) dup2(saved, STDERR_FILENO);
+    if (null_fd >= 0) close(null_fd);
+    if (saved >= 0) close(saved);
+    if (!sdl_audio_device) return 0;
     plat_mixer_reset();
     SDL_PauseAudioDevice(sdl_audio_device, 0);
     return 1;
 }
 
-void plat_audio_close(void)
-{
-    if (!sdl_audio_device)
-        return;
+void plat_audio_close(void) {
+    if (!sdl_audio_device) return;
     SDL_CloseAudioDevice(sdl_audio_device);
     sdl_audio_device = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-int plat_audio_is_open(void)
-{
-    return sdl_audio_device != 0;
-}
+int plat_audio_is_open(void) { return sdl_audio_device != 0; }
 
-const char *plat_audio_driver(void)
-{
+const char *plat_audio_driver(void) {
     const char *name = sdl_audio_device ? SDL_GetCurrentAudioDriver() : nullptr;
     return name ? name : "";
 }
 
-void plat_audio_lock(void)
-{
-    if (sdl_audio_device)
-        SDL_LockAudioDevice(sdl_audio_device);
+void plat_audio_lock(void) {
+    if (sdl_audio_device) SDL_LockAudioDevice(sdl_audio_device);
 }
 
-void plat_audio_unlock(void)
-{
-    if (sdl_audio_device)
-        SDL_UnlockAudioDevice(sdl_audio_device);
+void plat_audio_unlock(void) {
+    if (sdl_audio_device) SDL_UnlockAudioDevice(sdl_audio_device);
 }
 
-int plat_audio_background_loading(void)
-{
-    return 1;
-}
+int plat_audio_background_loading(void) { return 1; }

@@ -47,9 +47,7 @@ int SDLCALL watch(void *, SDL_Event *ev) {
     switch (ev->type) {
     case SDL_CONTROLLERDEVICEADDED:
     case SDL_CONTROLLERDEVICEREMOVED:
-    case SDL_CONTROLLERDEVICEREMAPPED:
-        devices_changed = 1;
-        break;
+    case SDL_CONTROLLERDEVICEREMAPPED: devices_changed = 1; break;
     case SDL_CONTROLLERBUTTONDOWN:
         if (Pad *p = find(ev->cbutton.which); p && !focus_lost)
             for (const ButtonBit &b : BUTTON_BITS)
@@ -75,8 +73,7 @@ int SDLCALL watch(void *, SDL_Event *ev) {
             focus_lost = 0;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return 1;
 }

@@ -11,19 +11,17 @@ static int32_t fullscreen_on = 0;
 static int32_t destroy_posted = 0;
 static int32_t return_of_toggle = 0; // Return went down as part of Alt+Enter and is not up yet
 static int32_t toggle_done = 0;
-static uint32_t last_toggle = 0;      // SDL ticks of the last Alt+Enter
+static uint32_t last_toggle = 0; // SDL ticks of the last Alt+Enter
 static int32_t logical_w = 640, logical_h = 480;
 
 SDL_Window *sdl_window(void) { return window; }
 
 // Drivers that show nothing: only when asked for, or the game would run unseen.
-static int invisible_driver(const char *name)
-{
+static int invisible_driver(const char *name) {
     return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
 }
 
-int plat_init(void)
-{
+int plat_init(void) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         plat_set_error(SDL_GetError());
@@ -51,19 +49,16 @@ int plat_init(void)
     return 1;
 }
 
-void plat_shutdown(void)
-{
+void plat_shutdown(void) {
     plat_display_close();
     plat_window_close();
     plat_text_shutdown();
     SDL_Quit();
 }
 
-static void centre_windowed(void)
-{
+static void centre_windowed(void) {
     int index = SDL_GetWindowDisplayIndex(window);
-    if (index < 0)
-        index = 0;
+    if (index < 0) index = 0;
     SDL_SetWindowSize(window, logical_w, logical_h);
     SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(index), SDL_WINDOWPOS_CENTERED_DISPLAY(index));
 }
@@ -71,10 +66,8 @@ static void centre_windowed(void)
 // Under a window manager full screen is the manager's own full-screen state, which covers the
 // screen exactly; without one it is a borderless window over the whole display (SDL's full-screen
 // modes fail there, and nobody moves the window for us).
-static void apply_mode(void)
-{
-    if (!window)
-        return;
+static void apply_mode(void) {
+    if (!window) return;
     if (!sdl_x11_is_x11(window) || sdl_x11_has_window_manager(window)) {
         if (fullscreen_on) {
             SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -86,10 +79,8 @@ static void apply_mode(void)
     } else {
         int index = SDL_GetWindowDisplayIndex(window);
         SDL_Rect bounds;
-        if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0)
-            bounds = SDL_Rect{0, 0, logical_w, logical_h};
-        if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)
-            SDL_SetWindowFullscreen(window, 0);
+        if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0) bounds = SDL_Rect{0, 0, logical_w, logical_h};
+        if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(window, 0);
         if (fullscreen_on) {
             SDL_SetWindowBordered(window, SDL_FALSE);
             SDL_SetWindowPosition(window, bounds.x, bounds.y);
@@ -100,15 +91,12 @@ static void apply_mode(void)
             centre_windowed();
         }
     }
-    if (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)
-        SDL_RaiseWindow(window);
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) SDL_RaiseWindow(window);
     sdl_video_window_resized();
 }
 
-int plat_window_open(const char *title, int32_t width, int32_t height, int32_t fullscreen)
-{
-    if (window)
-        return 1;
+int plat_window_open(const char *title, int32_t width, int32_t height, int32_t fullscreen) {
+    if (window) return 1;
     logical_w = width;
     logical_h = height;
     // Created hidden at its final place and size, put in its mode, then shown: the window is
@@ -129,26 +117,21 @@ int plat_window_open(const char *title, int32_t width, int32_t height, int32_t f
     SDL_SetWindowMinimumSize(window, width, height); // maximised or dragged larger, it scales
     destroy_posted = 0;
     fullscreen_on = fullscreen ? 1 : 0;
-    if (fullscreen_on)
-        apply_mode();
+    if (fullscreen_on) apply_mode();
     SDL_ShowWindow(window);
     plat_queue_push(PlatMessage{PLAT_MSG_CREATE, 0, 0});
     return 1;
 }
 
-void plat_window_close(void)
-{
-    if (window)
-        SDL_DestroyWindow(window);
+void plat_window_close(void) {
+    if (window) SDL_DestroyWindow(window);
     window = nullptr;
 }
 
 int plat_window_is_open(void) { return window != nullptr; }
 
-int plat_window_set_fullscreen(int32_t fullscreen)
-{
-    if (!window)
-        return 0;
+int plat_window_set_fullscreen(int32_t fullscreen) {
+    if (!window) return 0;
     if ((fullscreen ? 1 : 0) != fullscreen_on) {
         fullscreen_on = fullscreen ? 1 : 0;
         apply_mode();
@@ -158,17 +141,14 @@ int plat_window_set_fullscreen(int32_t fullscreen)
 
 int plat_window_is_fullscreen(void) { return fullscreen_on; }
 
-static int32_t dik_from_scancode(SDL_Scancode sc)
-{
+static int32_t dik_from_scancode(SDL_Scancode sc) {
     if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) {
         static const uint8_t letters[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
                                             49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44};
         return letters[sc - SDL_SCANCODE_A];
     }
-    if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_0)
-        return 2 + (sc - SDL_SCANCODE_1);
-    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F10)
-        return 59 + (sc - SDL_SCANCODE_F1);
+    if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_0) return 2 + (sc - SDL_SCANCODE_1);
+    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F10) return 59 + (sc - SDL_SCANCODE_F1);
     switch (sc) {
     case SDL_SCANCODE_ESCAPE: return 1;
     case SDL_SCANCODE_MINUS: return 12;
@@ -235,23 +215,18 @@ static int32_t dik_from_scancode(SDL_Scancode sc)
 
 int32_t plat_dik_from_sdl_scancode(int32_t scancode) { return dik_from_scancode((SDL_Scancode)scancode); }
 
-static void post_destroy_once(void)
-{
-    if (destroy_posted)
-        return;
+static void post_destroy_once(void) {
+    if (destroy_posted) return;
     destroy_posted = 1;
     plat_queue_push(PlatMessage{PLAT_MSG_DESTROY, 0, 0});
 }
 
-void plat_pump_events(void)
-{
+void plat_pump_events(void) {
     sdl_video_flush();
     SDL_Event ev;
     while (SDL_PollEvent(&ev)) {
         switch (ev.type) {
-        case SDL_QUIT:
-            post_destroy_once();
-            break;
+        case SDL_QUIT: post_destroy_once(); break;
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             bool down = ev.type == SDL_KEYDOWN;
@@ -281,30 +256,21 @@ void plat_pump_events(void)
         }
         case SDL_WINDOWEVENT:
             switch (ev.window.event) {
-            case SDL_WINDOWEVENT_CLOSE:
-                post_destroy_once();
-                break;
+            case SDL_WINDOWEVENT_CLOSE: post_destroy_once(); break;
             case SDL_WINDOWEVENT_EXPOSED:
                 plat_queue_push(PlatMessage{PLAT_MSG_PAINT, 0, 0});
                 sdl_video_window_resized();
                 break;
-            case SDL_WINDOWEVENT_SIZE_CHANGED:
-                sdl_video_window_resized();
-                break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED: sdl_video_window_resized(); break;
             case SDL_WINDOWEVENT_FOCUS_LOST:
                 plat_keys_clear(); // keys released elsewhere would stay down forever
                 plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 0, 0});
                 break;
-            case SDL_WINDOWEVENT_FOCUS_GAINED:
-                plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 1, 0});
-                break;
-            default:
-                break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED: plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 1, 0}); break;
+            default: break;
             }
             break;
-        default:
-            sdl_input_event(ev);
-            break;
+        default: sdl_input_event(ev); break;
         }
     }
 }
@@ -315,8 +281,7 @@ int plat_backend_escape_async(void) { return 0; }
 
 // Both clocks count whole milliseconds of CLOCK_MONOTONIC, so tick t begins exactly at
 // t * 1 ms and a wait can sleep to that instant instead of polling.
-static uint64_t monotonic_ms(void)
-{
+static uint64_t monotonic_ms(void) {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u;
@@ -329,14 +294,12 @@ uint32_t plat_ticks(void) { return (uint32_t)monotonic_ms(); }
 uint32_t plat_process_ms(void) { return (uint32_t)(monotonic_ms() - process_start_ms); }
 
 // Sleeps to the absolute start of the deadline's millisecond; an early wake (a signal) sleeps again.
-static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms)
-{
+static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms) {
     for (;;) {
         uint64_t now64 = monotonic_ms() - offset;
         uint32_t now = (uint32_t)now64;
         uint32_t elapsed = now - start;
-        if (elapsed >= ms)
-            return now;
+        if (elapsed >= ms) return now;
         sdl_video_idle(ms - elapsed);
         uint64_t deadline = now64 + (ms - elapsed) + offset;
         timespec ts{(time_t)(deadline / 1000u), (long)(deadline % 1000u) * 1000000L};

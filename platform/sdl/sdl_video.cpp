@@ -16,18 +16,18 @@ namespace {
 
 SDL_Renderer *renderer = nullptr; // renderer path
 SDL_Texture *texture = nullptr;
-int32_t use_surface = 0;           // window-surface path
+int32_t use_surface = 0; // window-surface path
 int32_t open_flag = 0;
 int32_t tex_w = 0, tex_h = 0;
 int32_t last_bpp = 0;
-std::vector<uint8_t> last_frame;   // tightly packed copy of what was shown last
+std::vector<uint8_t> last_frame; // tightly packed copy of what was shown last
 std::vector<uint8_t> incoming;
 PlatColor shown_palette[256];
-int32_t shown_valid = 0;           // last_frame is on screen with shown_palette
-int32_t borders_stale = 1;         // the window changed: clear it whole before the next picture
-int32_t server_borders = 0;        // the X server paints the borders: we never send them
-int32_t palette_pending = 0;       // a palette change not shown yet
-double last_palette_show = -1e9;   // when the last palette-only show ended, and how long it took
+int32_t shown_valid = 0;         // last_frame is on screen with shown_palette
+int32_t borders_stale = 1;       // the window changed: clear it whole before the next picture
+int32_t server_borders = 0;      // the X server paints the borders: we never send them
+int32_t palette_pending = 0;     // a palette change not shown yet
+double last_palette_show = -1e9; // when the last palette-only show ended, and how long it took
 double palette_show_ms = 0;
 bool first_frame_reported = false;
 int32_t shown_count = 0;
@@ -38,8 +38,7 @@ std::vector<float> present_ms;
 long skipped_presents = 0;
 timespec first_present{};
 
-double now_ms(void)
-{
+double now_ms(void) {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
@@ -47,12 +46,10 @@ double now_ms(void)
 
 // For the start-up benchmark: with QUORVANE_REPORT_FIRST_FRAME set, the first present says
 // when it happened on the system-wide monotonic clock, so a parent can time exec to picture.
-void report_first_frame(void)
-{
+void report_first_frame(void) {
     first_frame_reported = true;
     clock_gettime(CLOCK_MONOTONIC, &first_present);
-    if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME"))
-        return;
+    if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME")) return;
     timespec wall{}, cpu{};
     clock_gettime(CLOCK_REALTIME, &wall);
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
@@ -62,28 +59,23 @@ void report_first_frame(void)
     std::fflush(stderr);
 }
 
-void print_present_report(void)
-{
-    if (!report_presents || present_ms.empty())
-        return;
+void print_present_report(void) {
+    if (!report_presents || present_ms.empty()) return;
     std::vector<float> v = present_ms;
     std::sort(v.begin(), v.end());
     double secs = (now_ms() - (first_present.tv_sec * 1000.0 + first_present.tv_nsec / 1e6)) / 1000.0;
-    std::fprintf(stderr, "quorvane: presents %zu shown (%.1f a second), %ld skipped as unchanged; "
+    std::fprintf(stderr,
+                 "quorvane: presents %zu shown (%.1f a second), %ld skipped as unchanged; "
                  "median %.2f ms, 95th %.2f ms, max %.2f ms\n",
-                 v.size(), secs > 0 ? v.size() / secs : 0.0, skipped_presents, v[v.size() / 2],
-                 v[v.size() * 95 / 100], v.back());
+                 v.size(), secs > 0 ? v.size() / secs : 0.0, skipped_presents, v[v.size() / 2], v[v.size() * 95 / 100],
+                 v.back());
 }
 
-uint32_t rgb_of(const SDL_PixelFormat *f, uint8_t r, uint8_t g, uint8_t b)
-{
-    return SDL_MapRGB(f, r, g, b);
-}
+uint32_t rgb_of(const SDL_PixelFormat *f, uint8_t r, uint8_t g, uint8_t b) { return SDL_MapRGB(f, r, g, b); }
 
 // One band of source rows [y0, y1), columns [x0, x1), scaled by k into the surface at (ox, oy).
 void scale_band(SDL_Surface *s, const uint32_t *lut, int32_t k, int32_t ox, int32_t oy, int32_t y0, int32_t y1,
-                int32_t x0, int32_t x1)
-{
+                int32_t x0, int32_t x1) {
     const SDL_PixelFormat *f = s->format;
     for (int32_t y = y0; y < y1; y++) {
         uint8_t *row = (uint8_t *)s->pixels + (size_t)(oy + y * k) * s->pitch;
@@ -91,13 +83,11 @@ void scale_band(SDL_Surface *s, const uint32_t *lut, int32_t k, int32_t ox, int3
         if (last_bpp == 8) {
             const uint8_t *src = &last_frame[(size_t)y * tex_w];
             if (k == 1) {
-                for (int32_t x = x0; x < x1; x++)
-                    *dst++ = lut[src[x]];
+                for (int32_t x = x0; x < x1; x++) *dst++ = lut[src[x]];
             } else {
                 for (int32_t x = x0; x < x1; x++) {
                     uint32_t c = lut[src[x]];
-                    for (int32_t i = 0; i < k; i++)
-                        *dst++ = c;
+                    for (int32_t i = 0; i < k; i++) *dst++ = c;
                 }
             }
         } else {
@@ -105,8 +95,7 @@ void scale_band(SDL_Surface *s, const uint32_t *lut, int32_t k, int32_t ox, int3
             for (int32_t x = x0; x < x1; x++) {
                 uint32_t w = src[x], r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
                 uint32_t c = rgb_of(f, (uint8_t)(r * 255 / 31), (uint8_t)(g * 255 / 63), (uint8_t)(b * 255 / 31));
-                for (int32_t i = 0; i < k; i++)
-                    *dst++ = c;
+                for (int32_t i = 0; i < k; i++) *dst++ = c;
             }
         }
         size_t bytes = (size_t)(x1 - x0) * k * 4;
@@ -120,12 +109,10 @@ constexpr int32_t BAND = 16; // source rows compared and sent together
 
 // Writes the changed parts of last_frame (all of it when whole) into the window surface and
 // sends those rectangles to the window. previous: the frame on screen before, or null.
-void show_on_surface(const uint8_t *previous, bool whole)
-{
+void show_on_surface(const uint8_t *previous, bool whole) {
     SDL_Window *win = sdl_window();
     SDL_Surface *s = win ? SDL_GetWindowSurface(win) : nullptr;
-    if (!s || s->format->BytesPerPixel != 4)
-        return;
+    if (!s || s->format->BytesPerPixel != 4) return;
     int32_t k = std::max(1, std::min(s->w / tex_w, s->h / tex_h));
     int32_t ox = (s->w - tex_w * k) / 2, oy = (s->h - tex_h * k) / 2;
     if (s->w < tex_w * k || s->h < tex_h * k) { // a window smaller than the picture shows its middle
@@ -133,19 +120,16 @@ void show_on_surface(const uint8_t *previous, bool whole)
         oy = std::max(0, oy);
     }
     int32_t vis_w = std::min(tex_w, (s->w - ox) / k), vis_h = std::min(tex_h, (s->h - oy) / k);
-    if (vis_w <= 0 || vis_h <= 0)
-        return;
+    if (vis_w <= 0 || vis_h <= 0) return;
     bool clear = borders_stale != 0 && !server_borders;
     if (borders_stale) {
-        if (clear)
-            SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+        if (clear) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
         borders_stale = 0;
         whole = true;
     }
     uint32_t lut[256];
     const PlatColor *pal = plat_palette_data();
-    for (int i = 0; i < 256; i++)
-        lut[i] = rgb_of(s->format, pal[i].r, pal[i].g, pal[i].b);
+    for (int i = 0; i < 256; i++) lut[i] = rgb_of(s->format, pal[i].r, pal[i].g, pal[i].b);
     size_t row_bytes = (size_t)tex_w * (last_bpp / 8);
     SDL_Rect rects[480 / BAND + 2];
     int n = 0;
@@ -158,26 +142,20 @@ void show_on_surface(const uint8_t *previous, bool whole)
             int32_t bytes_pp = last_bpp / 8;
             for (int32_t y = y0; y < y1; y++) {
                 const uint8_t *a = &last_frame[(size_t)y * row_bytes], *b = previous + (size_t)y * row_bytes;
-                if (std::memcmp(a, b, (size_t)vis_w * bytes_pp) == 0)
-                    continue;
+                if (std::memcmp(a, b, (size_t)vis_w * bytes_pp) == 0) continue;
                 int32_t l = 0, r = vis_w;
-                while (l < r && std::memcmp(a + l * bytes_pp, b + l * bytes_pp, bytes_pp) == 0)
-                    l++;
-                while (r > l && std::memcmp(a + (r - 1) * bytes_pp, b + (r - 1) * bytes_pp, bytes_pp) == 0)
-                    r--;
+                while (l < r && std::memcmp(a + l * bytes_pp, b + l * bytes_pp, bytes_pp) == 0) l++;
+                while (r > l && std::memcmp(a + (r - 1) * bytes_pp, b + (r - 1) * bytes_pp, bytes_pp) == 0) r--;
                 lo = std::min(lo, l);
                 hi = std::max(hi, r);
             }
-            if (lo >= hi)
-                continue;
+            if (lo >= hi) continue;
             x0 = lo;
             x1 = hi;
         }
-        if (SDL_MUSTLOCK(s))
-            SDL_LockSurface(s);
+        if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
         scale_band(s, lut, k, ox, oy, y0, y1, x0, x1);
-        if (SDL_MUSTLOCK(s))
-            SDL_UnlockSurface(s);
+        if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
         rects[n++] = SDL_Rect{ox + x0 * k, oy + y0 * k, (x1 - x0) * k, (y1 - y0) * k};
     }
     if (clear)
@@ -186,12 +164,10 @@ void show_on_surface(const uint8_t *previous, bool whole)
         SDL_UpdateWindowSurfaceRects(win, rects, n);
 }
 
-void show_on_renderer(void)
-{
+void show_on_renderer(void) {
     void *pixels = nullptr;
     int pitch = 0;
-    if (!texture || SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0)
-        return;
+    if (!texture || SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
     if (last_bpp == 8) {
         uint32_t lut[256];
         const PlatColor *pal = plat_palette_data();
@@ -200,8 +176,7 @@ void show_on_renderer(void)
         for (int32_t y = 0; y < tex_h; y++) {
             const uint8_t *src = &last_frame[(size_t)y * tex_w];
             uint32_t *dst = (uint32_t *)((uint8_t *)pixels + (size_t)y * pitch);
-            for (int32_t x = 0; x < tex_w; x++)
-                dst[x] = lut[src[x]];
+            for (int32_t x = 0; x < tex_w; x++) dst[x] = lut[src[x]];
         }
     } else {
         for (int32_t y = 0; y < tex_h; y++) {
@@ -221,10 +196,8 @@ void show_on_renderer(void)
 }
 
 // Shows last_frame; previous (the frame shown before) lets the surface path send only changes.
-void show(const uint8_t *previous, bool whole)
-{
-    if (!open_flag || last_frame.empty())
-        return;
+void show(const uint8_t *previous, bool whole) {
+    if (!open_flag || last_frame.empty()) return;
     double t0 = report_presents ? now_ms() : 0;
     if (use_surface)
         show_on_surface(previous, whole);
@@ -234,12 +207,10 @@ void show(const uint8_t *previous, bool whole)
     shown_valid = 1;
     palette_pending = 0;
     shown_count++;
-    if (report_presents && present_ms.size() < 1000000)
-        present_ms.push_back((float)(now_ms() - t0));
+    if (report_presents && present_ms.size() < 1000000) present_ms.push_back((float)(now_ms() - t0));
 }
 
-int open_renderer(SDL_Window *win, int32_t width, int32_t height)
-{
+int open_renderer(SDL_Window *win, int32_t width, int32_t height) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     renderer = SDL_CreateRenderer(win, -1, 0);
     if (!renderer) {
@@ -260,8 +231,7 @@ int open_renderer(SDL_Window *win, int32_t width, int32_t height)
 
 } // namespace
 
-int plat_display_open(int32_t width, int32_t height, int32_t bpp)
-{
+int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
     SDL_Window *win = sdl_window();
     if (!win) {
         plat_set_error("no window to show the display in");
@@ -282,8 +252,7 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp)
         use_surface = s && s->format->BytesPerPixel == 4;
         server_borders = use_surface && sdl_x11_black_background(win);
     }
-    if (!use_surface && !open_renderer(win, width, height))
-        return 0;
+    if (!use_surface && !open_renderer(win, width, height)) return 0;
     tex_w = width;
     tex_h = height;
     open_flag = 1;
@@ -293,15 +262,12 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp)
     return 1;
 }
 
-void plat_display_close(void)
-{
+void plat_display_close(void) {
     print_present_report();
     present_ms.clear();
     skipped_presents = 0;
-    if (texture)
-        SDL_DestroyTexture(texture);
-    if (renderer)
-        SDL_DestroyRenderer(renderer);
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
     texture = nullptr;
     renderer = nullptr;
     use_surface = 0;
@@ -312,10 +278,8 @@ void plat_display_close(void)
 
 int plat_display_is_open(void) { return open_flag; }
 
-int plat_present(PlatSurface *back)
-{
-    if (!open_flag || !back || back->locked || back->width != tex_w || back->height != tex_h)
-        return 0;
+int plat_present(PlatSurface *back) {
+    if (!open_flag || !back || back->locked || back->width != tex_w || back->height != tex_h) return 0;
     size_t row = (size_t)tex_w * (back->bpp / 8);
     incoming.resize(row * tex_h);
     for (int32_t y = 0; y < tex_h; y++)
@@ -329,28 +293,22 @@ int plat_present(PlatSurface *back)
     last_frame.swap(incoming);
     last_bpp = back->bpp;
     show(comparable ? incoming.data() : nullptr, !comparable || (back->bpp == 8 && !same_palette));
-    if (!first_frame_reported)
-        report_first_frame();
+    if (!first_frame_reported) report_first_frame();
     return 1;
 }
 
 // A palette change is shown when the game next waits, inside the wait: a fade's steps then
 // cost their wait and not the wait plus a whole present each.
-void plat_backend_palette_changed(void)
-{
-    if (open_flag && !last_frame.empty())
-        palette_pending = 1;
+void plat_backend_palette_changed(void) {
+    if (open_flag && !last_frame.empty()) palette_pending = 1;
 }
 
-void sdl_video_idle(uint32_t ms_left)
-{
-    if (!palette_pending)
-        return;
+void sdl_video_idle(uint32_t ms_left) {
+    if (!palette_pending) return;
     // A show that fits in the wait costs nothing. A slower one (a large window) is made only after
     // four times its length without one, so a fade keeps within a fifth of its time more.
     double now = now_ms();
-    if (palette_show_ms > ms_left && now - last_palette_show < 4 * palette_show_ms)
-        return;
+    if (palette_show_ms > ms_left && now - last_palette_show < 4 * palette_show_ms) return;
     show(nullptr, true);
     double end = now_ms();
     palette_show_ms = end - now;
@@ -359,32 +317,25 @@ void sdl_video_idle(uint32_t ms_left)
 
 int32_t sdl_video_shown_count(void) { return shown_count; }
 
-void sdl_video_flush(void)
-{
-    if (palette_pending)
-        show(nullptr, true);
+void sdl_video_flush(void) {
+    if (palette_pending) show(nullptr, true);
 }
 
-void sdl_video_window_resized(void)
-{
+void sdl_video_window_resized(void) {
     borders_stale = 1;
     show(nullptr, true);
 }
 
-int plat_output_size(int32_t *width, int32_t *height)
-{
+int plat_output_size(int32_t *width, int32_t *height) {
     int w = 0, h = 0;
     if (renderer) {
-        if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0)
-            return 0;
+        if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0) return 0;
     } else if (sdl_window()) {
         SDL_GetWindowSizeInPixels(sdl_window(), &w, &h);
     } else {
         return 0;
     }
-    if (width)
-        *width = w;
-    if (height)
-        *height = h;
+    if (width) *width = w;
+    if (height) *height = h;
     return 1;
 }

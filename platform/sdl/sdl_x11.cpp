@@ -6,53 +6,45 @@
 
 #include "platform/sdl/sdl_internal.h"
 
-static int x11_of(SDL_Window *win, Display **dpy, Window *xwin)
-{
+static int x11_of(SDL_Window *win, Display **dpy, Window *xwin) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (!win || !SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11)
-        return 0;
+    if (!win || !SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
     *dpy = info.info.x11.display;
     *xwin = info.info.x11.window;
     return 1;
 }
 
-int sdl_x11_is_x11(SDL_Window *win)
-{
+int sdl_x11_is_x11(SDL_Window *win) {
     Display *dpy;
     Window xwin;
     return x11_of(win, &dpy, &xwin);
 }
 
-int sdl_x11_black_background(SDL_Window *win)
-{
+int sdl_x11_black_background(SDL_Window *win) {
     Display *dpy;
     Window xwin;
-    if (!x11_of(win, &dpy, &xwin))
-        return 0;
+    if (!x11_of(win, &dpy, &xwin)) return 0;
     XSetWindowBackground(dpy, xwin, BlackPixel(dpy, DefaultScreen(dpy)));
     XClearWindow(dpy, xwin);
     XFlush(dpy);
     return 1;
 }
 
-int sdl_x11_has_window_manager(SDL_Window *win)
-{
+int sdl_x11_has_window_manager(SDL_Window *win) {
     Display *dpy;
     Window xwin;
-    if (!x11_of(win, &dpy, &xwin))
-        return 0;
+    if (!x11_of(win, &dpy, &xwin)) return 0;
     // A compliant window manager names its check window on the root window and on itself.
     Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", True);
-    if (check == None)
-        return 0;
+    if (check == None) return 0;
     Atom type;
     int format;
     unsigned long count, after;
     unsigned char *data = nullptr;
     int found = 0;
-    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                           &after, &data) == Success &&
+    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+                           &data) == Success &&
         data && count == 1 && format == 32) {
         Window wm = *(Window *)data;
         XFree(data);
@@ -66,7 +58,6 @@ int sdl_x11_has_window_manager(SDL_Window *win)
         XSync(dpy, False);
         XSetErrorHandler(old);
     }
-    if (data)
-        XFree(data);
+    if (data) XFree(data);
     return found;
 }

@@ -22,8 +22,8 @@ const char *const SYSTEM_ROOTS[] = {"/usr/share/sounds/sf2", "/usr/share/sounds/
 
 // Within a folder: the distribution's chosen default first, then the well-known General MIDI sets.
 const char *const USUAL_NAMES[] = {
-    "default-GM.sf2", "default-GM.sf3", "default.sf2",     "default.sf3",
-    "FluidR3_GM.sf2", "FluidR3_GM.sf3", "FluidR3Mono_GM.sf3", "MuseScore_General.sf3",
+    "default-GM.sf2",        "default-GM.sf3",     "default.sf2",        "default.sf3",
+    "FluidR3_GM.sf2",        "FluidR3_GM.sf3",     "FluidR3Mono_GM.sf3", "MuseScore_General.sf3",
     "MuseScore_General.sf2", "GeneralUser_GS.sf2", "TimGM6mb.sf2",
 };
 
@@ -50,8 +50,7 @@ std::vector<std::string> search_roots;
 std::string search_fluid_default;
 bool search_overridden = false;
 
-void synth_quiet_logs(void)
-{
+void synth_quiet_logs(void) {
     // Missing SoundFonts and odd MIDI files are expected here; we say what matters ourselves.
     fluid_set_log_function(FLUID_PANIC, nullptr, nullptr);
     fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
@@ -60,37 +59,31 @@ void synth_quiet_logs(void)
     fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
 }
 
-bool has_soundfont_suffix(const char *name)
-{
+bool has_soundfont_suffix(const char *name) {
     size_t n = std::strlen(name);
     return n > 4 && (strcasecmp(name + n - 4, ".sf2") == 0 || strcasecmp(name + n - 4, ".sf3") == 0);
 }
 
-void add_candidate(const std::string &path, std::vector<std::string> *out, std::vector<std::string> *seen)
-{
-    if (path.empty() || access(path.c_str(), R_OK) != 0 || !fluid_is_soundfont(path.c_str()))
-        return;
+void add_candidate(const std::string &path, std::vector<std::string> *out, std::vector<std::string> *seen) {
+    if (path.empty() || access(path.c_str(), R_OK) != 0 || !fluid_is_soundfont(path.c_str())) return;
     // The default-GM links usually point at a file listed again under its own name.
     char *real = realpath(path.c_str(), nullptr);
     std::string key = real ? real : path;
     std::free(real);
-    if (std::find(seen->begin(), seen->end(), key) != seen->end())
-        return;
+    if (std::find(seen->begin(), seen->end(), key) != seen->end()) return;
     seen->push_back(key);
     out->push_back(path);
 }
 
 // Every path of the run's search, in order.
-void synth_candidates(std::vector<std::string> *out, std::string *override_path)
-{
+void synth_candidates(std::vector<std::string> *out, std::string *override_path) {
     const char *env = std::getenv("QUORVANE_SOUNDFONT");
     *override_path = env ? env : "";
     std::string fluid_default;
     std::vector<const char *> roots;
     if (search_overridden) {
         fluid_default = search_fluid_default;
-        for (const std::string &r : search_roots)
-            roots.push_back(r.c_str());
+        for (const std::string &r : search_roots) roots.push_back(r.c_str());
     } else {
         char *value = nullptr;
         if (fluid_settings_dupstr(synth_settings, "synth.default-soundfont", &value) == FLUID_OK && value)
@@ -98,8 +91,8 @@ void synth_candidates(std::vector<std::string> *out, std::string *override_path)
         fluid_free(value);
         roots.assign(std::begin(SYSTEM_ROOTS), std::end(SYSTEM_ROOTS));
     }
-    plat_synth_soundfont_candidates(override_path->c_str(), fluid_default.c_str(), roots.data(),
-                                    (int32_t)roots.size(), out);
+    plat_synth_soundfont_candidates(override_path->c_str(), fluid_default.c_str(), roots.data(), (int32_t)roots.size(),
+                                    out);
 }
 
 // What a standard MIDI file selects: each channel's programs (with its bank), and the
@@ -109,22 +102,17 @@ struct MidiScan {
     bool plays_default[MIDI_CHANNELS];
 };
 
-uint32_t read_be(const uint8_t *p, int n)
-{
+uint32_t read_be(const uint8_t *p, int n) {
     uint32_t v = 0;
-    for (int i = 0; i < n; i++)
-        v = v << 8 | p[i];
+    for (int i = 0; i < n; i++) v = v << 8 | p[i];
     return v;
 }
 
-void add_preset(std::vector<int32_t> *presets, int32_t preset)
-{
-    if (std::find(presets->begin(), presets->end(), preset) == presets->end())
-        presets->push_back(preset);
+void add_preset(std::vector<int32_t> *presets, int32_t preset) {
+    if (std::find(presets->begin(), presets->end(), preset) == presets->end()) presets->push_back(preset);
 }
 
-void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
-{
+void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan) {
     *scan = MidiScan{};
     int bank[MIDI_CHANNELS] = {};
     bool program_set[MIDI_CHANNELS] = {};
@@ -139,8 +127,7 @@ void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
         while (track && i < end) {
             while (i < end && (midi[i++] & 0x80)) {
             } // delta time
-            if (i >= end)
-                break;
+            if (i >= end) break;
             uint8_t b = midi[i];
             if (b == 0xFF || b == 0xF0 || b == 0xF7) {
                 i += b == 0xFF ? 2 : 1; // meta type, or the sysex byte
@@ -148,8 +135,7 @@ void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
                 while (i < end) {
                     uint8_t c = midi[i++];
                     n = n << 7 | (c & 0x7F);
-                    if (!(c & 0x80))
-                        break;
+                    if (!(c & 0x80)) break;
                 }
                 i += n;
                 continue;
@@ -158,12 +144,10 @@ void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
                 status = b;
                 i++;
             }
-            if (!status)
-                break;
+            if (!status) break;
             int kind = status & 0xF0, ch = status & 0x0F;
             int data_bytes = kind == 0xC0 || kind == 0xD0 ? 1 : 2;
-            if (i + data_bytes > end)
-                break;
+            if (i + data_bytes > end) break;
             uint8_t d1 = midi[i], d2 = data_bytes == 2 ? midi[i + 1] : 0;
             i += data_bytes;
             if (kind == 0xB0 && d1 == 0)
@@ -180,26 +164,21 @@ void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan)
 }
 
 // Selects prepared instruments first..end-1 on their spare channels.
-void synth_hold_presets(const std::vector<int32_t> &presets, size_t first)
-{
+void synth_hold_presets(const std::vector<int32_t> &presets, size_t first) {
     int sfont = fluid_sfont_get_id(fluid_synth_get_sfont(synth, 0));
     for (size_t i = first; i < presets.size() && MIDI_CHANNELS + (int)i < SYNTH_CHANNELS; i++)
         fluid_synth_program_select(synth, MIDI_CHANNELS + (int)i, sfont, presets[i] >> 8, presets[i] & 0xFF);
 }
 
-void synth_free(void)
-{
-    if (synth)
-        delete_fluid_synth(synth);
+void synth_free(void) {
+    if (synth) delete_fluid_synth(synth);
     synth = nullptr;
-    if (synth_settings)
-        delete_fluid_settings(synth_settings);
+    if (synth_settings) delete_fluid_settings(synth_settings);
     synth_settings = nullptr;
 }
 
 // Runs on the loading thread (or the caller's); touches nothing shared until the state is set.
-void synth_load(int32_t sample_rate)
-{
+void synth_load(int32_t sample_rate) {
     synth_settings = new_fluid_settings();
     if (synth_settings) {
         fluid_settings_setnum(synth_settings, "synth.sample-rate", (double)sample_rate);
@@ -263,68 +242,52 @@ void synth_load(int32_t sample_rate)
 // Controllers back to their start, and program 0 where the piece plays without choosing one,
 // without touching the voices still sounding. Other channels keep their instrument until
 // the piece's own program changes (so no samples load here).
-void synth_reset_channels(const MidiScan &scan)
-{
+void synth_reset_channels(const MidiScan &scan) {
     for (int ch = 0; ch < MIDI_CHANNELS; ch++) {
         fluid_synth_cc(synth, ch, CC_RESET_ALL, 0);
         fluid_synth_cc(synth, ch, CC_VOLUME, 100);
         fluid_synth_cc(synth, ch, CC_PAN, 64);
-        if (!scan.plays_default[ch])
-            continue;
-        if (ch != DRUM_CHANNEL)
-            fluid_synth_bank_select(synth, ch, 0);
+        if (!scan.plays_default[ch]) continue;
+        if (ch != DRUM_CHANNEL) fluid_synth_bank_select(synth, ch, 0);
         fluid_synth_program_change(synth, ch, 0);
     }
 }
 
 } // namespace
 
-void plat_synth_soundfont_candidates(const char *override_path, const char *fluid_default,
-                                     const char *const *roots, int32_t root_count,
-                                     std::vector<std::string> *out)
-{
-    if (!out)
-        return;
+void plat_synth_soundfont_candidates(const char *override_path, const char *fluid_default, const char *const *roots,
+                                     int32_t root_count, std::vector<std::string> *out) {
+    if (!out) return;
     synth_quiet_logs();
     out->clear();
     std::vector<std::string> seen;
-    if (override_path)
-        add_candidate(override_path, out, &seen);
-    if (fluid_default)
-        add_candidate(fluid_default, out, &seen);
+    if (override_path) add_candidate(override_path, out, &seen);
+    if (fluid_default) add_candidate(fluid_default, out, &seen);
     for (int32_t r = 0; roots && r < root_count; r++) {
-        if (!roots[r] || !roots[r][0])
-            continue;
+        if (!roots[r] || !roots[r][0]) continue;
         std::string dir = roots[r];
-        for (const char *name : USUAL_NAMES)
-            add_candidate(dir + "/" + name, out, &seen);
+        for (const char *name : USUAL_NAMES) add_candidate(dir + "/" + name, out, &seen);
         std::vector<std::string> others;
         if (DIR *d = opendir(dir.c_str())) {
             while (dirent *e = readdir(d)) {
-                if (has_soundfont_suffix(e->d_name))
-                    others.push_back(e->d_name);
+                if (has_soundfont_suffix(e->d_name)) others.push_back(e->d_name);
             }
             closedir(d);
         }
         std::sort(others.begin(), others.end());
-        for (const std::string &name : others)
-            add_candidate(dir + "/" + name, out, &seen);
+        for (const std::string &name : others) add_candidate(dir + "/" + name, out, &seen);
     }
 }
 
-void plat_synth_set_search(const char *const *roots, int32_t root_count, const char *fluid_default)
-{
+void plat_synth_set_search(const char *const *roots, int32_t root_count, const char *fluid_default) {
     search_overridden = roots != nullptr;
     search_roots.clear();
-    for (int32_t i = 0; roots && i < root_count; i++)
-        search_roots.push_back(roots[i] ? roots[i] : "");
+    for (int32_t i = 0; roots && i < root_count; i++) search_roots.push_back(roots[i] ? roots[i] : "");
     search_fluid_default = fluid_default ? fluid_default : "";
 }
 
-int plat_synth_open(int32_t sample_rate, int background)
-{
-    if (synth_state.load(std::memory_order_acquire) != PLAT_SYNTH_OFF || synth_loader.joinable())
-        return 1;
+int plat_synth_open(int32_t sample_rate, int background) {
+    if (synth_state.load(std::memory_order_acquire) != PLAT_SYNTH_OFF || synth_loader.joinable()) return 1;
     synth_quiet_logs();
     synth_state.store(PLAT_SYNTH_LOADING, std::memory_order_release);
     if (background) {
@@ -335,37 +298,27 @@ int plat_synth_open(int32_t sample_rate, int background)
     return synth_state.load(std::memory_order_acquire) == PLAT_SYNTH_READY;
 }
 
-void plat_synth_prepare(const uint8_t *midi, uint32_t size)
-{
-    if (!midi || size < 14)
-        return;
+void plat_synth_prepare(const uint8_t *midi, uint32_t size) {
+    if (!midi || size < 14) return;
     MidiScan scan;
     midi_scan(midi, size, &scan);
     std::lock_guard<std::mutex> hold(prepared_lock);
-    for (int32_t preset : scan.presets)
-        add_preset(&prepared_presets, preset);
+    for (int32_t preset : scan.presets) add_preset(&prepared_presets, preset);
     if (plat_synth_status() == PLAT_SYNTH_READY) {
         synth_hold_presets(prepared_presets, prepared_held);
         prepared_held = prepared_presets.size();
     }
 }
 
-int32_t plat_synth_status(void)
-{
-    return synth_state.load(std::memory_order_acquire);
-}
+int32_t plat_synth_status(void) { return synth_state.load(std::memory_order_acquire); }
 
-int plat_synth_wait(void)
-{
-    if (synth_loader.joinable())
-        synth_loader.join();
+int plat_synth_wait(void) {
+    if (synth_loader.joinable()) synth_loader.join();
     return plat_synth_status() == PLAT_SYNTH_READY;
 }
 
-void plat_synth_stop(void)
-{
-    if (!player)
-        return;
+void plat_synth_stop(void) {
+    if (!player) return;
     // The player's own notes-off would only go out on the next render, and deleting it first
     // would leave them hanging: release every note now, pedals up, and let the tails ring out.
     fluid_player_stop(player);
@@ -378,8 +331,7 @@ void plat_synth_stop(void)
     player = nullptr;
 }
 
-void plat_synth_close(void)
-{
+void plat_synth_close(void) {
     plat_synth_wait();
     if (synth && player) {
         fluid_player_stop(player);
@@ -393,10 +345,8 @@ void plat_synth_close(void)
     synth_state.store(PLAT_SYNTH_OFF, std::memory_order_release);
 }
 
-int plat_synth_play(const uint8_t *midi, uint32_t size)
-{
-    if (plat_synth_status() != PLAT_SYNTH_READY || !midi || size == 0)
-        return 0;
+int plat_synth_play(const uint8_t *midi, uint32_t size) {
+    if (plat_synth_status() != PLAT_SYNTH_READY || !midi || size == 0) return 0;
     plat_synth_stop();
     // A piece must not inherit the programs and controllers the last one left behind; its
     // notes still in their release keep sounding.
@@ -404,8 +354,7 @@ int plat_synth_play(const uint8_t *midi, uint32_t size)
     midi_scan(midi, size, &scan);
     synth_reset_channels(scan);
     player = new_fluid_player(synth);
-    if (!player)
-        return 0;
+    if (!player) return 0;
     if (fluid_player_add_mem(player, midi, size) != FLUID_OK || fluid_player_play(player) != FLUID_OK) {
         delete_fluid_player(player);
         player = nullptr;
@@ -414,19 +363,15 @@ int plat_synth_play(const uint8_t *midi, uint32_t size)
     return 1;
 }
 
-int plat_synth_playing(void)
-{
-    if (!player || fluid_player_get_status(player) != FLUID_PLAYER_PLAYING)
-        return 0;
+int plat_synth_playing(void) {
+    if (!player || fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) return 0;
     // The player stays "playing" for seconds after the last event; the ticks tell the
     // musical end. The total reads 0 until the first render.
     int total = fluid_player_get_total_ticks(player);
     return total <= 0 || fluid_player_get_current_tick(player) < total;
 }
 
-int plat_synth_render(float *out, int32_t frames)
-{
-    if (plat_synth_status() != PLAT_SYNTH_READY || frames <= 0)
-        return 0;
+int plat_synth_render(float *out, int32_t frames) {
+    if (plat_synth_status() != PLAT_SYNTH_READY || frames <= 0) return 0;
     return fluid_synth_write_float(synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
 }

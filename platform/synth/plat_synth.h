@@ -31,9 +31,8 @@ int plat_synth_playing(void);
 int plat_synth_render(float *out, int32_t frames);
 // plat_audio_render: overwrites frames of interleaved stereo; 0 (nothing written) unless ready.
 
-void plat_synth_soundfont_candidates(const char *override_path, const char *fluid_default,
-                                     const char *const *roots, int32_t root_count,
-                                     std::vector<std::string> *out);
+void plat_synth_soundfont_candidates(const char *override_path, const char *fluid_default, const char *const *roots,
+                                     int32_t root_count, std::vector<std::string> *out);
 // the loader and tests: SoundFont files to try, in order: override_path, fluid_default, then in
 // each root the usual General MIDI names and after them any other .sf2/.sf3, alphabetically.
 // Only files that read as SoundFonts are listed; null or empty arguments are skipped.

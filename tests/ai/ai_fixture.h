@@ -20,7 +20,7 @@ inline int32_t fixed_seed(uint32_t, uint32_t *seed) {
 }
 
 class AiGame : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plat_headless_reset();
         ASSERT_EQ(plat_init(), 1);

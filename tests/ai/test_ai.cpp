@@ -27,8 +27,8 @@ TEST_F(AiGame, FlightCopyFollowsTheLiveShotStepByStep) {
             int32_t n = ai_plan_hits(player, found, 3);
             for (int32_t i = 0; i < n; i++) tries.push_back({found[i].angle, found[i].power});
             for (const Aim &aim : tries) {
-                SCOPED_TRACE(testing::Message() << "seed " << seed << " player " << player << " aim " << aim.angle
-                                                << "/" << aim.power);
+                SCOPED_TRACE(testing::Message()
+                             << "seed " << seed << " player " << player << " aim " << aim.angle << "/" << aim.power);
                 current_player = static_cast<uint8_t>(player);
                 ship1_destroyed = ship2_destroyed = 0;
                 Shot copy{};
@@ -37,7 +37,8 @@ TEST_F(AiGame, FlightCopyFollowsTheLiveShotStepByStep) {
                 int32_t end = AI_END_NONE;
                 for (int32_t step = 0; end == AI_END_NONE; step++) {
                     ASSERT_EQ(std::tie(shot.x, shot.y, shot.vx, shot.vy, shot.life),
-                              std::tie(copy.x, copy.y, copy.vx, copy.vy, copy.life)) << "step " << step;
+                              std::tie(copy.x, copy.y, copy.vx, copy.vy, copy.life))
+                        << "step " << step;
                     current_player = static_cast<uint8_t>(player);
                     game_step_shot();
                     end = ai_step(&layout, player, &copy);
@@ -172,7 +173,8 @@ TEST_F(AiGame, KeysFollowTheRulesAndTheGameNumbersStayAlone) {
             EXPECT_EQ(k, 0) << "nothing while the shot flies";
         }
         EXPECT_LE(p.steps, AI_FRAME_STEPS + SHOT_LIFE) << "frame " << i;
-        bool turn_start = p.shot_state == 0 && (i == 0 || pressed[i - 1].shot_state == 1 || pressed[i - 1].seat != p.seat);
+        bool turn_start =
+            p.shot_state == 0 && (i == 0 || pressed[i - 1].shot_state == 1 || pressed[i - 1].seat != p.seat);
         if (turn_start) {
             turns++;
             turn_steps = 0;

@@ -22,7 +22,8 @@ std::vector<std::string> sim_lines(const std::string &args) {
 TEST(SimMatches, OneResultLineAMatchThenTheSummary) {
     auto lines = sim_lines("--computer both --level1 easy --level2 hard --matches 2 --seed 5");
     ASSERT_EQ(lines.size(), 3u);
-    const std::regex result("result: player1 ([0-3]) player2 ([0-3]) frames [1-9][0-9]* shots [1-9][0-9]* hash [0-9a-f]{16}");
+    const std::regex result(
+        "result: player1 ([0-3]) player2 ([0-3]) frames [1-9][0-9]* shots [1-9][0-9]* hash [0-9a-f]{16}");
     int32_t wins[2] = {0, 0};
     for (int32_t m = 0; m < 2; m++) {
         std::smatch got;

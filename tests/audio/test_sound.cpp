@@ -14,13 +14,13 @@ using namespace audio_bytes;
 namespace {
 
 class ScratchCleanup : public ::testing::Environment {
-  public:
+public:
     void TearDown() override { remove_scratch(); }
 };
 const ::testing::Environment *const scratch_cleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
 
 class SoundTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_EQ(snd_init(), 1); }
     void TearDown() override {
         snd_stop_all();
@@ -67,7 +67,11 @@ TEST_F(SoundTest, LoadsPcmWaveFilesAndRefusesOnesThatLie) {
     Bytes fmt = chunk("fmt ", fmt_body(1, 11025, 8, true));
     Bytes good = pcm_wav(Bytes(200, 0xC0));
     const size_t data_size_at = 12 + 8 + 18 + 4;
-    auto changed = [&good](size_t at, uint8_t v) { Bytes b = good; b[at] = v; return b; };
+    auto changed = [&good](size_t at, uint8_t v) {
+        Bytes b = good;
+        b[at] = v;
+        return b;
+    };
     Bytes list_body;
     put_id(list_body, "INFO");
     append(list_body, Bytes(8, 'x'));
@@ -163,9 +167,7 @@ TEST_F(SoundTest, VolumePanAndFrequency) {
     snd_play(id, SOUND_PLAY_LOOPING);
     float full = render(64)[0];
     ASSERT_GT(full, 0.0f);
-    const struct {
-        int32_t volume, centibels;
-    } volumes[] = {{100, 0}, {50, -1500}, {0, -3000}};
+    const struct { int32_t volume, centibels; } volumes[] = {{100, 0}, {50, -1500}, {0, -3000}};
     for (const auto &v : volumes) {
         EXPECT_EQ(snd_set_volume(id, v.volume), 1);
         EXPECT_EQ(plat_sound_volume(buf), v.centibels);

@@ -23,7 +23,7 @@
 constexpr uint8_t STARS = 5, SHIP1 = 9, SHIP2 = 10, BODY = 7;
 
 class Game : public ::testing::Test {
-  protected:
+protected:
     std::filesystem::path old_dir;
     PlatSurface *ref = nullptr; // the frame a test expects
 

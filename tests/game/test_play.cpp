@@ -7,7 +7,7 @@
 namespace {
 
 class Play : public Game {
-  protected:
+protected:
     void SetUp() override {
         Game::SetUp();
         start_match();
@@ -23,8 +23,8 @@ class Play : public Game {
 double rad(double deg) { return deg * M_PI / 180.0; }
 
 TEST_F(Play, RoundStartsWithPlayerOneAimingRightAndPlayerTwoLeft) {
-    EXPECT_EQ(std::vector<int32_t>({current_player, angle[0], angle[1], power[0], power[1], ship1.int_vars[0],
-                                    ship2.int_vars[0]}),
+    EXPECT_EQ(std::vector<int32_t>(
+                  {current_player, angle[0], angle[1], power[0], power[1], ship1.int_vars[0], ship2.int_vars[0]}),
               std::vector<int32_t>({0, 360, 180, 100, 100, 0, 8}));
     const struct {
         const SpriteObject &ship;
@@ -186,13 +186,12 @@ TEST_F(Play, HitBoxesAndTheFieldHaveStrictEdges) {
         float x, y;
         int32_t life;
         int end; // 0 flies on, 1 body, 2 ship 2, 3 ship 1, 4 field
-    } cases[] = {
-        {580.0f, 305.0f, 400, 0}, {596.0f, 305.0f, 400, 0}, {585.0f, 300.0f, 400, 0}, {585.0f, 316.0f, 400, 0},
-        {580.5f, 300.5f, 400, 2}, {595.5f, 315.5f, 400, 2}, {45.0f, 305.0f, 400, 3},  {45.0f, 305.0f, 471, 0},
-        {45.0f, 305.0f, 470, 3},  {213.0f, 50.0f, 400, 0},  {253.0f, 50.0f, 400, 0},  {230.0f, 32.0f, 400, 0},
-        {230.0f, 72.0f, 400, 0},  {252.5f, 71.5f, 400, 1},  {420.5f, 110.0f, 400, 1}, {421.5f, 110.0f, 400, 0},
-        {410.0f, 121.5f, 400, 0}, {0.0f, 0.0f, 400, 0},     {639.9f, 479.9f, 400, 0}, {640.0f, 200.0f, 400, 4},
-        {300.0f, 480.0f, 400, 4}, {-0.01f, 200.0f, 400, 4}, {300.0f, -0.01f, 400, 4}};
+    } cases[] = {{580.0f, 305.0f, 400, 0}, {596.0f, 305.0f, 400, 0}, {585.0f, 300.0f, 400, 0}, {585.0f, 316.0f, 400, 0},
+                 {580.5f, 300.5f, 400, 2}, {595.5f, 315.5f, 400, 2}, {45.0f, 305.0f, 400, 3},  {45.0f, 305.0f, 471, 0},
+                 {45.0f, 305.0f, 470, 3},  {213.0f, 50.0f, 400, 0},  {253.0f, 50.0f, 400, 0},  {230.0f, 32.0f, 400, 0},
+                 {230.0f, 72.0f, 400, 0},  {252.5f, 71.5f, 400, 1},  {420.5f, 110.0f, 400, 1}, {421.5f, 110.0f, 400, 0},
+                 {410.0f, 121.5f, 400, 0}, {0.0f, 0.0f, 400, 0},     {639.9f, 479.9f, 400, 0}, {640.0f, 200.0f, 400, 4},
+                 {300.0f, 480.0f, 400, 4}, {-0.01f, 200.0f, 400, 4}, {300.0f, -0.01f, 400, 4}};
     for (const auto &c : cases) {
         for (Particle &p : particles) p = Particle{};
         current_player = 0;
@@ -302,7 +301,10 @@ TEST_F(Play, BurstSpawnsTwoHundredParticlesAtTheHitWithJitter) {
     const int32_t x = 300, y = 200;
     plat_srand(77);
     uint32_t state = 77; // the game's generator, written out
-    auto rnd = [&state]() { state = state * 214013u + 2531011u; return static_cast<int32_t>((state >> 16) & 0x7fff); };
+    auto rnd = [&state]() {
+        state = state * 214013u + 2531011u;
+        return static_cast<int32_t>((state >> 16) & 0x7fff);
+    };
     game_burst_particles(PARTICLE_STEADY, 0, 20, x, y, 1, -1, EXPLOSION_PARTICLES);
     int seen_dx[9] = {}, seen_dy[9] = {};
     for (int i = 0; i < EXPLOSION_PARTICLES; i++) {
@@ -395,7 +397,10 @@ TEST_F(Play, SetUpDrawsTheLayoutInItsFixedOrder) {
     // Seed 65 draws body 1 exactly 50 to the right of body 0: that place is kept.
     for (uint32_t seed = 1; seed <= 70; seed++) {
         uint32_t state = seed;
-        auto rnd = [&state]() { state = state * 214013u + 2531011u; return static_cast<int32_t>((state >> 16) & 0x7fff); };
+        auto rnd = [&state]() {
+            state = state * 214013u + 2531011u;
+            return static_cast<int32_t>((state >> 16) & 0x7fff);
+        };
         game_destroy_bodies();
         plat_headless_set_auto_advance(0);
         plat_headless_set_ticks(seed);

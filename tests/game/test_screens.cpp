@@ -27,7 +27,7 @@ const char *const instructions[] = {
 };
 
 class Screens : public Game {
-  protected:
+protected:
     void SetUp() override {
         Game::SetUp();
         solid_backdrops(STARS, 0);
@@ -288,7 +288,8 @@ namespace {
 // Without any asset the game still starts, plays, quits and releases every surface.
 TEST_F(Screens, WithoutAssetsTheGameStillStartsPlaysAndQuits) {
     TearDown();
-    std::filesystem::path empty = std::filesystem::temp_directory_path() / ("quorvane-empty-" + std::to_string(getpid()));
+    std::filesystem::path empty =
+        std::filesystem::temp_directory_path() / ("quorvane-empty-" + std::to_string(getpid()));
     std::filesystem::create_directories(empty);
     std::filesystem::current_path(empty);
     plat_headless_reset();

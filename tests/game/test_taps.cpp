@@ -15,7 +15,7 @@ void tap_in_wait() {
 }
 
 class Taps : public Game {
-  protected:
+protected:
     void arm(int32_t key, int32_t count, bool explosions) {
         tap_key = key;
         taps_left = count;

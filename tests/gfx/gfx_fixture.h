@@ -15,7 +15,7 @@
 #include "platform/plat_system.h"
 
 class Gfx : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         gfx_display_shutdown();
         plat_headless_reset();
@@ -29,32 +29,29 @@ class Gfx : public ::testing::Test {
 
 inline uint8_t pixel_at(const PlatSurface *s, int32_t x, int32_t y) { return s->pixels[(size_t)y * s->pitch + x]; }
 
-inline std::string draw_temp_path(const std::string &name)
-{
+inline std::string draw_temp_path(const std::string &name) {
     // Named after the case: ctest runs the cases of this folder side by side.
     const char *test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     return std::string(QUORVANE_BINARY_DIR) + "/gfx_test_" + test + "_" + name;
 }
 
-inline void put_le(std::vector<uint8_t> &b, size_t at, uint32_t v, int n)
-{
+inline void put_le(std::vector<uint8_t> &b, size_t at, uint32_t v, int n) {
     for (int i = 0; i < n; i++) b[at + i] = (uint8_t)(v >> (8 * i));
 }
 
 // What a BMP file says about itself; the builder writes exactly what it is told.
 struct BmpSpec {
     int32_t width = 4;
-    int32_t height = 2;       // negative: top-down
+    int32_t height = 2; // negative: top-down
     uint16_t bits = 8;
     char magic[2] = {'B', 'M'};
-    int64_t size_image = -1;  // -1: the length of the pixel bytes written
+    int64_t size_image = -1;          // -1: the length of the pixel bytes written
     std::vector<uint8_t> pixel_bytes; // exactly as stored in the file
     std::vector<uint8_t> palette;     // 1024 bytes for 8-bit files; empty: grey ramp B,G,R,0
     bool palette_present = true;      // for 8-bit: write the palette block at all
 };
 
-inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s)
-{
+inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s) {
     std::vector<uint8_t> pal = s.palette;
     if (s.bits == 8 && s.palette_present && pal.empty())
         for (int i = 0; i < 1024; i++) pal.push_back(i % 4 == 3 ? 0 : (uint8_t)(i / 4));
@@ -64,28 +61,41 @@ inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s)
     b[0] = (uint8_t)s.magic[0];
     b[1] = (uint8_t)s.magic[1];
     uint32_t image = (uint32_t)(s.size_image < 0 ? (int64_t)s.pixel_bytes.size() : s.size_image);
-    const struct { size_t at; uint32_t v; int n; } fields[] = {
-        {2, (uint32_t)b.size(), 4}, {6, 0x1111, 2}, {8, 0x2222, 2}, {10, (uint32_t)off, 4}, {14, 40, 4},
-        {18, (uint32_t)s.width, 4}, {22, (uint32_t)s.height, 4}, {26, 1, 2}, {28, s.bits, 2}, {34, image, 4},
-        {38, 2835, 4}, {42, 2835, 4}, {46, 256, 4}};
+    const struct {
+        size_t at;
+        uint32_t v;
+        int n;
+    } fields[] = {{2, (uint32_t)b.size(), 4},
+                  {6, 0x1111, 2},
+                  {8, 0x2222, 2},
+                  {10, (uint32_t)off, 4},
+                  {14, 40, 4},
+                  {18, (uint32_t)s.width, 4},
+                  {22, (uint32_t)s.height, 4},
+                  {26, 1, 2},
+                  {28, s.bits, 2},
+                  {34, image, 4},
+                  {38, 2835, 4},
+                  {42, 2835, 4},
+                  {46, 256, 4}};
     for (const auto &f : fields) put_le(b, f.at, f.v, f.n);
     if (!pal.empty()) std::memcpy(b.data() + 54, pal.data(), pal.size());
     if (!s.pixel_bytes.empty()) std::memcpy(b.data() + off, s.pixel_bytes.data(), s.pixel_bytes.size());
     return b;
 }
 
-inline std::string write_file(const std::string &name, const std::vector<uint8_t> &bytes)
-{
+inline std::string write_file(const std::string &name, const std::vector<uint8_t> &bytes) {
     std::string path = draw_temp_path(name);
     FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) ADD_FAILURE() << "cannot write " << path;
-    else if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!f)
+        ADD_FAILURE() << "cannot write " << path;
+    else if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
     if (f) std::fclose(f);
     return path;
 }
 
-inline std::string read_file(const std::string &path)
-{
+inline std::string read_file(const std::string &path) {
     std::string s;
     if (FILE *f = std::fopen(path.c_str(), "rb")) {
         for (int c; (c = std::fgetc(f)) != EOF;) s += (char)c;
@@ -94,8 +104,7 @@ inline std::string read_file(const std::string &path)
     return s;
 }
 
-inline int count_colour(const PlatSurface *s, uint8_t colour)
-{
+inline int count_colour(const PlatSurface *s, uint8_t colour) {
     int n = 0;
     for (int32_t y = 0; y < s->height; y++)
         for (int32_t x = 0; x < s->width; x++) n += pixel_at(s, x, y) == colour;
@@ -104,8 +113,7 @@ inline int count_colour(const PlatSurface *s, uint8_t colour)
 
 // An 8-bit picture held in memory as a loaded BmpFile, pixel (x, y) = value(x, y).
 template <typename F>
-inline void make_picture8(BmpFile *file, int32_t width, int32_t height, F value)
-{
+inline void make_picture8(BmpFile *file, int32_t width, int32_t height, F value) {
     *file = BmpFile{};
     file->info_header.biWidth = width;
     file->info_header.biHeight = height;
@@ -122,8 +130,7 @@ struct Screen8 {
     std::vector<uint8_t> px = std::vector<uint8_t>((size_t)W * H, 0);
     uint8_t *mem() { return px.data(); }
     uint8_t at(int32_t x, int32_t y) const { return px[(size_t)y * W + x]; }
-    int count(uint8_t colour) const
-    {
+    int count(uint8_t colour) const {
         int n = 0;
         for (uint8_t v : px) n += v == colour;
         return n;

@@ -13,8 +13,7 @@ namespace {
 using Line = std::array<int32_t, 4>;
 
 // Clips a copy; returns the result and the coordinates afterwards.
-std::pair<int32_t, Line> clip(Line l)
-{
+std::pair<int32_t, Line> clip(Line l) {
     int32_t r = gfx_clip_line(&l[0], &l[1], &l[2], &l[3]);
     return {r, l};
 }
@@ -23,8 +22,7 @@ using Pixels = std::vector<std::pair<int32_t, int32_t>>;
 
 // The pixels a line sets on a cleared screen, in the order the walk stores them:
 // each stored pixel gets the next colour, so order is read back from the values.
-Pixels line_pixels(Screen8 &s, Line l)
-{
+Pixels line_pixels(Screen8 &s, Line l) {
     std::fill(s.px.begin(), s.px.end(), 0);
     gfx_draw_line8(l[0], l[1], l[2], l[3], 1, s.mem(), Screen8::W);
     Pixels out;
@@ -37,8 +35,7 @@ Pixels line_pixels(Screen8 &s, Line l)
 std::set<std::pair<int32_t, int32_t>> as_set(const Pixels &p) { return {p.begin(), p.end()}; }
 
 // The line as the rule gives it: error 2*minor - major, both ends drawn.
-std::set<std::pair<int32_t, int32_t>> bresenham(Line l)
-{
+std::set<std::pair<int32_t, int32_t>> bresenham(Line l) {
     int32_t x = l[0], y = l[1], dx = std::abs(l[2] - l[0]), dy = std::abs(l[3] - l[1]);
     int32_t sx = l[2] >= l[0] ? 1 : -1, sy = l[3] >= l[1] ? 1 : -1;
     std::set<std::pair<int32_t, int32_t>> out;
@@ -62,24 +59,31 @@ std::set<std::pair<int32_t, int32_t>> bresenham(Line l)
 // wholly beyond one edge, or only passing a corner, is refused unchanged. A clipped coordinate
 // whose integer sum is -1 becomes 0 for the first end and for a corner end, but stays -1 for a
 // single-edge second end, so the same line can be kept one way round and dropped the other.
-TEST_F(Gfx, ClipperMovesEndsOntoTheEdgesOrRefuses)
-{
+TEST_F(Gfx, ClipperMovesEndsOntoTheEdgesOrRefuses) {
     start_display();
     const struct {
         Line in;
         int32_t kept;
         Line out;
     } cases[] = {
-        {{3, 4, 600, 470}, 1, {3, 4, 600, 470}},        {{-10, 240, 700, 240}, 1, {0, 240, 639, 240}},
-        {{320, -50, 320, 600}, 1, {320, 0, 320, 479}},  {{-100, -100, 100, 100}, 1, {0, 0, 100, 100}},
-        {{700, 340, 600, 240}, 1, {639, 279, 600, 240}}, {{-20, -10, 20, 30}, 1, {0, 10, 20, 30}},
-        {{20, 30, -20, -10}, 1, {20, 30, 0, 10}},       {{-5, 10, -1, 300}, 0, {-5, 10, -1, 300}},
-        {{640, 0, 900, 479}, 0, {640, 0, 900, 479}},     {{0, 480, 639, 9999}, 0, {0, 480, 639, 9999}},
-        {{-10, 5, 5, -10}, 0, {-10, 5, 5, -10}},         {{2, -1, -1, 0}, 1, {0, 0, 0, 0}},
-        {{-1, 0, 2, -1}, 0, {-1, 0, 2, -1}},             {{0, 1, -1, -1}, 1, {0, 1, 0, 0}},
+        {{3, 4, 600, 470}, 1, {3, 4, 600, 470}},
+        {{-10, 240, 700, 240}, 1, {0, 240, 639, 240}},
+        {{320, -50, 320, 600}, 1, {320, 0, 320, 479}},
+        {{-100, -100, 100, 100}, 1, {0, 0, 100, 100}},
+        {{700, 340, 600, 240}, 1, {639, 279, 600, 240}},
+        {{-20, -10, 20, 30}, 1, {0, 10, 20, 30}},
+        {{20, 30, -20, -10}, 1, {20, 30, 0, 10}},
+        {{-5, 10, -1, 300}, 0, {-5, 10, -1, 300}},
+        {{640, 0, 900, 479}, 0, {640, 0, 900, 479}},
+        {{0, 480, 639, 9999}, 0, {0, 480, 639, 9999}},
+        {{-10, 5, 5, -10}, 0, {-10, 5, 5, -10}},
+        {{2, -1, -1, 0}, 1, {0, 0, 0, 0}},
+        {{-1, 0, 2, -1}, 0, {-1, 0, 2, -1}},
+        {{0, 1, -1, -1}, 1, {0, 1, 0, 0}},
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(clip(c.in), (std::pair{c.kept, c.out})) << c.in[0] << "," << c.in[1] << " " << c.in[2] << "," << c.in[3];
+        EXPECT_EQ(clip(c.in), (std::pair{c.kept, c.out}))
+            << c.in[0] << "," << c.in[1] << " " << c.in[2] << "," << c.in[3];
         // Drawn clipped: the line between the clipped ends, or nothing.
         Screen8 s, want;
         EXPECT_EQ(gfx_draw_clipped_line8(c.in[0], c.in[1], c.in[2], c.in[3], 5, s.mem(), Screen8::W), 1);
@@ -101,8 +105,7 @@ TEST_F(Gfx, ClipperMovesEndsOntoTheEdgesOrRefuses)
 
 // ---- lines --------------------------------------------------------------------------
 
-TEST_F(Gfx, LinePixelsDependOnDirection)
-{
+TEST_F(Gfx, LinePixelsDependOnDirection) {
     start_display();
     Screen8 s;
     EXPECT_EQ(as_set(line_pixels(s, {0, 0, 2, 1})), (std::set<std::pair<int32_t, int32_t>>{{0, 0}, {1, 1}, {2, 1}}));
@@ -119,8 +122,7 @@ TEST_F(Gfx, LinePixelsDependOnDirection)
     for (int i = 0; i <= 5; i++) EXPECT_TRUE(as_set(diag).count({10 + i, 20 - i})) << i;
 }
 
-TEST_F(Gfx, RectangleFillIsTwoByTwoAndCut)
-{
+TEST_F(Gfx, RectangleFillIsTwoByTwoAndCut) {
     start_display();
     gfx_fill_surface(back_surface, 0, nullptr);
     EXPECT_EQ(gfx_fill_rect_blit(99, 49, 101, 51, 8, back_surface), 1);

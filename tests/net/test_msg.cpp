@@ -78,13 +78,20 @@ TEST(NetMsg, MalformedPacketsAreRefused) {
         uint8_t value;
     };
     const Case cases[] = {
-        {"magic", NET_MSG_FRAME, 0, 'X'},         {"second magic", NET_MSG_FRAME, 1, 'X'},
-        {"protocol", NET_MSG_FRAME, 2, 9},        {"type 0", NET_MSG_FRAME, 3, 0},
-        {"type 9", NET_MSG_BYE, 3, 9},            {"seat 3", NET_MSG_FRAME, 8, 3},
-        {"key bit 0x80", NET_MSG_FRAME, 9, 0x83}, {"bye reason 0", NET_MSG_BYE, 4, 0},
-        {"bye reason 4", NET_MSG_BYE, 4, 4},      {"refuse reason 3", NET_MSG_REFUSE, 4, 3},
-        {"empty version", NET_MSG_HELLO, 4, 0},   {"control char", NET_MSG_HELLO, 5, '\n'},
-        {"text after NUL", NET_MSG_HELLO, 20, 'x'}, {"unterminated", NET_MSG_HELLO, 27, 'x'},
+        {"magic", NET_MSG_FRAME, 0, 'X'},
+        {"second magic", NET_MSG_FRAME, 1, 'X'},
+        {"protocol", NET_MSG_FRAME, 2, 9},
+        {"type 0", NET_MSG_FRAME, 3, 0},
+        {"type 9", NET_MSG_BYE, 3, 9},
+        {"seat 3", NET_MSG_FRAME, 8, 3},
+        {"key bit 0x80", NET_MSG_FRAME, 9, 0x83},
+        {"bye reason 0", NET_MSG_BYE, 4, 0},
+        {"bye reason 4", NET_MSG_BYE, 4, 4},
+        {"refuse reason 3", NET_MSG_REFUSE, 4, 3},
+        {"empty version", NET_MSG_HELLO, 4, 0},
+        {"control char", NET_MSG_HELLO, 5, '\n'},
+        {"text after NUL", NET_MSG_HELLO, 20, 'x'},
+        {"unterminated", NET_MSG_HELLO, 27, 'x'},
     };
     for (const Case &c : cases) {
         NetMsg in = msg(c.type), out;

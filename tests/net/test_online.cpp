@@ -64,7 +64,8 @@ Proc spawn(const std::string &cmd, const std::string &tag) {
     // Emptied before the child starts, so nothing of an earlier run is read as this one's.
     std::ofstream(p.out_path, std::ios::trunc);
     std::ofstream(p.err_path, std::ios::trunc);
-    std::string line = "cd '" + ASSETS + "' && exec " + cmd + " </dev/null >'" + p.out_path + "' 2>'" + p.err_path + "'";
+    std::string line =
+        "cd '" + ASSETS + "' && exec " + cmd + " </dev/null >'" + p.out_path + "' 2>'" + p.err_path + "'";
     p.pid = fork();
     if (p.pid == 0) {
         execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char *>(nullptr));
@@ -96,7 +97,9 @@ int exit_code(const Proc &p) { return WIFEXITED(p.status) ? WEXITSTATUS(p.status
 
 std::string slurp(const std::string &path) { return rt::read_text(path); }
 
-std::string host_args(uint16_t port) { return SIM + " --host " + std::to_string(port) + " --computer 1 --seed " + SEED; }
+std::string host_args(uint16_t port) {
+    return SIM + " --host " + std::to_string(port) + " --computer 1 --seed " + SEED;
+}
 std::string join_args(uint16_t port) { return SIM + " --join 127.0.0.1:" + std::to_string(port) + " --computer 2"; }
 
 // Both sides play the whole match and print the same result line.

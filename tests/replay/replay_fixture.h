@@ -35,7 +35,7 @@ inline RplRecording load(const fs::path &p) {
 
 // A scratch folder of its own for each test, removed after it.
 class ReplayTest : public ::testing::Test {
-  protected:
+protected:
     fs::path dir, old_dir;
 
     void SetUp() override {

@@ -11,8 +11,11 @@ namespace {
 // at its edge, and a close request.
 RplRecording sample() {
     RplRecording rec{};
-    rec.runs = {{0, STRM_SEAT_MENUS, 1},     {STRM_KEY_DOWN, STRM_SEAT_MENUS, 127}, {STRM_KEY_RETURN, 2, 128},
-                {STRM_KEY_UP | STRM_KEY_RIGHT, 0, 300000}, {STRM_KEY_ESCAPE, 1, RPL_MAX_FRAMES - 300256}};
+    rec.runs = {{0, STRM_SEAT_MENUS, 1},
+                {STRM_KEY_DOWN, STRM_SEAT_MENUS, 127},
+                {STRM_KEY_RETURN, 2, 128},
+                {STRM_KEY_UP | STRM_KEY_RIGHT, 0, 300000},
+                {STRM_KEY_ESCAPE, 1, RPL_MAX_FRAMES - 300256}};
     rec.seeds = {{0xDEADBEEF, 0}, {7, 200}, {8, 256}};
     rec.close_frame = 256;
     rec.result = {3, 2, RPL_MAX_FRAMES, 3, 19, 0x0123456789ABCDEFull};
@@ -36,16 +39,18 @@ TEST(ReplayFormat, WhatIsWrittenReadsBack) {
         auto &list = runs == &in.runs ? want : got;
         for (const RplRun &r : *runs) {
             uint32_t key = r.keys | (uint32_t(r.seat) << 8);
-            if (!list.empty() && list.back().first == key) list.back().second += r.count;
-            else list.push_back({key, r.count});
+            if (!list.empty() && list.back().first == key)
+                list.back().second += r.count;
+            else
+                list.push_back({key, r.count});
         }
     }
     EXPECT_EQ(got, want);
     std::vector<uint64_t> seeds;
     for (const auto &sd : out.seeds) seeds.insert(seeds.end(), {sd.value, sd.frame});
     EXPECT_EQ(seeds, (std::vector<uint64_t>{0xDEADBEEF, 0, 7, 200, 8, 256}));
-    EXPECT_EQ(std::vector<uint64_t>({out.close_frame, out.result.score1, out.result.score2, out.result.shots,
-                                     out.result.hash}),
+    EXPECT_EQ(std::vector<uint64_t>(
+                  {out.close_frame, out.result.score1, out.result.score2, out.result.shots, out.result.hash}),
               (std::vector<uint64_t>{256, 3, 2, 19, 0x0123456789ABCDEFull}));
     EXPECT_EQ(rpl_frame_total(&out), RPL_MAX_FRAMES);
 }

@@ -16,7 +16,7 @@ std::vector<path> files_in(const path &dir) {
 }
 
 class RecordTest : public rt::ReplayTest {
-  protected:
+protected:
     // The game's message loop with the recorder, keys from the headless keyboard: key_at(frame)
     // gives the key held in that frame (0 none); close_at posts a close request before that frame.
     // crash_at: the game stops dead before that frame, the recording never finished.

@@ -15,7 +15,7 @@
 namespace {
 
 class SdlPad : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         ASSERT_EQ(plat_init(), 1) << plat_error();
@@ -81,7 +81,7 @@ TEST_F(SdlPad, ButtonsDpadAndStickReadAsKeys) {
         {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, -1, 0, STRM_KEY_RIGHT},
         {-1, SDL_CONTROLLER_AXIS_LEFTX, -20000, STRM_KEY_LEFT},
         {-1, SDL_CONTROLLER_AXIS_LEFTY, 20000, STRM_KEY_DOWN},
-        {-1, SDL_CONTROLLER_AXIS_LEFTY, 10000, 0}, // less than half way
+        {-1, SDL_CONTROLLER_AXIS_LEFTY, 10000, 0},   // less than half way
         {-1, SDL_CONTROLLER_AXIS_RIGHTX, -32768, 0}, // the right stick does nothing
     };
     for (const Case &c : cases) {

@@ -10,7 +10,7 @@
 #include "stream/stream.h"
 
 class KeysTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plat_headless_reset();
         plat_headless_pad_reset();

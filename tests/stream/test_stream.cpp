@@ -27,7 +27,7 @@ int32_t fixed_seed(uint32_t, uint32_t *seed) {
 }
 
 class StreamTest : public KeysTest {
-  protected:
+protected:
     void SetUp() override {
         KeysTest::SetUp();
         events.clear();
@@ -40,7 +40,7 @@ TEST_F(StreamTest, EachBitLandsOnItsKeyCode) {
         uint8_t bit;
         int32_t code;
     };
-    const Case cases[] = {{STRM_KEY_RETURN, 28}, {STRM_KEY_SPACE, 57}, {STRM_KEY_UP, 200}, {STRM_KEY_DOWN, 208},
+    const Case cases[] = {{STRM_KEY_RETURN, 28}, {STRM_KEY_SPACE, 57},  {STRM_KEY_UP, 200},  {STRM_KEY_DOWN, 208},
                           {STRM_KEY_LEFT, 203},  {STRM_KEY_RIGHT, 205}, {STRM_KEY_ESCAPE, 1}};
     strm_set_seat(STRM_SEAT_PLAYER2, scripted);
     for (const Case &c : cases) {

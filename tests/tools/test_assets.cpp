@@ -18,8 +18,8 @@
 namespace {
 
 const std::string ASSETS = QUORVANE_BINARY_DIR "/assets/";
-const char *const FILES[] = {"stars.BMP",  "OPENING.BMP", "BLAZE8.BMP", "PHOTON8.BMP", "moon2a.BMP", "earthlk1.BMP",
-                             "PALDATA2.PAL", "CANNON.WAV", "EXP1.WAV",   "THEME.MID",   "BATTLE.MID", "2001.MID"};
+const char *const FILES[] = {"stars.BMP",    "OPENING.BMP", "BLAZE8.BMP", "PHOTON8.BMP", "moon2a.BMP", "earthlk1.BMP",
+                             "PALDATA2.PAL", "CANNON.WAV",  "EXP1.WAV",   "THEME.MID",   "BATTLE.MID", "2001.MID"};
 
 std::vector<uint8_t> read_bytes(const std::string &path) {
     std::ifstream f(path, std::ios::binary);
@@ -43,8 +43,8 @@ TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
     struct Pic {
         const char *name;
         int w, h;
-    } pics[] = {{"stars.BMP", 640, 480}, {"OPENING.BMP", 640, 480}, {"BLAZE8.BMP", 372, 39},
-                {"PHOTON8.BMP", 316, 46}, {"moon2a.BMP", 164, 26},  {"earthlk1.BMP", 408, 91}};
+    } pics[] = {{"stars.BMP", 640, 480},  {"OPENING.BMP", 640, 480}, {"BLAZE8.BMP", 372, 39},
+                {"PHOTON8.BMP", 316, 46}, {"moon2a.BMP", 164, 26},   {"earthlk1.BMP", 408, 91}};
     for (const Pic &p : pics) {
         SCOPED_TRACE(p.name);
         Loaded b;

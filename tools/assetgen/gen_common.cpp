@@ -90,7 +90,11 @@ void gen_build_palette(void) {
     ramp(GEN_FIRE, GEN_FIRE_N,
          {{0, 44, 2, 0}, {0.3f, 160, 22, 0}, {0.55f, 236, 100, 8}, {0.8f, 255, 200, 70}, {1, 255, 250, 200}});
     ramp(GEN_PHOTON, GEN_PHOTON_N,
-         {{0, 6, 3, 20}, {0.2f, 30, 12, 92}, {0.45f, 42, 72, 200}, {0.7f, 72, 172, 255}, {0.88f, 172, 238, 255},
+         {{0, 6, 3, 20},
+          {0.2f, 30, 12, 92},
+          {0.45f, 42, 72, 200},
+          {0.7f, 72, 172, 255},
+          {0.88f, 172, 238, 255},
           {1, 255, 255, 255}});
     ramp(GEN_OCEAN, GEN_OCEAN_N, {{0, 2, 6, 24}, {0.35f, 10, 32, 96}, {0.7f, 30, 92, 184}, {1, 124, 192, 244}});
     ramp(GEN_LAND, GEN_LAND_N, {{0, 4, 14, 4}, {0.35f, 30, 70, 22}, {0.7f, 82, 140, 52}, {1, 172, 212, 124}});
@@ -234,8 +238,8 @@ int gen_write_palette(const std::string &path) {
     std::string text;
     char line[32];
     for (int i = 0; i < 256; i++) {
-        std::snprintf(line, sizeof line, "\n%d %d %d %d", gen_palette[i].red, gen_palette[i].green,
-                      gen_palette[i].blue, 0);
+        std::snprintf(line, sizeof line, "\n%d %d %d %d", gen_palette[i].red, gen_palette[i].green, gen_palette[i].blue,
+                      0);
         text += line;
     }
     return write_all(path, std::vector<uint8_t>(text.begin(), text.end()));
@@ -303,8 +307,10 @@ int gen_write_midi(const std::string &path, const GenSong &song) {
     // Conductor track: tempo and 4/4.
     std::vector<Event> conductor;
     uint32_t mpb = song.micros_per_beat;
-    conductor.push_back({0, 0, {0xFF, 0x51, 0x03, static_cast<uint8_t>(mpb >> 16), static_cast<uint8_t>(mpb >> 8),
-                                static_cast<uint8_t>(mpb)}});
+    conductor.push_back({0,
+                         0,
+                         {0xFF, 0x51, 0x03, static_cast<uint8_t>(mpb >> 16), static_cast<uint8_t>(mpb >> 8),
+                          static_cast<uint8_t>(mpb)}});
     conductor.push_back({0, 0, {0xFF, 0x58, 0x04, 4, 2, 24, 8}});
     emit_track(conductor, song_end);
 

@@ -186,7 +186,8 @@ int gen_write_png(const std::string &path, int32_t width, int32_t height, const 
         z.push_back(static_cast<uint8_t>(n >> 8));
         z.push_back(static_cast<uint8_t>(~n));
         z.push_back(static_cast<uint8_t>(~n >> 8));
-        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                 raw.begin() + static_cast<std::ptrdiff_t>(at + n));
         at += n;
     } while (at < raw.size());
     uint32_t a = 1, b = 0;

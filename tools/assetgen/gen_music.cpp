@@ -69,17 +69,17 @@ uint32_t line(GenTrack &t, uint32_t start, uint32_t unit, const char *text, int 
 }
 
 struct Chord {
-    int root;          // bass note
-    int voicing[4];    // middle-register chord tones
+    int root;       // bass note
+    int voicing[4]; // middle-register chord tones
 };
 
 // --- THEME: calm and spacious, D minor, 76 beats a minute -------------------------------------
 GenSong make_theme(void) {
-    GenSong song{TPB, 789474, {}}; // 76 bpm
-    GenTrack flute = track("Melody", 0, 73, 122, 70, 70);   // flute
-    GenTrack pad = track("Pad", 1, 89, 112, 50, 100);       // warm pad
-    GenTrack harp = track("Harp", 2, 46, 116, 84, 80);      // harp arpeggios
-    GenTrack bass = track("Bass", 3, 32, 124, 64, 40);      // acoustic bass
+    GenSong song{TPB, 789474, {}};                         // 76 bpm
+    GenTrack flute = track("Melody", 0, 73, 122, 70, 70);  // flute
+    GenTrack pad = track("Pad", 1, 89, 112, 50, 100);      // warm pad
+    GenTrack harp = track("Harp", 2, 46, 116, 84, 80);     // harp arpeggios
+    GenTrack bass = track("Bass", 3, 32, 124, 64, 40);     // acoustic bass
     GenTrack choir = track("Counter", 4, 52, 96, 40, 110); // choir aahs
 
     const Chord cyc[8] = {
@@ -110,11 +110,12 @@ GenSong make_theme(void) {
             note(bass, t0, last ? BAR - TPB : BAR - 40, c.root, 102);
         }
         // Harp: rising and falling through the chord in eighths.
-        const int arp[8] = {c.root + 24, c.voicing[0] + 12, c.voicing[1] + 12, c.voicing[2] + 12,
+        const int arp[8] = {c.root + 24,       c.voicing[0] + 12, c.voicing[1] + 12, c.voicing[2] + 12,
                             c.voicing[3] + 12, c.voicing[2] + 12, c.voicing[1] + 12, c.voicing[0] + 12};
         int steps = last ? 5 : 8;
         for (int i = 0; i < steps; i++)
-            note(harp, t0 + static_cast<uint32_t>(i) * TPB / 2, TPB, arp[i], (i == 0 ? 88 : 74) + (b >= 8 && b < 24 ? 4 : 0));
+            note(harp, t0 + static_cast<uint32_t>(i) * TPB / 2, TPB, arp[i],
+                 (i == 0 ? 88 : 74) + (b >= 8 && b < 24 ? 4 : 0));
         // Choir: a slow counter line in the third cycle.
         if (b >= 16 && b < 24) note(choir, t0, BAR - 60, c.voicing[3] + 12, 76);
     }
@@ -134,11 +135,11 @@ GenSong make_theme(void) {
 
 // --- BATTLE: tense and driving, E minor, 138 beats a minute -----------------------------------
 GenSong make_battle(void) {
-    GenSong song{TPB, 434783, {}}; // 138 bpm
-    GenTrack lead = track("Lead", 0, 61, 118, 64, 50);     // brass section
+    GenSong song{TPB, 434783, {}};                           // 138 bpm
+    GenTrack lead = track("Lead", 0, 61, 118, 64, 50);       // brass section
     GenTrack strings = track("Strings", 1, 44, 112, 44, 60); // tremolo strings
-    GenTrack stabs = track("Stabs", 2, 62, 100, 88, 40);    // synth brass
-    GenTrack bass = track("Bass", 3, 38, 120, 64, 20);     // synth bass
+    GenTrack stabs = track("Stabs", 2, 62, 100, 88, 40);     // synth brass
+    GenTrack bass = track("Bass", 3, 38, 120, 64, 20);       // synth bass
     GenTrack counter = track("Counter", 4, 71, 100, 80, 50); // clarinet
     GenTrack drums = track("Drums", DRUMS, -1, 120, 64, 30);
 
@@ -151,9 +152,12 @@ GenSong make_battle(void) {
         uint32_t t0 = static_cast<uint32_t>(bar) * BAR;
         const Chord *c;
         bool intro = bar < 4, sect_b = bar >= 20 && bar < 28, reprise = bar >= 28 && bar < 44, outro = bar >= 44;
-        if (intro || outro) c = &a[0];
-        else if (sect_b) c = &b[((bar - 20) / 2) % 4];
-        else c = &a[((bar - (reprise ? 28 : 4)) / 2) % 4];
+        if (intro || outro)
+            c = &a[0];
+        else if (sect_b)
+            c = &b[((bar - 20) / 2) % 4];
+        else
+            c = &a[((bar - (reprise ? 28 : 4)) / 2) % 4];
 
         // Bass: a pushing eighth-note figure on the root.
         const int fig[8] = {0, 0, 12, 0, 0, 10, 12, 0};
@@ -197,7 +201,8 @@ GenSong make_battle(void) {
                 note(drums, ts, TPB / 4, toms[s - 12], 100 + (s - 12) * 6);
                 continue;
             }
-            if (s == 0 || s == 6 || s == 8 || (s == 10 && !intro) || (s == 14 && reprise)) note(drums, ts, TPB / 4, KICK, s == 0 ? 118 : 104);
+            if (s == 0 || s == 6 || s == 8 || (s == 10 && !intro) || (s == 14 && reprise))
+                note(drums, ts, TPB / 4, KICK, s == 0 ? 118 : 104);
             if (!intro && (s == 4 || s == 12)) note(drums, ts, TPB / 4, SNARE, 112);
             if (reprise && s == 12) note(drums, ts, TPB / 4, CLAP, 80);
             bool hat = reprise ? true : (s % 2 == 0);
@@ -247,8 +252,8 @@ GenSong make_fanfare(void) {
         note(strings, t0, BAR - 20, 43, 56 + bar * 6);
     }
     for (uint32_t i = 0; i < 32; i++) note(timpani, i * S / 2 * 2, S - 10, 36, 30 + static_cast<int>(i) * 2);
-    line(horns, 1 * BAR, S, "G3:3 G3:1 C4:4 E4:6 D4:2 | C4:4 G4:12 | A3:3 A3:1 D4:4 F4:6 E4:2 | D4:4 B4:8 G4:4", 92,
-         0, true);
+    line(horns, 1 * BAR, S, "G3:3 G3:1 C4:4 E4:6 D4:2 | C4:4 G4:12 | A3:3 A3:1 D4:4 F4:6 E4:2 | D4:4 B4:8 G4:4", 92, 0,
+         true);
     note(timpani, 2 * BAR, TPB, 36, 96);
     note(timpani, 4 * BAR, TPB, 43, 96);
     for (uint32_t i = 0; i < 16; i++) note(drums, 4 * BAR + i * S, S, SNARE, 40 + static_cast<int>(i) * 5);

@@ -66,10 +66,10 @@ uint8_t &px(GenPicture &p, int x, int y) { return p.pixels[size_t(y) * size_t(p.
 
 struct SkyStyle {
     uint32_t seed;
-    float nebula;          // overall strength of the nebula
-    int quiet_top;         // rows kept free of bright things (the status line)
-    float calm_from;       // y from which the sky fades to calm
-    float calm_strength;   // nebula and star strength left below calm_from
+    float nebula;        // overall strength of the nebula
+    int quiet_top;       // rows kept free of bright things (the status line)
+    float calm_from;     // y from which the sky fades to calm
+    float calm_strength; // nebula and star strength left below calm_from
 };
 
 // Deep space: a faint two-coloured nebula, dust, and stars of several sizes.
@@ -115,9 +115,9 @@ void draw_sky(GenPicture &pic, const SkyStyle &st) {
         int x = int(gen_rand(&rng) % uint32_t(pic.width)), y = int(gen_rand(&rng) % uint32_t(pic.height));
         float b = gen_randf(&rng) * star_calm(y);
         int kind = int(gen_rand(&rng) % 8);
-        int idx = kind == 0 ? gen_ramp(GEN_TEAL, GEN_TEAL_N, 0.45f + 0.3f * b, 0.5f)
-                : kind == 1 ? gen_ramp(GEN_GOLD, GEN_GOLD_N, 0.3f + 0.3f * b, 0.5f)
-                            : gen_ramp(GEN_GREY, GEN_GREY_N, 0.1f + 0.45f * b, 0.5f);
+        int idx = kind == 0   ? gen_ramp(GEN_TEAL, GEN_TEAL_N, 0.45f + 0.3f * b, 0.5f)
+                  : kind == 1 ? gen_ramp(GEN_GOLD, GEN_GOLD_N, 0.3f + 0.3f * b, 0.5f)
+                              : gen_ramp(GEN_GREY, GEN_GREY_N, 0.1f + 0.45f * b, 0.5f);
         plot_max(x, y, idx);
     }
     // Medium stars: a bright point with a soft cross.
@@ -126,8 +126,9 @@ void draw_sky(GenPicture &pic, const SkyStyle &st) {
         float b = (0.55f + 0.45f * gen_randf(&rng)) * star_calm(y);
         // Kept below white so the shot, the brightest thing in play, never hides among them.
         bool blue = gen_rand(&rng) % 3 == 0;
-        plot_max(x, y, blue ? gen_ramp(GEN_TEAL, GEN_TEAL_N, 0.55f + 0.3f * b, 0.5f)
-                            : gen_ramp(GEN_GREY, GEN_GREY_N, 0.35f + 0.38f * b, 0.5f));
+        plot_max(x, y,
+                 blue ? gen_ramp(GEN_TEAL, GEN_TEAL_N, 0.55f + 0.3f * b, 0.5f)
+                      : gen_ramp(GEN_GREY, GEN_GREY_N, 0.35f + 0.38f * b, 0.5f));
         int dim = gen_ramp(GEN_GREY, GEN_GREY_N, 0.1f + 0.25f * b, 0.5f);
         plot_max(x - 1, y, dim);
         plot_max(x + 1, y, dim);
@@ -144,7 +145,12 @@ void draw_sky(GenPicture &pic, const SkyStyle &st) {
         int arm = 2 + int(gen_rand(&rng) % 3);
         for (int dy = -1; dy <= 1; dy++)
             for (int dx = -1; dx <= 1; dx++)
-                plot_max(x + dx, y + dy, gen_ramp(first, count, (dx == 0 && dy == 0) ? 0.82f : (dx && dy) ? 0.25f : 0.5f, 0.5f));
+                plot_max(x + dx, y + dy,
+                         gen_ramp(first, count,
+                                  (dx == 0 && dy == 0) ? 0.82f
+                                  : (dx && dy)         ? 0.25f
+                                                       : 0.5f,
+                                  0.5f));
         for (int a = 2; a <= arm; a++) {
             float f = 0.45f - 0.3f * float(a - 1) / float(arm);
             int idx = gen_ramp(first, count, f, 0.5f);
@@ -239,9 +245,12 @@ int draw_title(GenPicture &pic, const char *text, int centre_y) {
             // Chrome: bright sky above a dark horizon line, warm light below it.
             float v = (float(y - oy - top) + 0.5f) / height;
             float t;
-            if (v < 0.48f) t = 0.98f - v * 0.8f;
-            else if (v < 0.54f) t = 0.34f;
-            else t = 0.45f + (v - 0.54f) * 1.1f;
+            if (v < 0.48f)
+                t = 0.98f - v * 0.8f;
+            else if (v < 0.54f)
+                t = 0.34f;
+            else
+                t = 0.45f + (v - 0.54f) * 1.1f;
             // Lit edge on the upper left of each stroke.
             float edge = cov_at(x - 1, y - 1) < 0.5f && a > 0.5f ? 0.15f : 0.0f;
             Rgb ink = pal_ramp(GEN_TITLE, GEN_TITLE_N, std::clamp(t + edge, 0.0f, 1.0f));
@@ -267,7 +276,14 @@ GenPicture make_opening(int *ok) {
 
 // --- the ship sheet ---------------------------------------------------------------------------
 
-enum ShipPart { PART_NONE, PART_HULL, PART_COCKPIT, PART_TRIM, PART_NOZZLE, PART_FLAME };
+enum ShipPart {
+    PART_NONE,
+    PART_HULL,
+    PART_COCKPIT,
+    PART_TRIM,
+    PART_NOZZLE,
+    PART_FLAME
+};
 
 bool inside_poly(const float (*p)[2], int n, float u, float v) {
     bool in = false;
@@ -280,8 +296,8 @@ bool inside_poly(const float (*p)[2], int n, float u, float v) {
 
 // The ship in its own frame: u forward, v to its right; units are pixels.
 ShipPart ship_part(float u, float v, bool flame) {
-    static const float hull[][2] = {{7.6f, 0},     {4.2f, 1.5f},  {0.4f, 2.4f},   {-3.0f, 6.3f},   {-5.0f, 6.7f},
-                                    {-4.5f, 2.7f}, {-5.3f, 1.7f}, {-5.3f, -1.7f}, {-4.5f, -2.7f},  {-5.0f, -6.7f},
+    static const float hull[][2] = {{7.6f, 0},      {4.2f, 1.5f},  {0.4f, 2.4f},   {-3.0f, 6.3f},  {-5.0f, 6.7f},
+                                    {-4.5f, 2.7f},  {-5.3f, 1.7f}, {-5.3f, -1.7f}, {-4.5f, -2.7f}, {-5.0f, -6.7f},
                                     {-3.0f, -6.3f}, {0.4f, -2.4f}, {4.2f, -1.5f}};
     if (inside_poly(hull, 13, u, v)) {
         float cu = (u - 1.9f) / 2.3f, cv = v / 1.05f;
@@ -299,8 +315,8 @@ ShipPart ship_part(float u, float v, bool flame) {
 
 void draw_ship_cell(GenPicture &pic, int cx, int cy, int frame, bool flame) {
     float a = float(frame) * 22.5f * PI / 180.0f;
-    float fx = std::cos(a), fy = std::sin(a); // forward on screen
-    float sx = -fy, sy = fx;                  // the ship's right-hand side on screen
+    float fx = std::cos(a), fy = std::sin(a);   // forward on screen
+    float sx = -fy, sy = fx;                    // the ship's right-hand side on screen
     const float L[3] = {-0.55f, -0.62f, 0.56f}; // light from the upper left, towards the viewer
     const int SS = 4;
     for (int y = 0; y < 18; y++)
@@ -416,8 +432,8 @@ GenPicture make_photon(void) {
                 if (c < 0.3f) continue;
                 float dx = float(x) + 0.5f - 22.0f, dy = float(y) + 0.5f - 22.0f;
                 float r = std::sqrt(dx * dx + dy * dy);
-                float swirl = gen_fbm3(dx / 7.0f + 1.6f * std::cos(ph), dy / 7.0f + 1.6f * std::sin(ph),
-                                       r / 9.0f, 0xF0701u, 4);
+                float swirl =
+                    gen_fbm3(dx / 7.0f + 1.6f * std::cos(ph), dy / 7.0f + 1.6f * std::sin(ph), r / 9.0f, 0xF0701u, 4);
                 float inner = std::clamp((core - r) / 1.5f + 0.5f, 0.0f, 1.0f);
                 float glow = r > core ? std::exp(-(r - core) / halo) : 1.0f;
                 float n[3];

@@ -13,7 +13,8 @@ constexpr float TWO_PI = 6.28318530718f;
 // Peak-normalises to 0.9 and fades the ends so the sample starts and stops on 0x80 without a click.
 std::vector<uint8_t> finish(std::vector<float> &s, float fade_in_ms, float fade_out_ms) {
     size_t n = s.size();
-    size_t fin = static_cast<size_t>(fade_in_ms * RATE / 1000.0f), fout = static_cast<size_t>(fade_out_ms * RATE / 1000.0f);
+    size_t fin = static_cast<size_t>(fade_in_ms * RATE / 1000.0f),
+           fout = static_cast<size_t>(fade_out_ms * RATE / 1000.0f);
     for (size_t i = 0; i < fin && i < n; i++) s[i] *= static_cast<float>(i) / static_cast<float>(fin);
     for (size_t i = 0; i < fout && i < n; i++) s[n - 1 - i] *= static_cast<float>(i) / static_cast<float>(fout);
     float peak = 1e-6f;

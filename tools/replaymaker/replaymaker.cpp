@@ -19,10 +19,21 @@
 
 namespace {
 
-enum Outcome : int32_t { HIT = 0, OWN, BODY, OUT, LIFE, ANY };
+enum Outcome : int32_t {
+    HIT = 0,
+    OWN,
+    BODY,
+    OUT,
+    LIFE,
+    ANY
+};
 const char *const OUTCOME_NAMES[] = {"hit", "own", "body", "out", "life", "any"};
 
-enum StepKind : int32_t { KEYS, TURN, CLOSE };
+enum StepKind : int32_t {
+    KEYS,
+    TURN,
+    CLOSE
+};
 struct Step {
     int32_t kind;
     uint8_t keys;   // KEYS: held for frames
@@ -36,8 +47,7 @@ struct Script {
     std::vector<Step> steps;
 };
 
-constexpr uint8_t R = STRM_KEY_RETURN, SP = STRM_KEY_SPACE, UP = STRM_KEY_UP, DN = STRM_KEY_DOWN,
-                  ESC = STRM_KEY_ESCAPE;
+constexpr uint8_t R = STRM_KEY_RETURN, SP = STRM_KEY_SPACE, UP = STRM_KEY_UP, DN = STRM_KEY_DOWN, ESC = STRM_KEY_ESCAPE;
 
 Step keys(uint8_t k, int32_t frames = 1) { return Step{KEYS, k, frames, ANY}; }
 Step idle(int32_t frames) { return Step{KEYS, 0, frames, ANY}; }
@@ -120,8 +130,10 @@ void rules_frame(uint8_t k) {
     if (shot.state != 1) game_turn_controls();
     game_step_shot();
     for (int32_t &a : angle) {
-        if (a > 360) a = 1;
-        else if (a < 1) a = 360;
+        if (a > 360)
+            a = 1;
+        else if (a < 1)
+            a = 360;
     }
 }
 
@@ -261,8 +273,8 @@ int32_t direct(void) {
             mover = current_player;
             planned = plan_turn(st.outcome);
             if (planned.empty()) {
-                std::fprintf(stderr, "%s: no aim found for '%s' at step %zu\n", script->name,
-                             OUTCOME_NAMES[st.outcome], step_index);
+                std::fprintf(stderr, "%s: no aim found for '%s' at step %zu\n", script->name, OUTCOME_NAMES[st.outcome],
+                             step_index);
                 failed = 1;
                 return 0;
             }
@@ -334,8 +346,10 @@ int32_t make(const Script &s, const std::string &dir) {
         game_frame();
     }
     int32_t ok = !failed && rpl_record_finish(error, sizeof error);
-    if (failed) rpl_record_abandon();
-    else if (!ok) std::fprintf(stderr, "%s\n", error);
+    if (failed)
+        rpl_record_abandon();
+    else if (!ok)
+        std::fprintf(stderr, "%s\n", error);
     RplResult r = rpl_result_now();
     game_shutdown();
     plat_shutdown();
@@ -350,12 +364,14 @@ int32_t make(const Script &s, const std::string &dir) {
 std::vector<Script> corpus(void) {
     std::vector<Script> c;
     // Title menu: down to QUIT, with a held key running into the bottom and back.
-    c.push_back({"menu-quit", 11, {idle(30), keys(DN, 1), idle(5), keys(DN, 2), idle(4), keys(DN, 4), keys(UP, 1),
-                                   idle(6), keys(R)}});
+    c.push_back({"menu-quit",
+                 11,
+                 {idle(30), keys(DN, 1), idle(5), keys(DN, 2), idle(4), keys(DN, 4), keys(UP, 1), idle(6), keys(R)}});
     // Instructions and back, GAME OPTIONS and back with Return on best of 3, then Escape.
-    c.push_back({"story-options-escape", 12,
-                 {idle(10), keys(DN, 3), idle(5), keys(R), idle(60), keys(R), idle(10), keys(UP, 2), idle(5),
-                  keys(DN), idle(5), keys(R), idle(10), keys(DN), keys(R), idle(30), keys(ESC, 3)}});
+    c.push_back({"story-options-escape",
+                 12,
+                 {idle(10), keys(DN, 3), idle(5), keys(R), idle(60), keys(R), idle(10), keys(UP, 2), idle(5), keys(DN),
+                  idle(5), keys(R), idle(10), keys(DN), keys(R), idle(30), keys(ESC, 3)}});
     // Best of 1: player 1 hits at once; the win screen; back to the menu; Escape.
     c.push_back({"bo1-p1-wins", 21, cat(best_of(1), {turn(HIT, 60), idle(90), keys(SP), idle(40), keys(ESC)})});
     // Best of 1: player 1 shoots off the screen, player 2 hits.
@@ -363,18 +379,21 @@ std::vector<Script> corpus(void) {
     // Best of 1 lost by an own-ship hit.
     c.push_back({"bo1-own-hit", 23, cat(best_of(1), {turn(OWN, 20), idle(80), keys(SP, 2), idle(10)})});
     // Best of 3: body hits and misses, then 2 to 1 for player 1.
-    c.push_back({"bo3-p1-wins", 31, cat(best_of(3), {turn(BODY), turn(OUT), turn(HIT), turn(OUT), turn(HIT),
-                                                     turn(HIT), idle(50), keys(SP), idle(20)})});
+    c.push_back({"bo3-p1-wins", 31,
+                 cat(best_of(3), {turn(BODY), turn(OUT), turn(HIT), turn(OUT), turn(HIT), turn(HIT), idle(50), keys(SP),
+                                  idle(20)})});
     // Best of 3 for player 2, one round of it an own-ship hit by player 1.
     c.push_back({"bo3-p2-wins", 32,
                  cat(best_of(3), {turn(OWN), turn(OUT), turn(HIT), idle(40), keys(SP), idle(20), keys(ESC)})});
     // A flight that runs out of life in an orbit, then Escape while a shot flies.
-    c.push_back({"life-and-escape", 41, cat(best_of(5), {turn(LIFE), turn(OUT), idle(10), keys(R), idle(30), keys(ESC)})});
+    c.push_back(
+        {"life-and-escape", 41, cat(best_of(5), {turn(LIFE), turn(OUT), idle(10), keys(R), idle(30), keys(ESC)})});
     // The window's close button in the middle of a turn.
     c.push_back({"close-button", 42, cat(best_of(3), {turn(BODY), idle(25), close_window(), idle(3)})});
     // Aiming to the limits: power held up to 1000 and down to its floor, the angle all the way round.
-    c.push_back({"limits", 43, cat(best_of(5), {keys(UP | STRM_KEY_RIGHT, 400), keys(DN | STRM_KEY_LEFT, 420),
-                                                 keys(STRM_KEY_LEFT, 200), turn(ANY, 5), idle(30), keys(ESC)})});
+    c.push_back({"limits", 43,
+                 cat(best_of(5), {keys(UP | STRM_KEY_RIGHT, 400), keys(DN | STRM_KEY_LEFT, 420),
+                                  keys(STRM_KEY_LEFT, 200), turn(ANY, 5), idle(30), keys(ESC)})});
     // Best of 5 the long way, both players thinking and missing: 3 to 1.
     std::vector<Step> long5 = best_of(5);
     const int32_t rounds5[][6] = {{BODY, OUT, OUT, BODY, HIT, -1},
@@ -388,9 +407,9 @@ std::vector<Script> corpus(void) {
     long5 = cat(long5, {idle(60), keys(SP), idle(30)});
     c.push_back({"bo5-long", 51, long5});
     // Best of 5 to the last round, player 2 winning 3 to 2.
-    c.push_back({"bo5-p2-wins", 52, cat(best_of(5), {turn(HIT), turn(OUT), turn(HIT), turn(OUT), turn(HIT),
-                                                     turn(HIT), turn(OUT), turn(BODY), turn(OUT), turn(HIT),
-                                                     idle(50), keys(SP), idle(20)})});
+    c.push_back({"bo5-p2-wins", 52,
+                 cat(best_of(5), {turn(HIT), turn(OUT), turn(HIT), turn(OUT), turn(HIT), turn(HIT), turn(OUT),
+                                  turn(BODY), turn(OUT), turn(HIT), idle(50), keys(SP), idle(20)})});
     return c;
 }
 
