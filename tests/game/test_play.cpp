@@ -318,7 +318,7 @@ TEST_F(Play, BurstSpawnsTwoHundredParticlesAtTheHitWithJitter) {
         EXPECT_EQ(p.y, py) << i;
         EXPECT_EQ(p.vx, static_cast<int32_t>(1 + r * cos_table[a])) << i;
         EXPECT_EQ(p.vy, static_cast<int32_t>(-1 + r * sin_table[a])) << i;
-        EXPECT_EQ(p.colour, GAME_COLOUR_EXPLOSION);
+        EXPECT_EQ(p.colour, 187);
         EXPECT_EQ(p.life, 20);
         seen_dx[px_ - x + 4]++;
         seen_dy[py - y + 4]++;

@@ -246,7 +246,7 @@ TEST_F(Screens, PlayScreenPaintOrder) {
     frames(1);
     ASSERT_EQ(shot.state, 1);
     EXPECT_EQ(px(600, 300), STARS);
-    EXPECT_EQ(px(65, 408), GAME_COLOUR_TURRET) << "turret over the stars";
+    EXPECT_EQ(px(65, 408), 225) << "turret over the stars";
     EXPECT_EQ(px(43, 408), BODY) << "body over the turret";
     EXPECT_EQ(px(30, 410), SHIP1) << "ship over the body";
     for (int x = 58; x <= 61; x++)
