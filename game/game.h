@@ -1,6 +1,7 @@
 // The game: screens, match state, aiming, shots, particles.
 #pragma once
 #include <cstdint>
+#include "game/game_files.h"
 #include "gfx/bitmap.h"
 #include "gfx/polygon.h"
 #include "gfx/sprite.h"
@@ -71,7 +72,6 @@ constexpr int32_t GRAVITY_CONSTANT = 50000;
 constexpr float GRAVITY_SCALE = 0.01f;
 constexpr double DEG_TO_RAD = 0.0174532925;
 constexpr double POWER_SCALE = 0.01;
-constexpr uint8_t SHOT_COLOUR = 95;
 extern Shot shot;
 extern uint32_t shots_fired; // since start-up: replays report it
 

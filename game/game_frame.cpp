@@ -45,9 +45,6 @@ const char *const story_lines[STORY_LINE_COUNT] = {
 
 namespace {
 
-constexpr uint32_t TEXT_RED = 255;
-constexpr uint32_t TEXT_GREEN = 65280;
-
 int32_t key_down(int32_t code) { return keyboard_state[code] != 0; }
 
 void draw_text(const char *text, int32_t x, int32_t y, uint32_t colour) {

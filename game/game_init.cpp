@@ -50,10 +50,6 @@ void load_ship_frames(SpriteObject *ship, int32_t loaded) {
     for (int32_t i = 0; i < SHIP_FRAMES; i++) gfx_sprite_load_frame(ship, &shared_bitmap, i, i % 16, i / 16, 0);
 }
 
-// Everything the game reads from its working folder, at start-up or at a round's set-up.
-const char *const GAME_FILES[] = {"PALDATA2.PAL", "stars.BMP", "OPENING.BMP", "BLAZE8.BMP", "PHOTON8.BMP", "moon2a.BMP",
-                                  "earthlk1.BMP", "THEME.MID", "BATTLE.MID",  "2001.MID",   "CANNON.WAV",  "EXP1.WAV"};
-
 } // namespace
 
 int32_t game_report_missing_files(void) {
@@ -83,10 +79,10 @@ int32_t game_init(void) {
     plat_srand(strm_seed(gfx_clock_start()));
     gfx_display_init(640, 480, 8, 0);
 
-    load_backdrop(&stars_image, "stars.BMP");
-    load_backdrop(&opening_image, "OPENING.BMP");
+    load_backdrop(&stars_image, GAME_FILE_STARS);
+    load_backdrop(&opening_image, GAME_FILE_OPENING);
 
-    int32_t ships_loaded = game_load_picture("BLAZE8.BMP");
+    int32_t ships_loaded = game_load_picture(GAME_FILE_SHIPS);
     gfx_sprite_create(&ship1, 230, 305, SHIP_WIDTH, SHIP_HEIGHT, SHIP_FRAMES, SHIP_ATTR, SPRITE_MEMORY, 0, 8);
     gfx_sprite_create(&ship2, 390, 305, SHIP_WIDTH, SHIP_HEIGHT, SHIP_FRAMES, SHIP_ATTR, SPRITE_MEMORY, 0, 8);
     ship1.int_vars[0] = 0;
@@ -104,12 +100,12 @@ int32_t game_init(void) {
     snd_init();
     mus_init();
 
-    music_theme = mus_load_midi("THEME.MID");
-    music_battle = mus_load_midi("BATTLE.MID");
-    music_victory = mus_load_midi("2001.MID");
+    music_theme = mus_load_midi(GAME_FILE_THEME);
+    music_battle = mus_load_midi(GAME_FILE_BATTLE);
+    music_victory = mus_load_midi(GAME_FILE_VICTORY);
 
-    cannon_sounds[0] = snd_load_wav("CANNON.WAV", SOUND_CAPS_EFFECT);
-    explosion_sounds[0] = snd_load_wav("EXP1.WAV", SOUND_CAPS_EFFECT);
+    cannon_sounds[0] = snd_load_wav(GAME_FILE_CANNON, SOUND_CAPS_EFFECT);
+    explosion_sounds[0] = snd_load_wav(GAME_FILE_EXPLOSION, SOUND_CAPS_EFFECT);
     for (int32_t i = 1; i < 8; i++) cannon_sounds[i] = snd_replicate(cannon_sounds[0]);
     for (int32_t i = 1; i < 8; i++) explosion_sounds[i] = snd_replicate(explosion_sounds[0]);
 

@@ -11,7 +11,10 @@ Particle particles[PARTICLE_COUNT];
 
 namespace {
 
-constexpr int32_t COLOUR_CLASSES[4][2] = {{187, 47}, {96, 111}, {144, 159}, {16, 31}};
+constexpr int32_t COLOUR_CLASSES[4][2] = {{GAME_COLOUR_EXPLOSION, GAME_COLOUR_CLASS0_LAST},
+                                          {GAME_COLOUR_FIRE_FIRST, GAME_COLOUR_FIRE_LAST},
+                                          {GAME_COLOUR_OCEAN_FIRST, GAME_COLOUR_OCEAN_LAST},
+                                          {GAME_COLOUR_GREY_FIRST, GAME_COLOUR_GREY_LAST}};
 
 int32_t flicker_colour(const Particle &p) {
     int32_t span = p.colour_max - p.colour_min + 1;

@@ -29,9 +29,9 @@ struct BodyKindInfo {
 };
 
 constexpr BodyKindInfo BODY_KINDS[3] = {
-    {"PHOTON8.BMP", 40, 44, 44, 7, 1, 7},
-    {"moon2a.BMP", 21, 26, 25, 6, 3, 6},
-    {"earthlk1.BMP", 40, 44, 44, 18, 4, 9},
+    {GAME_FILE_PHOTON, 40, 44, 44, 7, 1, 7},
+    {GAME_FILE_MOON, 21, 26, 25, 6, 3, 6},
+    {GAME_FILE_EARTH, 40, 44, 44, 18, 4, 9},
 };
 
 constexpr uint32_t BODY_ATTR = SPRITE_ATTR_VISIBLE | SPRITE_ATTR_FRAME_CYCLE;
@@ -72,7 +72,7 @@ void build_turret(PolygonShape *turret, Vertex2F *vertices, const SpriteObject *
     turret->y = static_cast<int32_t>(ship->y + 8.0f);
     turret->vx = 0;
     turret->vy = 0;
-    turret->colour = 225;
+    turret->colour = GAME_COLOUR_TURRET;
     vertices[0] = {0.0f, 0.0f};
     vertices[1] = {length, 0.0f};
     vertices[2] = {length, 0.0f};

@@ -32,7 +32,7 @@ int32_t gfx_palette_set_all(const PaletteEntry *entries);
 int32_t gfx_palette_get_all(PaletteEntry *out);
 // transitions.
 int32_t gfx_palette_load_file(const char *name, PaletteEntry *entries);
-// display init with "PALDATA2.PAL"; 0 if the file cannot be opened.
+// display init with the game's palette file; 0 if the file cannot be opened.
 int32_t gfx_palette_save_file(const char *name, const PaletteEntry *entries);
 // the asset generator; 0 if the file cannot be created.
 int32_t gfx_palette_rotate(int32_t first, int32_t last);

@@ -10,6 +10,7 @@
 
 #include "audio/music.h"
 #include "audio/sound.h"
+#include "game/game_files.h"
 #include "platform/plat_audio.h"
 #include "wav_bytes.h"
 
@@ -98,7 +99,7 @@ TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes) {
         const char *piece;
         double after;
         bool to_quiet; // else a plain stop
-    } changes[] = {{"THEME.MID", 6.0, false}, {"BATTLE.MID", 5.0, true}};
+    } changes[] = {{GAME_FILE_THEME, 6.0, false}, {GAME_FILE_BATTLE, 5.0, true}};
     const size_t window = PLAT_AUDIO_RATE / 50;
     for (const Change &c : changes) {
         mus_delete_all();
@@ -127,7 +128,7 @@ TEST_F(GameAudio, StoppingOrChangingPiecesReleasesTheOldNotes) {
 TEST_F(GameAudio, PiecesLoopWithoutACutOrALull) {
     if (!synth_ok) GTEST_SKIP() << "no SoundFont installed";
     // One piece a little over one loop: the loop handling is the same for every piece.
-    const char *name = "2001.MID";
+    const char *name = GAME_FILE_VICTORY;
     int32_t id = mus_load_midi((ASSETS + name).c_str());
     ASSERT_GE(id, 0);
     std::vector<float> out, right;
@@ -168,12 +169,12 @@ TEST_F(GameAudio, PiecesLoopWithoutACutOrALull) {
 
 // Two explosions and a cannon at the same instant, over the battle music: loud, never clipped.
 TEST_F(GameAudio, ExplosionsAndCannonTogetherDoNotClip) {
-    int32_t exp1 = snd_load_wav((ASSETS + "EXP1.WAV").c_str(), SOUND_CAPS_EFFECT);
+    int32_t exp1 = snd_load_wav((ASSETS + GAME_FILE_EXPLOSION).c_str(), SOUND_CAPS_EFFECT);
     int32_t exp2 = snd_replicate(exp1);
-    int32_t cannon = snd_load_wav((ASSETS + "CANNON.WAV").c_str(), SOUND_CAPS_EFFECT);
+    int32_t cannon = snd_load_wav((ASSETS + GAME_FILE_CANNON).c_str(), SOUND_CAPS_EFFECT);
     ASSERT_GE(exp2, 0);
     ASSERT_GE(cannon, 0);
-    int32_t battle = synth_ok ? mus_load_midi((ASSETS + "BATTLE.MID").c_str()) : -1;
+    int32_t battle = synth_ok ? mus_load_midi((ASSETS + GAME_FILE_BATTLE).c_str()) : -1;
     std::vector<int32_t> musics{-1};
     if (battle >= 0) musics.push_back(battle);
     for (int32_t music : musics) {

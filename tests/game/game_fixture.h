@@ -30,7 +30,7 @@ protected:
     void SetUp() override {
         old_dir = std::filesystem::current_path();
         std::filesystem::path assets = std::filesystem::path(QUORVANE_BINARY_DIR) / "assets";
-        ASSERT_TRUE(std::filesystem::exists(assets / "PALDATA2.PAL")) << "generated assets missing in " << assets;
+        ASSERT_TRUE(std::filesystem::exists(assets / GAME_FILE_PALETTE)) << "generated assets missing in " << assets;
         std::filesystem::current_path(assets);
         plat_headless_reset();
         ASSERT_EQ(plat_init(), 1) << plat_error();

@@ -13,10 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> ALL_FILES = {"PALDATA2.PAL", "stars.BMP",  "OPENING.BMP",  "BLAZE8.BMP",
-                                            "PHOTON8.BMP",  "moon2a.BMP", "earthlk1.BMP", "THEME.MID",
-                                            "BATTLE.MID",   "2001.MID",   "CANNON.WAV",   "EXP1.WAV"};
-
 struct MissingCase {
     std::vector<std::string> absent;
     const char *names; // as the line lists them
@@ -26,15 +22,15 @@ struct MissingCase {
 TEST(MissingFiles, OneLineNamesTheFolderAndEveryAbsentFile) {
     const MissingCase cases[] = {
         {{}, nullptr, nullptr},
-        {{"THEME.MID"}, "THEME.MID", "is"},
-        {{"EXP1.WAV", "PALDATA2.PAL", "earthlk1.BMP"}, "PALDATA2.PAL, earthlk1.BMP, EXP1.WAV", "are"},
+        {{GAME_FILE_THEME}, "THEME.MID", "is"},
+        {{GAME_FILE_EXPLOSION, GAME_FILE_PALETTE, GAME_FILE_EARTH}, "PALDATA2.PAL, earthlk1.BMP, EXP1.WAV", "are"},
     };
     const fs::path old_dir = fs::current_path();
     const fs::path dir = fs::temp_directory_path() / ("quorvane_missing_" + std::to_string(getpid()));
     for (const MissingCase &c : cases) {
         fs::remove_all(dir);
         fs::create_directories(dir);
-        for (const std::string &name : ALL_FILES) {
+        for (const char *name : GAME_FILES) {
             if (std::find(c.absent.begin(), c.absent.end(), name) == c.absent.end())
                 std::fclose(std::fopen((dir / name).c_str(), "wb"));
         }
@@ -44,7 +40,7 @@ TEST(MissingFiles, OneLineNamesTheFolderAndEveryAbsentFile) {
         std::string err = testing::internal::GetCapturedStderr();
         fs::current_path(old_dir);
 
-        EXPECT_EQ(count, (int32_t)c.absent.size());
+        EXPECT_EQ(count, static_cast<int32_t>(c.absent.size()));
         std::string want = c.names ? std::string("quorvane: ") + c.names + " " + c.verb + " missing from " +
                                          dir.string() + " (the game's files are read from the working folder)\n"
                                    : "";

@@ -281,8 +281,8 @@ TEST_F(Play, ShipHitPlaysTwentyPacedExplosionFrames) {
         for (uint8_t v : p) {
             ship1_px += v == SHIP1;
             ship2_px += v == SHIP2;
-            turret += v == 225;
-            fire += v == 187;
+            turret += v == GAME_COLOUR_TURRET;
+            fire += v == GAME_COLOUR_EXPLOSION;
             body += v == BODY;
         }
         EXPECT_EQ(ship2_px, 0) << "the hit ship is not drawn";
@@ -444,7 +444,7 @@ TEST_F(Play, BodyFramesComeFromTheirPictureCells) {
     const struct {
         const char *file;
         int w, h, frames, per_row;
-    } kinds[3] = {{"PHOTON8.BMP", 44, 44, 7, 7}, {"moon2a.BMP", 26, 25, 6, 6}, {"earthlk1.BMP", 44, 44, 18, 9}};
+    } kinds[3] = {{GAME_FILE_PHOTON, 44, 44, 7, 7}, {GAME_FILE_MOON, 26, 25, 6, 6}, {GAME_FILE_EARTH, 44, 44, 18, 9}};
     int checked = 0;
     for (uint32_t seed = 1; seed <= 30 && checked != 7; seed++) {
         game_destroy_bodies();

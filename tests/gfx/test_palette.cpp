@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "game/game_files.h"
 #include "gfx/palette.h"
 
 namespace {
@@ -129,7 +130,7 @@ TEST_F(Gfx, BlinkersShowOffThenOnForTheirRunSteps) {
     for (int i = 0; i < PALETTE_BLINKER_COUNT; i++) gfx_palette_blink(PALETTE_BLINK_REMOVE, nullptr, i);
 }
 
-// The display starts in the colours of "PALDATA2.PAL" from the working folder, all black without it.
+// The display starts in the colours of the game's palette file in the working folder, all black without it.
 TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack) {
     std::filesystem::path old = std::filesystem::current_path();
     std::filesystem::path dir = draw_temp_path("paldir");
@@ -141,7 +142,7 @@ TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack) {
         ASSERT_EQ(c.r | c.g | c.b, 0) << "entry " << i;
     }
     gfx_display_shutdown();
-    write_text("PALDATA2.PAL", "\n10 20 30 0\n200 100 50 0");
+    write_text(GAME_FILE_PALETTE, "\n10 20 30 0\n200 100 50 0");
     start_display();
     EXPECT_EQ(device_entry(0).r, 10);
     EXPECT_EQ(device_entry(0).b, 30);

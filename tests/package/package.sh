@@ -39,9 +39,13 @@ done
 for f in usr/games/quorvane usr/libexec/quorvane/quorvane; do
   [ -x "$root/$f" ] || fail "$f is missing or not executable"
 done
-for f in stars.BMP OPENING.BMP BLAZE8.BMP PHOTON8.BMP moon2a.BMP earthlk1.BMP PALDATA2.PAL CANNON.WAV EXP1.WAV \
-         THEME.MID BATTLE.MID 2001.MID; do
-  [ -s "$root/usr/share/quorvane/$f" ] || fail "game file $f is missing"
+# The game's folder holds exactly the files game/game_files.h names, none of them empty.
+files=$(sed -n 's/^constexpr const char \*GAME_FILE_[A-Z_]* = "\([^"]*\)";$/\1/p' "$2/game/game_files.h" | sort)
+[ -n "$files" ] || fail "no GAME_FILE_ names in $2/game/game_files.h"
+held=$(ls "$root/usr/share/quorvane" | sort)
+[ "$held" = "$files" ] || fail "usr/share/quorvane holds $(echo $held), not the game's $(echo $files)"
+for f in $files; do
+  [ -s "$root/usr/share/quorvane/$f" ] || fail "game file $f is empty"
 done
 for size in 64 256; do
   icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/quorvane.png"

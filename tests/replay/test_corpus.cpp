@@ -38,7 +38,7 @@ TEST_F(CorpusTest, EachRecordingGivesItsResultLineInTheSimulator) {
 // assets folder with every picture drawn, ends as the simulator pinned it.
 TEST_F(CorpusTest, DrawingAndPicturesChangeNothing) {
     path assets = rt::binary("assets");
-    if (!rt::fs::exists(assets / "BLAZE8.BMP")) GTEST_SKIP() << "no generated assets";
+    if (!rt::fs::exists(assets / GAME_FILE_SHIPS)) GTEST_SKIP() << "no generated assets";
     path f = rt::corpus_dir() / "bo5-long.qvr";
     RplRecording rec = rt::load(f);
     RplResult drawn{};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,14 +13,13 @@
 
 #include "audio/music.h"
 #include "audio/sound.h"
+#include "game/game_files.h"
 #include "gfx/bitmap.h"
 #include "gfx/palette.h"
 
 namespace {
 
 const std::string ASSETS = QUORVANE_BINARY_DIR "/assets/";
-const char *const FILES[] = {"stars.BMP",    "OPENING.BMP", "BLAZE8.BMP", "PHOTON8.BMP", "moon2a.BMP", "earthlk1.BMP",
-                             "PALDATA2.PAL", "CANNON.WAV",  "EXP1.WAV",   "THEME.MID",   "BATTLE.MID", "2001.MID"};
 
 std::vector<uint8_t> read_bytes(const std::string &path) {
     std::ifstream f(path, std::ios::binary);
@@ -34,8 +34,8 @@ struct Loaded {
 
 TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
     PaletteEntry pal_file[256] = {};
-    ASSERT_EQ(gfx_palette_load_file((ASSETS + "PALDATA2.PAL").c_str(), pal_file), 1);
-    std::vector<uint8_t> pal_text = read_bytes(ASSETS + "PALDATA2.PAL");
+    ASSERT_EQ(gfx_palette_load_file((ASSETS + GAME_FILE_PALETTE).c_str(), pal_file), 1);
+    std::vector<uint8_t> pal_text = read_bytes(ASSETS + GAME_FILE_PALETTE);
     ASSERT_FALSE(pal_text.empty());
     EXPECT_EQ(pal_text.front(), '\n');
     EXPECT_NE(pal_text.back(), '\n');
@@ -43,8 +43,8 @@ TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
     struct Pic {
         const char *name;
         int w, h;
-    } pics[] = {{"stars.BMP", 640, 480},  {"OPENING.BMP", 640, 480}, {"BLAZE8.BMP", 372, 39},
-                {"PHOTON8.BMP", 316, 46}, {"moon2a.BMP", 164, 26},   {"earthlk1.BMP", 408, 91}};
+    } pics[] = {{GAME_FILE_STARS, 640, 480}, {GAME_FILE_OPENING, 640, 480}, {GAME_FILE_SHIPS, 372, 39},
+                {GAME_FILE_PHOTON, 316, 46}, {GAME_FILE_MOON, 164, 26},     {GAME_FILE_EARTH, 408, 91}};
     for (const Pic &p : pics) {
         SCOPED_TRACE(p.name);
         Loaded b;
@@ -61,7 +61,8 @@ TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
         for (int y = 0; y < p.h; y++)
             for (int x = 0; x < p.w; x++) {
                 uint8_t v = b.at(x, y);
-                ASSERT_TRUE(v != 95 && v != 187 && v != 225) << x << "," << y << " uses " << int(v);
+                ASSERT_TRUE(v != SHOT_COLOUR && v != GAME_COLOUR_EXPLOSION && v != GAME_COLOUR_TURRET)
+                    << x << "," << y << " uses " << int(v);
             }
         for (int i = 0; i < 256; i++) {
             ASSERT_EQ(b.file.palette[i].red, pal_file[i].red) << "entry " << i;
@@ -73,7 +74,7 @@ TEST(Assets, PicturesLoadWithTheirGeometryAndShareThePaletteFile) {
 
 TEST(Assets, SoundsAndMusicLoad) {
     ASSERT_EQ(snd_init(), 1);
-    for (const char *name : {"CANNON.WAV", "EXP1.WAV"}) {
+    for (const char *name : {GAME_FILE_CANNON, GAME_FILE_EXPLOSION}) {
         int32_t id = snd_load_wav((ASSETS + name).c_str(), SOUND_CAPS_EFFECT);
         ASSERT_GE(id, 0) << name;
         EXPECT_EQ(sound_table[id].rate, 11025u) << name;
@@ -81,7 +82,7 @@ TEST(Assets, SoundsAndMusicLoad) {
     }
     snd_delete_all();
     snd_shutdown();
-    for (const char *name : {"THEME.MID", "BATTLE.MID", "2001.MID"}) {
+    for (const char *name : {GAME_FILE_THEME, GAME_FILE_BATTLE, GAME_FILE_VICTORY}) {
         std::vector<uint8_t> b = read_bytes(ASSETS + name);
         ASSERT_EQ(mus_is_midi_file(b.data(), uint32_t(b.size())), 1) << name;
         EXPECT_EQ(b[9], 1) << name << ": format 1";
@@ -98,7 +99,9 @@ TEST(Assets, GeneratorWritesTheSameBytesOnEveryRun) {
     ASSERT_EQ(std::system(("mkdir -p '" + a + "' '" + b + "'").c_str()), 0);
     ASSERT_EQ(std::system(("'" + gen + "' '" + a + "'").c_str()), 0);
     ASSERT_EQ(std::system(("'" + gen + "' '" + b + "'").c_str()), 0);
-    for (const char *f : FILES) {
+    // Exactly the game's files: no stray name beside them.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(a), {}), std::ssize(GAME_FILES));
+    for (const char *f : GAME_FILES) {
         SCOPED_TRACE(f);
         std::vector<uint8_t> x = read_bytes(a + "/" + f), y = read_bytes(b + "/" + f), z = read_bytes(ASSETS + f);
         ASSERT_FALSE(x.empty());

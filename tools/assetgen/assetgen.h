@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "game/game_files.h"
+
 struct GenColour {
     uint8_t red, green, blue;
 };
@@ -41,25 +43,24 @@ struct GenSong {
     std::vector<GenTrack> tracks;
 };
 
-// Palette index ranges (documented in docs/palette.md).
+// Palette index ranges (documented in docs/palette.md). The single entries the game draws with
+// are game/game_files.h's; the ramps that are particle classes span exactly the game's classes,
+// and the red and green ramps end on the exact text colours.
 constexpr int GEN_SPACE = 1, GEN_SPACE_N = 15;
-constexpr int GEN_GREY = 16, GEN_GREY_N = 16;
+constexpr int GEN_GREY = GAME_COLOUR_GREY_FIRST, GEN_GREY_N = GAME_COLOUR_GREY_LAST - GEN_GREY + 1;
 constexpr int GEN_VIOLET = 32, GEN_VIOLET_N = 16;
 constexpr int GEN_TEAL = 48, GEN_TEAL_N = 16;
 constexpr int GEN_HULL = 64, GEN_HULL_N = 16;
 constexpr int GEN_GOLD = 80, GEN_GOLD_N = 15;
-constexpr int GEN_SHOT = 95;
-constexpr int GEN_FIRE = 96, GEN_FIRE_N = 16;
+constexpr int GEN_FIRE = GAME_COLOUR_FIRE_FIRST, GEN_FIRE_N = GAME_COLOUR_FIRE_LAST - GEN_FIRE + 1;
 constexpr int GEN_PHOTON = 112, GEN_PHOTON_N = 32;
-constexpr int GEN_OCEAN = 144, GEN_OCEAN_N = 16;
+constexpr int GEN_OCEAN = GAME_COLOUR_OCEAN_FIRST, GEN_OCEAN_N = GAME_COLOUR_OCEAN_LAST - GEN_OCEAN + 1;
 constexpr int GEN_LAND = 160, GEN_LAND_N = 16;
 constexpr int GEN_DESERT = 176, GEN_DESERT_N = 11;
-constexpr int GEN_EXPLOSION = 187;
 constexpr int GEN_MOON = 188, GEN_MOON_N = 20;
-constexpr int GEN_RED = 208, GEN_RED_N = 16;
+constexpr int GEN_RED = 208, GEN_RED_N = GAME_COLOUR_TEXT_RED - GEN_RED + 1;
 constexpr int GEN_TURRET_DIM = 224;
-constexpr int GEN_TURRET = 225;
-constexpr int GEN_GREEN = 226, GEN_GREEN_N = 14;
+constexpr int GEN_GREEN = 226, GEN_GREEN_N = GAME_COLOUR_TEXT_GREEN - GEN_GREEN + 1;
 constexpr int GEN_TITLE = 240, GEN_TITLE_N = 16;
 
 extern GenColour gen_palette[256];

@@ -86,7 +86,7 @@ void gen_build_palette(void) {
     ramp(GEN_TEAL, GEN_TEAL_N, {{0, 4, 10, 16}, {0.35f, 16, 52, 72}, {0.7f, 50, 140, 165}, {1, 190, 240, 245}});
     ramp(GEN_HULL, GEN_HULL_N, {{0, 12, 14, 22}, {0.35f, 62, 72, 94}, {0.7f, 140, 156, 180}, {1, 236, 242, 252}});
     ramp(GEN_GOLD, GEN_GOLD_N, {{0, 34, 20, 4}, {0.4f, 140, 90, 22}, {0.75f, 228, 178, 60}, {1, 255, 236, 150}});
-    gen_palette[GEN_SHOT] = {255, 252, 150};
+    gen_palette[SHOT_COLOUR] = {255, 252, 150};
     ramp(GEN_FIRE, GEN_FIRE_N,
          {{0, 44, 2, 0}, {0.3f, 160, 22, 0}, {0.55f, 236, 100, 8}, {0.8f, 255, 200, 70}, {1, 255, 250, 200}});
     ramp(GEN_PHOTON, GEN_PHOTON_N,
@@ -99,11 +99,11 @@ void gen_build_palette(void) {
     ramp(GEN_OCEAN, GEN_OCEAN_N, {{0, 2, 6, 24}, {0.35f, 10, 32, 96}, {0.7f, 30, 92, 184}, {1, 124, 192, 244}});
     ramp(GEN_LAND, GEN_LAND_N, {{0, 4, 14, 4}, {0.35f, 30, 70, 22}, {0.7f, 82, 140, 52}, {1, 172, 212, 124}});
     ramp(GEN_DESERT, GEN_DESERT_N, {{0, 20, 12, 4}, {0.4f, 112, 80, 40}, {0.75f, 200, 170, 110}, {1, 242, 222, 172}});
-    gen_palette[GEN_EXPLOSION] = {255, 132, 20};
+    gen_palette[GAME_COLOUR_EXPLOSION] = {255, 132, 20};
     ramp(GEN_MOON, GEN_MOON_N, {{0, 9, 9, 10}, {0.25f, 66, 64, 61}, {0.6f, 156, 152, 144}, {1, 240, 236, 226}});
     ramp(GEN_RED, GEN_RED_N, {{0, 26, 0, 0}, {1, 255, 0, 0}});
     gen_palette[GEN_TURRET_DIM] = {128, 36, 110};
-    gen_palette[GEN_TURRET] = {255, 72, 220};
+    gen_palette[GAME_COLOUR_TURRET] = {255, 72, 220};
     ramp(GEN_GREEN, GEN_GREEN_N, {{0, 0, 26, 0}, {1, 0, 255, 0}});
     ramp(GEN_TITLE, GEN_TITLE_N,
          {{0, 22, 10, 30}, {0.3f, 96, 52, 24}, {0.6f, 204, 142, 52}, {0.85f, 255, 222, 124}, {1, 255, 252, 234}});

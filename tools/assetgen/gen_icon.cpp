@@ -113,7 +113,7 @@ Rgba ship(float x, float y, float pixel) {
     float tx = x - (SHIP_X + 0.06f * ax), ty = y - (SHIP_Y + 0.06f * ay);
     float t_along = tx * ax + ty * ay, t_across = -tx * ay + ty * ax;
     float td = std::max(std::abs(t_across) - 0.012f, std::abs(t_along - 0.04f) - 0.04f);
-    return over(solid(GEN_TURRET, coverage(td, pixel)), hull);
+    return over(solid(GAME_COLOUR_TURRET, coverage(td, pixel)), hull);
 }
 
 Rgba sample(const Scene &s, float x, float y, float pixel) {
@@ -136,11 +136,11 @@ Rgba sample(const Scene &s, float x, float y, float pixel) {
     float along = 0;
     float d = trail_distance(s, x, y, &along);
     float width = 0.006f + 0.012f * along;
-    c = over(solid(GEN_SHOT, coverage(d - width, pixel) * (0.25f + 0.75f * along)), c);
+    c = over(solid(SHOT_COLOUR, coverage(d - width, pixel) * (0.25f + 0.75f * along)), c);
     float hx = x - s.trail_x[TRAIL_POINTS - 1], hy = y - s.trail_y[TRAIL_POINTS - 1];
     float head = std::sqrt(hx * hx + hy * hy);
     c = over(solid(GEN_FIRE + 13, std::clamp(1.0f - head / 0.07f, 0.0f, 1.0f) * 0.6f), c);
-    c = over(solid(GEN_SHOT, coverage(head - 0.03f, pixel)), c);
+    c = over(solid(SHOT_COLOUR, coverage(head - 0.03f, pixel)), c);
     c = over(ship(x, y, pixel), c);
     return {c.r * tile, c.g * tile, c.b * tile, c.a * tile};
 }

@@ -339,8 +339,8 @@ GenSong make_fanfare(void) {
 } // namespace
 
 int gen_make_music(const std::string &dir) {
-    int ok = gen_write_midi(dir + "THEME.MID", make_theme());
-    ok &= gen_write_midi(dir + "BATTLE.MID", make_battle());
-    ok &= gen_write_midi(dir + "2001.MID", make_fanfare());
+    int ok = gen_write_midi(dir + GAME_FILE_THEME, make_theme());
+    ok &= gen_write_midi(dir + GAME_FILE_BATTLE, make_battle());
+    ok &= gen_write_midi(dir + GAME_FILE_VICTORY, make_fanfare());
     return ok;
 }

@@ -568,14 +568,14 @@ GenPicture make_earth(void) {
 } // namespace
 
 int gen_make_pictures(const std::string &dir) {
-    int ok = gen_write_bmp(dir + "stars.BMP", make_stars());
+    int ok = gen_write_bmp(dir + GAME_FILE_STARS, make_stars());
     int title = 0;
-    ok &= gen_write_bmp(dir + "OPENING.BMP", make_opening(&title));
+    ok &= gen_write_bmp(dir + GAME_FILE_OPENING, make_opening(&title));
     if (!title) std::fprintf(stderr, "quorvane_assetgen: no font for the title: %s\n", TTF_GetError());
     ok &= title;
-    ok &= gen_write_bmp(dir + "BLAZE8.BMP", make_blaze());
-    ok &= gen_write_bmp(dir + "PHOTON8.BMP", make_photon());
-    ok &= gen_write_bmp(dir + "moon2a.BMP", make_moon());
-    ok &= gen_write_bmp(dir + "earthlk1.BMP", make_earth());
+    ok &= gen_write_bmp(dir + GAME_FILE_SHIPS, make_blaze());
+    ok &= gen_write_bmp(dir + GAME_FILE_PHOTON, make_photon());
+    ok &= gen_write_bmp(dir + GAME_FILE_MOON, make_moon());
+    ok &= gen_write_bmp(dir + GAME_FILE_EARTH, make_earth());
     return ok;
 }

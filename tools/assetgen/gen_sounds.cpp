@@ -81,7 +81,7 @@ std::vector<uint8_t> make_explosion(void) {
 } // namespace
 
 int gen_make_sounds(const std::string &dir) {
-    int ok = gen_write_wav(dir + "CANNON.WAV", make_cannon());
-    ok &= gen_write_wav(dir + "EXP1.WAV", make_explosion());
+    int ok = gen_write_wav(dir + GAME_FILE_CANNON, make_cannon());
+    ok &= gen_write_wav(dir + GAME_FILE_EXPLOSION, make_explosion());
     return ok;
 }

@@ -19,7 +19,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "quorvane_assetgen: could not write the icons into %s\n", argv[2]);
         return 1;
     }
-    int ok = gen_write_palette(dir + "PALDATA2.PAL");
+    int ok = gen_write_palette(dir + GAME_FILE_PALETTE);
     ok &= gen_make_pictures(dir);
     ok &= gen_make_sounds(dir);
     ok &= gen_make_music(dir);
