@@ -51,23 +51,27 @@ TEST_F(Play, RoundStartsWithPlayerOneAimingRightAndPlayerTwoLeft) {
     }
 }
 
-// Right turns both players' aim down the screen, Left up; the turret follows the angle.
-TEST_F(Play, ArrowKeysTurnEachPlayerMirrorWise) {
+// Right turns both players' aim down the screen, Left up, and the turret follows the angle; Up and
+// Down move the power in fives within 0..1000. Only the player in turn changes.
+TEST_F(Play, ArrowKeysAimAndSetThePowerOfThePlayerInTurn) {
     const struct {
         uint8_t player;
         int32_t key;
         int n;
-        int32_t angle;
-        int32_t aim_frame;
-    } cases[] = {{0, DIK_RIGHT, 10, 10, 0},  {0, DIK_RIGHT, 23, 23, 1},  {0, DIK_LEFT, 22, 338, 15},
-                 {1, DIK_RIGHT, 10, 170, 8}, {1, DIK_RIGHT, 22, 158, 7}, {1, DIK_LEFT, 23, 203, 9}};
+        int32_t angle, aim_frame, power;
+    } cases[] = {{0, DIK_RIGHT, 10, 10, 0, 100},  {0, DIK_RIGHT, 23, 23, 1, 100},  {0, DIK_LEFT, 22, 338, 15, 100},
+                 {1, DIK_RIGHT, 10, 170, 8, 100}, {1, DIK_RIGHT, 22, 158, 7, 100}, {1, DIK_LEFT, 23, 203, 9, 100},
+                 {0, DIK_DOWN, 19, 360, 0, 5},    {1, DIK_DOWN, 22, 180, 8, 0},    {0, DIK_UP, 179, 360, 0, 995},
+                 {1, DIK_UP, 183, 180, 8, 1000}};
     for (const auto &c : cases) {
         game_destroy_bodies();
         game_new_round();
         current_player = c.player;
         hold({c.key}, c.n);
-        EXPECT_EQ(angle[c.player], c.angle);
-        EXPECT_EQ(angle[1 - c.player], c.player ? 360 : 180) << "the other player's angle";
+        EXPECT_EQ(std::vector<int32_t>({angle[c.player], power[c.player]}), std::vector<int32_t>({c.angle, c.power}));
+        EXPECT_EQ(std::vector<int32_t>({angle[1 - c.player], power[1 - c.player]}),
+                  std::vector<int32_t>({c.player ? 360 : 180, 100}))
+            << "the other player's angle and power";
         const SpriteObject &ship = c.player ? ship2 : ship1;
         EXPECT_EQ(game_aim_frame(&ship), c.aim_frame);
         EXPECT_EQ(ship.frame, c.aim_frame) << "the aim frame is shown";
@@ -96,21 +100,6 @@ TEST_F(Play, AimFrameSwitchesAtTheSixteenDirectionAngles) {
     hold({DIK_LEFT});
     EXPECT_EQ(angle[0], 360);
     EXPECT_EQ(game_aim_frame(&ship1), 0);
-}
-
-TEST_F(Play, PowerMovesInFivesBetween0And1000ForThePlayerInTurn) {
-    for (uint8_t p = 0; p < 2; p++) {
-        current_player = p;
-        hold({DIK_DOWN}, 19);
-        EXPECT_EQ(power[p], 5);
-        hold({DIK_DOWN}, 3);
-        EXPECT_EQ(power[p], 0);
-        hold({DIK_UP}, 199);
-        EXPECT_EQ(power[p], 995);
-        hold({DIK_UP}, 3);
-        EXPECT_EQ(power[p], 1000);
-        EXPECT_EQ(power[1 - p], p ? 1000 : 100);
-    }
 }
 
 // Right, Up and Return in one frame turn, then raise the power, then fire with both.
