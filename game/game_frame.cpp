@@ -208,10 +208,10 @@ void draw_play_screen(void) {
     draw_status_line();
 }
 
-// Aiming, flight, explosion, drawing; the round end and the turrets came before the keys.
+// The round end and the turrets came before the keys were read; then aiming, flight, explosion, drawing.
 void play_screen(void) {
-    if (shot.state != 1) game_turn_controls();
-    game_step_shot();
+    if (shot.state != 1) game_turn_controls(); // aiming while no shot flies
+    game_step_shot();                          // flight
     play_explosion();
     wrap_angles();
     draw_play_screen();
