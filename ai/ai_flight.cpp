@@ -22,8 +22,8 @@ void ai_read_layout(AiLayout *layout) {
     const SpriteObject *ships[2] = {&ship1, &ship2};
     const PolygonShape *turrets[2] = {&turret1, &turret2};
     for (int32_t p = 0; p < 2; p++) {
-        l.ship_x[p] = ships[p]->float_vars[2];
-        l.ship_y[p] = ships[p]->float_vars[3];
+        l.ship_x[p] = game_home_x(ships[p]);
+        l.ship_y[p] = game_home_y(ships[p]);
         const PolygonShape *t = turrets[p];
         l.muzzle_x[p] = static_cast<float>(t->x) + (t->vertices ? t->vertices[0].x : 0.0f);
         l.muzzle_y[p] = static_cast<float>(t->y) + (t->vertices ? t->vertices[0].y : 0.0f);
@@ -33,7 +33,7 @@ void ai_read_layout(AiLayout *layout) {
     if (l.body_count < 0) l.body_count = 0;
     for (int32_t i = 0; i < l.body_count; i++) {
         const SpriteObject &b = bodies[i];
-        l.bodies[i] = AiBody{b.x, b.y, b.width / 2, b.height / 2, b.int_vars[0], b.float_vars[2], b.float_vars[3]};
+        l.bodies[i] = AiBody{b.x, b.y, b.width / 2, b.height / 2, game_body_size(&b), game_home_x(&b), game_home_y(&b)};
     }
     l.field_w = static_cast<float>(screen_width);
     l.field_h = static_cast<float>(screen_height);

@@ -93,7 +93,7 @@ void BM_ExplosionFrame(benchmark::State &state) {
     for (auto _ : state) {
         keep_playing();
         current_player = 0;
-        shot = Shot{1, ship2.float_vars[2] + 8.0f, ship2.float_vars[3] + 8.0f, 0.0f, 0.0f, 100};
+        shot = Shot{1, game_home_x(&ship2) + 8.0f, game_home_y(&ship2) + 8.0f, 0.0f, 0.0f, 100};
         int32_t before = plat_headless_frame_count();
         auto t0 = std::chrono::steady_clock::now();
         game_frame();

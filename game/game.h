@@ -13,22 +13,22 @@ extern SpriteObject ship1, ship2;
 extern int32_t music_theme, music_battle, music_victory;
 extern int32_t cannon_sounds[8], explosion_sounds[8];
 
-int32_t game_init(void);
 // app entry point, once the window exists.
-int32_t game_frame(void);
+int32_t game_init(void);
 // app message loop, once per pass.
-int32_t game_shutdown(void);
+int32_t game_frame(void);
 // app entry point, after the quit message.
+int32_t game_shutdown(void);
+// menu screens: waits ms on the process clock; keys tapped meanwhile are dropped.
 void game_pause(int32_t ms);
-// menu screens: busy wait on the process clock.
-int32_t game_window_proc(const struct PlatMessage *msg);
 // app message loop: handles paint and destroy, the rest goes to the platform default.
+int32_t game_window_proc(const struct PlatMessage *msg);
 
 // ---- screens ----
 extern uint8_t menu_active, options_active, story_active;
 extern char screen_text[200];
-extern char title_notice[100];
 // online play: a line for the player on the title menu (waiting, who left); "" for none.
+extern char title_notice[100];
 
 // ---- match state ----
 enum BodyKind : int32_t {
@@ -47,17 +47,35 @@ extern int32_t last_body_index;
 extern SpriteObject bodies[3];
 extern PolygonShape turret1, turret2;
 
+// The sprites' spare variables as the game uses them. A ship's aim frame (0..15, the direction
+// frame that shows its facing) is its integer variable 0.
+inline int32_t game_aim_frame(const SpriteObject *ship) { return ship->int_vars[0]; }
+inline void game_set_aim_frame(SpriteObject *ship, int32_t frame) { ship->int_vars[0] = frame; }
+// A body's size (the side of its hit box and its mass term) is its integer variable 0.
+inline int32_t game_body_size(const SpriteObject *body) { return body->int_vars[0]; }
+inline void game_set_body_size(SpriteObject *body, int32_t size) { body->int_vars[0] = size; }
+// A ship's or body's home position (where set-up placed it; the hit tests use it) is its float
+// variables 2 and 3.
+inline float game_home_x(const SpriteObject *sprite) { return sprite->float_vars[2]; }
+inline float game_home_y(const SpriteObject *sprite) { return sprite->float_vars[3]; }
+inline void game_set_home(SpriteObject *sprite, float x, float y) {
+    sprite->float_vars[2] = x;
+    sprite->float_vars[3] = y;
+}
+
+// START GAME, a round that does not decide the match, leaving the win screen: a new layout, the
+// turn and aim reset. The caller destroys the last round's bodies first (game_destroy_bodies).
 void game_new_round(void);
-uint64_t game_state_hash(void);
 // replays and online play: a hash of everything that decides what happens next
 // (match state, layout, shot, screen flags, the random generator's state).
-// START GAME, a round that does not decide the match, leaving the win screen.
+uint64_t game_state_hash(void);
 
 // ---- aiming ----
 constexpr int32_t ANGLE_STEP = 1, POWER_STEP = 5, POWER_MAX = 1000, POWER_MIN_LIMIT = 1;
 constexpr int32_t DIRECTION_FRAMES = 16;
+constexpr double DIRECTION_STEP = 22.5; // degrees between neighbouring aim frames
+// play frames with no shot in flight: turning, power and firing for the player in turn.
 void game_turn_controls(void);
-// play frames with no shot in flight.
 
 // ---- shot ----
 struct Shot {
@@ -77,8 +95,8 @@ extern uint32_t shots_fired; // since start-up: replays report it
 
 void game_reset_shot(void);
 void game_fire_shot(int32_t angle_degrees, float speed);
-void game_step_shot(void);
 // one flight step per play frame.
+void game_step_shot(void);
 void game_draw_shot(void);
 void game_play_cannon(void);
 void game_play_explosion(void);
@@ -104,3 +122,6 @@ void game_ring_particles(int32_t kind, int32_t colour_class, int32_t life, int32
 void game_update_particles(void);
 void game_draw_particles(void);
 void game_reset_particles(void);
+// The explosion sequence lasts while entry 0 lives: a burst into an idle table starts there and
+// its particles all die together.
+int32_t game_explosion_running(void);

@@ -11,8 +11,8 @@ namespace {
 void update_aim_frame(int32_t player, int32_t a) {
     SpriteObject *ship = player == 0 ? &ship1 : &ship2;
     for (int32_t i = 1; i <= DIRECTION_FRAMES; i++) {
-        int32_t t = static_cast<int32_t>(i * 22.5);
-        if (a == 360 - t) ship->int_vars[0] = DIRECTION_FRAMES - i;
+        int32_t t = static_cast<int32_t>(i * DIRECTION_STEP);
+        if (a == 360 - t) game_set_aim_frame(ship, DIRECTION_FRAMES - i);
     }
 }
 

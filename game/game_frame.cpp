@@ -80,9 +80,13 @@ void cursor_keys(float lowest) {
     }
 }
 
+void show_aim_frames(void) {
+    ship1.frame = game_aim_frame(&ship1);
+    ship2.frame = game_aim_frame(&ship2);
+}
+
 void draw_cursor_ships(void) {
-    ship1.frame = ship1.int_vars[0];
-    ship2.frame = ship2.int_vars[0];
+    show_aim_frames();
     gfx_sprite_draw(&ship1, back_surface);
     gfx_sprite_draw(&ship2, back_surface);
 }
@@ -95,10 +99,10 @@ void draw_bodies(void) {
 }
 
 void draw_play_ships(void) {
-    ship1.x = ship1.float_vars[2];
-    ship1.y = ship1.float_vars[3];
-    ship2.x = ship2.float_vars[2];
-    ship2.y = ship2.float_vars[3];
+    ship1.x = game_home_x(&ship1);
+    ship1.y = game_home_y(&ship1);
+    ship2.x = game_home_x(&ship2);
+    ship2.y = game_home_y(&ship2);
     if (ship1_destroyed != 1) gfx_sprite_draw(&ship1, back_surface);
     if (ship2_destroyed != 1) gfx_sprite_draw(&ship2, back_surface);
 }
@@ -110,30 +114,56 @@ uint8_t *draw_backdrop(const PixelImage *image) {
     return memory;
 }
 
+// The title picture behind the menu and its two sub-screens, the stars behind play and win.
+const PixelImage *backdrop_of(int32_t screen) {
+    return screen == GAME_SCREEN_PLAY || screen == GAME_SCREEN_WIN ? &stars_image : &opening_image;
+}
+
+// The turrets a frame draws, as the round end found them: a ship's turret is drawn when the ship
+// still stands as its side is settled (the left first), in the place it had then. So the frame
+// that lays out a new round after the right ship's loss shows the left turret where it was.
+struct FrameTurrets {
+    int32_t count;
+    PolygonShape shapes[2];
+    Vertex2F vertices[2][4];
+};
+
+void keep_turret(FrameTurrets *turrets, const PolygonShape *turret) {
+    int32_t n = turrets->count++;
+    turrets->shapes[n] = *turret;
+    if (!turret->vertices || turret->vertex_count > 4) return;
+    for (int32_t v = 0; v < turret->vertex_count; v++) turrets->vertices[n][v] = turret->vertices[v];
+    turrets->shapes[n].vertices = turrets->vertices[n];
+}
+
 // The winner of a round scores; the round is laid out anew unless that decides the match.
 void credit_round(int32_t winner, uint8_t *won_flag, int32_t needed) {
     score[winner] += 1;
     if (score[winner] < needed) {
         game_destroy_bodies();
         game_new_round();
-    } else if (particles[0].state == 0) {
+    } else if (!game_explosion_running()) {
         *won_flag = 1;
     }
 }
 
-void play_round_end_and_turrets(uint8_t *memory) {
-    game_keep_music(music_battle);
+// The round a ship went down in ends at the start of the next play frame: the owner of the
+// other ship scores, and a new round is laid out or the match is won.
+void play_round_end(FrameTurrets *turrets) {
     int32_t needed = (rounds_to_play + rounds_to_play % 2) / 2;
-    if (ship1_destroyed == 0) {
-        if (memory) gfx_draw_polygon8(&turret1, memory, back_pitch);
-    } else {
+    if (ship1_destroyed == 0)
+        keep_turret(turrets, &turret1);
+    else
         credit_round(1, &player2_won, needed);
-    }
-    if (ship2_destroyed == 0) {
-        if (memory) gfx_draw_polygon8(&turret2, memory, back_pitch);
-    } else {
+    if (ship2_destroyed == 0)
+        keep_turret(turrets, &turret2);
+    else
         credit_round(0, &player1_won, needed);
-    }
+}
+
+void draw_turrets(const FrameTurrets *turrets, uint8_t *memory) {
+    if (!memory) return;
+    for (int32_t i = 0; i < turrets->count; i++) gfx_draw_polygon8(&turrets->shapes[i], memory, back_pitch);
 }
 
 void explosion_frame(void) {
@@ -150,26 +180,38 @@ void explosion_frame(void) {
     gfx_unlock_back();
 }
 
-void play_screen(void) {
-    if (shot.state != 1) game_turn_controls();
-    game_step_shot();
-    if (particles[0].state == 1) {
-        while (particles[0].state == 1) explosion_frame();
-        // No frame read keys during the explosion: taps made then must not act afterwards.
-        inp_keyboard_forget_taps();
-    }
-    game_draw_shot();
-    ship1.frame = ship1.int_vars[0];
-    ship2.frame = ship2.int_vars[0];
+void play_explosion(void) {
+    if (!game_explosion_running()) return;
+    do explosion_frame();
+    while (game_explosion_running());
+    // No frame read keys during the explosion: taps made then must not act afterwards.
+    inp_keyboard_forget_taps();
+}
+
+void wrap_angles(void) {
     for (int32_t &a : angle) {
         if (a > 360)
             a = 1;
         else if (a < 1)
             a = 360;
     }
+}
+
+void draw_play_screen(void) {
+    game_draw_shot();
+    show_aim_frames();
     draw_bodies();
     draw_play_ships();
     draw_status_line();
+}
+
+// The round end and the turrets came before the keys were read; then aiming, flight, explosion, drawing.
+void play_screen(void) {
+    if (shot.state != 1) game_turn_controls(); // aiming while no shot flies
+    game_step_shot();                          // flight
+    play_explosion();
+    wrap_angles();
+    draw_play_screen();
 }
 
 void options_screen(void) {
@@ -264,15 +306,22 @@ int32_t game_current_screen(void) {
 
 int32_t game_frame(void) {
     gfx_clock_start();
+    FrameTurrets turrets{};
+    if (game_current_screen() == GAME_SCREEN_PLAY) {
+        game_keep_music(music_battle);
+        play_round_end(&turrets);
+    }
+    // Once per frame, after the round end: the frame that decides the match shows the win screen.
+    int32_t screen = game_current_screen();
     gfx_fill_surface(back_surface, 0, nullptr);
-    uint8_t *memory = draw_backdrop(menu_active == 1 ? &opening_image : &stars_image);
-    if (game_current_screen() == GAME_SCREEN_PLAY) play_round_end_and_turrets(memory);
+    uint8_t *memory = draw_backdrop(backdrop_of(screen));
+    draw_turrets(&turrets, memory);
     gfx_unlock_back();
     // The player in turn has the say over a play frame; the menus over the rest.
-    strm_read_keys(game_current_screen() == GAME_SCREEN_PLAY ? static_cast<int32_t>(current_player)
-                                                             : static_cast<int32_t>(STRM_SEAT_MENUS));
+    strm_read_keys(screen == GAME_SCREEN_PLAY ? static_cast<int32_t>(current_player)
+                                              : static_cast<int32_t>(STRM_SEAT_MENUS));
 
-    switch (game_current_screen()) {
+    switch (screen) {
     case GAME_SCREEN_PLAY: play_screen(); break;
     case GAME_SCREEN_OPTIONS: options_screen(); break;
     case GAME_SCREEN_STORY: story_screen(); break;

@@ -46,15 +46,15 @@ uint64_t game_state_hash(void) {
     for (const SpriteObject *ship : {&ship1, &ship2}) {
         h.f32(ship->x);
         h.f32(ship->y);
-        h.i32(ship->int_vars[0]);
-        h.f32(ship->float_vars[2]);
-        h.f32(ship->float_vars[3]);
+        h.i32(game_aim_frame(ship));
+        h.f32(game_home_x(ship));
+        h.f32(game_home_y(ship));
     }
     h.i32(last_body_index);
     for (int32_t i = 0; i <= last_body_index && i < 3; i++) {
         h.f32(bodies[i].x);
         h.f32(bodies[i].y);
-        h.i32(bodies[i].int_vars[0]);
+        h.i32(game_body_size(&bodies[i]));
         h.i32(bodies[i].frame);
     }
     h.i32(shot.state);

@@ -30,8 +30,6 @@ uint8_t quit_requested = 0;
 namespace {
 
 constexpr int32_t SHIP_WIDTH = 22, SHIP_HEIGHT = 18, SHIP_FRAMES = 32;
-constexpr uint32_t SHIP_ATTR = SPRITE_ATTR_FRAME_CYCLE | SPRITE_ATTR_VISIBLE;
-constexpr uint32_t SPRITE_MEMORY = 2048;
 
 // A backdrop: its picture, and the palette it brings (only when the picture is good, so a
 // missing file cannot black out the palette the display started with).
@@ -83,14 +81,12 @@ int32_t game_init(void) {
     load_backdrop(&opening_image, GAME_FILE_OPENING);
 
     int32_t ships_loaded = game_load_picture(GAME_FILE_SHIPS);
-    gfx_sprite_create(&ship1, 230, 305, SHIP_WIDTH, SHIP_HEIGHT, SHIP_FRAMES, SHIP_ATTR, SPRITE_MEMORY, 0, 8);
-    gfx_sprite_create(&ship2, 390, 305, SHIP_WIDTH, SHIP_HEIGHT, SHIP_FRAMES, SHIP_ATTR, SPRITE_MEMORY, 0, 8);
-    ship1.int_vars[0] = 0;
-    ship2.int_vars[0] = 8;
-    ship1.float_vars[2] = ship1.x;
-    ship1.float_vars[3] = ship1.y;
-    ship2.float_vars[2] = ship2.x;
-    ship2.float_vars[3] = ship2.y;
+    gfx_sprite_create(&ship1, 230, 305, SHIP_WIDTH, SHIP_HEIGHT, SHIP_FRAMES, GAME_SPRITE_ATTR, GAME_SPRITE_MEMORY, 0,
+                      8);
+    gfx_sprite_create(&ship2, 390, 305, SHIP_WIDTH, SHIP_HEIGHT, SHIP_FRAMES, GAME_SPRITE_ATTR, GAME_SPRITE_MEMORY, 0,
+                      8);
+    game_place_ship(&ship1, 0);
+    game_place_ship(&ship2, 8);
     load_ship_frames(&ship1, ships_loaded);
     load_ship_frames(&ship2, ships_loaded);
     gfx_bmp_unload(&shared_bitmap);

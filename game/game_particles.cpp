@@ -105,3 +105,5 @@ void game_reset_particles(void) {
         p.kind = PARTICLE_STEADY;
     }
 }
+
+int32_t game_explosion_running(void) { return particles[0].state == 1; }

@@ -34,9 +34,6 @@ constexpr BodyKindInfo BODY_KINDS[3] = {
     {GAME_FILE_EARTH, 40, 44, 44, 18, 4, 9},
 };
 
-constexpr uint32_t BODY_ATTR = SPRITE_ATTR_VISIBLE | SPRITE_ATTR_FRAME_CYCLE;
-constexpr uint32_t SPRITE_MEMORY = 2048;
-
 // Each round rebuilds the turrets into the same storage.
 Vertex2F turret1_vertices[4];
 Vertex2F turret2_vertices[4];
@@ -80,15 +77,12 @@ void build_turret(PolygonShape *turret, Vertex2F *vertices, const SpriteObject *
     turret->vertices = vertices;
 }
 
-void place_ship(SpriteObject *ship, int32_t aim_frame) {
-    ship->int_vars[0] = aim_frame;
-    ship->float_vars[0] = 0.0f;
-    ship->float_vars[1] = 0.0f;
-    ship->float_vars[2] = ship->x;
-    ship->float_vars[3] = ship->y;
-}
-
 } // namespace
+
+void game_place_ship(SpriteObject *ship, int32_t aim_frame) {
+    game_set_aim_frame(ship, aim_frame);
+    game_set_home(ship, ship->x, ship->y);
+}
 
 void game_destroy_bodies(void) {
     for (int32_t i = 0; i <= last_body_index && i < 3; i++) {
@@ -110,8 +104,8 @@ void game_new_round(void) {
     ship1.y = static_cast<float>(plat_rand() % 446 + 10);
     ship2.x = static_cast<float>(plat_rand() % 84 + 535);
     ship2.y = static_cast<float>(plat_rand() % 448 + 10);
-    place_ship(&ship1, 0);
-    place_ship(&ship2, 8);
+    game_place_ship(&ship1, 0);
+    game_place_ship(&ship2, 8);
 
     last_body_index = plat_rand() % 3;
     int32_t bx[3] = {0, 0, 0}, by[3] = {0, 0, 0};
@@ -125,15 +119,15 @@ void game_new_round(void) {
         const BodyKindInfo &info = BODY_KINDS[kind];
         int32_t loaded = game_load_picture(info.file);
         SpriteObject *body = &bodies[i];
-        body->int_vars[0] = info.size;
-        gfx_sprite_create(body, bx[i], by[i], info.width, info.height, info.frames, BODY_ATTR, SPRITE_MEMORY, 0, 8);
+        game_set_body_size(body, info.size);
+        gfx_sprite_create(body, bx[i], by[i], info.width, info.height, info.frames, GAME_SPRITE_ATTR,
+                          GAME_SPRITE_MEMORY, 0, 8);
         gfx_sprite_set_anim_speed(body, info.ticks_per_frame);
         if (loaded)
             for (int32_t n = 0; n < info.frames; n++)
                 gfx_sprite_load_frame(body, &shared_bitmap, n, n % info.cells_per_row, n / info.cells_per_row, 0);
         gfx_bmp_unload(&shared_bitmap);
-        body->float_vars[2] = body->x;
-        body->float_vars[3] = body->y;
+        game_set_home(body, body->x, body->y);
     }
 
     build_turret(&turret1, turret1_vertices, &ship1, 40.0f);

@@ -70,7 +70,7 @@ void game_step_shot(void) {
 
     for (int32_t i = 0; i <= last_body_index; i++) {
         const SpriteObject &body = bodies[i];
-        if (body.int_vars[0] <= 0) continue; // no body was set up in this slot
+        if (game_body_size(&body) <= 0) continue; // no body was set up in this slot
         float cx = static_cast<float>(body.width / 2) + body.x - shot.x;
         float cy = static_cast<float>(body.height / 2) + body.y - shot.y;
         double sum = static_cast<double>(cx) * cx + static_cast<double>(cy) * cy;
@@ -78,7 +78,7 @@ void game_step_shot(void) {
         float d = static_cast<float>(std::sqrt(sum));
         float ux = cx / d;
         float uy = cy / d;
-        int32_t k = GRAVITY_CONSTANT / ((i + 1) * 100 * body.int_vars[0]);
+        int32_t k = GRAVITY_CONSTANT / ((i + 1) * 100 * game_body_size(&body));
         float g = static_cast<float>(static_cast<double>((GRAVITY_CONSTANT - k) * 2) * GRAVITY_SCALE / d2);
         shot.vx = static_cast<float>(shot.vx + static_cast<double>(s) * ux * g);
         shot.vy = static_cast<float>(shot.vy + static_cast<double>(s) * uy * g);
@@ -92,7 +92,7 @@ void game_step_shot(void) {
 
     for (int32_t i = 0; i <= last_body_index; i++) {
         const SpriteObject &body = bodies[i];
-        if (inside(shot.x, shot.y, body.float_vars[2], body.float_vars[3], static_cast<float>(body.int_vars[0]))) {
+        if (inside(shot.x, shot.y, game_home_x(&body), game_home_y(&body), static_cast<float>(game_body_size(&body)))) {
             game_play_explosion();
             end_flight();
         }
@@ -102,7 +102,7 @@ void game_step_shot(void) {
         SpriteObject *ships[2] = {&ship2, &ship1};
         uint8_t *destroyed[2] = {&ship2_destroyed, &ship1_destroyed};
         for (int32_t j = 0; j < 2; j++) {
-            if (inside(shot.x, shot.y, ships[j]->float_vars[2], ships[j]->float_vars[3], SHIP_HIT_SIZE)) {
+            if (inside(shot.x, shot.y, game_home_x(ships[j]), game_home_y(ships[j]), SHIP_HIT_SIZE)) {
                 game_play_explosion();
                 shot.state = 0;
                 game_burst_particles(PARTICLE_STEADY, 0, EXPLOSION_LIFE, static_cast<int32_t>(shot.x),

@@ -42,7 +42,7 @@ struct SpriteObject {
 int32_t gfx_sprite_create(SpriteObject *sprite, int32_t x, int32_t y, int32_t width, int32_t height,
                           int32_t frame_count, uint32_t attr, uint32_t memory_flags, int32_t colour_key,
                           int32_t bits_per_pixel);
-// start-up (ships) and round set-up (bodies); 0 on failure or frame_count above 64.
+// start-up (ships) and round set-up (bodies); memory_flags is ignored; 0 on failure or frame_count above 64.
 int32_t gfx_sprite_destroy(SpriteObject *sprite);
 // before re-creating a record and at shutdown; accepts an all-zero record.
 int32_t gfx_sprite_load_frame(SpriteObject *sprite, const BmpFile *bitmap, int32_t frame, int32_t cx, int32_t cy,

@@ -7,6 +7,7 @@
 
 #include "ai/ai.h"
 #include "game/game.h"
+#include "game/game_internal.h"
 #include "platform/plat_headless.h"
 #include "platform/plat_system.h"
 #include "replay/replay.h"
@@ -30,12 +31,9 @@ int32_t seed_from_match(uint32_t live_tick, uint32_t *seed) {
 // The people's part in a demonstration: START GAME on the title menu (never the options, so
 // matches are the best of 5). The match ends on the win screen, where nothing is pressed.
 int32_t menu_keys(int32_t, uint8_t *keys) {
-    *keys = 0;
-    if (player1_won || player2_won) return 1;
-    if (menu_active && !options_active && !story_active && ship1.y == 305.0f)
-        *keys = STRM_KEY_RETURN;
-    else if (story_active || options_active)
-        *keys = STRM_KEY_RETURN;
+    int32_t screen = game_current_screen();
+    int32_t on_start = screen == GAME_SCREEN_MENU && ship1.y == 305.0f;
+    *keys = on_start || screen == GAME_SCREEN_OPTIONS || screen == GAME_SCREEN_STORY ? STRM_KEY_RETURN : 0;
     return 1;
 }
 

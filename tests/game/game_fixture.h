@@ -101,18 +101,16 @@ protected:
         for (int f = 0; f < ship2.frame_count; f++) plat_surface_fill(ship2.frame_surfaces[f], nullptr, SHIP2);
     }
     static void place_ship(SpriteObject &ship, PolygonShape &turret, float x, float y) {
-        ship.float_vars[2] = x;
-        ship.float_vars[3] = y;
+        game_set_home(&ship, x, y);
         turret.x = static_cast<int32_t>(x + 11.0f);
         turret.y = static_cast<int32_t>(y + 8.0f);
     }
     static void solid_body(int i, int x, int y, int w, int h, int size) {
         gfx_sprite_destroy(&bodies[i]);
-        gfx_sprite_create(&bodies[i], x, y, w, h, 1, SPRITE_ATTR_VISIBLE, 2048, 0, 8);
+        gfx_sprite_create(&bodies[i], x, y, w, h, 1, SPRITE_ATTR_VISIBLE, GAME_SPRITE_MEMORY, 0, 8);
         plat_surface_fill(bodies[i].frame_surfaces[0], nullptr, BODY);
-        bodies[i].int_vars[0] = size;
-        bodies[i].float_vars[2] = static_cast<float>(x);
-        bodies[i].float_vars[3] = static_cast<float>(y);
+        game_set_body_size(&bodies[i], size);
+        game_set_home(&bodies[i], static_cast<float>(x), static_cast<float>(y));
     }
     static void only_body(int x, int y, int w = 44, int h = 44, int size = 40) {
         game_destroy_bodies();
@@ -147,7 +145,7 @@ protected:
     }
     void match_ref_ink(int y0, int y1) { match_ref(y0, y1, true); }
     // The shot of the player in turn hits ship's box on the next play frame.
-    static void shot_into(const SpriteObject &ship) { rest_shot(ship.float_vars[2] + 8, ship.float_vars[3] + 8, 100); }
+    static void shot_into(const SpriteObject &ship) { rest_shot(game_home_x(&ship) + 8, game_home_y(&ship) + 8, 100); }
 
     static int playing(const int32_t ids[8]) {
         int n = 0;

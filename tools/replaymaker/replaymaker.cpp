@@ -90,8 +90,8 @@ void save(Saved *s) {
     s->destroyed2 = ship2_destroyed;
     std::memcpy(s->angle, angle, sizeof angle);
     std::memcpy(s->power, power, sizeof power);
-    s->aim1 = ship1.int_vars[0];
-    s->aim2 = ship2.int_vars[0];
+    s->aim1 = game_aim_frame(&ship1);
+    s->aim2 = game_aim_frame(&ship2);
     std::memcpy(s->turret1, turret1.vertices, sizeof s->turret1);
     std::memcpy(s->turret2, turret2.vertices, sizeof s->turret2);
     s->rand_state = plat_rand_state();
@@ -106,8 +106,8 @@ void restore(const Saved *s) {
     ship2_destroyed = s->destroyed2;
     std::memcpy(angle, s->angle, sizeof angle);
     std::memcpy(power, s->power, sizeof power);
-    ship1.int_vars[0] = s->aim1;
-    ship2.int_vars[0] = s->aim2;
+    game_set_aim_frame(&ship1, s->aim1);
+    game_set_aim_frame(&ship2, s->aim2);
     std::memcpy(turret1.vertices, s->turret1, sizeof s->turret1);
     std::memcpy(turret2.vertices, s->turret2, sizeof s->turret2);
     plat_srand(s->rand_state);
