@@ -224,26 +224,29 @@ static int32_t walk_float(float y_top, float y_bottom, float xs, float xe, float
     return 1;
 }
 
+// One flat half: rows y_top to y_bottom, the left edge running from a to c and the right from b
+// (nudged right by half a pixel on a flat top) to d.
 template <typename Pixel>
-static int32_t flat_top(float x1, float y1, float x2, float y2, float x3, float y3, Pixel colour, Pixel *memory,
-                        int32_t pitch) {
-    (void)y2;
-    if (x2 < x1) std::swap(x1, x2);
-    float h = y3 - y1;
+static int32_t half_float(float y_top, float y_bottom, float a, float b, float c, float d, float nudge, bool inside,
+                          Pixel colour, Pixel *memory, int32_t pitch) {
+    float h = y_bottom - y_top;
     if (h <= 0) return 0;
-    return walk_float<Pixel>(y1, y3, x1, x2 + 0.5f, (x3 - x1) / h, (x3 - x2) / h, xs_inside(x1, x2, x3), colour, memory,
-                             pitch);
+    return walk_float<Pixel>(y_top, y_bottom, a, b + nudge, (c - a) / h, (d - b) / h, inside, colour, memory, pitch);
+}
+
+// The flat halves take all three corners for the twins' signature; the flat edge's second y means nothing.
+template <typename Pixel>
+static int32_t flat_top(float x1, float y1, float x2, float, float x3, float y3, Pixel colour, Pixel *memory,
+                        int32_t pitch) {
+    if (x2 < x1) std::swap(x1, x2);
+    return half_float<Pixel>(y1, y3, x1, x2, x3, x3, 0.5f, xs_inside(x1, x2, x3), colour, memory, pitch);
 }
 
 template <typename Pixel>
-static int32_t flat_bottom(float x1, float y1, float x2, float y2, float x3, float y3, Pixel colour, Pixel *memory,
+static int32_t flat_bottom(float x1, float y1, float x2, float y2, float x3, float, Pixel colour, Pixel *memory,
                            int32_t pitch) {
-    (void)y3;
     if (x3 < x2) std::swap(x2, x3);
-    float h = y2 - y1;
-    if (h <= 0) return 0;
-    return walk_float<Pixel>(y1, y2, x1, x1, (x2 - x1) / h, (x3 - x1) / h, xs_inside(x1, x2, x3), colour, memory,
-                             pitch);
+    return half_float<Pixel>(y1, y2, x1, x1, x2, x3, 0.0f, xs_inside(x1, x2, x3), colour, memory, pitch);
 }
 
 int32_t gfx_fill_flat_top_triangle8(float x1, float y1, float x2, float y2, float x3, float y3, uint8_t colour,
@@ -286,20 +289,25 @@ static int32_t walk_fixed(int32_t y_top, int32_t y_bottom, int32_t xs, int32_t x
     return 1;
 }
 
+// The 16.16 twin of half_float.
+static int32_t half_fixed(int32_t y_top, int32_t y_bottom, int32_t a, int32_t b, int32_t c, int32_t d, uint8_t colour,
+                          uint8_t *memory, int32_t pitch) {
+    int32_t h = y_bottom - y_top;
+    if (h <= 0) return 0;
+    return walk_fixed(y_top, y_bottom, a << 16, b << 16, ((c - a) << 16) / h, ((d - b) << 16) / h, colour, memory,
+                      pitch);
+}
+
 int32_t gfx_fill_flat_top_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t, int32_t x3, int32_t y3,
                                           uint8_t colour, uint8_t *memory, int32_t pitch) {
     if (x2 < x1) std::swap(x1, x2);
-    int32_t h = y3 - y1;
-    if (h <= 0) return 0;
-    return walk_fixed(y1, y3, x1 << 16, x2 << 16, ((x3 - x1) << 16) / h, ((x3 - x2) << 16) / h, colour, memory, pitch);
+    return half_fixed(y1, y3, x1, x2, x3, x3, colour, memory, pitch);
 }
 
 int32_t gfx_fill_flat_bottom_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t,
                                              uint8_t colour, uint8_t *memory, int32_t pitch) {
     if (x3 < x2) std::swap(x2, x3);
-    int32_t h = y2 - y1;
-    if (h <= 0) return 0;
-    return walk_fixed(y1, y2, x1 << 16, x1 << 16, ((x2 - x1) << 16) / h, ((x3 - x1) << 16) / h, colour, memory, pitch);
+    return half_fixed(y1, y2, x1, x1, x2, x3, colour, memory, pitch);
 }
 
 // Sorted by y, split at the middle vertex into a flat-bottom upper and a flat-top lower half.
