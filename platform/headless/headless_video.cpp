@@ -1,8 +1,9 @@
 // Headless video: real surfaces and palette, every presented frame captured.
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "platform/headless/headless_internal.h"
+#include "platform/plat_file.h"
 #include "platform/plat_headless.h"
 #include "platform/plat_input.h"
 #include "platform/plat_internal.h"
@@ -80,16 +81,7 @@ uint32_t plat_headless_frame_rgb(int32_t x, int32_t y) {
         const PlatColor &c = plat_palette_data()[frame_indices[i]];
         return ((uint32_t)c.r << 16) | ((uint32_t)c.g << 8) | c.b;
     }
-    uint16_t w = frame_words[i];
-    uint32_t r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
-    return ((r * 255 / 31) << 16) | ((g * 255 / 63) << 8) | (b * 255 / 31);
-}
-
-static void put32be(std::vector<uint8_t> &v, uint32_t x) {
-    v.push_back((uint8_t)(x >> 24));
-    v.push_back((uint8_t)(x >> 16));
-    v.push_back((uint8_t)(x >> 8));
-    v.push_back((uint8_t)x);
+    return plat_rgb565_expand(frame_words[i]);
 }
 
 static uint32_t crc32(const uint8_t *data, size_t n) {
@@ -109,11 +101,11 @@ static uint32_t crc32(const uint8_t *data, size_t n) {
 }
 
 static void png_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &body) {
-    put32be(out, (uint32_t)body.size());
+    plat_put_be32(out, (uint32_t)body.size());
     std::vector<uint8_t> tb(type, type + 4);
     tb.insert(tb.end(), body.begin(), body.end());
     out.insert(out.end(), tb.begin(), tb.end());
-    put32be(out, crc32(tb.data(), tb.size()));
+    plat_put_be32(out, crc32(tb.data(), tb.size()));
 }
 
 int plat_headless_save_png(const char *path) {
@@ -147,60 +139,21 @@ int plat_headless_save_png(const char *path) {
         a = (a + v) % 65521;
         b = (b + a) % 65521;
     }
-    put32be(z, (b << 16) | a);
+    plat_put_be32(z, (b << 16) | a);
     std::vector<uint8_t> out{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     std::vector<uint8_t> ihdr;
-    put32be(ihdr, (uint32_t)frame_w);
-    put32be(ihdr, (uint32_t)frame_h);
+    plat_put_be32(ihdr, (uint32_t)frame_w);
+    plat_put_be32(ihdr, (uint32_t)frame_h);
     ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
     png_chunk(out, "IHDR", ihdr);
     png_chunk(out, "IDAT", z);
     png_chunk(out, "IEND", {});
-    FILE *f = std::fopen(path, "wb");
-    if (!f) return 0;
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    return (std::fclose(f) == 0 && ok) ? 1 : 0;
-}
-
-static void put16le(std::vector<uint8_t> &v, uint32_t x) {
-    v.push_back((uint8_t)x);
-    v.push_back((uint8_t)(x >> 8));
-}
-static void put32le(std::vector<uint8_t> &v, uint32_t x) {
-    put16le(v, x & 0xFFFF);
-    put16le(v, x >> 16);
+    return plat_write_file(path, out);
 }
 
 int plat_headless_save_bmp(const char *path) {
-    if (!frame_count || !path || frame_bpp != 8) return 0;
-    int32_t stride = (frame_w + 3) & ~3;
-    uint32_t image = (uint32_t)stride * frame_h;
-    std::vector<uint8_t> out{'B', 'M'};
-    put32le(out, 54 + 1024 + image);
-    put32le(out, 0);
-    put32le(out, 54 + 1024);
-    put32le(out, 40);
-    put32le(out, (uint32_t)frame_w);
-    put32le(out, (uint32_t)frame_h);
-    put16le(out, 1);
-    put16le(out, 8);
-    put32le(out, 0);
-    put32le(out, image);
-    put32le(out, 2835);
-    put32le(out, 2835);
-    put32le(out, 256);
-    put32le(out, 256);
-    const PlatColor *pal = plat_palette_data();
-    for (int i = 0; i < 256; i++) out.insert(out.end(), {pal[i].b, pal[i].g, pal[i].r, 0});
-    for (int32_t y = frame_h - 1; y >= 0; y--) {
-        out.insert(out.end(), frame_indices.begin() + (long)y * frame_w,
-                   frame_indices.begin() + (long)(y + 1) * frame_w);
-        out.insert(out.end(), (size_t)(stride - frame_w), 0);
-    }
-    FILE *f = std::fopen(path, "wb");
-    if (!f) return 0;
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    return (std::fclose(f) == 0 && ok) ? 1 : 0;
+    if (!frame_count || frame_bpp != 8) return 0;
+    return plat_write_bmp8(path, frame_w, frame_h, frame_indices.data(), frame_w, plat_palette_data());
 }
 
 // No mouse or game controller without a window system.
@@ -210,10 +163,8 @@ int plat_mouse_read(PlatMouseState *out) {
     return 0;
 }
 void plat_mouse_close(void) {}
-int plat_joystick_open(int32_t, int32_t, int32_t, int32_t, int32_t, char name_out[80]) {
-    if (name_out) name_out[0] = 0;
-    return 0;
-}
+void plat_joystick_enum(int32_t (*)(const PlatJoystickInfo *, void *), void *) {}
+int plat_joystick_open(const uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t) { return 0; }
 int plat_joystick_read(PlatJoystickState *out) {
     if (out) *out = PlatJoystickState{};
     return 0;
