@@ -14,9 +14,9 @@ namespace {
 
 constexpr uint32_t STEP_MS = 12;
 
-uint8_t darken(uint8_t v) { return v > 4 ? (uint8_t)(v - 3) : 0; }
-uint8_t raise(uint8_t v, int amount) { return v + amount >= 255 ? 255 : (uint8_t)(v + amount); }
-uint8_t lower(uint8_t v) { return v < 4 ? 0 : (uint8_t)(v - 4); }
+uint8_t darken(uint8_t v) { return v > 4 ? static_cast<uint8_t>(v - 3) : 0; }
+uint8_t raise(uint8_t v, int amount) { return v + amount >= 255 ? 255 : static_cast<uint8_t>(v + amount); }
+uint8_t lower(uint8_t v) { return v < 4 ? 0 : static_cast<uint8_t>(v - 4); }
 
 void wait_step(void) {
     gfx_clock_start();
@@ -98,7 +98,7 @@ void close_top_bottom(int32_t j, uint8_t *memory, int32_t pitch) {
 
 void dissolve(uint8_t *memory, int32_t pitch) {
     if (!memory || screen_width <= 0 || screen_height <= 0 || (screen_bpp != 8 && screen_bpp != 16)) return;
-    int64_t count = (int64_t)screen_width * screen_height * 4 + 1;
+    int64_t count = static_cast<int64_t>(screen_width) * screen_height * 4 + 1;
     for (int64_t n = 0; n < count; n++) {
         int32_t y = plat_rand() % screen_height;
         int32_t x = plat_rand() % screen_width;

@@ -100,7 +100,7 @@ int plat_palette_set(int32_t first, int32_t count, const PlatColor *colours) {
 
 int plat_palette_get(int32_t first, int32_t count, PlatColor *out) {
     if (!out || first < 0 || count < 0 || first + count > 256) return 0;
-    std::memcpy(out, device_palette + first, sizeof(PlatColor) * (size_t)count);
+    std::memcpy(out, device_palette + first, sizeof(PlatColor) * static_cast<size_t>(count));
     return 1;
 }
 

@@ -40,9 +40,8 @@ int32_t plat_headless_frame_height(void);
 const PlatColor *plat_headless_frame_palette(void);
 // 0x00RRGGBB of a pixel of the last frame as shown.
 uint32_t plat_headless_frame_rgb(int32_t x, int32_t y);
-// The last frame as shown, as a PNG (any depth) or an 8-bit BMP; 1, or 0 without one or when the
-// file cannot be written.
-int plat_headless_save_png(const char *path);
+// The last frame as an 8-bit BMP (the asset generator's writer); 1, or 0 without an 8-bit frame or
+// when the file cannot be written.
 int plat_headless_save_bmp(const char *path);
 
 // Tests: the next plat_music_open loads the SoundFont on a thread, as on a real device (default 0).

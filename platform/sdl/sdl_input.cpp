@@ -107,7 +107,7 @@ static int32_t scale_axis(int16_t raw, int32_t lo, int32_t hi) {
     int32_t v = raw;
     if (std::abs(v) * 100 < joy_dead * 32767) v = 0;
     double t = (v + 32768.0) / 65535.0;
-    return (int32_t)(lo + t * (hi - lo));
+    return static_cast<int32_t>(lo + t * (hi - lo));
 }
 
 int plat_joystick_read(PlatJoystickState *out) {

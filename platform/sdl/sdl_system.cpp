@@ -103,7 +103,7 @@ int plat_window_open(const char *title, int32_t width, int32_t height, int32_t f
     // Created hidden at its final place and size, put in its mode, then shown: the window is
     // mapped once, and without a window manager a later move of a fresh window may never reach
     // the X server.
-    SDL_Rect rect{(int)SDL_WINDOWPOS_CENTERED, (int)SDL_WINDOWPOS_CENTERED, width, height};
+    SDL_Rect rect{static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), width, height};
     uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     SDL_Rect bounds;
     if (fullscreen && SDL_GetDisplayBounds(0, &bounds) == 0) {
@@ -283,25 +283,25 @@ int plat_backend_escape_async(void) { return 0; }
 static uint64_t monotonic_ms(void) {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u;
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
 static const uint64_t process_start_ms = monotonic_ms();
 
-uint32_t plat_ticks(void) { return (uint32_t)monotonic_ms(); }
+uint32_t plat_ticks(void) { return static_cast<uint32_t>(monotonic_ms()); }
 
-uint32_t plat_process_ms(void) { return (uint32_t)(monotonic_ms() - process_start_ms); }
+uint32_t plat_process_ms(void) { return static_cast<uint32_t>(monotonic_ms() - process_start_ms); }
 
 // Sleeps to the absolute start of the deadline's millisecond; an early wake (a signal) sleeps again.
 static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms) {
     for (;;) {
         uint64_t now64 = monotonic_ms() - offset;
-        uint32_t now = (uint32_t)now64;
+        uint32_t now = static_cast<uint32_t>(now64);
         uint32_t elapsed = now - start;
         if (elapsed >= ms) return now;
         sdl_video_idle(ms - elapsed);
         uint64_t deadline = now64 + (ms - elapsed) + offset;
-        timespec ts{(time_t)(deadline / 1000u), (long)(deadline % 1000u) * 1000000L};
+        timespec ts{static_cast<time_t>(deadline / 1000u), static_cast<long>(deadline % 1000u) * 1000000L};
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
     }
 }
