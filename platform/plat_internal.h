@@ -16,7 +16,7 @@ void plat_queue_clear(void);
 void plat_key_event(int32_t code, int32_t down);
 // Focus loss and reset: nothing is held any more.
 void plat_keys_clear(void);
-// Escape test: the live state of one key.
+// Escape test and the Alt+Enter check: the live state of one key.
 int32_t plat_key_held(int32_t code);
 
 // Presenting: the 256 device colours.

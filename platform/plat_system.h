@@ -38,7 +38,7 @@ int plat_window_is_fullscreen(void);
 
 // App message loop: takes at most one pending message without waiting; 1 if one was taken.
 int plat_message_peek(PlatMessage *out);
-// Game quit requests (destroy) and the backends (close button, SIGTERM).
+// The game's quit request (a destroy) and tests: queues a message behind those waiting.
 int plat_message_post(int32_t type, int32_t wparam, int32_t lparam);
 // Queues PLAT_MSG_QUIT carrying code.
 void plat_message_post_quit(int32_t code);
