@@ -15,12 +15,8 @@ namespace {
 // --replay: the recorded match in the window, its result line on stdout at the end.
 int replay(const RplRecording &rec) {
     char error[RPL_ERROR_MAX];
-    RplResult result{};
-    int32_t outcome = rpl_play(&rec, &result, error, sizeof error);
-    game_shutdown();
-    plat_shutdown();
     char line[128];
-    rpl_format_result(&result, line, sizeof line);
+    int32_t outcome = rpl_play_to_end(&rec, line, sizeof line, error, sizeof error);
     if (outcome == 1) {
         std::fprintf(stderr, "quorvane: %s\n", error);
         return 0;

@@ -139,12 +139,18 @@ void game_pause(int32_t ms) {
     inp_keyboard_forget_taps();
 }
 
-void game_request_quit(void) {
+// Every way out (Escape, QUIT, the close button, SIGTERM) ends here once: sounds stop, the screen fades.
+static void quit_once(void) {
     if (quit_requested) return;
     quit_requested = 1;
-    plat_message_post(PLAT_MSG_DESTROY, 0, 0);
     snd_stop_all();
     gfx_screen_transition(TRANSITION_FADE_BLACK, nullptr, 0);
+}
+
+void game_request_quit(void) {
+    if (quit_requested) return;
+    plat_message_post(PLAT_MSG_DESTROY, 0, 0);
+    quit_once();
 }
 
 int32_t game_window_proc(const PlatMessage *msg) {
@@ -153,14 +159,8 @@ int32_t game_window_proc(const PlatMessage *msg) {
     case PLAT_MSG_CREATE:
     case PLAT_MSG_PAINT: return 0;
     case PLAT_MSG_DESTROY:
-        // A close button or SIGTERM ends the game the way Escape does.
-        if (!quit_requested) {
-            quit_requested = 1;
-            snd_stop_all();
-            gfx_screen_transition(TRANSITION_FADE_BLACK, nullptr, 0);
-        }
-        plat_message_post_quit(0);
-        return 0;
+        quit_once();                      // a close button or SIGTERM ends the game the way Escape does
+        return plat_message_default(msg); // which turns the destroy into the quit message
     default: return plat_message_default(msg);
     }
 }

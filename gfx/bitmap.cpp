@@ -1,5 +1,4 @@
 // BMP files and pixel images.
-#include <cstddef>
 #include "gfx/bitmap.h"
 
 #include <algorithm>
@@ -46,9 +45,8 @@ int64_t picture_bytes(const BmpFile *file) {
 }
 
 uint16_t pack_rgb(uint8_t red, uint8_t green, uint8_t blue) {
-    if (pixel_format == 15)
-        return static_cast<uint16_t>(((red >> 3) & 31) * 1024 + ((green >> 3) & 31) * 32 + ((blue >> 3) & 31));
-    return static_cast<uint16_t>(((red >> 3) & 31) * 2048 + ((green >> 2) & 63) * 32 + ((blue >> 3) & 31));
+    return static_cast<uint16_t>(pixel_format == 15 ? gfx_rgb16_555(red, green, blue)
+                                                    : gfx_rgb16_565(red, green, blue));
 }
 
 // Source position of a cell: a grid of cells framed by one-pixel lines, or a plain pixel position.
@@ -246,13 +244,15 @@ int32_t gfx_image_load16(PixelImage *image, const BmpFile *file, int32_t cx, int
     return image_load(image, file, cx, cy, mode, 2);
 }
 
-// Draws cut to the clip rectangle, so a picture placed partly off screen cannot overrun the buffer.
+// Draws where the image says, into any buffer (not only the screen, and before start-up too),
+// cut only to the buffer itself: from its first row and column, within a row's pitch, and above the
+// end of the display surface it belongs to. A buffer of the caller's own must hold the image's rows.
 static int32_t image_draw(const PixelImage *image, uint8_t *dest, int32_t pitch, int32_t transparent, int32_t bytes) {
-    if (!image || !(image->attributes & IMAGE_LOADED) || !image->buffer || !dest) return 0;
-    int64_t x0 = std::max<int64_t>(image->x, clip_min_x);
-    int64_t x1 = std::min<int64_t>(static_cast<int64_t>(image->x) + image->width - 1, clip_max_x);
-    int64_t y0 = std::max<int64_t>(image->y, clip_min_y);
-    int64_t y1 = std::min<int64_t>(static_cast<int64_t>(image->y) + image->height - 1, clip_max_y);
+    if (!image || !(image->attributes & IMAGE_LOADED) || !image->buffer || !dest || pitch <= 0) return 0;
+    int64_t x0 = std::max<int64_t>(image->x, 0);
+    int64_t x1 = std::min<int64_t>(static_cast<int64_t>(image->x) + image->width, pitch / bytes) - 1;
+    int64_t y0 = std::max<int64_t>(image->y, 0);
+    int64_t y1 = std::min<int64_t>(static_cast<int64_t>(image->y) + image->height, gfx_buffer_rows(dest, pitch)) - 1;
     if (x0 > x1 || y0 > y1) return 1;
     int64_t row_step = bytes == 1 ? pitch : (pitch >> 1) * 2;
     size_t span = static_cast<size_t>(x1 - x0 + 1) * bytes;

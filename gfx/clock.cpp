@@ -14,6 +14,7 @@ uint32_t gfx_clock_start(void) {
 
 uint32_t gfx_clock_wait(uint32_t ms) {
     // The platform sleeps until the first tick at or past the deadline (unsigned difference,
-    // so a start taken just before the counter wraps still works).
-    return plat_wait_ticks(clock_start_ticks, ms);
+    // so a start taken just before the counter wraps still works); the caller gets a fresh reading.
+    plat_wait_ticks(clock_start_ticks, ms);
+    return plat_ticks();
 }

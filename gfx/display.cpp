@@ -70,15 +70,11 @@ int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t win
     primary_surface = plat_surface_create(width, height, bpp);
     if (!primary_surface) return 0;
 
+    // Surfaces here are 8 or 16 bits, never 15: the builder is always the 5.6.5 one.
     pixel_format = primary_surface->bpp;
     gfx_log_write("\npixel format = %d", pixel_format);
-    if (pixel_format == 15) {
-        gfx_rgb16 = gfx_rgb16_555;
-        gfx_log_write("\npixel format = 5.5.5");
-    } else {
-        gfx_rgb16 = gfx_rgb16_565;
-        gfx_log_write("\npixel format = 5.6.5");
-    }
+    gfx_rgb16 = gfx_rgb16_565;
+    gfx_log_write("\npixel format = 5.6.5");
 
     if (windowed)
         back_surface = gfx_create_surface(width, height, 0, 0);
@@ -180,6 +176,17 @@ int32_t gfx_flip(void) {
 
 int32_t gfx_wait_vblank(void) { return 1; }
 
+int32_t gfx_buffer_rows(const uint8_t *memory, int32_t pitch) {
+    const auto at = reinterpret_cast<uintptr_t>(memory);
+    for (const PlatSurface *s : {back_surface, primary_surface}) {
+        if (!s || s->pixels.empty() || pitch <= 0) continue;
+        const auto first = reinterpret_cast<uintptr_t>(s->pixels.data());
+        if (at >= first && at < first + s->pixels.size())
+            return static_cast<int32_t>((first + s->pixels.size() - at) / static_cast<uint32_t>(pitch));
+    }
+    return INT32_MAX;
+}
+
 int32_t gfx_fill_surface(PlatSurface *surface, uint32_t colour, const PlatRect *rect) {
     if (display_started && surface) plat_surface_fill(surface, rect, colour & 0xFFFF);
     return 1;
@@ -230,7 +237,7 @@ int32_t gfx_unlock_back(void) {
 }
 
 int32_t gfx_rgb16_565(int32_t red, int32_t green, int32_t blue) {
-    return ((red >> 3) & 31) * 2048 + ((green >> 2) & 63) * 32 + ((blue >> 3) & 31);
+    return static_cast<int32_t>(plat_rgb565(red, green, blue));
 }
 
 int32_t gfx_rgb16_555(int32_t red, int32_t green, int32_t blue) {

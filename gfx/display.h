@@ -34,27 +34,35 @@ extern uint8_t *back_buffer;
 extern int32_t back_pitch;
 extern int32_t window_offset_x, window_offset_y;
 
+// Start-up, once the window exists: 640, 480, 8, 0.
 int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t windowed);
-// start-up, once the window exists: 640, 480, 8, 0.
+// Shutdown; always 1.
 int32_t gfx_display_shutdown(void);
-// shutdown; always 1.
+// Windowed init (the back buffer): a surface at the screen's depth, keyed to colour_key's low 16 bits;
+// null on failure. caps means nothing here (every surface is plain memory).
 PlatSurface *gfx_create_surface(int32_t width, int32_t height, uint32_t caps, uint32_t colour_key);
-// windowed init and sprite creation; null on failure.
+// Init: binds a clip list to a surface; null on failure.
 GfxClipper *gfx_attach_clipper(PlatSurface *surface, int32_t count, const PlatRect *rects);
-// init: binds a clip list to a surface; null on failure.
+// Shutdown.
 void gfx_release_clipper(GfxClipper *clipper);
-// shutdown.
+// Every frame: shows the back surface; 0 while a lock is held.
 int32_t gfx_flip(void);
-// every frame: shows the back surface; 0 while a lock is held.
+// Always 1: presenting paces itself.
 int32_t gfx_wait_vblank(void);
+// Image drawing: whole rows of pitch bytes from memory to the end of the display surface it lies in
+// (back or primary), or INT32_MAX for a buffer of the caller's own.
+int32_t gfx_buffer_rows(const uint8_t *memory, int32_t pitch);
+// Every frame: clear the back surface (rect null = whole); always 1.
 int32_t gfx_fill_surface(PlatSurface *surface, uint32_t colour, const PlatRect *rect);
-// every frame: clear the back surface (rect null = whole); always 1.
+// Any surface's memory and pitch, uncached; null for a null surface. Unlock gives 0 for one.
 uint8_t *gfx_lock_surface(PlatSurface *surface, int32_t *pitch_out);
 int32_t gfx_unlock_surface(PlatSurface *surface);
+// Cached locks: a second lock returns the same memory, one unlock ends it (0 when not locked).
 uint8_t *gfx_lock_primary(void);
 int32_t gfx_unlock_primary(void);
+// Frame and particle drawing: cached lock of the back surface.
 uint8_t *gfx_lock_back(void);
-// frame and particle drawing: cached lock of the back surface.
 int32_t gfx_unlock_back(void);
+// 16-bit colours from red, green and blue (0 to 255): 5.6.5 and 5.5.5 words.
 int32_t gfx_rgb16_565(int32_t red, int32_t green, int32_t blue);
 int32_t gfx_rgb16_555(int32_t red, int32_t green, int32_t blue);

@@ -16,9 +16,9 @@ void gfx_build_trig_tables(void) {
     const float pi = 3.1415927f; // bits 0x40490FDB, a hair above pi
     const float half_turn = 180.0f;
     for (int i = 0; i <= 360; i++) {
-        float a = (float)i * pi / half_turn;
-        cos_table[i] = (float)std::cos((double)a);
-        sin_table[i] = (float)std::sin((double)a);
+        float a = static_cast<float>(i) * pi / half_turn;
+        cos_table[i] = static_cast<float>(std::cos(static_cast<double>(a)));
+        sin_table[i] = static_cast<float>(std::sin(static_cast<double>(a)));
     }
 }
 
@@ -29,8 +29,8 @@ static bool polygon_drawable(const PolygonShape *p) {
 template <typename Pixel, typename LineFn>
 static int32_t draw_outline(const PolygonShape *p, Pixel *memory, int32_t pitch, LineFn line) {
     if (!polygon_drawable(p) || !memory) return 0;
-    auto vx = [&](int i) { return (int32_t)((float)p->x + p->vertices[i].x); };
-    auto vy = [&](int i) { return (int32_t)((float)p->y + p->vertices[i].y); };
+    auto vx = [&](int i) { return static_cast<int32_t>(static_cast<float>(p->x) + p->vertices[i].x); };
+    auto vy = [&](int i) { return static_cast<int32_t>(static_cast<float>(p->y) + p->vertices[i].y); };
     int n = p->vertex_count;
     for (int i = 0; i < n - 1; i++) line(vx(i), vy(i), vx(i + 1), vy(i + 1), (Pixel)p->colour, memory, pitch);
     line(vx(0), vy(0), vx(n - 1), vy(n - 1), (Pixel)p->colour, memory, pitch);
@@ -97,11 +97,11 @@ int32_t gfx_translate_polygon(PolygonShape *polygon, int32_t dx, int32_t dy) {
 
 int32_t gfx_translate_polygon_matrix(PolygonShape *polygon, int32_t dx, int32_t dy) {
     if (!polygon) return 0;
-    float m[6], p[2] = {(float)polygon->x, (float)polygon->y}, r[2];
-    gfx_affine_init(m, 1.0f, 0.0f, 0.0f, 1.0f, (float)dx, (float)dy);
+    float m[6], p[2] = {static_cast<float>(polygon->x), static_cast<float>(polygon->y)}, r[2];
+    gfx_affine_init(m, 1.0f, 0.0f, 0.0f, 1.0f, static_cast<float>(dx), static_cast<float>(dy));
     gfx_affine_apply(p, m, r);
-    polygon->x = (int32_t)r[0];
-    polygon->y = (int32_t)r[1];
+    polygon->x = static_cast<int32_t>(r[0]);
+    polygon->y = static_cast<int32_t>(r[1]);
     return 1;
 }
 
@@ -111,8 +111,8 @@ int32_t gfx_rotate_polygon_direct(PolygonShape *polygon, int32_t angle) {
     double c = cos_table[a], s = sin_table[a];
     for (int32_t i = 0; i < polygon->vertex_count && polygon->vertices; i++) {
         double x = polygon->vertices[i].x, y = polygon->vertices[i].y;
-        polygon->vertices[i].x = (float)(x * c - y * s);
-        polygon->vertices[i].y = (float)(x * s + y * c);
+        polygon->vertices[i].x = static_cast<float>(x * c - y * s);
+        polygon->vertices[i].y = static_cast<float>(x * s + y * c);
     }
     return 1;
 }
@@ -186,7 +186,9 @@ static void fill_span(int32_t y, int32_t left, int32_t count, Pixel colour, Pixe
         left = std::max(left, clip_min_x);
         right = std::min(right, clip_max_x);
     }
-    Pixel *row = (Pixel *)((uint8_t *)memory + (size_t)y * (size_t)(pitch & ~(int32_t)(sizeof(Pixel) - 1)));
+    Pixel *row = reinterpret_cast<Pixel *>(reinterpret_cast<uint8_t *>(memory) +
+                                           static_cast<size_t>(y) *
+                                               static_cast<size_t>(pitch & ~static_cast<int32_t>(sizeof(Pixel) - 1)));
     std::fill(row + left, row + right + 1, colour);
 }
 
@@ -200,22 +202,22 @@ template <typename Pixel>
 static int32_t walk_float(float y_top, float y_bottom, float xs, float xe, float dx_left, float dx_right, bool inside,
                           Pixel colour, Pixel *memory, int32_t pitch) {
     if (!memory || y_bottom < y_top) return 0;
-    int32_t y0 = (int32_t)std::ceil(y_top), y1 = (int32_t)y_bottom;
+    int32_t y0 = static_cast<int32_t>(std::ceil(y_top)), y1 = static_cast<int32_t>(y_bottom);
     if (y0 < clip_min_y) {
-        xs += dx_left * (float)(clip_min_y - y_top);
-        xe += dx_right * (float)(clip_min_y - y_top);
+        xs += dx_left * static_cast<float>(clip_min_y - y_top);
+        xe += dx_right * static_cast<float>(clip_min_y - y_top);
         y0 = clip_min_y;
     } else {
-        xs += dx_left * ((float)y0 - y_top);
-        xe += dx_right * ((float)y0 - y_top);
+        xs += dx_left * (static_cast<float>(y0) - y_top);
+        xe += dx_right * (static_cast<float>(y0) - y_top);
     }
     if (y1 > clip_max_y) y1 = clip_max_y;
     for (int32_t y = y0; y <= y1; y++) {
         float l = std::min(xs, xe), r = std::max(xs, xe);
         if (inside)
-            fill_span<Pixel>(y, (int32_t)l, (int32_t)(r - l + 1), colour, memory, pitch, true);
+            fill_span<Pixel>(y, static_cast<int32_t>(l), static_cast<int32_t>(r - l + 1), colour, memory, pitch, true);
         else {
-            int32_t li = (int32_t)l, ri = (int32_t)r;
+            int32_t li = static_cast<int32_t>(l), ri = static_cast<int32_t>(r);
             fill_span<Pixel>(y, li, ri - li + 1, colour, memory, pitch, false);
         }
         xs += dx_left;
@@ -224,26 +226,29 @@ static int32_t walk_float(float y_top, float y_bottom, float xs, float xe, float
     return 1;
 }
 
+// One flat half: rows y_top to y_bottom, the left edge running from a to c and the right from b
+// (nudged right by half a pixel on a flat top) to d.
 template <typename Pixel>
-static int32_t flat_top(float x1, float y1, float x2, float y2, float x3, float y3, Pixel colour, Pixel *memory,
-                        int32_t pitch) {
-    (void)y2;
-    if (x2 < x1) std::swap(x1, x2);
-    float h = y3 - y1;
+static int32_t half_float(float y_top, float y_bottom, float a, float b, float c, float d, float nudge, bool inside,
+                          Pixel colour, Pixel *memory, int32_t pitch) {
+    float h = y_bottom - y_top;
     if (h <= 0) return 0;
-    return walk_float<Pixel>(y1, y3, x1, x2 + 0.5f, (x3 - x1) / h, (x3 - x2) / h, xs_inside(x1, x2, x3), colour, memory,
-                             pitch);
+    return walk_float<Pixel>(y_top, y_bottom, a, b + nudge, (c - a) / h, (d - b) / h, inside, colour, memory, pitch);
+}
+
+// The flat halves take all three corners for the twins' signature; the flat edge's second y means nothing.
+template <typename Pixel>
+static int32_t flat_top(float x1, float y1, float x2, float, float x3, float y3, Pixel colour, Pixel *memory,
+                        int32_t pitch) {
+    if (x2 < x1) std::swap(x1, x2);
+    return half_float<Pixel>(y1, y3, x1, x2, x3, x3, 0.5f, xs_inside(x1, x2, x3), colour, memory, pitch);
 }
 
 template <typename Pixel>
-static int32_t flat_bottom(float x1, float y1, float x2, float y2, float x3, float y3, Pixel colour, Pixel *memory,
+static int32_t flat_bottom(float x1, float y1, float x2, float y2, float x3, float, Pixel colour, Pixel *memory,
                            int32_t pitch) {
-    (void)y3;
     if (x3 < x2) std::swap(x2, x3);
-    float h = y2 - y1;
-    if (h <= 0) return 0;
-    return walk_float<Pixel>(y1, y2, x1, x1, (x2 - x1) / h, (x3 - x1) / h, xs_inside(x1, x2, x3), colour, memory,
-                             pitch);
+    return half_float<Pixel>(y1, y2, x1, x1, x2, x3, 0.0f, xs_inside(x1, x2, x3), colour, memory, pitch);
 }
 
 int32_t gfx_fill_flat_top_triangle8(float x1, float y1, float x2, float y2, float x3, float y3, uint8_t colour,
@@ -286,20 +291,25 @@ static int32_t walk_fixed(int32_t y_top, int32_t y_bottom, int32_t xs, int32_t x
     return 1;
 }
 
+// The 16.16 twin of half_float.
+static int32_t half_fixed(int32_t y_top, int32_t y_bottom, int32_t a, int32_t b, int32_t c, int32_t d, uint8_t colour,
+                          uint8_t *memory, int32_t pitch) {
+    int32_t h = y_bottom - y_top;
+    if (h <= 0) return 0;
+    return walk_fixed(y_top, y_bottom, a << 16, b << 16, ((c - a) << 16) / h, ((d - b) << 16) / h, colour, memory,
+                      pitch);
+}
+
 int32_t gfx_fill_flat_top_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t, int32_t x3, int32_t y3,
                                           uint8_t colour, uint8_t *memory, int32_t pitch) {
     if (x2 < x1) std::swap(x1, x2);
-    int32_t h = y3 - y1;
-    if (h <= 0) return 0;
-    return walk_fixed(y1, y3, x1 << 16, x2 << 16, ((x3 - x1) << 16) / h, ((x3 - x2) << 16) / h, colour, memory, pitch);
+    return half_fixed(y1, y3, x1, x2, x3, x3, colour, memory, pitch);
 }
 
 int32_t gfx_fill_flat_bottom_triangle8_fixed(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t,
                                              uint8_t colour, uint8_t *memory, int32_t pitch) {
     if (x3 < x2) std::swap(x2, x3);
-    int32_t h = y2 - y1;
-    if (h <= 0) return 0;
-    return walk_fixed(y1, y2, x1 << 16, x1 << 16, ((x2 - x1) << 16) / h, ((x3 - x1) << 16) / h, colour, memory, pitch);
+    return half_fixed(y1, y2, x1, x1, x2, x3, colour, memory, pitch);
 }
 
 // Sorted by y, split at the middle vertex into a flat-bottom upper and a flat-top lower half.
@@ -327,7 +337,9 @@ static int32_t fill_triangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int
     }
     if (y1 == y2) return top(x1, y1, x2, y2, x3, y3, colour, memory, pitch);
     if (y2 == y3) return bottom(x1, y1, x2, y2, x3, y3, colour, memory, pitch);
-    int32_t new_x = (int32_t)((double)x1 + (double)(y2 - y1) * (double)(x3 - x1) / (double)(y3 - y1) + 0.5);
+    int32_t new_x = static_cast<int32_t>(
+        static_cast<double>(x1) +
+        static_cast<double>(y2 - y1) * static_cast<double>(x3 - x1) / static_cast<double>(y3 - y1) + 0.5);
     bottom(x1, y1, new_x, y2, x2, y2, colour, memory, pitch);
     top(x2, y2, new_x, y2, x3, y3, colour, memory, pitch);
     return 1;
@@ -356,8 +368,8 @@ template <typename Pixel>
 static int32_t fill_convex(const PolygonShape *p, Pixel *memory, int32_t pitch) {
     if (!polygon_drawable(p) || !memory || p->vertex_count < 3) return 0;
     int n = p->vertex_count;
-    auto vx = [&](int i) { return (int32_t)((float)p->x + p->vertices[i].x); };
-    auto vy = [&](int i) { return (int32_t)((float)p->y + p->vertices[i].y); };
+    auto vx = [&](int i) { return static_cast<int32_t>(static_cast<float>(p->x) + p->vertices[i].x); };
+    auto vy = [&](int i) { return static_cast<int32_t>(static_cast<float>(p->y) + p->vertices[i].y); };
     int32_t top = vy(0), bottom = vy(0);
     for (int i = 1; i < n; i++) {
         top = std::min(top, vy(i));
@@ -371,7 +383,7 @@ static int32_t fill_convex(const PolygonShape *p, Pixel *memory, int32_t pitch) 
             int j = (i + 1) % n;
             int32_t ya = vy(i), yb = vy(j), xa = vx(i), xb = vx(j);
             if (y < std::min(ya, yb) || y > std::max(ya, yb)) continue;
-            int32_t x = ya == yb ? xa : xa + (int32_t)((int64_t)(y - ya) * (xb - xa) / (yb - ya));
+            int32_t x = ya == yb ? xa : xa + static_cast<int32_t>(static_cast<int64_t>(y - ya) * (xb - xa) / (yb - ya));
             left = std::min({left, x, ya == yb ? xb : x});
             right = std::max({right, x, ya == yb ? xb : x});
         }
@@ -396,9 +408,10 @@ int32_t gfx_approx_distance2(int32_t dx, int32_t dy) {
 }
 
 float gfx_approx_distance3(float x, float y, float z) {
-    int32_t v[3] = {(int32_t)(std::fabs(x) * 1024), (int32_t)(std::fabs(y) * 1024), (int32_t)(std::fabs(z) * 1024)};
+    int32_t v[3] = {static_cast<int32_t>(std::fabs(x) * 1024), static_cast<int32_t>(std::fabs(y) * 1024),
+                    static_cast<int32_t>(std::fabs(z) * 1024)};
     std::sort(v, v + 3);
-    return (float)((v[2] + 11 * (v[1] >> 5) + (v[0] >> 2)) >> 10);
+    return static_cast<float>((v[2] + 11 * (v[1] >> 5) + (v[0] >> 2)) >> 10);
 }
 
 int32_t gfx_boxes_overlap(int32_t x1, int32_t y1, int32_t w1, int32_t h1, int32_t x2, int32_t y2, int32_t w2,
@@ -419,7 +432,8 @@ static int32_t scan_rect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const P
     y1 = std::clamp(y1, 0, screen_height - 1);
     y2 = std::clamp(y2, 0, screen_height - 1);
     for (int32_t y = y1; y <= y2; y++) {
-        const Pixel *row = (const Pixel *)((const uint8_t *)memory + (size_t)y * (size_t)pitch);
+        const Pixel *row = reinterpret_cast<const Pixel *>(reinterpret_cast<const uint8_t *>(memory) +
+                                                           static_cast<size_t>(y) * static_cast<size_t>(pitch));
         for (int32_t x = x1; x <= x2; x++)
             if (match(row[x])) return 1;
     }

@@ -19,8 +19,8 @@ int32_t gfx_sprite_create(SpriteObject *sprite, int32_t x, int32_t y, int32_t wi
     std::memset(sprite->counters, 0, sizeof sprite->counters);
     sprite->frame = 0;
     sprite->anim = sprite->anim_tick = sprite->anim_pos = sprite->anim_ticks_per_frame = 0;
-    sprite->x = (float)x;
-    sprite->y = (float)y;
+    sprite->x = static_cast<float>(x);
+    sprite->y = static_cast<float>(y);
     sprite->vx = sprite->vy = 0.0f;
     sprite->width = width;
     sprite->height = height;
@@ -30,7 +30,8 @@ int32_t gfx_sprite_create(SpriteObject *sprite, int32_t x, int32_t y, int32_t wi
     for (int32_t i = 0; i < frame_count; i++) {
         PlatSurface *s = plat_surface_create(width + sprite->width_pad, height, bits_per_pixel);
         if (!s) return 0;
-        plat_surface_set_color_key(s, (uint32_t)colour_key & 0xFFFF, (uint32_t)colour_key & 0xFFFF);
+        plat_surface_set_color_key(s, static_cast<uint32_t>(colour_key) & 0xFFFF,
+                                   static_cast<uint32_t>(colour_key) & 0xFFFF);
         sprite->frame_surfaces[i] = s;
     }
     return 1;
@@ -120,8 +121,9 @@ static int32_t draw(SpriteObject *sprite, int32_t width, int32_t height, PlatSur
     if (!sprite) return 0;
     if (!(sprite->attr & SPRITE_ATTR_VISIBLE)) return 1;
     if (sprite->frame < 0 || sprite->frame >= SPRITE_MAX_FRAMES || !sprite->frame_surfaces[sprite->frame]) return 0;
-    PlatRect dst{(int32_t)sprite->x, (int32_t)sprite->y, (int32_t)((float)width + sprite->x),
-                 (int32_t)((float)height + sprite->y)};
+    PlatRect dst{static_cast<int32_t>(sprite->x), static_cast<int32_t>(sprite->y),
+                 static_cast<int32_t>(static_cast<float>(width) + sprite->x),
+                 static_cast<int32_t>(static_cast<float>(height) + sprite->y)};
     PlatRect src{0, 0, sprite->width, sprite->height};
     return plat_surface_blit(dest, &dst, sprite->frame_surfaces[sprite->frame], &src, 1);
 }
@@ -153,13 +155,13 @@ int32_t gfx_sprite_move(SpriteObject *sprite) {
     sprite->y += sprite->vy;
     if (sprite->attr & SPRITE_ATTR_WRAP) {
         if (sprite->x > clip_max_x)
-            sprite->x = (float)(clip_min_x - sprite->width);
+            sprite->x = static_cast<float>(clip_min_x - sprite->width);
         else if (sprite->x < clip_min_x - sprite->width)
-            sprite->x = (float)clip_max_x;
+            sprite->x = static_cast<float>(clip_max_x);
         if (sprite->y > clip_max_y)
-            sprite->y = (float)(clip_min_y - sprite->height);
+            sprite->y = static_cast<float>(clip_min_y - sprite->height);
         else if (sprite->y < clip_min_y - sprite->height)
-            sprite->y = (float)clip_max_y;
+            sprite->y = static_cast<float>(clip_max_y);
     } else if (sprite->attr & SPRITE_ATTR_BOUNCE) {
         if (sprite->x > clip_max_x - sprite->width || sprite->x < clip_min_x) sprite->vx = -sprite->vx;
         if (sprite->y > clip_max_y - sprite->height || sprite->y < clip_min_y) sprite->vy = -sprite->vy;
@@ -169,9 +171,9 @@ int32_t gfx_sprite_move(SpriteObject *sprite) {
 
 int32_t gfx_sprite_load_anim(SpriteObject *sprite, int32_t index, int32_t count, const int32_t *frames) {
     if (!sprite || index < 0 || index >= SPRITE_MAX_ANIMS || count < 0 || (count > 0 && !frames)) return 0;
-    int32_t *list = (int32_t *)std::malloc(sizeof(int32_t) * (size_t)(count + 1));
+    int32_t *list = static_cast<int32_t *>(std::malloc(sizeof(int32_t) * static_cast<size_t>(count + 1)));
     if (!list) return 0;
-    if (count) std::memcpy(list, frames, sizeof(int32_t) * (size_t)count);
+    if (count) std::memcpy(list, frames, sizeof(int32_t) * static_cast<size_t>(count));
     list[count] = -1;
     if (sprite->anims[index] && !(sprite->attr & SPRITE_ATTR_SHARED)) std::free(sprite->anims[index]);
     sprite->anims[index] = list;
@@ -187,15 +189,15 @@ int32_t gfx_sprite_set_anim(SpriteObject *sprite, int32_t index) {
 
 int32_t gfx_sprite_set_position(SpriteObject *sprite, int32_t x, int32_t y) {
     if (!sprite) return 0;
-    sprite->x = (float)x;
-    sprite->y = (float)y;
+    sprite->x = static_cast<float>(x);
+    sprite->y = static_cast<float>(y);
     return 1;
 }
 
 int32_t gfx_sprite_set_velocity(SpriteObject *sprite, int32_t vx, int32_t vy) {
     if (!sprite) return 0;
-    sprite->vx = (float)vx;
-    sprite->vy = (float)vy;
+    sprite->vx = static_cast<float>(vx);
+    sprite->vy = static_cast<float>(vy);
     return 1;
 }
 
@@ -215,7 +217,9 @@ int32_t gfx_sprite_overlap(const SpriteObject *a, const SpriteObject *b) {
     if (!a || !b) return 0;
     int32_t rwa = (a->width >> 1) - (a->width >> 3), rha = (a->height >> 1) - (a->height >> 3);
     int32_t rwb = (b->width >> 1) - (b->width >> 3), rhb = (b->height >> 1) - (b->height >> 3);
-    int32_t ax = (int32_t)(a->x + (float)rwa), ay = (int32_t)(a->y + (float)rha);
-    int32_t bx = (int32_t)(b->x + (float)rwb), by = (int32_t)(b->y + (float)rhb);
+    int32_t ax = static_cast<int32_t>(a->x + static_cast<float>(rwa)),
+            ay = static_cast<int32_t>(a->y + static_cast<float>(rha));
+    int32_t bx = static_cast<int32_t>(b->x + static_cast<float>(rwb)),
+            by = static_cast<int32_t>(b->y + static_cast<float>(rhb));
     return std::abs(ax - bx) < rwa + rwb && std::abs(ay - by) < rha + rhb ? 1 : 0;
 }

@@ -39,21 +39,22 @@ struct SpriteObject {
     PlatSurface *frame_surfaces[SPRITE_MAX_FRAMES];
 };
 
+// Start-up (ships) and round set-up (bodies); 0 on failure or frame_count above 64. memory_flags
+// means nothing here: every frame lives in plain memory.
 int32_t gfx_sprite_create(SpriteObject *sprite, int32_t x, int32_t y, int32_t width, int32_t height,
                           int32_t frame_count, uint32_t attr, uint32_t memory_flags, int32_t colour_key,
                           int32_t bits_per_pixel);
-// start-up (ships) and round set-up (bodies); memory_flags is ignored; 0 on failure or frame_count above 64.
+// Before re-creating a record and at shutdown; accepts an all-zero record.
 int32_t gfx_sprite_destroy(SpriteObject *sprite);
-// before re-creating a record and at shutdown; accepts an all-zero record.
 int32_t gfx_sprite_load_frame(SpriteObject *sprite, const BmpFile *bitmap, int32_t frame, int32_t cx, int32_t cy,
                               int32_t mode);
 int32_t gfx_sprite_load_frame16(SpriteObject *sprite, const BmpFile *bitmap, int32_t frame, int32_t cx, int32_t cy,
                                 int32_t mode);
 int32_t gfx_sprite_set_anim_speed(SpriteObject *sprite, int32_t ticks_per_frame);
+// Once per frame per body.
 int32_t gfx_sprite_animate(SpriteObject *sprite);
-// once per frame per body.
+// Every frame: keyed blit clipped by the destination's clip list.
 int32_t gfx_sprite_draw(SpriteObject *sprite, PlatSurface *dest);
-// every frame: keyed blit clipped by the destination's clip list.
 int32_t gfx_sprite_draw_scaled(SpriteObject *sprite, int32_t width, int32_t height, PlatSurface *dest);
 int32_t gfx_sprite_draw16(SpriteObject *sprite, PlatSurface *dest);
 int32_t gfx_sprite_draw_scaled16(SpriteObject *sprite, int32_t width, int32_t height, PlatSurface *dest);

@@ -41,7 +41,8 @@ int32_t gfx_draw_text(const char *text, int32_t x, int32_t y, uint32_t colour, P
 int32_t gfx_draw_text_indexed(const char *text, int32_t x, int32_t y, int32_t index, PlatSurface *surface) {
     if (index < 0 || index > 255) return 0;
     const PaletteEntry &e = palette_shadow[index];
-    uint32_t colour = (uint32_t)e.red | ((uint32_t)e.green << 8) | ((uint32_t)e.blue << 16);
+    uint32_t colour =
+        static_cast<uint32_t>(e.red) | (static_cast<uint32_t>(e.green) << 8) | (static_cast<uint32_t>(e.blue) << 16);
     return gfx_draw_text(text, x, y, colour, surface);
 }
 
@@ -97,12 +98,12 @@ int32_t gfx_log_write(const char *format, ...) {
         return 0;
     }
     // Long messages (a long file name in the opening line) get a bigger buffer, never a cut.
-    if ((size_t)needed >= log_message.size()) {
-        log_message.resize((size_t)needed + 1);
+    if (static_cast<size_t>(needed) >= log_message.size()) {
+        log_message.resize(static_cast<size_t>(needed) + 1);
         std::vsnprintf(log_message.data(), log_message.size(), format, again);
     }
     va_end(again);
-    std::fwrite(log_message.data(), 1, (size_t)needed, error_log);
+    std::fwrite(log_message.data(), 1, static_cast<size_t>(needed), error_log);
     std::fflush(error_log);
     return 1;
 }

@@ -1,6 +1,7 @@
 // Full-screen transitions: palette fades and black wipes, paced at 12 ms a step.
 #include "gfx/transition.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "gfx/clock.h"
@@ -13,9 +14,9 @@ namespace {
 
 constexpr uint32_t STEP_MS = 12;
 
-uint8_t darken(uint8_t v) { return v > 4 ? (uint8_t)(v - 3) : 0; }
-uint8_t raise(uint8_t v, int amount) { return v + amount >= 255 ? 255 : (uint8_t)(v + amount); }
-uint8_t lower(uint8_t v) { return v < 4 ? 0 : (uint8_t)(v - 4); }
+uint8_t darken(uint8_t v) { return v > 4 ? static_cast<uint8_t>(v - 3) : 0; }
+uint8_t raise(uint8_t v, int amount) { return v + amount >= 255 ? 255 : static_cast<uint8_t>(v + amount); }
+uint8_t lower(uint8_t v) { return v < 4 ? 0 : static_cast<uint8_t>(v - 4); }
 
 void wait_step(void) {
     gfx_clock_start();
@@ -97,7 +98,7 @@ void close_top_bottom(int32_t j, uint8_t *memory, int32_t pitch) {
 
 void dissolve(uint8_t *memory, int32_t pitch) {
     if (!memory || screen_width <= 0 || screen_height <= 0 || (screen_bpp != 8 && screen_bpp != 16)) return;
-    int64_t count = (int64_t)screen_width * screen_height * 4 + 1;
+    int64_t count = static_cast<int64_t>(screen_width) * screen_height * 4 + 1;
     for (int64_t n = 0; n < count; n++) {
         int32_t y = plat_rand() % screen_height;
         int32_t x = plat_rand() % screen_width;
@@ -143,59 +144,37 @@ void gfx_screen_transition(uint32_t effect, uint8_t *memory, int32_t pitch) {
     }
 }
 
+// Orders the ends of a span and cuts it to [lo, hi]; false when nothing of it is left.
+static bool clip_span(int32_t &a, int32_t &b, int32_t lo, int32_t hi) {
+    if (a > b) std::swap(a, b);
+    if (a > hi || b < lo) return false;
+    a = std::max(a, lo);
+    b = std::min(b, hi);
+    return true;
+}
+
 void gfx_draw_hline8(int32_t x1, int32_t x2, int32_t y, uint8_t colour, uint8_t *memory, int32_t pitch) {
-    if (!memory || y < clip_min_y || y > clip_max_y) return;
-    if (x1 > x2) {
-        int32_t t = x1;
-        x1 = x2;
-        x2 = t;
-    }
-    if (x1 > clip_max_x || x2 < clip_min_x) return;
-    if (x1 < clip_min_x) x1 = clip_min_x;
-    if (x2 > clip_max_x) x2 = clip_max_x;
-    uint8_t *p = memory + (ptrdiff_t)y * pitch + x1;
+    if (!memory || y < clip_min_y || y > clip_max_y || !clip_span(x1, x2, clip_min_x, clip_max_x)) return;
+    uint8_t *p = memory + static_cast<ptrdiff_t>(y) * pitch + x1;
     for (int32_t n = x2 - x1 + 1; n > 0; n--) *p++ = colour;
 }
 
 void gfx_draw_vline8(int32_t y1, int32_t y2, int32_t x, uint8_t colour, uint8_t *memory, int32_t pitch) {
-    if (!memory || x < clip_min_x || x > clip_max_x) return;
-    if (y1 > y2) {
-        int32_t t = y1;
-        y1 = y2;
-        y2 = t;
-    }
-    if (y1 > clip_max_y || y2 < clip_min_y) return;
-    if (y1 < clip_min_y) y1 = clip_min_y;
-    if (y2 > clip_max_y) y2 = clip_max_y;
-    uint8_t *p = memory + (ptrdiff_t)y1 * pitch + x;
+    if (!memory || x < clip_min_x || x > clip_max_x || !clip_span(y1, y2, clip_min_y, clip_max_y)) return;
+    uint8_t *p = memory + static_cast<ptrdiff_t>(y1) * pitch + x;
     for (int32_t n = y2 - y1 + 1; n > 0; n--, p += pitch) *p = colour;
 }
 
 void gfx_draw_hline16(int32_t x1, int32_t x2, int32_t y, uint16_t colour, uint16_t *memory, int32_t pitch) {
-    if (!memory || y < clip_min_y || y > clip_max_y) return;
-    if (x1 > x2) {
-        int32_t t = x1;
-        x1 = x2;
-        x2 = t;
-    }
-    if (x1 > clip_max_x || x2 < clip_min_x) return;
-    if (x1 < clip_min_x) x1 = clip_min_x;
-    if (x2 > clip_max_x) x2 = clip_max_x;
-    gfx_fill_words16(memory + (ptrdiff_t)y * (pitch >> 1) + x1, colour, x2 - x1 + 1);
+    if (!memory || y < clip_min_y || y > clip_max_y || !clip_span(x1, x2, clip_min_x, clip_max_x)) return;
+    gfx_fill_words16(memory + static_cast<ptrdiff_t>(y) * (pitch >> 1) + x1, colour, x2 - x1 + 1);
 }
 
 void gfx_draw_vline16(int32_t y1, int32_t y2, int32_t x, uint16_t colour, uint16_t *memory, int32_t pitch) {
-    if (!memory || x < clip_min_x || x > clip_max_x) return;
-    if (y1 > y2) {
-        int32_t t = y1;
-        y1 = y2;
-        y2 = t;
-    }
-    if (y1 > clip_max_y || y2 < clip_min_y) return;
-    if (y1 < clip_min_y) y1 = clip_min_y;
-    if (y2 > clip_max_y) y2 = clip_max_y;
+    if (!memory || x < clip_min_x || x > clip_max_x || !clip_span(y1, y2, clip_min_y, clip_max_y)) return;
     int32_t step = pitch & ~1;
-    uint8_t *p = reinterpret_cast<uint8_t *>(memory) + (ptrdiff_t)y1 * step + 2 * (ptrdiff_t)x;
+    uint8_t *p =
+        reinterpret_cast<uint8_t *>(memory) + static_cast<ptrdiff_t>(y1) * step + 2 * static_cast<ptrdiff_t>(x);
     for (int32_t n = y2 - y1 + 1; n > 0; n--, p += step) *reinterpret_cast<uint16_t *>(p) = colour;
 }
 

@@ -1,6 +1,7 @@
 // Keyboard, mouse and game controller over the platform's input readers.
 #include "input/input.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "pad/pad.h"
@@ -12,6 +13,7 @@ int32_t mouse_device = 0;
 PlatMouseState mouse_state;
 int32_t joystick_device = 0;
 PlatJoystickState joystick_state;
+uint8_t joystick_guid[16];
 char joystick_name[80];
 int32_t joystick_found = 0;
 
@@ -85,13 +87,18 @@ void inp_mouse_release(void) {
     mouse_device = 0;
 }
 
+int32_t inp_joystick_enum_callback(const PlatJoystickInfo *device, void *context) {
+    if (!device || !context) return INP_ENUM_CONTINUE;
+    std::memcpy(context, device->guid, sizeof device->guid);
+    std::snprintf(joystick_name, sizeof joystick_name, "%s", device->name);
+    return INP_ENUM_STOP;
+}
+
 int32_t inp_joystick_init(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y, int32_t dead_zone) {
     if (!input_system) return 0;
     if (joystick_device) return 1;
-    char name[80] = {};
-    if (!plat_joystick_open(min_x, max_x, min_y, max_y, dead_zone, name)) return 0;
-    name[79] = '\0';
-    std::memcpy(joystick_name, name, sizeof joystick_name);
+    plat_joystick_enum(inp_joystick_enum_callback, joystick_guid);
+    if (!plat_joystick_open(joystick_guid, min_x, max_x, min_y, max_y, dead_zone)) return 0;
     joystick_device = 1;
     joystick_found = 1;
     return 1;

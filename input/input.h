@@ -3,14 +3,6 @@
 #include <cstdint>
 #include "platform/plat_input.h"
 
-constexpr int32_t DIK_ESCAPE = 1;
-constexpr int32_t DIK_RETURN = 28;
-constexpr int32_t DIK_SPACE = 57;
-constexpr int32_t DIK_UP = 200;
-constexpr int32_t DIK_LEFT = 203;
-constexpr int32_t DIK_RIGHT = 205;
-constexpr int32_t DIK_DOWN = 208;
-
 typedef uint8_t KeyboardState[256];
 
 extern int32_t input_system;    // 1 once inp_init succeeded
@@ -20,23 +12,35 @@ extern int32_t mouse_device;
 extern PlatMouseState mouse_state;
 extern int32_t joystick_device;
 extern PlatJoystickState joystick_state;
+extern uint8_t joystick_guid[16]; // the controller enumeration found; all zero before
 extern char joystick_name[80];
 extern int32_t joystick_found;
 
+// Start-up, after the window exists.
 int32_t inp_init(void);
-// start-up, after the window exists.
+// Shutdown.
 void inp_shutdown(void);
-// shutdown.
+// Start-up, after inp_init.
 int32_t inp_keyboard_init(void);
-// start-up, after inp_init.
+// Every frame: fills keyboard_state; no device clears it and gives 0.
 int32_t inp_keyboard_read(void);
-// every frame: fills keyboard_state; no device clears it and gives 0.
+// After a pause or an explosion, where no frame read keys: taps made meanwhile have no effect.
 void inp_keyboard_forget_taps(void);
-// after a pause or an explosion, where no frame read keys: taps made meanwhile have no effect.
+// Closes the keyboard; later reads find no device.
 void inp_keyboard_release(void);
+// The mouse, unused by the game: open, read into mouse_state, close.
 int32_t inp_mouse_init(void);
 int32_t inp_mouse_read(void);
 void inp_mouse_release(void);
+
+// Answers of an enumeration callback: go on to the next device, or stop here.
+constexpr int32_t INP_ENUM_STOP = 0;
+constexpr int32_t INP_ENUM_CONTINUE = 1;
+// Enumeration callback of inp_joystick_init: copies the device's id to the 16 bytes at context and its
+// name to joystick_name, and stops: the first attached controller is the one taken.
+int32_t inp_joystick_enum_callback(const PlatJoystickInfo *device, void *context);
+// The first attached game controller (unused by the game), its axes scaled to the ranges with a dead
+// zone in percent; 0 when there is none. Read fills joystick_state.
 int32_t inp_joystick_init(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y, int32_t dead_zone);
 int32_t inp_joystick_read(void);
 void inp_joystick_release(void);

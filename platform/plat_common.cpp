@@ -38,7 +38,7 @@ int plat_message_post(int32_t type, int32_t wparam, int32_t lparam) {
 void plat_message_post_quit(int32_t code) { plat_queue_push(PlatMessage{PLAT_MSG_QUIT, code, 0}); }
 
 int32_t plat_message_default(const PlatMessage *msg) {
-    // A destroy that nobody handled still ends the loop, like an unhandled close would.
+    // Every destroy (the game's own quit, the close button, SIGTERM) ends the loop with the quit message.
     if (msg && msg->type == PLAT_MSG_DESTROY) plat_message_post_quit(0);
     return 0;
 }
@@ -81,7 +81,7 @@ void plat_keyboard_forget_taps(void) {
 
 int plat_escape_down(void) {
     plat_pump_events();
-    return plat_key_held(1) || plat_backend_escape_async();
+    return plat_key_held(DIK_ESCAPE) || plat_backend_escape_async();
 }
 
 const PlatColor *plat_palette_data(void) { return device_palette; }
@@ -100,7 +100,7 @@ int plat_palette_set(int32_t first, int32_t count, const PlatColor *colours) {
 
 int plat_palette_get(int32_t first, int32_t count, PlatColor *out) {
     if (!out || first < 0 || count < 0 || first + count > 256) return 0;
-    std::memcpy(out, device_palette + first, sizeof(PlatColor) * (size_t)count);
+    std::memcpy(out, device_palette + first, sizeof(PlatColor) * static_cast<size_t>(count));
     return 1;
 }
 

@@ -7,7 +7,7 @@ void plat_srand(uint32_t seed) { rand_state = seed; }
 
 int32_t plat_rand(void) {
     rand_state = rand_state * 214013u + 2531011u;
-    return (int32_t)((rand_state >> 16) & 0x7FFF);
+    return static_cast<int32_t>((rand_state >> 16) & 0x7FFF);
 }
 
 uint32_t plat_rand_state(void) { return rand_state; }

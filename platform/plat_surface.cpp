@@ -16,7 +16,7 @@ PlatSurface *plat_surface_create(int32_t width, int32_t height, int32_t bpp) {
     s->bpp = bpp;
     // Rows padded to 16 bytes, so callers that ignore the pitch show it at once.
     s->pitch = (width * (bpp / 8) + 15) & ~15;
-    s->pixels.assign((size_t)s->pitch * (size_t)height, 0);
+    s->pixels.assign(static_cast<size_t>(s->pitch) * static_cast<size_t>(height), 0);
     live_surfaces++;
     return s;
 }
@@ -83,17 +83,17 @@ static int clip_regions(const PlatSurface *s, PlatRect *out, int max) {
 }
 
 static void put_pixel(PlatSurface *s, int32_t x, int32_t y, uint32_t v) {
-    uint8_t *row = s->pixels.data() + (size_t)y * s->pitch;
+    uint8_t *row = s->pixels.data() + static_cast<size_t>(y) * s->pitch;
     if (s->bpp == 8)
-        row[x] = (uint8_t)v;
+        row[x] = static_cast<uint8_t>(v);
     else {
-        uint16_t w = (uint16_t)v;
+        uint16_t w = static_cast<uint16_t>(v);
         std::memcpy(row + 2 * x, &w, 2);
     }
 }
 
 static uint32_t get_pixel(const PlatSurface *s, int32_t x, int32_t y) {
-    const uint8_t *row = s->pixels.data() + (size_t)y * s->pitch;
+    const uint8_t *row = s->pixels.data() + static_cast<size_t>(y) * s->pitch;
     if (s->bpp == 8) return row[x];
     uint16_t w;
     std::memcpy(&w, row + 2 * x, 2);
@@ -111,8 +111,8 @@ int plat_surface_fill(PlatSurface *surface, const PlatRect *rect, uint32_t colou
         if (rect_empty(r)) continue;
         for (int32_t y = r.top; y < r.bottom; y++) {
             if (surface->bpp == 8) {
-                std::memset(surface->pixels.data() + (size_t)y * surface->pitch + r.left, (uint8_t)colour,
-                            (size_t)(r.right - r.left));
+                std::memset(surface->pixels.data() + static_cast<size_t>(y) * surface->pitch + r.left,
+                            static_cast<uint8_t>(colour), static_cast<size_t>(r.right - r.left));
             } else {
                 for (int32_t x = r.left; x < r.right; x++) put_pixel(surface, x, y, colour);
             }
@@ -139,15 +139,15 @@ int plat_surface_blit(PlatSurface *dst, const PlatRect *dst_rect, PlatSurface *s
         PlatRect r = rect_intersect(dr, regions[i]);
         if (rect_empty(r)) continue;
         for (int32_t y = r.top; y < r.bottom; y++) {
-            int32_t sy = sr.top + (int32_t)((int64_t)(y - dr.top) * sh / dh);
+            int32_t sy = sr.top + static_cast<int32_t>(static_cast<int64_t>(y - dr.top) * sh / dh);
             if (same_size && !use_key && dst->bpp == 8) {
-                std::memcpy(dst->pixels.data() + (size_t)y * dst->pitch + r.left,
-                            src->pixels.data() + (size_t)sy * src->pitch + sr.left + (r.left - dr.left),
-                            (size_t)(r.right - r.left));
+                std::memcpy(dst->pixels.data() + static_cast<size_t>(y) * dst->pitch + r.left,
+                            src->pixels.data() + static_cast<size_t>(sy) * src->pitch + sr.left + (r.left - dr.left),
+                            static_cast<size_t>(r.right - r.left));
                 continue;
             }
             for (int32_t x = r.left; x < r.right; x++) {
-                int32_t sx = sr.left + (int32_t)((int64_t)(x - dr.left) * sw / dw);
+                int32_t sx = sr.left + static_cast<int32_t>(static_cast<int64_t>(x - dr.left) * sw / dw);
                 uint32_t v = get_pixel(src, sx, sy);
                 if (use_key && v >= src->key_lo && v <= src->key_hi) continue;
                 put_pixel(dst, x, y, v);

@@ -18,53 +18,54 @@ struct PlatMessage {
     int32_t lparam;
 };
 
+// App entry point, once, before the window; 1 or 0 (reason in plat_error).
 int plat_init(void);
-// app entry point, once, before the window; 1 or 0 (reason in plat_error).
+// App entry point, once, after game_shutdown.
 void plat_shutdown(void);
-// app entry point, once, after game_shutdown.
+// Anyone after a 0 result: the last failure's reason, never null.
 const char *plat_error(void);
-// anyone after a 0 result: the last failure's reason, never null.
 
+// App entry point: the one game window (full screen = borderless, desktop-sized, scaled).
 int plat_window_open(const char *title, int32_t width, int32_t height, int32_t fullscreen);
-// app entry point: the one game window (full screen = borderless, desktop-sized, scaled).
-void plat_window_close(void);
 // plat_shutdown, and tests.
+void plat_window_close(void);
+// Display init: refuses to start without a window.
 int plat_window_is_open(void);
-// display init: refuses to start without a window.
+// Display init (windowed flag) and the Alt+Enter toggle.
 int plat_window_set_fullscreen(int32_t fullscreen);
-// display init (windowed flag) and the Alt+Enter toggle.
+// Tests and the Alt+Enter toggle.
 int plat_window_is_fullscreen(void);
-// tests and the Alt+Enter toggle.
 
+// App message loop: takes at most one pending message without waiting; 1 if one was taken.
 int plat_message_peek(PlatMessage *out);
-// app message loop: takes at most one pending message without waiting; 1 if one was taken.
+// The game's quit request (a destroy) and tests: queues a message behind those waiting.
 int plat_message_post(int32_t type, int32_t wparam, int32_t lparam);
-// game quit requests (destroy) and the backends (close button, SIGTERM).
+// Queues PLAT_MSG_QUIT carrying code.
 void plat_message_post_quit(int32_t code);
-// the window procedure on destroy: queues PLAT_MSG_QUIT carrying code.
+// The window procedure for messages it does not handle, destroy included: a destroy becomes the
+// quit message (code 0), so every way out of the game ends the loop the same way.
 int32_t plat_message_default(const PlatMessage *msg);
-// the window procedure for messages it does not handle.
+// Peek, keyboard read and Escape test: drains the OS queue into key state and messages.
 void plat_pump_events(void);
-// peek, keyboard read and Escape test: drains the OS queue into key state and messages.
 
+// Start-up hides the cursor for the run.
 void plat_cursor_show(int32_t show);
-// start-up hides the cursor for the run.
+// Frame quit test: the asynchronous state of Escape, 1 while held.
 int plat_escape_down(void);
-// frame quit test: the asynchronous state of Escape, 1 while held.
 
+// Frame clock: milliseconds, steady, wrapping at 2^32.
 uint32_t plat_ticks(void);
-// frame clock: milliseconds, steady, wrapping at 2^32.
-uint32_t plat_process_ms(void);
 // game_pause: milliseconds since the process started (steady, not CPU time).
-uint32_t plat_wait_ticks(uint32_t start, uint32_t ms);
-// frame clock: sleeps until plat_ticks reads at least start + ms (modulo 2^32) and returns that
+uint32_t plat_process_ms(void);
+// Frame clock: sleeps until plat_ticks reads at least start + ms (modulo 2^32) and returns that
 // reading; at once when it already does. The process sleeps instead of spinning.
-uint32_t plat_wait_process_ms(uint32_t start, uint32_t ms);
+uint32_t plat_wait_ticks(uint32_t start, uint32_t ms);
 // game_pause: the same wait on plat_process_ms.
+uint32_t plat_wait_process_ms(uint32_t start, uint32_t ms);
 
+// Start-up and round set-up seed the game's numbers.
 void plat_srand(uint32_t seed);
-// start-up and round set-up seed the game's numbers.
+// Every random draw: state = state * 214013 + 2531011, result bits 16..30 (0..32767).
 int32_t plat_rand(void);
+// State hashes: the generator's state as it is now.
 uint32_t plat_rand_state(void);
-// state hashes: the generator's state as it is now.
-// every random draw: state = state * 214013 + 2531011, result bits 16..30 (0..32767).

@@ -21,26 +21,27 @@ static std::string find_font_file(void) {
     // Where Debian puts it: fontconfig's set-up costs tens of milliseconds and megabytes at start.
     std::string path = FONT_FALLBACK;
     if (file_exists(path)) return path;
-    path.clear();
     if (FcInit()) {
-        FcPattern *pat = FcNameParse((const FcChar8 *)"DejaVu Sans Condensed:style=Bold");
+        FcPattern *pat = FcNameParse(reinterpret_cast<const FcChar8 *>("DejaVu Sans Condensed:style=Bold"));
         FcConfigSubstitute(nullptr, pat, FcMatchPattern);
         FcDefaultSubstitute(pat);
         FcResult result;
         FcPattern *match = FcFontMatch(nullptr, pat, &result);
         if (match) {
             FcChar8 *file = nullptr;
-            FcChar8 *style = nullptr;
-            FcPatternGetString(match, FC_STYLE, 0, &style);
             if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file &&
-                std::string((const char *)file).find("DejaVuSansCondensed-Bold") != std::string::npos)
-                path = (const char *)file;
+                std::string(reinterpret_cast<const char *>(file)).find("DejaVuSansCondensed-Bold") != std::string::npos)
+                path = reinterpret_cast<const char *>(file);
             FcPatternDestroy(match);
         }
         FcPatternDestroy(pat);
     }
-    if (!file_exists(path)) path = FONT_FALLBACK;
-    return path;
+    return path; // the Debian path when fontconfig has nothing better
+}
+
+const char *plat_font_file(void) {
+    static const std::string path = find_font_file();
+    return path.c_str();
 }
 
 static TTF_Font *game_font(void) {
@@ -50,8 +51,7 @@ static TTF_Font *game_font(void) {
         plat_set_error(TTF_GetError());
         return nullptr;
     }
-    std::string path = find_font_file();
-    font = TTF_OpenFont(path.c_str(), 12);
+    font = TTF_OpenFont(plat_font_file(), 12);
     if (!font) {
         font_failed = 1;
         plat_set_error(TTF_GetError());
@@ -93,22 +93,22 @@ int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y,
         plat_set_error(TTF_GetError());
         return 0;
     }
-    uint32_t ink = (uint32_t)plat_palette_nearest(colorref);
+    uint32_t ink = static_cast<uint32_t>(plat_palette_nearest(colorref));
     if (surface->bpp == 16) {
         const PlatColor &c = plat_palette_data()[ink];
-        ink = ((c.r >> 3) << 11) | ((c.g >> 2) << 5) | (c.b >> 3);
+        ink = plat_rgb565(c.r, c.g, c.b);
     }
     SDL_LockSurface(glyphs);
     for (int gy = 0; gy < glyphs->h; gy++) {
-        const uint8_t *row = (const uint8_t *)glyphs->pixels + gy * glyphs->pitch;
+        const uint8_t *row = static_cast<const uint8_t *>(glyphs->pixels) + gy * glyphs->pitch;
         for (int gx = 0; gx < glyphs->w; gx++) {
             if (!row[gx] || !inside_clip(surface, x + gx, y + gy)) continue;
-            uint8_t *dst = surface->pixels.data() + (size_t)(y + gy) * surface->pitch;
+            uint8_t *dst = surface->pixels.data() + static_cast<size_t>(y + gy) * surface->pitch;
             if (surface->bpp == 8)
-                dst[x + gx] = (uint8_t)ink;
+                dst[x + gx] = static_cast<uint8_t>(ink);
             else {
-                dst[2 * (x + gx)] = (uint8_t)ink;
-                dst[2 * (x + gx) + 1] = (uint8_t)(ink >> 8);
+                dst[2 * (x + gx)] = static_cast<uint8_t>(ink);
+                dst[2 * (x + gx) + 1] = static_cast<uint8_t>(ink >> 8);
             }
         }
     }

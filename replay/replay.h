@@ -116,3 +116,6 @@ void rpl_fresh_game(void);
 // the caller's shutdown. Returns 0 when complete and matching the recorded result, 1 when
 // stopped early by the live Escape, 3 when it went another way (message in error).
 int32_t rpl_play(const RplRecording *rec, RplResult *result, char *error, size_t error_size);
+// --replay of both programs: rpl_play, then game_shutdown and plat_shutdown; the result line
+// (rpl_format_result) goes to line. Returns what rpl_play returned.
+int32_t rpl_play_to_end(const RplRecording *rec, char *line, size_t line_size, char *error, size_t error_size);

@@ -191,3 +191,12 @@ int32_t rpl_play(const RplRecording *recording, RplResult *result, char *error, 
     rpl_replay_stop();
     return outcome;
 }
+
+int32_t rpl_play_to_end(const RplRecording *rec, char *line, size_t line_size, char *error, size_t error_size) {
+    RplResult result{};
+    int32_t outcome = rpl_play(rec, &result, error, error_size);
+    game_shutdown();
+    plat_shutdown();
+    rpl_format_result(&result, line, line_size);
+    return outcome;
+}

@@ -3,7 +3,6 @@
 // match does not depend on them.
 #include <cstdio>
 
-#include "game/game.h"
 #include "platform/plat_headless.h"
 #include "platform/plat_system.h"
 #include "replay/replay.h"
@@ -24,12 +23,8 @@ int32_t sim_replay(const AppOptions *options) {
     }
     plat_headless_set_blind(1);
     strm_reset();
-    RplResult result{};
-    int32_t outcome = rpl_play(&rec, &result, error, sizeof error);
-    game_shutdown();
-    plat_shutdown();
     char line[128];
-    rpl_format_result(&result, line, sizeof line);
+    int32_t outcome = rpl_play_to_end(&rec, line, sizeof line, error, sizeof error);
     if (outcome != 0) std::fprintf(stderr, "quorvane-sim: %s\n", error);
     std::printf("%s\n", line);
     return outcome == 0 ? 0 : 3;

@@ -2,7 +2,9 @@
 // scripted keys. Busy waits end at once because every clock read moves time on.
 #include <cstring>
 
+#include "platform/headless/headless_internal.h"
 #include "platform/plat_headless.h"
+#include "platform/plat_input.h"
 #include "platform/plat_internal.h"
 
 static uint32_t virtual_now = 0;
@@ -11,8 +13,6 @@ static int32_t window_open = 0;
 static int32_t window_fullscreen = 0;
 static int32_t escape_forced = 0;
 static void (*wait_hook)(void) = nullptr;
-
-void plat_headless_video_reset(void);
 
 int plat_init(void) { return 1; }
 
@@ -83,7 +83,7 @@ void plat_headless_set_wait_hook(void (*hook)(void)) { wait_hook = hook; }
 
 void plat_headless_set_key(int32_t code, int32_t down) {
     plat_key_event(code, down);
-    if (code == 1) escape_forced = 0;
+    if (code == DIK_ESCAPE) escape_forced = 0;
 }
 
 void plat_headless_tap_key(int32_t code) {

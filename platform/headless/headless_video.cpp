@@ -1,8 +1,9 @@
 // Headless video: real surfaces and palette, every presented frame captured.
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "platform/headless/headless_internal.h"
+#include "platform/plat_file.h"
 #include "platform/plat_headless.h"
 #include "platform/plat_input.h"
 #include "platform/plat_internal.h"
@@ -43,15 +44,15 @@ int plat_present(PlatSurface *back) {
     frame_h = back->height;
     frame_bpp = back->bpp;
     if (back->bpp == 8) {
-        frame_indices.resize((size_t)frame_w * frame_h);
+        frame_indices.resize(static_cast<size_t>(frame_w) * frame_h);
         for (int32_t y = 0; y < frame_h; y++)
-            std::memcpy(&frame_indices[(size_t)y * frame_w], back->pixels.data() + (size_t)y * back->pitch,
-                        (size_t)frame_w);
+            std::memcpy(&frame_indices[static_cast<size_t>(y) * frame_w],
+                        back->pixels.data() + static_cast<size_t>(y) * back->pitch, static_cast<size_t>(frame_w));
     } else {
-        frame_words.resize((size_t)frame_w * frame_h);
+        frame_words.resize(static_cast<size_t>(frame_w) * frame_h);
         for (int32_t y = 0; y < frame_h; y++)
-            std::memcpy(&frame_words[(size_t)y * frame_w], back->pixels.data() + (size_t)y * back->pitch,
-                        (size_t)frame_w * 2);
+            std::memcpy(&frame_words[static_cast<size_t>(y) * frame_w],
+                        back->pixels.data() + static_cast<size_t>(y) * back->pitch, static_cast<size_t>(frame_w) * 2);
     }
     frame_count++;
     if (present_hook) present_hook();
@@ -75,132 +76,17 @@ const PlatColor *plat_headless_frame_palette(void) { return plat_palette_data();
 
 uint32_t plat_headless_frame_rgb(int32_t x, int32_t y) {
     if (!frame_count || x < 0 || y < 0 || x >= frame_w || y >= frame_h) return 0;
-    size_t i = (size_t)y * frame_w + x;
+    size_t i = static_cast<size_t>(y) * frame_w + x;
     if (frame_bpp == 8) {
         const PlatColor &c = plat_palette_data()[frame_indices[i]];
-        return ((uint32_t)c.r << 16) | ((uint32_t)c.g << 8) | c.b;
+        return (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) | c.b;
     }
-    uint16_t w = frame_words[i];
-    uint32_t r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
-    return ((r * 255 / 31) << 16) | ((g * 255 / 63) << 8) | (b * 255 / 31);
-}
-
-static void put32be(std::vector<uint8_t> &v, uint32_t x) {
-    v.push_back((uint8_t)(x >> 24));
-    v.push_back((uint8_t)(x >> 16));
-    v.push_back((uint8_t)(x >> 8));
-    v.push_back((uint8_t)x);
-}
-
-static uint32_t crc32(const uint8_t *data, size_t n) {
-    static uint32_t table[256];
-    static bool made = false;
-    if (!made) {
-        for (uint32_t i = 0; i < 256; i++) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; k++) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[i] = c;
-        }
-        made = true;
-    }
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; i++) c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
-static void png_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &body) {
-    put32be(out, (uint32_t)body.size());
-    std::vector<uint8_t> tb(type, type + 4);
-    tb.insert(tb.end(), body.begin(), body.end());
-    out.insert(out.end(), tb.begin(), tb.end());
-    put32be(out, crc32(tb.data(), tb.size()));
-}
-
-int plat_headless_save_png(const char *path) {
-    if (!frame_count || !path) return 0;
-    std::vector<uint8_t> raw;
-    raw.reserve((size_t)frame_h * (frame_w * 3 + 1));
-    for (int32_t y = 0; y < frame_h; y++) {
-        raw.push_back(0);
-        for (int32_t x = 0; x < frame_w; x++) {
-            uint32_t c = plat_headless_frame_rgb(x, y);
-            raw.push_back((uint8_t)(c >> 16));
-            raw.push_back((uint8_t)(c >> 8));
-            raw.push_back((uint8_t)c);
-        }
-    }
-    // zlib stream of stored (uncompressed) blocks
-    std::vector<uint8_t> z{0x78, 0x01};
-    size_t pos = 0;
-    do {
-        size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
-        z.push_back(pos + n == raw.size() ? 1 : 0);
-        z.push_back((uint8_t)n);
-        z.push_back((uint8_t)(n >> 8));
-        z.push_back((uint8_t)~n);
-        z.push_back((uint8_t)(~n >> 8));
-        z.insert(z.end(), raw.begin() + (long)pos, raw.begin() + (long)(pos + n));
-        pos += n;
-    } while (pos < raw.size());
-    uint32_t a = 1, b = 0;
-    for (uint8_t v : raw) {
-        a = (a + v) % 65521;
-        b = (b + a) % 65521;
-    }
-    put32be(z, (b << 16) | a);
-    std::vector<uint8_t> out{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    std::vector<uint8_t> ihdr;
-    put32be(ihdr, (uint32_t)frame_w);
-    put32be(ihdr, (uint32_t)frame_h);
-    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
-    png_chunk(out, "IHDR", ihdr);
-    png_chunk(out, "IDAT", z);
-    png_chunk(out, "IEND", {});
-    FILE *f = std::fopen(path, "wb");
-    if (!f) return 0;
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    return (std::fclose(f) == 0 && ok) ? 1 : 0;
-}
-
-static void put16le(std::vector<uint8_t> &v, uint32_t x) {
-    v.push_back((uint8_t)x);
-    v.push_back((uint8_t)(x >> 8));
-}
-static void put32le(std::vector<uint8_t> &v, uint32_t x) {
-    put16le(v, x & 0xFFFF);
-    put16le(v, x >> 16);
+    return plat_rgb565_expand(frame_words[i]);
 }
 
 int plat_headless_save_bmp(const char *path) {
-    if (!frame_count || !path || frame_bpp != 8) return 0;
-    int32_t stride = (frame_w + 3) & ~3;
-    uint32_t image = (uint32_t)stride * frame_h;
-    std::vector<uint8_t> out{'B', 'M'};
-    put32le(out, 54 + 1024 + image);
-    put32le(out, 0);
-    put32le(out, 54 + 1024);
-    put32le(out, 40);
-    put32le(out, (uint32_t)frame_w);
-    put32le(out, (uint32_t)frame_h);
-    put16le(out, 1);
-    put16le(out, 8);
-    put32le(out, 0);
-    put32le(out, image);
-    put32le(out, 2835);
-    put32le(out, 2835);
-    put32le(out, 256);
-    put32le(out, 256);
-    const PlatColor *pal = plat_palette_data();
-    for (int i = 0; i < 256; i++) out.insert(out.end(), {pal[i].b, pal[i].g, pal[i].r, 0});
-    for (int32_t y = frame_h - 1; y >= 0; y--) {
-        out.insert(out.end(), frame_indices.begin() + (long)y * frame_w,
-                   frame_indices.begin() + (long)(y + 1) * frame_w);
-        out.insert(out.end(), (size_t)(stride - frame_w), 0);
-    }
-    FILE *f = std::fopen(path, "wb");
-    if (!f) return 0;
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    return (std::fclose(f) == 0 && ok) ? 1 : 0;
+    if (!frame_count || frame_bpp != 8) return 0;
+    return plat_write_bmp8(path, frame_w, frame_h, frame_indices.data(), frame_w, plat_palette_data());
 }
 
 // No mouse or game controller without a window system.
@@ -210,10 +96,8 @@ int plat_mouse_read(PlatMouseState *out) {
     return 0;
 }
 void plat_mouse_close(void) {}
-int plat_joystick_open(int32_t, int32_t, int32_t, int32_t, int32_t, char name_out[80]) {
-    if (name_out) name_out[0] = 0;
-    return 0;
-}
+void plat_joystick_enum(int32_t (*)(const PlatJoystickInfo *, void *), void *) {}
+int plat_joystick_open(const uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t) { return 0; }
 int plat_joystick_read(PlatJoystickState *out) {
     if (out) *out = PlatJoystickState{};
     return 0;

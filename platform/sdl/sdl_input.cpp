@@ -59,17 +59,38 @@ int plat_mouse_read(PlatMouseState *out) {
 
 void plat_mouse_close(void) { mouse_open = 0; }
 
-int plat_joystick_open(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y, int32_t dead_zone_percent,
-                       char name_out[80]) {
-    if (!SDL_WasInit(SDL_INIT_JOYSTICK) && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
-        plat_set_error(SDL_GetError());
-        return 0;
+static int joystick_subsystem(void) {
+    if (SDL_WasInit(SDL_INIT_JOYSTICK) || SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) return 1;
+    plat_set_error(SDL_GetError());
+    return 0;
+}
+
+void plat_joystick_enum(int32_t (*found)(const PlatJoystickInfo *device, void *context), void *context) {
+    if (!found || !joystick_subsystem()) return;
+    for (int i = 0; i < SDL_NumJoysticks(); i++) {
+        PlatJoystickInfo info{};
+        SDL_JoystickGUID guid = SDL_JoystickGetDeviceGUID(i);
+        std::memcpy(info.guid, guid.data, sizeof info.guid);
+        const char *name = SDL_JoystickNameForIndex(i);
+        std::snprintf(info.name, sizeof info.name, "%s", name ? name : "");
+        if (!found(&info, context)) return;
     }
-    if (SDL_NumJoysticks() < 1) {
+}
+
+int plat_joystick_open(const uint8_t guid[16], int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_y,
+                       int32_t dead_zone_percent) {
+    if (!joystick_subsystem()) return 0;
+    static const uint8_t any[16] = {};
+    int index = -1;
+    for (int i = 0; i < SDL_NumJoysticks() && index < 0; i++) {
+        SDL_JoystickGUID id = SDL_JoystickGetDeviceGUID(i);
+        if (!guid || std::memcmp(guid, any, 16) == 0 || std::memcmp(guid, id.data, 16) == 0) index = i;
+    }
+    if (index < 0) {
         plat_set_error("no game controller attached");
         return 0;
     }
-    joystick = SDL_JoystickOpen(0);
+    joystick = SDL_JoystickOpen(index);
     if (!joystick) {
         plat_set_error(SDL_GetError());
         return 0;
@@ -79,10 +100,6 @@ int plat_joystick_open(int32_t min_x, int32_t max_x, int32_t min_y, int32_t max_
     joy_min_y = min_y;
     joy_max_y = max_y;
     joy_dead = std::clamp(dead_zone_percent, 0, 100);
-    if (name_out) {
-        const char *name = SDL_JoystickName(joystick);
-        std::snprintf(name_out, 80, "%s", name ? name : "");
-    }
     return 1;
 }
 
@@ -90,7 +107,7 @@ static int32_t scale_axis(int16_t raw, int32_t lo, int32_t hi) {
     int32_t v = raw;
     if (std::abs(v) * 100 < joy_dead * 32767) v = 0;
     double t = (v + 32768.0) / 65535.0;
-    return (int32_t)(lo + t * (hi - lo));
+    return static_cast<int32_t>(lo + t * (hi - lo));
 }
 
 int plat_joystick_read(PlatJoystickState *out) {

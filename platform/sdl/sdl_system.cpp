@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/plat_input.h"
 #include "platform/plat_internal.h"
 #include "platform/sdl/sdl_internal.h"
 
-static SDL_Window *window = nullptr;
+static SDL_Window *main_window = nullptr; // the one game window
 static int32_t fullscreen_on = 0;
 static int32_t destroy_posted = 0;
 static int32_t return_of_toggle = 0; // Return went down as part of Alt+Enter and is not up yet
@@ -14,7 +15,7 @@ static int32_t toggle_done = 0;
 static uint32_t last_toggle = 0; // SDL ticks of the last Alt+Enter
 static int32_t logical_w = 640, logical_h = 480;
 
-SDL_Window *sdl_window(void) { return window; }
+SDL_Window *sdl_window(void) { return main_window; }
 
 // Drivers that show nothing: only when asked for, or the game would run unseen.
 static int invisible_driver(const char *name) {
@@ -57,81 +58,81 @@ void plat_shutdown(void) {
 }
 
 static void centre_windowed(void) {
-    int index = SDL_GetWindowDisplayIndex(window);
+    int index = SDL_GetWindowDisplayIndex(main_window);
     if (index < 0) index = 0;
-    SDL_SetWindowSize(window, logical_w, logical_h);
-    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(index), SDL_WINDOWPOS_CENTERED_DISPLAY(index));
+    SDL_SetWindowSize(main_window, logical_w, logical_h);
+    SDL_SetWindowPosition(main_window, SDL_WINDOWPOS_CENTERED_DISPLAY(index), SDL_WINDOWPOS_CENTERED_DISPLAY(index));
 }
 
 // Under a window manager full screen is the manager's own full-screen state, which covers the
 // screen exactly; without one it is a borderless window over the whole display (SDL's full-screen
 // modes fail there, and nobody moves the window for us).
 static void apply_mode(void) {
-    if (!window) return;
-    if (!sdl_x11_is_x11(window) || sdl_x11_has_window_manager(window)) {
+    if (!main_window) return;
+    if (!sdl_x11_is_x11(main_window) || sdl_x11_has_window_manager(main_window)) {
         if (fullscreen_on) {
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+            SDL_SetWindowFullscreen(main_window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         } else {
-            SDL_SetWindowFullscreen(window, 0);
-            SDL_SetWindowBordered(window, SDL_TRUE);
+            SDL_SetWindowFullscreen(main_window, 0);
+            SDL_SetWindowBordered(main_window, SDL_TRUE);
             centre_windowed();
         }
     } else {
-        int index = SDL_GetWindowDisplayIndex(window);
+        int index = SDL_GetWindowDisplayIndex(main_window);
         SDL_Rect bounds;
         if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0) bounds = SDL_Rect{0, 0, logical_w, logical_h};
-        if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(window, 0);
+        if (SDL_GetWindowFlags(main_window) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(main_window, 0);
         if (fullscreen_on) {
-            SDL_SetWindowBordered(window, SDL_FALSE);
-            SDL_SetWindowPosition(window, bounds.x, bounds.y);
-            SDL_SetWindowSize(window, bounds.w, bounds.h);
-            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+            SDL_SetWindowBordered(main_window, SDL_FALSE);
+            SDL_SetWindowPosition(main_window, bounds.x, bounds.y);
+            SDL_SetWindowSize(main_window, bounds.w, bounds.h);
+            SDL_SetWindowPosition(main_window, bounds.x, bounds.y);
         } else {
-            SDL_SetWindowBordered(window, SDL_TRUE);
+            SDL_SetWindowBordered(main_window, SDL_TRUE);
             centre_windowed();
         }
     }
-    if (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) SDL_RaiseWindow(window);
+    if (SDL_GetWindowFlags(main_window) & SDL_WINDOW_SHOWN) SDL_RaiseWindow(main_window);
     sdl_video_window_resized();
 }
 
 int plat_window_open(const char *title, int32_t width, int32_t height, int32_t fullscreen) {
-    if (window) return 1;
+    if (main_window) return 1;
     logical_w = width;
     logical_h = height;
     // Created hidden at its final place and size, put in its mode, then shown: the window is
     // mapped once, and without a window manager a later move of a fresh window may never reach
     // the X server.
-    SDL_Rect rect{(int)SDL_WINDOWPOS_CENTERED, (int)SDL_WINDOWPOS_CENTERED, width, height};
+    SDL_Rect rect{static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), width, height};
     uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     SDL_Rect bounds;
     if (fullscreen && SDL_GetDisplayBounds(0, &bounds) == 0) {
         rect = bounds;
         flags |= SDL_WINDOW_BORDERLESS;
     }
-    window = SDL_CreateWindow(title ? title : "", rect.x, rect.y, rect.w, rect.h, flags);
-    if (!window) {
+    main_window = SDL_CreateWindow(title ? title : "", rect.x, rect.y, rect.w, rect.h, flags);
+    if (!main_window) {
         plat_set_error(SDL_GetError());
         return 0;
     }
-    SDL_SetWindowMinimumSize(window, width, height); // maximised or dragged larger, it scales
+    SDL_SetWindowMinimumSize(main_window, width, height); // maximised or dragged larger, it scales
     destroy_posted = 0;
     fullscreen_on = fullscreen ? 1 : 0;
     if (fullscreen_on) apply_mode();
-    SDL_ShowWindow(window);
+    SDL_ShowWindow(main_window);
     plat_queue_push(PlatMessage{PLAT_MSG_CREATE, 0, 0});
     return 1;
 }
 
 void plat_window_close(void) {
-    if (window) SDL_DestroyWindow(window);
-    window = nullptr;
+    if (main_window) SDL_DestroyWindow(main_window);
+    main_window = nullptr;
 }
 
-int plat_window_is_open(void) { return window != nullptr; }
+int plat_window_is_open(void) { return main_window != nullptr; }
 
 int plat_window_set_fullscreen(int32_t fullscreen) {
-    if (!window) return 0;
+    if (!main_window) return 0;
     if ((fullscreen ? 1 : 0) != fullscreen_on) {
         fullscreen_on = fullscreen ? 1 : 0;
         apply_mode();
@@ -150,14 +151,14 @@ static int32_t dik_from_scancode(SDL_Scancode sc) {
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_0) return 2 + (sc - SDL_SCANCODE_1);
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F10) return 59 + (sc - SDL_SCANCODE_F1);
     switch (sc) {
-    case SDL_SCANCODE_ESCAPE: return 1;
+    case SDL_SCANCODE_ESCAPE: return DIK_ESCAPE;
     case SDL_SCANCODE_MINUS: return 12;
     case SDL_SCANCODE_EQUALS: return 13;
     case SDL_SCANCODE_BACKSPACE: return 14;
     case SDL_SCANCODE_TAB: return 15;
     case SDL_SCANCODE_LEFTBRACKET: return 26;
     case SDL_SCANCODE_RIGHTBRACKET: return 27;
-    case SDL_SCANCODE_RETURN: return 28;
+    case SDL_SCANCODE_RETURN: return DIK_RETURN;
     case SDL_SCANCODE_LCTRL: return 29;
     case SDL_SCANCODE_SEMICOLON: return 39;
     case SDL_SCANCODE_APOSTROPHE: return 40;
@@ -169,8 +170,8 @@ static int32_t dik_from_scancode(SDL_Scancode sc) {
     case SDL_SCANCODE_SLASH: return 53;
     case SDL_SCANCODE_RSHIFT: return 54;
     case SDL_SCANCODE_KP_MULTIPLY: return 55;
-    case SDL_SCANCODE_LALT: return 56;
-    case SDL_SCANCODE_SPACE: return 57;
+    case SDL_SCANCODE_LALT: return DIK_LALT;
+    case SDL_SCANCODE_SPACE: return DIK_SPACE;
     case SDL_SCANCODE_CAPSLOCK: return 58;
     case SDL_SCANCODE_NUMLOCKCLEAR: return 69;
     case SDL_SCANCODE_SCROLLLOCK: return 70;
@@ -194,15 +195,15 @@ static int32_t dik_from_scancode(SDL_Scancode sc) {
     case SDL_SCANCODE_RCTRL: return 157;
     case SDL_SCANCODE_KP_DIVIDE: return 181;
     case SDL_SCANCODE_PRINTSCREEN: return 183;
-    case SDL_SCANCODE_RALT: return 184;
+    case SDL_SCANCODE_RALT: return DIK_RALT;
     case SDL_SCANCODE_PAUSE: return 197;
     case SDL_SCANCODE_HOME: return 199;
-    case SDL_SCANCODE_UP: return 200;
+    case SDL_SCANCODE_UP: return DIK_UP;
     case SDL_SCANCODE_PAGEUP: return 201;
-    case SDL_SCANCODE_LEFT: return 203;
-    case SDL_SCANCODE_RIGHT: return 205;
+    case SDL_SCANCODE_LEFT: return DIK_LEFT;
+    case SDL_SCANCODE_RIGHT: return DIK_RIGHT;
     case SDL_SCANCODE_END: return 207;
-    case SDL_SCANCODE_DOWN: return 208;
+    case SDL_SCANCODE_DOWN: return DIK_DOWN;
     case SDL_SCANCODE_PAGEDOWN: return 209;
     case SDL_SCANCODE_INSERT: return 210;
     case SDL_SCANCODE_DELETE: return 211;
@@ -212,8 +213,6 @@ static int32_t dik_from_scancode(SDL_Scancode sc) {
     default: return 0;
     }
 }
-
-int32_t plat_dik_from_sdl_scancode(int32_t scancode) { return dik_from_scancode((SDL_Scancode)scancode); }
 
 static void post_destroy_once(void) {
     if (destroy_posted) return;
@@ -235,7 +234,7 @@ void plat_pump_events(void) {
                 // SDL replays when the mode change moves the focus (it can come before Alt's).
                 const Uint8 *live = SDL_GetKeyboardState(nullptr);
                 bool alt = (ev.key.keysym.mod & KMOD_ALT) || live[SDL_SCANCODE_LALT] || live[SDL_SCANCODE_RALT] ||
-                           plat_key_held(56) || plat_key_held(184);
+                           plat_key_held(DIK_LALT) || plat_key_held(DIK_RALT);
                 bool recent = toggle_done && ev.key.timestamp - last_toggle < 250;
                 if (alt || recent || return_of_toggle) {
                     if (alt && !recent && !ev.key.repeat && (ev.key.keysym.mod & KMOD_ALT)) {
@@ -284,25 +283,25 @@ int plat_backend_escape_async(void) { return 0; }
 static uint64_t monotonic_ms(void) {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u;
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
 static const uint64_t process_start_ms = monotonic_ms();
 
-uint32_t plat_ticks(void) { return (uint32_t)monotonic_ms(); }
+uint32_t plat_ticks(void) { return static_cast<uint32_t>(monotonic_ms()); }
 
-uint32_t plat_process_ms(void) { return (uint32_t)(monotonic_ms() - process_start_ms); }
+uint32_t plat_process_ms(void) { return static_cast<uint32_t>(monotonic_ms() - process_start_ms); }
 
 // Sleeps to the absolute start of the deadline's millisecond; an early wake (a signal) sleeps again.
 static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms) {
     for (;;) {
         uint64_t now64 = monotonic_ms() - offset;
-        uint32_t now = (uint32_t)now64;
+        uint32_t now = static_cast<uint32_t>(now64);
         uint32_t elapsed = now - start;
         if (elapsed >= ms) return now;
         sdl_video_idle(ms - elapsed);
         uint64_t deadline = now64 + (ms - elapsed) + offset;
-        timespec ts{(time_t)(deadline / 1000u), (long)(deadline % 1000u) * 1000000L};
+        timespec ts{static_cast<time_t>(deadline / 1000u), static_cast<long>(deadline % 1000u) * 1000000L};
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
     }
 }

@@ -46,7 +46,7 @@ int sdl_x11_has_window_manager(SDL_Window *win) {
     if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
                            &data) == Success &&
         data && count == 1 && format == 32) {
-        Window wm = *(Window *)data;
+        Window wm = *reinterpret_cast<Window *>(data);
         XFree(data);
         data = nullptr;
         // The property can outlive a window manager that died: ask its window too.
@@ -54,7 +54,7 @@ int sdl_x11_has_window_manager(SDL_Window *win) {
         if (XGetWindowProperty(dpy, wm, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data) ==
                 Success &&
             data && count == 1)
-            found = *(Window *)data == wm;
+            found = *reinterpret_cast<Window *>(data) == wm;
         XSync(dpy, False);
         XSetErrorHandler(old);
     }

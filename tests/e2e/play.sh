@@ -10,27 +10,8 @@ art="$build/e2e-artifacts"
 mkdir -p "$art"
 rm -f "$art"/*.png
 
-# Xvfb picks a free display itself and tells it once it listens: no race with other servers.
-dispfile=$(mktemp)
-exec 3>"$dispfile"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-exec 3>&-
-for _ in $(seq 300); do [ -s "$dispfile" ] && break; sleep 0.1; done
-[ -s "$dispfile" ] || { echo "FAIL: Xvfb did not start within 30 s"; kill $xvfb 2>/dev/null; exit 1; }
-disp=":$(cat "$dispfile")"
-rm -f "$dispfile"
-game=""
-cleanup() {
-  [ -n "$game" ] && kill "$game" 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
-export DISPLAY=$disp SDL_AUDIODRIVER=dummy
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_start 1280x1024 || fail "Xvfb did not start within 30 s"
 
 # Count pixels of a region whose colour passes an fx test, e.g. red text.
 count() { # file WxH+X+Y fx-expression
@@ -40,14 +21,7 @@ count() { # file WxH+X+Y fx-expression
 start_game() { # dir binary
   (cd "$1" && exec "$2") >"$art/game.log" 2>&1 &
   game=$!
-  win=""
-  for _ in $(seq 100); do
-    win=$(xdotool search --name '^Quorvane$' 2>/dev/null | head -n1)
-    [ -n "$win" ] && break
-    kill -0 "$game" 2>/dev/null || fail "the game exited at start: $(cat "$art/game.log")"
-    sleep 0.1
-  done
-  [ -n "$win" ] || fail "no Quorvane window appeared"
+  xvfb_game_window 100 "$art/game.log"
   sleep 1.5
 }
 

@@ -142,8 +142,7 @@ TEST(PixelImage, CellsAndPixelPositionsWithZerosOutsideThePicture) {
     gfx_bmp_unload(&f);
 }
 
-TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtTheScreen) {
-    start_display();
+TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtItsBuffer) {
     PixelImage im{};
     ASSERT_EQ(gfx_image_create(&im, 10, 20, 3, 2, 8), 1);
     const uint8_t bytes[6] = {1, 0, 3, 0, 5, 0};
@@ -160,21 +159,31 @@ TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtTheScreen) {
     EXPECT_EQ(s.count(9), Screen8::W * Screen8::H - 6);
     gfx_image_destroy(&im);
 
-    // Across the corners only the inside is written; rows step by the pitch.
+    // A buffer larger than the screen, before start-up: all of it is drawn, up to its pitch and
+    // from its first row; rows step by the pitch.
     ASSERT_EQ(gfx_image_create(&im, 630, 470, 20, 20, 8), 1);
     std::fill(im.buffer, im.buffer + im.size, 7);
     im.attributes |= IMAGE_LOADED;
-    const int32_t pitch = 704;
-    std::vector<uint8_t> wide((size_t)pitch * 480, 0);
+    const int32_t pitch = 640;
+    std::vector<uint8_t> wide((size_t)pitch * 490, 0);
     EXPECT_EQ(gfx_image_draw8(&im, wide.data(), pitch, 0), 1);
-    EXPECT_EQ(std::count(wide.begin(), wide.end(), 7), 100);
-    EXPECT_EQ(wide[(size_t)479 * pitch + 639], 7);
-    EXPECT_EQ(wide[(size_t)479 * pitch + 640], 0);
+    EXPECT_EQ(std::count(wide.begin(), wide.end(), 7), 200) << "ten columns fit in the pitch, all twenty rows";
+    EXPECT_EQ(wide[(size_t)489 * pitch + 639], 7);
+    EXPECT_EQ(wide[(size_t)489 * pitch + 629], 0);
     im.x = -15;
     im.y = -18;
     EXPECT_EQ(gfx_image_draw8(&im, wide.data(), pitch, 1), 1);
-    EXPECT_EQ(std::count(wide.begin(), wide.end(), 7), 110);
+    EXPECT_EQ(std::count(wide.begin(), wide.end(), 7), 210);
     EXPECT_EQ(wide[(size_t)1 * pitch + 4], 7);
+
+    // The screen's own buffer ends with its last row.
+    start_display();
+    im.x = 630;
+    im.y = 470;
+    uint8_t *back = gfx_lock_back();
+    ASSERT_EQ(gfx_image_draw8(&im, back, back_pitch, 0), 1);
+    gfx_unlock_back();
+    EXPECT_EQ(count_colour(back_surface, 7), 100);
     gfx_image_destroy(&im);
 }
 

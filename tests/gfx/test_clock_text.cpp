@@ -23,13 +23,18 @@ std::array<int, 4> ink_box(uint8_t c) {
 
 } // namespace
 
-// The wait returns the tick reading that ended it.
+// The wait returns a reading taken after the one that ended it.
 TEST_F(Gfx, ClockWaitsAndReturnsTheTicks) {
     plat_headless_set_ticks(1000);
     EXPECT_EQ(gfx_clock_start(), 1000u);
     EXPECT_EQ(clock_start_ticks, 1000u);
     uint32_t t = gfx_clock_wait(0);
-    EXPECT_LE(t - 1000u, 1u);
+    EXPECT_LE(t - 1000u, 2u);
+
+    plat_headless_set_auto_advance(5); // each reading moves the clock on by 5 ms
+    plat_headless_set_ticks(2000);
+    gfx_clock_start();
+    EXPECT_EQ(gfx_clock_wait(33), 2038u) << "the deadline's reading is 2033; the one after it 2038";
 
     plat_headless_set_auto_advance(0);
     plat_headless_set_ticks(5000);

@@ -1,6 +1,8 @@
 // Keyboard state over the headless backend's scripted keys.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "input/input.h"
 #include "platform/plat_headless.h"
 
@@ -69,6 +71,13 @@ TEST_F(InputTest, MouseAndControllerWithoutDevicesReadZeros) {
     EXPECT_EQ(inp_joystick_init(-1000, 1000, -1000, 1000, 10), 0);
     EXPECT_EQ(joystick_found, 0);
     EXPECT_EQ(inp_joystick_read(), 0);
+
+    // The enumeration stops at the first controller and keeps its id and name.
+    PlatJoystickInfo pad{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, "Pad One"};
+    uint8_t guid[16] = {};
+    EXPECT_EQ(inp_joystick_enum_callback(&pad, guid), INP_ENUM_STOP);
+    EXPECT_EQ(std::memcmp(guid, pad.guid, 16), 0);
+    EXPECT_STREQ(joystick_name, "Pad One");
 }
 
 } // namespace

@@ -7,15 +7,8 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 cpack=${3:-cpack}
 work=$(mktemp -d)
-xvfb="" game=""
-cleanup() {
-  [ -n "$game" ] && kill "$game" 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+on_exit() { rm -rf "$work"; }
 for tool in dpkg-deb identify convert; do
   command -v $tool >/dev/null || fail "$tool is missing (./tools/install-deps.sh installs it)"
 done
@@ -121,15 +114,8 @@ mapfile -t execs < <(grep -E '^Exec=' "$desktop" | sed 's/^Exec=//; s/ %[fFuUick
 for tool in Xvfb xdotool; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is missing, the game was not started"; exit 77; }
 done
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")" SDL_AUDIODRIVER=dummy
+xvfb_start 1280x1024 || fail "Xvfb did not start"
 unset SDL_VIDEODRIVER
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 for line in "${execs[@]}"; do
   read -r -a words <<<"$line"
@@ -138,14 +124,7 @@ for line in "${execs[@]}"; do
   words[0]="$root/usr/games/quorvane"
   (cd "$work" && exec "${words[@]}") >"$work/game.log" 2>&1 &
   game=$!
-  win=""
-  for _ in $(seq 150); do
-    win=$(xdotool search --name '^Quorvane$' 2>/dev/null | head -n1)
-    [ -n "$win" ] && break
-    kill -0 "$game" 2>/dev/null || fail "'$line' exited at start: $(cat "$work/game.log")"
-    sleep 0.1
-  done
-  [ -n "$win" ] || fail "'$line' showed no Quorvane window within 15 s"
+  xvfb_game_window 150 "$work/game.log" "'$line'"
   sleep 1
   xdotool key --window "$win" Escape
   for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done

@@ -8,41 +8,15 @@ for tool in Xvfb xdotool; do
   command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
 done
 work=$(mktemp -d)
-# Xvfb picks a free display itself and tells it once it listens: no race with other servers.
-dispfile=$(mktemp)
-exec 3>"$dispfile"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-exec 3>&-
-for _ in $(seq 300); do [ -s "$dispfile" ] && break; sleep 0.1; done
-[ -s "$dispfile" ] || { echo "FAIL: Xvfb did not start within 30 s"; kill $xvfb 2>/dev/null; exit 1; }
-disp=":$(cat "$dispfile")"
-rm -f "$dispfile"
-game=""
-cleanup() {
-  [ -n "$game" ] && kill "$game" 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export DISPLAY=$disp SDL_AUDIODRIVER=dummy
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+on_exit() { rm -rf "$work"; }
+xvfb_start 1024x768 || fail "Xvfb did not start within 30 s"
 
 start() { # log, then the game's options
   local log=$1; shift
   (cd "$build/assets" && exec "$build/quorvane" --window "$@") >"$log" 2>"$log.err" &
   game=$!
-  win=""
-  for _ in $(seq 100); do
-    win=$(xdotool search --name '^Quorvane$' 2>/dev/null | head -n1)
-    [ -n "$win" ] && break
-    kill -0 "$game" 2>/dev/null || fail "the game exited at start: $(cat "$log.err")"
-    sleep 0.1
-  done
-  [ -n "$win" ] || fail "no Quorvane window appeared"
+  xvfb_game_window 100 "$log.err"
   sleep 1
 }
 

@@ -1,6 +1,8 @@
 // Palette, random numbers, noise and the file writers of the asset generator.
 #include "tools/assetgen/assetgen.h"
 
+#include "platform/plat_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -31,17 +33,9 @@ void ramp(int first, int count, std::initializer_list<Key> keys) {
     }
 }
 
-void put16(std::vector<uint8_t> &out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t> &out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-void put32be(std::vector<uint8_t> &out, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
-}
+constexpr auto &put16 = plat_put_le16;
+constexpr auto &put32 = plat_put_le32;
+constexpr auto &put32be = plat_put_be32;
 void put_varlen(std::vector<uint8_t> &out, uint32_t v) {
     uint8_t tmp[5];
     int n = 0;
@@ -51,11 +45,7 @@ void put_varlen(std::vector<uint8_t> &out, uint32_t v) {
 }
 
 int write_all(const std::string &path, const std::vector<uint8_t> &bytes) {
-    FILE *fp = std::fopen(path.c_str(), "wb");
-    if (!fp) return 0;
-    size_t n = std::fwrite(bytes.data(), 1, bytes.size(), fp);
-    int ok = std::fclose(fp) == 0 && n == bytes.size();
-    return ok ? 1 : 0;
+    return plat_write_file(path.c_str(), bytes);
 }
 
 uint32_t hash3(int32_t x, int32_t y, int32_t z, uint32_t seed) {
@@ -200,38 +190,11 @@ void gen_fill_holes(GenPicture *pic, int x0, int y0, int w, int h, uint8_t fill)
 }
 
 int gen_write_bmp(const std::string &path, const GenPicture &pic) {
-    uint32_t stride = (static_cast<uint32_t>(pic.width) + 3u) & ~3u;
-    uint32_t image = stride * static_cast<uint32_t>(pic.height);
-    uint32_t offset = 14 + 40 + 1024;
-    std::vector<uint8_t> out;
-    out.reserve(offset + image);
-    put16(out, 0x4D42);
-    put32(out, offset + image);
-    put32(out, 0);
-    put32(out, offset);
-    put32(out, 40);
-    put32(out, static_cast<uint32_t>(pic.width));
-    put32(out, static_cast<uint32_t>(pic.height)); // positive: bottom-up rows
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 0); // BI_RGB
-    put32(out, image);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 256);
-    put32(out, 256);
-    for (int i = 0; i < 256; i++) {
-        out.push_back(gen_palette[i].blue);
-        out.push_back(gen_palette[i].green);
-        out.push_back(gen_palette[i].red);
-        out.push_back(0);
-    }
-    for (int y = pic.height - 1; y >= 0; y--) {
-        const uint8_t *row = pic.pixels.data() + static_cast<size_t>(y) * pic.width;
-        out.insert(out.end(), row, row + pic.width);
-        for (uint32_t p = static_cast<uint32_t>(pic.width); p < stride; p++) out.push_back(0);
-    }
-    return write_all(path, out);
+    PlatColor colours[256];
+    for (int i = 0; i < 256; i++)
+        colours[i] = PlatColor{gen_palette[i].red, gen_palette[i].green, gen_palette[i].blue, 0};
+    if (pic.pixels.size() < static_cast<size_t>(pic.width) * static_cast<size_t>(pic.height)) return 0;
+    return plat_write_bmp8(path.c_str(), pic.width, pic.height, pic.pixels.data(), pic.width, colours);
 }
 
 int gen_write_palette(const std::string &path) {

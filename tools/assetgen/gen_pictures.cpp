@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/plat_video.h"
 #include "tools/assetgen/assetgen.h"
 
 namespace {
@@ -171,8 +172,7 @@ GenPicture make_stars(void) {
 // The title word in chrome and gold, with a blue glow, onto the backdrop.
 int draw_title(GenPicture &pic, const char *text, int centre_y) {
     if (TTF_Init() != 0) return 0;
-    const char *fonts[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf",
-                           "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"};
+    const char *fonts[] = {plat_font_file(), "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"};
     TTF_Font *font = nullptr;
     for (const char *f : fonts)
         if (!font) font = TTF_OpenFont(f, 96);

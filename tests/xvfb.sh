@@ -1,0 +1,49 @@
+# Sourced by the scripted tests of the real binary (not a test itself: it lies outside the folders
+# whose scripts ctest runs). Sourcing it defines fail() and, on exit, kills the game ($game) and
+# Xvfb ($xvfb), then runs the script's own on_exit if it defines one.
+
+xvfb="" game=""
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+xvfb_cleanup() {
+  [ -n "$game" ] && kill "$game" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  wait 2>/dev/null
+  if declare -F on_exit >/dev/null; then on_exit; fi
+}
+trap xvfb_cleanup EXIT
+
+# xvfb_start WIDTHxHEIGHT: Xvfb on a display it picks itself and names once it listens (no race with
+# other servers); its pid in $xvfb, DISPLAY and SDL_AUDIODRIVER=dummy exported. 1 if it did not start.
+xvfb_start() {
+  local dispfile
+  dispfile=$(mktemp)
+  exec 3>"$dispfile"
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  exec 3>&-
+  for _ in $(seq 300); do [ -s "$dispfile" ] && break; sleep 0.1; done
+  if [ ! -s "$dispfile" ]; then
+    rm -f "$dispfile"
+    return 1
+  fi
+  export DISPLAY=":$(cat "$dispfile")" SDL_AUDIODRIVER=dummy
+  rm -f "$dispfile"
+  for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+}
+
+# xvfb_game_window TENTHS LOG [WHAT]: waits up to TENTHS tenths of a second for the window of $game
+# and puts its id in $win; fails when the game exits first (quoting LOG) or no window comes.
+xvfb_game_window() {
+  local what=${3:-the game}
+  win=""
+  for _ in $(seq "$1"); do
+    win=$(xdotool search --name '^Quorvane$' 2>/dev/null | head -n1)
+    [ -n "$win" ] && return 0
+    kill -0 "$game" 2>/dev/null || fail "$what exited at start: $(cat "$2")"
+    sleep 0.1
+  done
+  fail "$what showed no Quorvane window within $(($1 / 10)) s"
+}
