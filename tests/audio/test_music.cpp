@@ -78,7 +78,7 @@ TEST_F(MusicTest, LoadingFillsAt64RefusesOtherFilesAndFreeIdsDoNothing) {
     EXPECT_EQ(music_table[0].state, MUSIC_SLOT_FREE);
 }
 
-TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd) {
+TEST_F(MusicTest, PiecesPlayToTheirEndAnotherStopsThemAndReplayRestarts) {
     ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
     // Two half-beat notes at 120 a minute: half a second of music.
     std::string path = piece("short.mid", {60, 67}, 240);
@@ -86,8 +86,7 @@ TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd) {
     ASSERT_EQ(mus_play(id), 1);
     EXPECT_EQ(current_music, id);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
-    float peak = render_peak(0.3);
-    EXPECT_GT(peak, 0.001f);
+    EXPECT_GT(render_peak(0.3), 0.001f);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
     render_peak(0.4);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_STOPPED);
@@ -95,10 +94,9 @@ TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd) {
     EXPECT_EQ(mus_play(id), 1);
     render_peak(0.1);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
-}
 
-TEST_F(MusicTest, PlayStopsTheOtherPieceAndReplayRestarts) {
-    ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
+    // Playing another piece stops this one; replaying the current piece starts it over.
+    mus_delete_all();
     std::string a_path = piece("a.mid", {60, 62, 64, 65, 67, 69, 71, 72});
     std::string b_path = piece("b.mid", {48, 50, 52, 53, 55, 57, 59, 60});
     int32_t a = mus_load_midi(a_path.c_str());
@@ -110,7 +108,7 @@ TEST_F(MusicTest, PlayStopsTheOtherPieceAndReplayRestarts) {
     EXPECT_EQ(mus_status(a), MUSIC_SLOT_STOPPED);
     EXPECT_EQ(mus_status(b), MUSIC_SLOT_PLAYING);
 
-    // Replaying the current piece starts it over: its 2 s are good for another 1.8 s.
+    // b's 2 s, started over after 1.5 s, are good for another 1.8 s.
     render_peak(1.5);
     mus_play(b);
     render_peak(1.8);
