@@ -40,16 +40,11 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles) {
         b[c.at] = c.value;
         EXPECT_EQ(mus_is_midi_file(b.data(), (uint32_t)b.size()), 0) << c.what;
     }
-    Bytes b;
     // An unknown chunk before the track is skipped, as the format allows.
-    for (size_t i = 0; i < good.size(); i++) {
-        if (i == 14) {
-            put_id(b, "XTRA");
-            put_be(b, 3, 4);
-            append(b, Bytes{1, 2, 3});
-        }
-        b.push_back(good[i]);
-    }
+    Bytes b(good.begin(), good.begin() + 14);
+    put_id(b, "XTRA");
+    put_be(b, 3, 4);
+    append(b, cat({1, 2, 3}, Bytes(good.begin() + 14, good.end())));
     EXPECT_EQ(mus_is_midi_file(b.data(), (uint32_t)b.size()), 1);
 }
 
