@@ -31,7 +31,7 @@ protected:
         options_active = story_active = 0;
         rounds_to_play = 5;
         score[0] = score[1] = 0;
-        for (Particle &p : particles) p = Particle{};
+        clear_hits();
         game_init();
     }
     void TearDown() override {
@@ -50,18 +50,22 @@ protected:
         strm_set_seed_source(nullptr);
         menu_active = 0;
         game_reset_shot();
+        clear_hits();
+    }
+
+    // No ship down, no explosion running.
+    static void clear_hits() {
+        ship1_destroyed = ship2_destroyed = 0;
         for (Particle &p : particles) p = Particle{};
     }
 
     // The live game fires for player and flies the shot out: the ship that went down, or -1.
     static int32_t live_flight(int32_t player, int32_t a, int32_t pw) {
         current_player = static_cast<uint8_t>(player);
-        ship1_destroyed = ship2_destroyed = 0;
         game_fire_shot(a, static_cast<float>(pw * POWER_SCALE));
         while (shot.state == 1) game_step_shot();
         int32_t down = ship1_destroyed ? 0 : ship2_destroyed ? 1 : -1;
-        ship1_destroyed = ship2_destroyed = 0;
-        for (Particle &p : particles) p = Particle{};
+        clear_hits();
         return down;
     }
 

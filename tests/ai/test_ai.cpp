@@ -30,7 +30,6 @@ TEST_F(AiGame, FlightCopyFollowsTheLiveShotStepByStep) {
                 SCOPED_TRACE(testing::Message()
                              << "seed " << seed << " player " << player << " aim " << aim.angle << "/" << aim.power);
                 current_player = static_cast<uint8_t>(player);
-                ship1_destroyed = ship2_destroyed = 0;
                 Shot copy{};
                 game_fire_shot(aim.angle, static_cast<float>(aim.power * POWER_SCALE));
                 ai_fire(&layout, player, aim.angle, aim.power, &copy);
@@ -47,8 +46,7 @@ TEST_F(AiGame, FlightCopyFollowsTheLiveShotStepByStep) {
                 int32_t down = ship1_destroyed ? 0 : ship2_destroyed ? 1 : -1;
                 EXPECT_EQ(end, down < 0 ? AI_END_MISS : down == player ? AI_END_OWN : AI_END_OTHER);
                 ends_seen[end]++;
-                ship1_destroyed = ship2_destroyed = 0;
-                for (Particle &p : particles) p = Particle{};
+                clear_hits();
             }
         }
     }

@@ -19,9 +19,13 @@ std::vector<std::string> sim_lines(const std::string &args) {
     return lines;
 }
 
-TEST(SimMatches, OneResultLineAMatchThenTheSummary) {
+TEST(SimMatches, OneResultLineAMatchThenTheSummaryAndMatchMIsSeedSPlusM) {
     auto lines = sim_lines("--computer both --level1 easy --level2 hard --matches 2 --seed 5");
+    auto alone = sim_lines("--computer both --level1 easy --level2 hard --matches 1 --seed 6");
     ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(alone.size(), 2u);
+    EXPECT_EQ(lines[1], alone[0]);
+    EXPECT_NE(lines[0], lines[1]);
     const std::regex result(
         "result: player1 ([0-3]) player2 ([0-3]) frames [1-9][0-9]* shots [1-9][0-9]* hash [0-9a-f]{16}");
     int32_t wins[2] = {0, 0};
@@ -41,15 +45,6 @@ TEST(SimMatches, OneResultLineAMatchThenTheSummary) {
     EXPECT_EQ(std::stoi(got[1]), wins[0]);
     EXPECT_EQ(std::stoi(got[2]), wins[1]);
     EXPECT_LE(std::stoi(got[3]), std::stoi(got[4]));
-}
-
-TEST(SimMatches, MatchMIsTheRunWithSeedSPlusM) {
-    auto series = sim_lines("--computer both --level normal --matches 2 --seed 40");
-    auto alone = sim_lines("--computer both --level normal --matches 1 --seed 41");
-    ASSERT_EQ(series.size(), 3u);
-    ASSERT_EQ(alone.size(), 2u);
-    EXPECT_EQ(series[1], alone[0]);
-    EXPECT_NE(series[0], series[1]);
 }
 
 } // namespace

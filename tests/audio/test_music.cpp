@@ -1,10 +1,8 @@
 // Music table and the synth, rendered offline on the headless backend.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
-#include "platform/plat_audio.h"
 #include "wav_bytes.h"
 
 using namespace audio_bytes;
@@ -13,18 +11,6 @@ namespace {
 
 class MusicTest : public MusicFixture {
 protected:
-    // Renders seconds of output, returning its peak level.
-    float render_seconds(double seconds) {
-        std::vector<float> block(2 * PLAT_AUDIO_BLOCK);
-        float peak = 0.0f;
-        int32_t blocks = (int32_t)std::ceil(seconds * PLAT_AUDIO_RATE / PLAT_AUDIO_BLOCK);
-        for (int32_t b = 0; b < blocks; b++) {
-            plat_audio_render(block.data(), PLAT_AUDIO_BLOCK);
-            for (float v : block) peak = std::max(peak, std::fabs(v));
-        }
-        return peak;
-    }
-
     std::string piece(const char *name, std::vector<uint8_t> notes, uint32_t ticks = 240) {
         return write_file(name, midi_notes(notes, ticks));
     }
@@ -54,22 +40,25 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles) {
         b[c.at] = c.value;
         EXPECT_EQ(mus_is_midi_file(b.data(), (uint32_t)b.size()), 0) << c.what;
     }
-    Bytes b;
     // An unknown chunk before the track is skipped, as the format allows.
-    for (size_t i = 0; i < good.size(); i++) {
-        if (i == 14) {
-            put_id(b, "XTRA");
-            put_be(b, 3, 4);
-            append(b, Bytes{1, 2, 3});
-        }
-        b.push_back(good[i]);
-    }
+    Bytes b(good.begin(), good.begin() + 14);
+    put_id(b, "XTRA");
+    put_be(b, 3, 4);
+    append(b, cat({1, 2, 3}, Bytes(good.begin() + 14, good.end())));
     EXPECT_EQ(mus_is_midi_file(b.data(), (uint32_t)b.size()), 1);
 }
 
-TEST_F(MusicTest, LoadingFillsAt64AndRefusesOtherFiles) {
+// Status values: 0 free, 3 loaded and not playing (so the first frame starts it), 2 playing.
+TEST_F(MusicTest, LoadingFillsAt64RefusesOtherFilesAndFreeIdsDoNothing) {
+    for (int32_t id : {-1, MUSIC_SLOT_COUNT, 3}) {
+        EXPECT_EQ(mus_play(id), 0);
+        EXPECT_EQ(mus_stop(id), 0);
+        EXPECT_EQ(mus_status(id), 0);
+    }
+    EXPECT_EQ(current_music, MUSIC_NONE);
     std::string path = piece("fill.mid", {60});
     for (int32_t i = 0; i < MUSIC_SLOT_COUNT; i++) ASSERT_EQ(mus_load_midi(path.c_str()), i);
+    EXPECT_EQ(mus_status(0), MUSIC_SLOT_STOPPED);
     EXPECT_EQ(mus_load_midi(path.c_str()), -1);
     mus_delete(10);
     EXPECT_EQ(mus_status(10), 0);
@@ -79,27 +68,12 @@ TEST_F(MusicTest, LoadingFillsAt64AndRefusesOtherFiles) {
     mus_delete_all();
 
     EXPECT_EQ(mus_load_midi(scratch_path("missing.mid").c_str()), -1);
-    std::string wav = write_file("not_midi.mid", pcm_wav(Bytes(100, 0x80)));
-    EXPECT_EQ(mus_load_midi(wav.c_str()), -1);
-    std::string empty = write_file("empty.mid", Bytes());
-    EXPECT_EQ(mus_load_midi(empty.c_str()), -1);
+    EXPECT_EQ(mus_load_midi(write_file("not_midi.mid", pcm_wav(Bytes(100, 0x80))).c_str()), -1);
+    EXPECT_EQ(mus_load_midi(write_file("empty.mid", Bytes()).c_str()), -1);
     EXPECT_EQ(music_table[0].state, MUSIC_SLOT_FREE);
 }
 
-// Status values: 0 free, 3 loaded and not playing (so the first frame starts it), 2 playing.
-TEST_F(MusicTest, FreeIdsDoNothingAndAFreshPieceReadsStopped) {
-    for (int32_t id : {-1, MUSIC_SLOT_COUNT, 3}) {
-        EXPECT_EQ(mus_play(id), 0);
-        EXPECT_EQ(mus_stop(id), 0);
-        EXPECT_EQ(mus_status(id), 0);
-    }
-    EXPECT_EQ(current_music, MUSIC_NONE);
-    int32_t id = mus_load_midi(piece("fresh.mid", {60}).c_str());
-    ASSERT_EQ(id, 0);
-    EXPECT_EQ(mus_status(id), MUSIC_SLOT_STOPPED);
-}
-
-TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd) {
+TEST_F(MusicTest, PiecesPlayToTheirEndAreStoppedByAnotherRestartAndFallSilent) {
     ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
     // Two half-beat notes at 120 a minute: half a second of music.
     std::string path = piece("short.mid", {60, 67}, 240);
@@ -107,59 +81,55 @@ TEST_F(MusicTest, ShortPieceGoesFromPlayingToStoppedAtItsEnd) {
     ASSERT_EQ(mus_play(id), 1);
     EXPECT_EQ(current_music, id);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
-    float peak = render_seconds(0.3);
-    EXPECT_GT(peak, 0.001f);
+    EXPECT_GT(render_peak(0.3), 0.001f);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
-    render_seconds(0.4);
+    render_peak(0.4);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_STOPPED);
     // The game's loop plays it again.
     EXPECT_EQ(mus_play(id), 1);
-    render_seconds(0.1);
+    render_peak(0.1);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
-}
 
-TEST_F(MusicTest, PlayStopsTheOtherPieceAndReplayRestarts) {
-    ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
+    // Playing another piece stops this one; replaying the current piece starts it over.
+    mus_delete_all();
     std::string a_path = piece("a.mid", {60, 62, 64, 65, 67, 69, 71, 72});
     std::string b_path = piece("b.mid", {48, 50, 52, 53, 55, 57, 59, 60});
     int32_t a = mus_load_midi(a_path.c_str());
     int32_t b = mus_load_midi(b_path.c_str());
     mus_play(a);
-    render_seconds(0.5);
+    render_peak(0.5);
     mus_play(b);
     EXPECT_EQ(current_music, b);
     EXPECT_EQ(mus_status(a), MUSIC_SLOT_STOPPED);
     EXPECT_EQ(mus_status(b), MUSIC_SLOT_PLAYING);
 
-    // Replaying the current piece starts it over: its 2 s are good for another 1.8 s.
-    render_seconds(1.5);
+    // b's 2 s, started over after 1.5 s, are good for another 1.8 s.
+    render_peak(1.5);
     mus_play(b);
-    render_seconds(1.8);
+    render_peak(1.8);
     EXPECT_EQ(mus_status(b), MUSIC_SLOT_PLAYING);
-    render_seconds(0.5);
+    render_peak(0.5);
     EXPECT_EQ(mus_status(b), MUSIC_SLOT_STOPPED);
-}
 
-TEST_F(MusicTest, StopOfAnotherIdForgetsTheCurrentPieceAndStopSilences) {
-    ASSERT_TRUE(synth_ok) << "no SoundFont (timgm6mb-soundfont)";
-    std::string path = piece("long.mid", {60, 62, 64, 65, 67, 69, 71, 72});
-    int32_t a = mus_load_midi(path.c_str()), b = mus_load_midi(path.c_str());
+    // Stopping another id forgets the current piece; stopping or deleting the piece silences it.
+    mus_delete_all();
+    a = mus_load_midi(a_path.c_str()), b = mus_load_midi(a_path.c_str());
     mus_play(a);
     EXPECT_EQ(mus_stop(b), 1);
     EXPECT_EQ(current_music, MUSIC_NONE);
-    render_seconds(0.2);
+    render_peak(0.2);
     EXPECT_EQ(mus_status(a), MUSIC_SLOT_PLAYING);
     mus_stop(a);
     EXPECT_EQ(mus_status(a), MUSIC_SLOT_STOPPED);
-    render_seconds(2.0);
-    EXPECT_LT(render_seconds(0.2), 0.001f);
+    render_peak(2.0);
+    EXPECT_LT(render_peak(0.2), 0.001f);
     mus_play(a);
-    render_seconds(0.2);
+    render_peak(0.2);
     EXPECT_EQ(mus_delete(a), 1);
     EXPECT_EQ(mus_status(a), 0);
     EXPECT_EQ(mus_play(a), 0);
-    render_seconds(2.0);
-    EXPECT_LT(render_seconds(0.2), 0.001f) << "deleting the playing piece silences it";
+    render_peak(2.0);
+    EXPECT_LT(render_peak(0.2), 0.001f) << "deleting the playing piece silences it";
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace audio_bytes;
 
 // Enough of a SoundFont's header for FluidSynth to call it one, or plain text.
 void put_file(const fs::path &path, bool soundfont = true) {
@@ -32,13 +33,15 @@ void put_file(const fs::path &path, bool soundfont = true) {
 class SoundFontSearch : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::path(audio_bytes::scratch_path("soundfonts"));
+        dir = fs::path(scratch_path("soundfonts"));
         fs::remove_all(dir);
         const char *env = std::getenv("QUORVANE_SOUNDFONT");
         saved_env = env ? env : "";
         had_env = env != nullptr;
     }
     void TearDown() override {
+        mus_shutdown();
+        snd_shutdown();
         plat_synth_set_search(nullptr, 0, nullptr);
         plat_headless_set_music_background(0);
         if (had_env)
@@ -48,6 +51,13 @@ protected:
         fs::remove_all(dir);
     }
     std::string p(const char *rel) { return (dir / rel).string(); }
+    // Sound and music started; what starting the music said on stderr.
+    static std::string start(int32_t *ok) {
+        EXPECT_EQ(snd_init(), 1);
+        testing::internal::CaptureStderr();
+        *ok = mus_init();
+        return testing::internal::GetCapturedStderr();
+    }
 
     fs::path dir;
     std::string saved_env;
@@ -95,10 +105,8 @@ TEST_F(SoundFontSearch, WithNoneTheGamePlaysOnAndOneLineSaysHowToGetMusic) {
     const char *roots[] = {empty.c_str()};
     plat_synth_set_search(roots, 1, "");
     unsetenv("QUORVANE_SOUNDFONT");
-    ASSERT_EQ(snd_init(), 1);
-    testing::internal::CaptureStderr();
-    int32_t ok = mus_init();
-    std::string err = testing::internal::GetCapturedStderr();
+    int32_t ok = 1;
+    std::string err = start(&ok);
     EXPECT_EQ(ok, 0);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(err.rfind("quorvane: music is off", 0), 0u) << err;
@@ -106,45 +114,39 @@ TEST_F(SoundFontSearch, WithNoneTheGamePlaysOnAndOneLineSaysHowToGetMusic) {
     EXPECT_NE(err.find("apt install"), std::string::npos) << err;
 
     // Music reads stopped and plays nothing; effects still sound.
-    std::string piece = audio_bytes::write_file("silent_piece.mid", audio_bytes::midi_notes({60, 64}, 240));
+    std::string piece = write_file("silent_piece.mid", midi_notes({60, 64}, 240));
     int32_t id = mus_load_midi(piece.c_str());
     mus_play(id);
     EXPECT_EQ(mus_status(id), MUSIC_SLOT_STOPPED);
-    std::string wav = audio_bytes::write_file("still_heard.wav", audio_bytes::pcm_wav(audio_bytes::Bytes(2000, 0xC0)));
+    std::string wav = write_file("still_heard.wav", pcm_wav(Bytes(2000, 0xC0)));
     int32_t s = snd_load_wav(wav.c_str(), SOUND_CAPS_EFFECT);
     snd_play(s, 0);
     std::vector<float> out(2 * PLAT_AUDIO_BLOCK);
     plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
     EXPECT_FLOAT_EQ(out[0], 0.5f);
-    mus_shutdown();
-    mus_delete_all();
-    snd_shutdown();
 }
 
 TEST_F(SoundFontSearch, AnOverrideThatDoesNotLoadIsNamedAndTheSearchGoesOn) {
     std::string broken = p("broken.sf2");
     put_file(broken, false);
     setenv("QUORVANE_SOUNDFONT", broken.c_str(), 1);
-    ASSERT_EQ(snd_init(), 1);
-    testing::internal::CaptureStderr();
-    int32_t ok = mus_init();
-    std::string err = testing::internal::GetCapturedStderr();
+    int32_t ok = 0;
+    std::string err = start(&ok);
     std::string head = "quorvane: QUORVANE_SOUNDFONT=" + broken + " is not a SoundFont that loads; ";
     EXPECT_EQ(err.rfind(head, 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     // The rest of the line: the system's SoundFont in use, or music off without one.
     EXPECT_EQ(err.substr(head.size(), ok ? 6 : 12), ok ? "using " : "music is off") << err;
-    mus_shutdown();
-    snd_shutdown();
 }
 
 // On a real device the SoundFont loads on its own thread: a piece asked for meanwhile reads
 // playing and sounds as soon as the SoundFont is in.
 TEST_F(SoundFontSearch, MusicAskedForWhileLoadingStartsWhenReady) {
     plat_headless_set_music_background(1);
-    ASSERT_EQ(snd_init(), 1);
-    std::string piece = audio_bytes::write_file("early.mid", audio_bytes::midi_notes({60, 64, 67, 72}, 480));
-    EXPECT_EQ(mus_init(), 1);
+    std::string piece = write_file("early.mid", midi_notes({60, 64, 67, 72}, 480));
+    int32_t ok = 0;
+    start(&ok);
+    EXPECT_EQ(ok, 1);
     int32_t id = mus_load_midi(piece.c_str());
     mus_play(id);
     bool was_loading = plat_synth_status() == PLAT_SYNTH_LOADING;
@@ -153,17 +155,8 @@ TEST_F(SoundFontSearch, MusicAskedForWhileLoadingStartsWhenReady) {
     if (ready && was_loading) {
         EXPECT_EQ(while_loading, MUSIC_SLOT_PLAYING);
         EXPECT_EQ(mus_status(id), MUSIC_SLOT_PLAYING);
-        std::vector<float> out(2 * PLAT_AUDIO_BLOCK);
-        float peak = 0.0f;
-        for (int b = 0; b < 30; b++) {
-            plat_audio_render(out.data(), PLAT_AUDIO_BLOCK);
-            for (float v : out) peak = std::max(peak, std::fabs(v));
-        }
-        EXPECT_GT(peak, 0.01f);
+        EXPECT_GT(render_peak(0.32), 0.01f);
     }
-    mus_shutdown();
-    mus_delete_all();
-    snd_shutdown();
     if (!was_loading) GTEST_SKIP() << "the SoundFont loaded before the piece was asked for";
     if (!ready) GTEST_SKIP() << "no SoundFont installed";
 }

@@ -2,6 +2,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +13,7 @@
 
 #include "audio/music.h"
 #include "audio/sound.h"
+#include "platform/plat_audio.h"
 
 namespace audio_bytes {
 
@@ -117,6 +120,17 @@ inline std::string write_file(const std::string &name, const Bytes &bytes) {
     return path;
 }
 
+// Renders seconds of output in whole blocks, returning its peak level.
+inline float render_peak(double seconds) {
+    std::vector<float> block(2 * PLAT_AUDIO_BLOCK);
+    float peak = 0.0f;
+    for (int32_t b = 0; b < static_cast<int32_t>(std::ceil(seconds * PLAT_AUDIO_RATE / PLAT_AUDIO_BLOCK)); b++) {
+        plat_audio_render(block.data(), PLAT_AUDIO_BLOCK);
+        for (float v : block) peak = std::max(peak, std::fabs(v));
+    }
+    return peak;
+}
+
 // Sound and music up on the headless backend; synth_ok says whether a SoundFont loaded.
 class MusicFixture : public ::testing::Test {
 protected:
@@ -126,7 +140,6 @@ protected:
     }
     void TearDown() override {
         mus_shutdown();
-        mus_delete_all();
         snd_shutdown();
     }
     int synth_ok = 0;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,14 +18,12 @@
 
 class Gfx : public ::testing::Test {
 protected:
-    void SetUp() override {
+    static void reset() {
         gfx_display_shutdown();
         plat_headless_reset();
     }
-    void TearDown() override {
-        gfx_display_shutdown();
-        plat_headless_reset();
-    }
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
     static void start_display(int32_t windowed = 0) { ASSERT_EQ(gfx_display_init(640, 480, 8, windowed), 1); }
 };
 
@@ -86,22 +86,15 @@ inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s) {
 
 inline std::string write_file(const std::string &name, const std::vector<uint8_t> &bytes) {
     std::string path = draw_temp_path(name);
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        ADD_FAILURE() << "cannot write " << path;
-    else if (!bytes.empty())
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-    if (f) std::fclose(f);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(out.good()) << "cannot write " << path;
     return path;
 }
 
 inline std::string read_file(const std::string &path) {
-    std::string s;
-    if (FILE *f = std::fopen(path.c_str(), "rb")) {
-        for (int c; (c = std::fgetc(f)) != EOF;) s += (char)c;
-        std::fclose(f);
-    }
-    return s;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline int count_colour(const PlatSurface *s, uint8_t colour) {

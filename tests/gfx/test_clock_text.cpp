@@ -102,8 +102,4 @@ TEST_F(Gfx, TextDrawsAtItsTopLeftInTheNearestColour) {
     ASSERT_EQ(gfx_draw_text_indexed("Q", 100, 100, 3, back_surface), 1);
     EXPECT_GE(ink_box(3)[0], 100);
     EXPECT_EQ(gfx_draw_text_indexed("Q", 100, 100, 256, back_surface), 0);
-    gfx_lock_back();
-    EXPECT_EQ(gfx_draw_text("Quorvane", 10, 10, 0xFF, back_surface), 0) << "refused while locked";
-    gfx_unlock_back();
-    EXPECT_EQ(gfx_draw_text("Quorvane", 10, 10, 0xFF, nullptr), 0);
 }

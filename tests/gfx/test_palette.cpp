@@ -32,13 +32,8 @@ TEST_F(Gfx, PaletteFileBytesAndRoundTrip) {
     std::string expected;
     for (int i = 0; i < 256; i++) expected += "\n0 0 0 0";
     EXPECT_EQ(read_file(path), expected);
-
-    PaletteEntry back[256];
+    PaletteEntry mixed[256], back[256];
     std::memset(back, 0x55, sizeof back);
-    ASSERT_EQ(gfx_palette_load_file(path.c_str(), back), 1);
-    EXPECT_EQ(std::memcmp(back, zero, sizeof zero), 0);
-
-    PaletteEntry mixed[256];
     for (int i = 0; i < 256; i++) mixed[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), 7, PC_NOCOLLAPSE};
     ASSERT_EQ(gfx_palette_save_file(path.c_str(), mixed), 1);
     EXPECT_EQ(read_file(path).substr(0, 22), "\n0 255 7 4\n1 254 7 4\n2");
@@ -89,18 +84,15 @@ TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap) {
     gfx_palette_set_entry(11, &green);
     gfx_palette_set_entry(12, &blue);
     EXPECT_EQ(gfx_palette_rotate(10, 12), 1);
-    EXPECT_EQ(palette_shadow[10].blue, 255);
-    EXPECT_EQ(palette_shadow[11].red, 255);
-    EXPECT_EQ(palette_shadow[12].green, 255);
-    EXPECT_EQ(device_entry(10).b, 255);
-    EXPECT_EQ(device_entry(12).g, 255);
+    EXPECT_EQ(std::vector<int>({palette_shadow[10].blue, palette_shadow[11].red, palette_shadow[12].green,
+                                device_entry(10).b, device_entry(12).g}),
+              std::vector<int>(5, 255));
     // Flags turn with their colours; entries outside the range keep theirs.
     for (int i : {10, 11, 12, 200}) palette_shadow[i].flags = static_cast<uint8_t>(i);
     gfx_palette_rotate(10, 12);
-    EXPECT_EQ(palette_shadow[10].flags, 12);
-    EXPECT_EQ(palette_shadow[11].flags, 10);
-    EXPECT_EQ(palette_shadow[12].flags, 11);
-    EXPECT_EQ(palette_shadow[200].flags, 200);
+    EXPECT_EQ(std::vector<int>({palette_shadow[10].flags, palette_shadow[11].flags, palette_shadow[12].flags,
+                                palette_shadow[200].flags}),
+              std::vector<int>({12, 10, 11, 200}));
     EXPECT_EQ(gfx_palette_rotate(12, 10), 0);
     EXPECT_EQ(gfx_palette_rotate(250, 256), 0);
 }
@@ -144,11 +136,9 @@ TEST_F(Gfx, DisplayStartsWithThePaletteFileOrBlack) {
     gfx_display_shutdown();
     write_text(GAME_FILE_PALETTE, "\n10 20 30 0\n200 100 50 0");
     start_display();
-    EXPECT_EQ(device_entry(0).r, 10);
-    EXPECT_EQ(device_entry(0).b, 30);
-    EXPECT_EQ(device_entry(1).g, 100);
-    EXPECT_EQ(device_entry(2).r, 0);
-    EXPECT_EQ(palette_shadow[1].blue, 50);
+    EXPECT_EQ(std::vector<int>(
+                  {device_entry(0).r, device_entry(0).b, device_entry(1).g, device_entry(2).r, palette_shadow[1].blue}),
+              std::vector<int>({10, 30, 100, 0, 50}));
     std::filesystem::current_path(old);
     std::filesystem::remove_all(dir);
 }

@@ -41,11 +41,9 @@ TEST_F(Gfx, SpriteCreateMakesItsFramesAndDestroyReleasesThem) {
     ASSERT_EQ(gfx_sprite_create(&s, -3, 7, 44, 40, 64, 0x12, SYSTEM_MEMORY, 0, 8), 1);
     EXPECT_EQ(plat_surface_live_count(), live + 64);
     EXPECT_EQ(s.attr, 0x12u);
-    EXPECT_EQ(s.x, -3.0f);
-    EXPECT_EQ(s.y, 7.0f);
+    EXPECT_EQ(std::make_pair(s.x, s.y), std::make_pair(-3.0f, 7.0f));
     EXPECT_EQ(s.int_vars[0], 17) << "the owner's variables are left alone";
-    EXPECT_EQ(s.frame_surfaces[63]->width, 44);
-    EXPECT_EQ(s.frame_surfaces[63]->height, 40);
+    EXPECT_EQ(std::make_pair(s.frame_surfaces[63]->width, s.frame_surfaces[63]->height), std::make_pair(44, 40));
     EXPECT_EQ(gfx_sprite_destroy(&s), 1);
     EXPECT_EQ(plat_surface_live_count(), live);
     SpriteObject zero{};
@@ -156,8 +154,7 @@ TEST_F(Gfx, SpriteMoveWrapsOrBouncesAtTheClipEdgesAndOverlapUsesInnerBoxes) {
     gfx_sprite_set_velocity(&s, 3, -2);
     gfx_sprite_move(&s);
     EXPECT_EQ(s.x, 631.0f) << "the position is not corrected";
-    EXPECT_EQ(s.vx, -3.0f);
-    EXPECT_EQ(s.vy, 2.0f);
+    EXPECT_EQ(std::make_pair(s.vx, s.vy), std::make_pair(-3.0f, 2.0f));
     SpriteObject t = s;
     s.width = s.height = t.width = t.height = 16;
     s.x = s.y = t.y = 0;

@@ -22,7 +22,7 @@ int zeros(const std::vector<uint8_t> &m) {
 
 } // namespace
 
-TEST_F(Gfx, FadeToBlackLeavesTheTopValues) {
+TEST_F(Gfx, FadeToBlackLeavesTheTopValuesFadesToColoursReachThem) {
     start_display();
     set_ramp();
     uint32_t before = plat_headless_now();
@@ -40,10 +40,8 @@ TEST_F(Gfx, FadeToBlackLeavesTheTopValues) {
     PlatColor device{};
     plat_palette_get(255, 1, &device);
     EXPECT_EQ(device.r, 15);
-}
 
-TEST_F(Gfx, FadesTowardsColoursIn64Steps) {
-    start_display();
+    // Fades towards colours take 64 steps and reach their colour.
     const struct {
         uint32_t effect;
         int r, g, b;

@@ -116,14 +116,8 @@ TEST_F(PadTest, KeyboardStillWorksBesideThePads) {
     EXPECT_EQ(read(P2), keys({DIK_UP}));
 }
 
-std::vector<uint32_t> tapped;
-void tap(int32_t kind, int32_t seat, uint32_t value) {
-    if (kind == STRM_EVENT_FRAME) tapped.push_back(static_cast<uint32_t>(seat) << 8 | value);
-}
-
-TEST_F(PadTest, TapsSeePadPressesAndBackQuits) {
-    tapped.clear();
-    ASSERT_EQ(strm_add_tap(tap), 1);
+// Back quits at the escape test like Escape; Start does not.
+TEST_F(PadTest, BackQuitsAndStartDoesNot) {
     int32_t one = plat_headless_pad_attach(), two = plat_headless_pad_attach();
     plat_headless_pad_set(two, PLAT_PAD_START, 0, 0);
     read(P2);
@@ -132,7 +126,6 @@ TEST_F(PadTest, TapsSeePadPressesAndBackQuits) {
     plat_headless_pad_set(one, PLAT_PAD_BACK, 0, 0);
     read(P1);
     EXPECT_EQ(strm_escape_test(), 1);
-    EXPECT_EQ(tapped, (std::vector<uint32_t>{P2 << 8 | STRM_KEY_SPACE, P1 << 8 | STRM_KEY_ESCAPE}));
 }
 
 } // namespace

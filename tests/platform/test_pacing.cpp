@@ -46,7 +46,7 @@ TEST_F(Pacing, WaitsEndAtTheFirstReadingAtOrPastTheDeadline) {
     }
 }
 
-TEST_F(Pacing, ForgetDropsTapsButNotHeldKeys) {
+TEST_F(Pacing, ForgetDropsTapsButNotHeldKeysAndEscapeReadsLive) {
     plat_headless_tap_key(57);
     plat_headless_set_key(200, 1);
     plat_keyboard_forget_taps();
@@ -54,6 +54,15 @@ TEST_F(Pacing, ForgetDropsTapsButNotHeldKeys) {
     EXPECT_EQ(read(200), 0x80);
     plat_headless_tap_key(57); // a tap after the forget is the next frame's
     EXPECT_EQ(read(57), 0x80);
+    EXPECT_EQ(read(57), 0) << "a tap reads down once";
+    plat_headless_set_key(1, 1);
+    EXPECT_EQ(plat_escape_down(), 1);
+    plat_headless_set_key(1, 0);
+    EXPECT_EQ(plat_escape_down(), 0);
+    plat_headless_set_escape(1);
+    EXPECT_EQ(plat_escape_down(), 1);
+    plat_keyboard_close();
+    EXPECT_EQ(plat_keyboard_read(keys), 0) << "closed keyboard";
 }
 
 } // namespace

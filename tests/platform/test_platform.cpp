@@ -1,11 +1,10 @@
 // The headless platform: the game's random numbers, surfaces, presenting, clock,
-// messages, keys and text.
+// messages and text.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "platform/plat_headless.h"
-#include "platform/plat_input.h"
 #include "platform/plat_system.h"
 #include "platform/plat_video.h"
 
@@ -106,17 +105,6 @@ TEST_F(Platform, KeyedBlitsSkipTheKeyStretchAndClipNegativePositions) {
     plat_surface_release(dst);
 }
 
-TEST_F(Platform, NearestPaletteEntryPrefersTheLowestIndexOnTies) {
-    PlatColor pal[256] = {};
-    pal[3] = PlatColor{250, 0, 0, 0};
-    pal[9] = PlatColor{250, 0, 0, 0};
-    pal[10] = PlatColor{0, 255, 0, 0};
-    plat_palette_set(0, 256, pal);
-    EXPECT_EQ(plat_palette_nearest(0x0000FF), 3);
-    EXPECT_EQ(plat_palette_nearest(0x00FF00), 10);
-    EXPECT_EQ(plat_palette_set(250, 10, pal), 0) << "past the last entry";
-}
-
 TEST_F(Platform, MessagesComeOneAtATimeInOrder) {
     PlatMessage m{};
     while (plat_message_peek(&m)) {
@@ -136,33 +124,16 @@ TEST_F(Platform, MessagesComeOneAtATimeInOrder) {
     EXPECT_EQ(m.wparam, 7);
 }
 
-TEST_F(Platform, TappedKeysReadDownOnceHeldKeysEveryRead) {
-    uint8_t state[256];
-    EXPECT_EQ(plat_keyboard_read(state), 0) << "closed keyboard";
-    ASSERT_EQ(plat_keyboard_open(), 1);
-    plat_headless_tap_key(28);
-    plat_headless_set_key(200, 1);
-    ASSERT_EQ(plat_keyboard_read(state), 1);
-    EXPECT_EQ(state[28], 0x80);
-    EXPECT_EQ(state[200], 0x80);
-    plat_keyboard_read(state);
-    EXPECT_EQ(state[28], 0);
-    EXPECT_EQ(state[200], 0x80);
-    plat_headless_set_key(1, 1);
-    EXPECT_EQ(plat_escape_down(), 1);
-    plat_headless_set_key(1, 0);
-    EXPECT_EQ(plat_escape_down(), 0);
-    plat_headless_set_escape(1);
-    EXPECT_EQ(plat_escape_down(), 1);
-    plat_keyboard_close();
-}
-
-// Text is ink pixels only, in the nearest entry: no antialiasing, no background box.
+// Text is ink pixels only, in the nearest entry (the lowest on ties): no antialiasing, no
+// background box.
 TEST_F(Platform, TextUsesTheNearestEntryLeavesTheBackgroundAndRefusesLockedSurfaces) {
     PlatColor pal[256] = {};
     for (int i = 0; i < 256; i++) pal[i] = PlatColor{(uint8_t)i, 0, 0, 0};
     pal[77] = PlatColor{0, 250, 0, 0};
+    pal[9] = PlatColor{250, 0, 0, 0};
     plat_palette_set(0, 256, pal);
+    EXPECT_EQ(plat_palette_nearest(0x0000FA), 9) << "red is the low byte; 250 twice, at 9 and 250";
+    EXPECT_EQ(plat_palette_set(250, 10, pal), 0) << "past the last entry";
     PlatSurface *s = plat_surface_create(200, 40, 8);
     plat_surface_fill(s, nullptr, 5);
     ASSERT_EQ(plat_draw_text(s, "START GAME", 10, 10, 0x00FF00), 1);

@@ -16,11 +16,6 @@ namespace rt {
 inline fs::path corpus_dir() { return fs::path(QUORVANE_SOURCE_DIR) / "tests" / "replays"; }
 inline fs::path binary(const char *name) { return fs::path(QUORVANE_BINARY_DIR) / name; }
 
-inline std::vector<uint8_t> read_bytes(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 inline void write_bytes(const fs::path &p, const std::vector<uint8_t> &bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

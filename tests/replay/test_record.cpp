@@ -1,5 +1,6 @@
 // Recording a game played on the headless keyboard, and writing the file safely.
 #include <cstring>
+#include <tuple>
 
 #include "game/game_internal.h"
 #include "input/input.h"
@@ -86,17 +87,12 @@ TEST_F(RecordTest, TheFileHoldsTheSeedsAndKeysTheGameUsed) {
     EXPECT_EQ(rec.seeds[0].frame, 0u);
     EXPECT_GE(rec.seeds[0].value, 5000u);
     // Frames: 10 idle, Down, idle, Down, 7 idle, Return on QUIT, and the frame after the quit.
-    struct Want {
-        uint8_t keys;
-        uint32_t count;
-    };
-    const Want want[] = {{0, 10}, {STRM_KEY_DOWN, 1}, {0, 1}, {STRM_KEY_DOWN, 1}, {0, 7}, {STRM_KEY_RETURN, 1}, {0, 1}};
-    ASSERT_EQ(rec.runs.size(), 7u);
-    for (size_t i = 0; i < 7; i++) {
-        EXPECT_EQ(rec.runs[i].keys, want[i].keys) << i;
-        EXPECT_EQ(rec.runs[i].count, want[i].count) << i;
-        EXPECT_EQ(rec.runs[i].seat, STRM_SEAT_MENUS) << i;
-    }
+    std::vector<std::tuple<int, uint32_t, int>> runs; // keys, frames, seat
+    for (const RplRun &r : rec.runs) runs.push_back({r.keys, r.count, r.seat});
+    const int M = STRM_SEAT_MENUS, DOWN = STRM_KEY_DOWN;
+    EXPECT_EQ(runs,
+              (std::vector<std::tuple<int, uint32_t, int>>{
+                  {0, 10, M}, {DOWN, 1, M}, {0, 1, M}, {DOWN, 1, M}, {0, 7, M}, {STRM_KEY_RETURN, 1, M}, {0, 1, M}}));
     EXPECT_EQ(std::make_pair(rec.result.frames, rec.result.hash), std::make_pair(played.frames, played.hash));
     EXPECT_EQ(rec.close_frame, RPL_NO_CLOSE);
 

@@ -77,12 +77,11 @@ TEST_F(StreamTest, TapsSeeFramesEscapeTestsAndSeedsFromEitherSource) {
     plat_headless_set_escape(1); // held after the read: the test still quits, and says so
     EXPECT_EQ(strm_escape_test(), 1);
     ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].kind, STRM_EVENT_SEED);
-    EXPECT_EQ(events[0].value, 77u);
-    EXPECT_EQ(events[1].kind, STRM_EVENT_FRAME);
-    EXPECT_EQ(events[1].seat, STRM_SEAT_PLAYER1);
-    EXPECT_EQ(events[1].value, uint32_t(STRM_KEY_UP | STRM_KEY_SPACE));
-    EXPECT_EQ(events[2].value, uint32_t(STRM_KEY_UP | STRM_KEY_SPACE | STRM_KEY_ESCAPE));
+    const uint32_t held = STRM_KEY_UP | STRM_KEY_SPACE;
+    EXPECT_EQ(std::vector<uint32_t>({uint32_t(events[0].kind), events[0].value, uint32_t(events[1].kind),
+                                     uint32_t(events[1].seat), events[1].value, events[2].value}),
+              std::vector<uint32_t>(
+                  {STRM_EVENT_SEED, 77, STRM_EVENT_FRAME, STRM_SEAT_PLAYER1, held, held | STRM_KEY_ESCAPE}));
     EXPECT_EQ(strm_frame_count(), 2u);
     EXPECT_EQ(strm_seed_count(), 1u);
     // A seed source replaces the clock, and taps see its seed.
