@@ -37,6 +37,7 @@ constexpr int CC_VOLUME = 7, CC_PAN = 10, CC_SUSTAIN = 64, CC_SOSTENUTO = 66, CC
 fluid_settings_t *synth_settings = nullptr;
 fluid_synth_t *synth = nullptr;
 fluid_player_t *player = nullptr;
+int player_total_ticks = 0; // the piece's length once known: FluidSynth walks every track to tell it
 std::thread synth_loader;
 std::atomic<int32_t> synth_state{PLAT_SYNTH_OFF};
 
@@ -354,6 +355,7 @@ int plat_synth_play(const uint8_t *midi, uint32_t size) {
     midi_scan(midi, size, &scan);
     synth_reset_channels(scan);
     player = new_fluid_player(synth);
+    player_total_ticks = 0;
     if (!player) return 0;
     if (fluid_player_add_mem(player, midi, size) != FLUID_OK || fluid_player_play(player) != FLUID_OK) {
         delete_fluid_player(player);
@@ -367,8 +369,8 @@ int plat_synth_playing(void) {
     if (!player || fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) return 0;
     // The player stays "playing" for seconds after the last event; the ticks tell the
     // musical end. The total reads 0 until the first render.
-    int total = fluid_player_get_total_ticks(player);
-    return total <= 0 || fluid_player_get_current_tick(player) < total;
+    if (player_total_ticks <= 0) player_total_ticks = fluid_player_get_total_ticks(player);
+    return player_total_ticks <= 0 || fluid_player_get_current_tick(player) < player_total_ticks;
 }
 
 int plat_synth_render(float *out, int32_t frames) {
