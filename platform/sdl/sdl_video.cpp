@@ -316,14 +316,20 @@ int plat_display_is_open(void) { return open_flag; }
 int plat_present(PlatSurface *back) {
     if (!open_flag || !back || back->locked || back->width != tex_w || back->height != tex_h) return 0;
     size_t row = (size_t)tex_w * (back->bpp / 8);
+    bool same_palette = std::memcmp(shown_palette, plat_palette_data(), sizeof shown_palette) == 0;
+    if (shown_valid && back->bpp == last_bpp && last_frame.size() == row * tex_h && (back->bpp != 8 || same_palette)) {
+        // Compared where it lies: most menu frames are unchanged and need no copy at all.
+        int32_t y = 0;
+        while (y < tex_h && std::memcmp(&last_frame[y * row], back->pixels.data() + (size_t)y * back->pitch, row) == 0)
+            y++;
+        if (y == tex_h) {
+            skipped_presents++; // the window already shows exactly this
+            return 1;
+        }
+    }
     incoming.resize(row * tex_h);
     for (int32_t y = 0; y < tex_h; y++)
         std::memcpy(&incoming[y * row], back->pixels.data() + (size_t)y * back->pitch, row);
-    bool same_palette = std::memcmp(shown_palette, plat_palette_data(), sizeof shown_palette) == 0;
-    if (shown_valid && back->bpp == last_bpp && incoming == last_frame && (back->bpp != 8 || same_palette)) {
-        skipped_presents++; // the window already shows exactly this
-        return 1;
-    }
     bool comparable = shown_valid && back->bpp == last_bpp && incoming.size() == last_frame.size();
     last_frame.swap(incoming);
     last_bpp = back->bpp;
