@@ -12,6 +12,7 @@
 
 #include "platform/plat_internal.h"
 #include "platform/sdl/sdl_internal.h"
+#include "platform/synth/plat_synth.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ double now_ms(void) {
 void report_first_frame(void) {
     first_frame_reported = true;
     clock_gettime(CLOCK_MONOTONIC, &first_present);
+    plat_synth_screen_shown();
     if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME")) return;
     timespec wall{}, cpu{}, main_cpu{};
     clock_gettime(CLOCK_REALTIME, &wall);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -92,6 +94,19 @@ bool fluid_open(void) {
             fl.fluid_set_log_function(level, nullptr, nullptr);
     });
     return fluid_opened;
+}
+
+// A loading thread opens FluidSynth only once the first picture is shown: dlopen holds the
+// loader's lock, which X and SDL also take on the way to that picture (libX11 opens libXcursor
+// at the first bitmap, SDL opens libudev for the pads), and the start would wait for it.
+std::mutex screen_lock;
+std::condition_variable screen_change;
+bool screen_shown = false;
+constexpr auto SCREEN_WAIT_LONGEST = std::chrono::milliseconds(300); // no picture coming: load anyway
+
+void wait_for_screen(void) {
+    std::unique_lock<std::mutex> hold(screen_lock);
+    screen_change.wait_for(hold, SCREEN_WAIT_LONGEST, [] { return screen_shown; });
 }
 
 fluid_settings_t *synth_settings = nullptr;
@@ -229,8 +244,10 @@ void synth_free(void) {
     synth_settings = nullptr;
 }
 
-// Runs on the loading thread (or the caller's); touches nothing shared until the state is set.
-void synth_load(int32_t sample_rate) {
+// Runs on the loading thread (background 1) or the caller's; touches nothing shared until the
+// state is set.
+void synth_load(int32_t sample_rate, int background) {
+    if (background) wait_for_screen();
     if (!fluid_open()) {
         std::fprintf(stderr, "quorvane: music is off: FluidSynth (libfluidsynth.so.3) cannot be opened; install it "
                              "(Debian: apt install libfluidsynth3)\n");
@@ -348,10 +365,10 @@ int plat_synth_open(int32_t sample_rate, int background) {
     if (synth_state.load(std::memory_order_acquire) != PLAT_SYNTH_OFF || synth_loader.joinable()) return 1;
     synth_state.store(PLAT_SYNTH_LOADING, std::memory_order_release);
     if (background) {
-        synth_loader = std::thread(synth_load, sample_rate);
+        synth_loader = std::thread(synth_load, sample_rate, 1);
         return 1;
     }
-    synth_load(sample_rate);
+    synth_load(sample_rate, 0);
     return synth_state.load(std::memory_order_acquire) == PLAT_SYNTH_READY;
 }
 
@@ -369,7 +386,16 @@ void plat_synth_prepare(const uint8_t *midi, uint32_t size) {
 
 int32_t plat_synth_status(void) { return synth_state.load(std::memory_order_acquire); }
 
+void plat_synth_screen_shown(void) {
+    {
+        std::lock_guard<std::mutex> hold(screen_lock);
+        screen_shown = true;
+    }
+    screen_change.notify_all();
+}
+
 int plat_synth_wait(void) {
+    plat_synth_screen_shown(); // whoever waits for the music waits no longer for a picture
     if (synth_loader.joinable()) synth_loader.join();
     return plat_synth_status() == PLAT_SYNTH_READY;
 }
