@@ -102,7 +102,7 @@ bool fluid_open(void) {
 std::mutex screen_lock;
 std::condition_variable screen_change;
 bool screen_shown = false;
-constexpr auto SCREEN_WAIT_LONGEST = std::chrono::milliseconds(300); // no picture coming: load anyway
+constexpr auto SCREEN_WAIT_LONGEST = std::chrono::seconds(2); // no picture coming: load anyway
 
 void wait_for_screen(void) {
     std::unique_lock<std::mutex> hold(screen_lock);
