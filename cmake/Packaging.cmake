@@ -64,10 +64,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUORVANE_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Libraries come from dpkg-shlibdeps; what the game opens at run time is named here: its font
-# and a General MIDI SoundFont at one of the paths the synth tries. ENet (online play) is named
-# too until the game links it, when dpkg-shlibdeps names it with its version.
+# and a General MIDI SoundFont at one of the paths the synth tries, and FluidSynth, which the
+# synth opens itself. ENet (online play) is named too until the game links it, when
+# dpkg-shlibdeps names it with its version.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, timgm6mb-soundfont | fluid-soundfont-gm | musescore-general-soundfont")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libfluidsynth3, fonts-dejavu-extra, timgm6mb-soundfont | fluid-soundfont-gm | musescore-general-soundfont")
 if(NOT ENET_FOUND)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libenet7")
 endif()

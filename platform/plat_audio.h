@@ -1,11 +1,12 @@
 // Sound output: our own mixer of 8-bit sample buffers plus the MIDI synth,
-// on one output stream (float stereo, 48000 Hz, 512-frame blocks).
+// on one output stream (float stereo, 48000 Hz, 1024-frame blocks: 21 ms, and half the wake-ups
+// and per-call synth work of 512).
 // Backend-neutral interface; platform/sdl and platform/headless implement the device.
 #pragma once
 #include <cstdint>
 
 constexpr int32_t PLAT_AUDIO_RATE = 48000;
-constexpr int32_t PLAT_AUDIO_BLOCK = 512;
+constexpr int32_t PLAT_AUDIO_BLOCK = 1024;
 constexpr uint32_t PLAT_SOUND_DEFAULT_HZ = 11025;
 
 // Buffer capabilities (the old sound-buffer cap bits, so callers pass theirs unchanged).

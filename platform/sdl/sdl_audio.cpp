@@ -1,4 +1,4 @@
-// SDL sound output: one device, float stereo 48 kHz in 512-frame blocks, filled by our mixer.
+// SDL sound output: one device, float stereo 48 kHz in PLAT_AUDIO_BLOCK-frame blocks, filled by our mixer.
 #include "platform/plat_audio.h"
 
 #include <SDL.h>

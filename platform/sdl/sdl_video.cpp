@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sys/mman.h>
 #include <vector>
 
 #include "platform/plat_internal.h"
 #include "platform/sdl/sdl_internal.h"
+#include "platform/synth/plat_synth.h"
 
 namespace {
 
@@ -49,13 +51,16 @@ double now_ms(void) {
 void report_first_frame(void) {
     first_frame_reported = true;
     clock_gettime(CLOCK_MONOTONIC, &first_present);
+    plat_synth_screen_shown();
     if (!std::getenv("QUORVANE_REPORT_FIRST_FRAME")) return;
-    timespec wall{}, cpu{};
+    timespec wall{}, cpu{}, main_cpu{};
     clock_gettime(CLOCK_REALTIME, &wall);
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
-    std::fprintf(stderr, "quorvane: first frame at %lld ns (wall %lld ns), %.1f ms of CPU\n",
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &main_cpu); // the rest is the loading and audio threads'
+    std::fprintf(stderr, "quorvane: first frame at %lld ns (wall %lld ns), %.1f ms of CPU (main thread %.1f ms)\n",
                  (long long)first_present.tv_sec * 1000000000LL + first_present.tv_nsec,
-                 (long long)wall.tv_sec * 1000000000LL + wall.tv_nsec, cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6);
+                 (long long)wall.tv_sec * 1000000000LL + wall.tv_nsec, cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6,
+                 main_cpu.tv_sec * 1e3 + main_cpu.tv_nsec / 1e6);
     std::fflush(stderr);
 }
 
@@ -107,20 +112,52 @@ void scale_band(SDL_Surface *s, const uint32_t *lut, int32_t k, int32_t ox, int3
 
 constexpr int32_t BAND = 16; // source rows compared and sent together
 
+// Where the picture sits in a window surface: the whole factor, its top left corner, and how
+// many of its columns and rows show.
+struct Placement {
+    int32_t k, ox, oy, vis_w, vis_h;
+};
+
+Placement place_in(const SDL_Surface *s) {
+    Placement p;
+    p.k = std::max(1, std::min(s->w / tex_w, s->h / tex_h));
+    p.ox = (s->w - tex_w * p.k) / 2;
+    p.oy = (s->h - tex_h * p.k) / 2;
+    if (s->w < tex_w * p.k || s->h < tex_h * p.k) { // a window smaller than the picture shows its middle
+        p.ox = std::max(0, p.ox);
+        p.oy = std::max(0, p.oy);
+    }
+    p.vis_w = std::min(tex_w, (s->w - p.ox) / p.k);
+    p.vis_h = std::min(tex_h, (s->h - p.oy) / p.k);
+    return p;
+}
+
+// A fresh window surface is shared memory not yet mapped in: the first picture would take a
+// page fault per 4 KiB, costly in a virtual machine. One call maps in the rows the picture covers.
+const void *prefaulted = nullptr;
+
+void prefault_picture_rows(const SDL_Surface *s, const Placement &p) {
+    if (s->pixels == prefaulted) return;
+    prefaulted = s->pixels;
+#ifdef MADV_POPULATE_WRITE
+    const uintptr_t page = 4096;
+    uintptr_t first = reinterpret_cast<uintptr_t>(s->pixels) + static_cast<uintptr_t>(p.oy) * s->pitch;
+    uintptr_t end = first + static_cast<uintptr_t>(p.vis_h * p.k) * s->pitch;
+    first &= ~(page - 1);
+    madvise(reinterpret_cast<void *>(first), end - first, MADV_POPULATE_WRITE); // older kernels: faults as before
+#endif
+}
+
 // Writes the changed parts of last_frame (all of it when whole) into the window surface and
 // sends those rectangles to the window. previous: the frame on screen before, or null.
 void show_on_surface(const uint8_t *previous, bool whole) {
     SDL_Window *win = sdl_window();
     SDL_Surface *s = win ? SDL_GetWindowSurface(win) : nullptr;
     if (!s || s->format->BytesPerPixel != 4) return;
-    int32_t k = std::max(1, std::min(s->w / tex_w, s->h / tex_h));
-    int32_t ox = (s->w - tex_w * k) / 2, oy = (s->h - tex_h * k) / 2;
-    if (s->w < tex_w * k || s->h < tex_h * k) { // a window smaller than the picture shows its middle
-        ox = std::max(0, ox);
-        oy = std::max(0, oy);
-    }
-    int32_t vis_w = std::min(tex_w, (s->w - ox) / k), vis_h = std::min(tex_h, (s->h - oy) / k);
+    const Placement place = place_in(s);
+    const int32_t k = place.k, ox = place.ox, oy = place.oy, vis_w = place.vis_w, vis_h = place.vis_h;
     if (vis_w <= 0 || vis_h <= 0) return;
+    prefault_picture_rows(s, place);
     bool clear = borders_stale != 0 && !server_borders;
     if (borders_stale) {
         if (clear) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
@@ -281,14 +318,20 @@ int plat_display_is_open(void) { return open_flag; }
 int plat_present(PlatSurface *back) {
     if (!open_flag || !back || back->locked || back->width != tex_w || back->height != tex_h) return 0;
     size_t row = (size_t)tex_w * (back->bpp / 8);
+    bool same_palette = std::memcmp(shown_palette, plat_palette_data(), sizeof shown_palette) == 0;
+    if (shown_valid && back->bpp == last_bpp && last_frame.size() == row * tex_h && (back->bpp != 8 || same_palette)) {
+        // Compared where it lies: most menu frames are unchanged and need no copy at all.
+        int32_t y = 0;
+        while (y < tex_h && std::memcmp(&last_frame[y * row], back->pixels.data() + (size_t)y * back->pitch, row) == 0)
+            y++;
+        if (y == tex_h) {
+            skipped_presents++; // the window already shows exactly this
+            return 1;
+        }
+    }
     incoming.resize(row * tex_h);
     for (int32_t y = 0; y < tex_h; y++)
         std::memcpy(&incoming[y * row], back->pixels.data() + (size_t)y * back->pitch, row);
-    bool same_palette = std::memcmp(shown_palette, plat_palette_data(), sizeof shown_palette) == 0;
-    if (shown_valid && back->bpp == last_bpp && incoming == last_frame && (back->bpp != 8 || same_palette)) {
-        skipped_presents++; // the window already shows exactly this
-        return 1;
-    }
     bool comparable = shown_valid && back->bpp == last_bpp && incoming.size() == last_frame.size();
     last_frame.swap(incoming);
     last_bpp = back->bpp;

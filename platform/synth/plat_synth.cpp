@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -34,9 +37,82 @@ constexpr int SYNTH_CHANNELS = 64;
 constexpr int DRUM_CHANNEL = 9, DRUM_BANK = 128;
 constexpr int CC_VOLUME = 7, CC_PAN = 10, CC_SUSTAIN = 64, CC_SOSTENUTO = 66, CC_RESET_ALL = 121;
 
+// FluidSynth, and the libraries only it needs, are opened by the loading thread rather than
+// linked: linked, they cost every start about 11 ms of CPU before main.
+#define FLUID_FUNCTIONS(X)                                                                                             \
+    X(delete_fluid_player)                                                                                             \
+    X(delete_fluid_settings)                                                                                           \
+    X(delete_fluid_synth)                                                                                              \
+    X(fluid_free)                                                                                                      \
+    X(fluid_is_soundfont)                                                                                              \
+    X(fluid_player_add_mem)                                                                                            \
+    X(fluid_player_get_current_tick)                                                                                   \
+    X(fluid_player_get_status)                                                                                         \
+    X(fluid_player_get_total_ticks)                                                                                    \
+    X(fluid_player_play)                                                                                               \
+    X(fluid_player_stop)                                                                                               \
+    X(fluid_set_log_function)                                                                                          \
+    X(fluid_settings_dupstr)                                                                                           \
+    X(fluid_settings_setint)                                                                                           \
+    X(fluid_settings_setnum)                                                                                           \
+    X(fluid_settings_setstr)                                                                                           \
+    X(fluid_sfont_get_id)                                                                                              \
+    X(fluid_synth_all_notes_off)                                                                                       \
+    X(fluid_synth_bank_select)                                                                                         \
+    X(fluid_synth_cc)                                                                                                  \
+    X(fluid_synth_get_sfont)                                                                                           \
+    X(fluid_synth_program_change)                                                                                      \
+    X(fluid_synth_program_select)                                                                                      \
+    X(fluid_synth_sfload)                                                                                              \
+    X(fluid_synth_write_float)                                                                                         \
+    X(new_fluid_player)                                                                                                \
+    X(new_fluid_settings)                                                                                              \
+    X(new_fluid_synth)
+struct FluidApi {
+#define FLUID_MEMBER(name) decltype(&::name) name;
+    FLUID_FUNCTIONS(FLUID_MEMBER)
+#undef FLUID_MEMBER
+};
+FluidApi fl;
+std::once_flag fluid_once;
+bool fluid_opened = false;
+
+// Any thread: 1 once FluidSynth and every function we call from it are there.
+bool fluid_open(void) {
+    std::call_once(fluid_once, [] {
+        void *lib = dlopen("libfluidsynth.so.3", RTLD_NOW | RTLD_LOCAL);
+        if (!lib) lib = dlopen("libfluidsynth.so", RTLD_NOW | RTLD_LOCAL);
+        if (!lib) return;
+        bool all = true;
+#define FLUID_LOAD(name) all = (fl.name = reinterpret_cast<decltype(fl.name)>(dlsym(lib, #name))) != nullptr && all;
+        FLUID_FUNCTIONS(FLUID_LOAD)
+#undef FLUID_LOAD
+        fluid_opened = all;
+        if (!all) return;
+        // Missing SoundFonts and odd MIDI files are expected here; we say what matters ourselves.
+        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+            fl.fluid_set_log_function(level, nullptr, nullptr);
+    });
+    return fluid_opened;
+}
+
+// A loading thread opens FluidSynth only once the first picture is shown: dlopen holds the
+// loader's lock, which X and SDL also take on the way to that picture (libX11 opens libXcursor
+// at the first bitmap, SDL opens libudev for the pads), and the start would wait for it.
+std::mutex screen_lock;
+std::condition_variable screen_change;
+bool screen_shown = false;
+constexpr auto SCREEN_WAIT_LONGEST = std::chrono::seconds(2); // no picture coming: load anyway
+
+void wait_for_screen(void) {
+    std::unique_lock<std::mutex> hold(screen_lock);
+    screen_change.wait_for(hold, SCREEN_WAIT_LONGEST, [] { return screen_shown; });
+}
+
 fluid_settings_t *synth_settings = nullptr;
 fluid_synth_t *synth = nullptr;
 fluid_player_t *player = nullptr;
+int player_total_ticks = 0; // the piece's length once known: FluidSynth walks every track to tell it
 std::thread synth_loader;
 std::atomic<int32_t> synth_state{PLAT_SYNTH_OFF};
 
@@ -50,22 +126,13 @@ std::vector<std::string> search_roots;
 std::string search_fluid_default;
 bool search_overridden = false;
 
-void synth_quiet_logs(void) {
-    // Missing SoundFonts and odd MIDI files are expected here; we say what matters ourselves.
-    fluid_set_log_function(FLUID_PANIC, nullptr, nullptr);
-    fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
-    fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-    fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-    fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
-}
-
 bool has_soundfont_suffix(const char *name) {
     size_t n = std::strlen(name);
     return n > 4 && (strcasecmp(name + n - 4, ".sf2") == 0 || strcasecmp(name + n - 4, ".sf3") == 0);
 }
 
 void add_candidate(const std::string &path, std::vector<std::string> *out, std::vector<std::string> *seen) {
-    if (path.empty() || access(path.c_str(), R_OK) != 0 || !fluid_is_soundfont(path.c_str())) return;
+    if (path.empty() || access(path.c_str(), R_OK) != 0 || !fl.fluid_is_soundfont(path.c_str())) return;
     // The default-GM links usually point at a file listed again under its own name.
     char *real = realpath(path.c_str(), nullptr);
     std::string key = real ? real : path;
@@ -86,9 +153,9 @@ void synth_candidates(std::vector<std::string> *out, std::string *override_path)
         for (const std::string &r : search_roots) roots.push_back(r.c_str());
     } else {
         char *value = nullptr;
-        if (fluid_settings_dupstr(synth_settings, "synth.default-soundfont", &value) == FLUID_OK && value)
+        if (fl.fluid_settings_dupstr(synth_settings, "synth.default-soundfont", &value) == FLUID_OK && value)
             fluid_default = value;
-        fluid_free(value);
+        fl.fluid_free(value);
         roots.assign(std::begin(SYSTEM_ROOTS), std::end(SYSTEM_ROOTS));
     }
     plat_synth_soundfont_candidates(override_path->c_str(), fluid_default.c_str(), roots.data(), (int32_t)roots.size(),
@@ -165,30 +232,38 @@ void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan) {
 
 // Selects prepared instruments first..end-1 on their spare channels.
 void synth_hold_presets(const std::vector<int32_t> &presets, size_t first) {
-    int sfont = fluid_sfont_get_id(fluid_synth_get_sfont(synth, 0));
+    int sfont = fl.fluid_sfont_get_id(fl.fluid_synth_get_sfont(synth, 0));
     for (size_t i = first; i < presets.size() && MIDI_CHANNELS + (int)i < SYNTH_CHANNELS; i++)
-        fluid_synth_program_select(synth, MIDI_CHANNELS + (int)i, sfont, presets[i] >> 8, presets[i] & 0xFF);
+        fl.fluid_synth_program_select(synth, MIDI_CHANNELS + (int)i, sfont, presets[i] >> 8, presets[i] & 0xFF);
 }
 
 void synth_free(void) {
-    if (synth) delete_fluid_synth(synth);
+    if (synth) fl.delete_fluid_synth(synth);
     synth = nullptr;
-    if (synth_settings) delete_fluid_settings(synth_settings);
+    if (synth_settings) fl.delete_fluid_settings(synth_settings);
     synth_settings = nullptr;
 }
 
-// Runs on the loading thread (or the caller's); touches nothing shared until the state is set.
-void synth_load(int32_t sample_rate) {
-    synth_settings = new_fluid_settings();
+// Runs on the loading thread (background 1) or the caller's; touches nothing shared until the
+// state is set.
+void synth_load(int32_t sample_rate, int background) {
+    if (background) wait_for_screen();
+    if (!fluid_open()) {
+        std::fprintf(stderr, "quorvane: music is off: FluidSynth (libfluidsynth.so.3) cannot be opened; install it "
+                             "(Debian: apt install libfluidsynth3)\n");
+        synth_state.store(PLAT_SYNTH_OFF, std::memory_order_release);
+        return;
+    }
+    synth_settings = fl.new_fluid_settings();
     if (synth_settings) {
-        fluid_settings_setnum(synth_settings, "synth.sample-rate", (double)sample_rate);
-        fluid_settings_setint(synth_settings, "synth.lock-memory", 0);
+        fl.fluid_settings_setnum(synth_settings, "synth.sample-rate", (double)sample_rate);
+        fl.fluid_settings_setint(synth_settings, "synth.lock-memory", 0);
         // Only the samples of the instruments a piece selects are read into memory.
-        fluid_settings_setint(synth_settings, "synth.dynamic-sample-loading", 1);
-        fluid_settings_setint(synth_settings, "synth.midi-channels", SYNTH_CHANNELS);
+        fl.fluid_settings_setint(synth_settings, "synth.dynamic-sample-loading", 1);
+        fl.fluid_settings_setint(synth_settings, "synth.midi-channels", SYNTH_CHANNELS);
         // "sample" timing: the player advances only as we render, so offline output is exact.
-        fluid_settings_setstr(synth_settings, "player.timing-source", "sample");
-        synth = new_fluid_synth(synth_settings);
+        fl.fluid_settings_setstr(synth_settings, "player.timing-source", "sample");
+        synth = fl.new_fluid_synth(synth_settings);
     }
     if (!synth) {
         synth_free();
@@ -200,7 +275,7 @@ void synth_load(int32_t sample_rate) {
     synth_candidates(&candidates, &override_path);
     const std::string *loaded = nullptr;
     for (const std::string &path : candidates) {
-        if (fluid_synth_sfload(synth, path.c_str(), 1) != FLUID_FAILED) {
+        if (fl.fluid_synth_sfload(synth, path.c_str(), 1) != FLUID_FAILED) {
             loaded = &path;
             break;
         }
@@ -244,12 +319,12 @@ void synth_load(int32_t sample_rate) {
 // the piece's own program changes (so no samples load here).
 void synth_reset_channels(const MidiScan &scan) {
     for (int ch = 0; ch < MIDI_CHANNELS; ch++) {
-        fluid_synth_cc(synth, ch, CC_RESET_ALL, 0);
-        fluid_synth_cc(synth, ch, CC_VOLUME, 100);
-        fluid_synth_cc(synth, ch, CC_PAN, 64);
+        fl.fluid_synth_cc(synth, ch, CC_RESET_ALL, 0);
+        fl.fluid_synth_cc(synth, ch, CC_VOLUME, 100);
+        fl.fluid_synth_cc(synth, ch, CC_PAN, 64);
         if (!scan.plays_default[ch]) continue;
-        if (ch != DRUM_CHANNEL) fluid_synth_bank_select(synth, ch, 0);
-        fluid_synth_program_change(synth, ch, 0);
+        if (ch != DRUM_CHANNEL) fl.fluid_synth_bank_select(synth, ch, 0);
+        fl.fluid_synth_program_change(synth, ch, 0);
     }
 }
 
@@ -258,8 +333,8 @@ void synth_reset_channels(const MidiScan &scan) {
 void plat_synth_soundfont_candidates(const char *override_path, const char *fluid_default, const char *const *roots,
                                      int32_t root_count, std::vector<std::string> *out) {
     if (!out) return;
-    synth_quiet_logs();
     out->clear();
+    if (!fluid_open()) return;
     std::vector<std::string> seen;
     if (override_path) add_candidate(override_path, out, &seen);
     if (fluid_default) add_candidate(fluid_default, out, &seen);
@@ -288,13 +363,12 @@ void plat_synth_set_search(const char *const *roots, int32_t root_count, const c
 
 int plat_synth_open(int32_t sample_rate, int background) {
     if (synth_state.load(std::memory_order_acquire) != PLAT_SYNTH_OFF || synth_loader.joinable()) return 1;
-    synth_quiet_logs();
     synth_state.store(PLAT_SYNTH_LOADING, std::memory_order_release);
     if (background) {
-        synth_loader = std::thread(synth_load, sample_rate);
+        synth_loader = std::thread(synth_load, sample_rate, 1);
         return 1;
     }
-    synth_load(sample_rate);
+    synth_load(sample_rate, 0);
     return synth_state.load(std::memory_order_acquire) == PLAT_SYNTH_READY;
 }
 
@@ -312,7 +386,16 @@ void plat_synth_prepare(const uint8_t *midi, uint32_t size) {
 
 int32_t plat_synth_status(void) { return synth_state.load(std::memory_order_acquire); }
 
+void plat_synth_screen_shown(void) {
+    {
+        std::lock_guard<std::mutex> hold(screen_lock);
+        screen_shown = true;
+    }
+    screen_change.notify_all();
+}
+
 int plat_synth_wait(void) {
+    plat_synth_screen_shown(); // whoever waits for the music waits no longer for a picture
     if (synth_loader.joinable()) synth_loader.join();
     return plat_synth_status() == PLAT_SYNTH_READY;
 }
@@ -321,21 +404,21 @@ void plat_synth_stop(void) {
     if (!player) return;
     // The player's own notes-off would only go out on the next render, and deleting it first
     // would leave them hanging: release every note now, pedals up, and let the tails ring out.
-    fluid_player_stop(player);
+    fl.fluid_player_stop(player);
     for (int ch = 0; ch < MIDI_CHANNELS; ch++) {
-        fluid_synth_cc(synth, ch, CC_SUSTAIN, 0);
-        fluid_synth_cc(synth, ch, CC_SOSTENUTO, 0);
+        fl.fluid_synth_cc(synth, ch, CC_SUSTAIN, 0);
+        fl.fluid_synth_cc(synth, ch, CC_SOSTENUTO, 0);
     }
-    fluid_synth_all_notes_off(synth, -1);
-    delete_fluid_player(player);
+    fl.fluid_synth_all_notes_off(synth, -1);
+    fl.delete_fluid_player(player);
     player = nullptr;
 }
 
 void plat_synth_close(void) {
     plat_synth_wait();
     if (synth && player) {
-        fluid_player_stop(player);
-        delete_fluid_player(player);
+        fl.fluid_player_stop(player);
+        fl.delete_fluid_player(player);
     }
     player = nullptr;
     synth_free();
@@ -353,10 +436,11 @@ int plat_synth_play(const uint8_t *midi, uint32_t size) {
     MidiScan scan;
     midi_scan(midi, size, &scan);
     synth_reset_channels(scan);
-    player = new_fluid_player(synth);
+    player = fl.new_fluid_player(synth);
+    player_total_ticks = 0;
     if (!player) return 0;
-    if (fluid_player_add_mem(player, midi, size) != FLUID_OK || fluid_player_play(player) != FLUID_OK) {
-        delete_fluid_player(player);
+    if (fl.fluid_player_add_mem(player, midi, size) != FLUID_OK || fl.fluid_player_play(player) != FLUID_OK) {
+        fl.delete_fluid_player(player);
         player = nullptr;
         return 0;
     }
@@ -364,14 +448,14 @@ int plat_synth_play(const uint8_t *midi, uint32_t size) {
 }
 
 int plat_synth_playing(void) {
-    if (!player || fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) return 0;
+    if (!player || fl.fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) return 0;
     // The player stays "playing" for seconds after the last event; the ticks tell the
     // musical end. The total reads 0 until the first render.
-    int total = fluid_player_get_total_ticks(player);
-    return total <= 0 || fluid_player_get_current_tick(player) < total;
+    if (player_total_ticks <= 0) player_total_ticks = fl.fluid_player_get_total_ticks(player);
+    return player_total_ticks <= 0 || fl.fluid_player_get_current_tick(player) < player_total_ticks;
 }
 
 int plat_synth_render(float *out, int32_t frames) {
     if (plat_synth_status() != PLAT_SYNTH_READY || frames <= 0) return 0;
-    return fluid_synth_write_float(synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
+    return fl.fluid_synth_write_float(synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
 }

@@ -15,6 +15,9 @@ int plat_synth_open(int32_t sample_rate, int background);
 // With no SoundFont at all, one line on stderr says that music is off and how to get it.
 int32_t plat_synth_status(void);
 // any thread: PLAT_SYNTH_ state; READY only once the loading thread has finished.
+void plat_synth_screen_shown(void);
+// any thread, the display's first present: a loading thread opens FluidSynth from now on (at the
+// latest 2 s after it started).
 int plat_synth_wait(void);
 // plat_music_wait: blocks until loading ends; 1 when ready.
 void plat_synth_close(void);
