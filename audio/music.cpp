@@ -25,7 +25,8 @@ MusicSlot *music_slot(int32_t id) {
 }
 
 uint32_t read_be32(const uint8_t *p) {
-    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | (uint32_t)p[3];
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+           static_cast<uint32_t>(p[3]);
 }
 
 } // namespace
@@ -34,8 +35,8 @@ int32_t mus_is_midi_file(const uint8_t *data, uint32_t size) {
     if (!data || size < 14 || std::memcmp(data, "MThd", 4) != 0) return 0;
     // The header is exactly six bytes: format (0, 1 or 2), track count, division.
     if (read_be32(data + 4) != 6) return 0;
-    uint32_t format = (uint32_t)(data[8] << 8 | data[9]);
-    uint32_t tracks = (uint32_t)(data[10] << 8 | data[11]);
+    uint32_t format = static_cast<uint32_t>(data[8] << 8 | data[9]);
+    uint32_t tracks = static_cast<uint32_t>(data[10] << 8 | data[11]);
     if (format > 2 || tracks == 0) return 0;
     // Every announced track must be an MTrk chunk lying wholly inside the file; other
     // chunk types between them are skipped, as the format allows.
@@ -86,15 +87,15 @@ int32_t mus_load_midi(const char *name) {
     auto *bytes = new std::vector<uint8_t>();
     int ok = size > 0 && size <= MUSIC_FILE_MAX && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
-        bytes->resize((size_t)size);
+        bytes->resize(static_cast<size_t>(size));
         ok = std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
     }
     std::fclose(f);
-    if (!ok || !mus_is_midi_file(bytes->data(), (uint32_t)bytes->size())) {
+    if (!ok || !mus_is_midi_file(bytes->data(), static_cast<uint32_t>(bytes->size()))) {
         delete bytes;
         return -1;
     }
-    plat_music_prepare(bytes->data(), (uint32_t)bytes->size());
+    plat_music_prepare(bytes->data(), static_cast<uint32_t>(bytes->size()));
     MusicSlot &slot = music_table[id];
     slot.segment = bytes;
     slot.segment_state = 0;
@@ -108,7 +109,7 @@ int32_t mus_play(int32_t id) {
     if (!slot) return 0;
     if (current_music != MUSIC_NONE) mus_stop(current_music);
     // Only one piece sounds at a time, whatever current_music remembered.
-    plat_music_play(slot->segment->data(), (uint32_t)slot->segment->size());
+    plat_music_play(slot->segment->data(), static_cast<uint32_t>(slot->segment->size()));
     music_in_player = id;
     slot->segment_state = 1;
     slot->state = MUSIC_SLOT_PLAYING;

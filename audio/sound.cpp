@@ -34,10 +34,11 @@ int32_t sound_free_slot(void) {
 }
 
 uint32_t read_u32(const uint8_t *p) {
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
 }
 
-uint16_t read_u16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
+uint16_t read_u16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 int read_file(const char *name, std::vector<uint8_t> &out) {
     FILE *f = std::fopen(name, "rb");
@@ -46,7 +47,7 @@ int read_file(const char *name, std::vector<uint8_t> &out) {
     long size = ok ? std::ftell(f) : -1;
     ok = ok && size >= 0 && size <= SOUND_FILE_MAX && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
-        out.resize((size_t)size);
+        out.resize(static_cast<size_t>(size));
         ok = std::fread(out.data(), 1, out.size(), f) == out.size();
     }
     std::fclose(f);
@@ -154,14 +155,14 @@ int32_t snd_load_wav(const char *name, uint32_t flags) {
     uint32_t rate = 0;
     size_t data_off = 0, data_size = 0;
     if (!wav_parse(file, &rate, &data_off, &data_size)) return -1;
-    PlatSound *buffer =
-        plat_sound_create(&file[data_off], (uint32_t)data_size, flags | SOUND_CAPS_STATIC | SOUND_CAPS_LOCSOFTWARE);
+    PlatSound *buffer = plat_sound_create(&file[data_off], static_cast<uint32_t>(data_size),
+                                          flags | SOUND_CAPS_STATIC | SOUND_CAPS_LOCSOFTWARE);
     if (!buffer) return -1;
     SoundSlot &slot = sound_table[id];
     slot.buffer = buffer;
     slot.state = SOUND_SLOT_LOADED;
     slot.rate = rate;
-    slot.size = (uint32_t)data_size;
+    slot.size = static_cast<uint32_t>(data_size);
     slot.id = id;
     return id;
 }
@@ -224,14 +225,14 @@ int32_t snd_status(int32_t id) {
 int32_t snd_set_volume(int32_t id, int32_t volume) {
     // 100 is full level, each step down 0.3 dB; out-of-range values are refused, not clamped.
     PlatSound *buffer = sound_buffer(id);
-    int64_t centibels = (100 - (int64_t)volume) * -30;
+    int64_t centibels = (100 - static_cast<int64_t>(volume)) * -30;
     if (!buffer || centibels < INT32_MIN || centibels > INT32_MAX) return 0;
-    return plat_sound_set_volume(buffer, (int32_t)centibels) ? 1 : 0;
+    return plat_sound_set_volume(buffer, static_cast<int32_t>(centibels)) ? 1 : 0;
 }
 
 int32_t snd_set_frequency(int32_t id, int32_t hz) {
     PlatSound *buffer = sound_buffer(id);
-    return buffer && hz >= 0 && plat_sound_set_frequency(buffer, (uint32_t)hz) ? 1 : 0;
+    return buffer && hz >= 0 && plat_sound_set_frequency(buffer, static_cast<uint32_t>(hz)) ? 1 : 0;
 }
 
 int32_t snd_set_pan(int32_t id, int32_t pan) {

@@ -21,7 +21,8 @@ BENCHMARK(BM_FillBackSurface);
 void BM_PaletteSetAll(benchmark::State &state) {
     DisplayUp up;
     PaletteEntry pal[256];
-    for (int i = 0; i < 256; i++) pal[i] = PaletteEntry{(uint8_t)i, (uint8_t)i, (uint8_t)i, 0};
+    for (int i = 0; i < 256; i++)
+        pal[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
     for (auto _ : state) {
         pal[0].red++;
         gfx_palette_set_all(pal);

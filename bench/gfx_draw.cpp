@@ -26,7 +26,7 @@ void BM_ImageDraw8Opaque640x480(benchmark::State &state) {
     DisplayUp up;
     PixelImage image{};
     gfx_image_create(&image, 0, 0, 640, 480, 8);
-    for (int32_t i = 0; i < image.size; i++) image.buffer[i] = (uint8_t)(i * 7);
+    for (int32_t i = 0; i < image.size; i++) image.buffer[i] = static_cast<uint8_t>(i * 7);
     image.attributes |= IMAGE_LOADED;
     LockedBack back;
     for (auto _ : state) {
@@ -39,7 +39,7 @@ void BM_ImageDraw8Opaque640x480(benchmark::State &state) {
 BENCHMARK(BM_ImageDraw8Opaque640x480);
 
 void BM_Memcpy640x480(benchmark::State &state) {
-    std::vector<uint8_t> src((size_t)640 * 480, 3), dst((size_t)640 * 480, 0);
+    std::vector<uint8_t> src(static_cast<size_t>(640) * 480, 3), dst(static_cast<size_t>(640) * 480, 0);
     for (auto _ : state) {
         std::memcpy(dst.data(), src.data(), src.size());
         benchmark::DoNotOptimize(dst.data());
@@ -55,12 +55,13 @@ void BM_SpriteKeyedBlit44x44(benchmark::State &state) {
     sheet.info_header.biWidth = 46;
     sheet.info_header.biHeight = 46;
     sheet.info_header.biBitCount = 8;
-    std::vector<uint8_t> px((size_t)46 * 46);
+    std::vector<uint8_t> px(static_cast<size_t>(46) * 46);
     // A round ship on the transparent index 0.
     for (int32_t y = 0; y < 46; y++)
         for (int32_t x = 0; x < 46; x++) {
             int32_t dx = x - 23, dy = y - 23;
-            px[(size_t)y * 46 + x] = dx * dx + dy * dy < 400 ? (uint8_t)(100 + (x ^ y) % 50) : 0;
+            px[static_cast<size_t>(y) * 46 + x] =
+                dx * dx + dy * dy < 400 ? static_cast<uint8_t>(100 + (x ^ y) % 50) : 0;
         }
     sheet.pixels = px.data();
     SpriteObject ship{};
@@ -95,13 +96,13 @@ void BM_PlotParticles3000(benchmark::State &state) {
     uint32_t seed = 12345;
     auto next = [&seed]() {
         seed = seed * 214013u + 2531011u;
-        return (int32_t)((seed >> 16) & 0x7FFF);
+        return static_cast<int32_t>((seed >> 16) & 0x7FFF);
     };
     // A burst around a ship, a few pieces already off the screen.
     for (P &p : particles) {
         p.x = 320 + next() % 700 - 350;
         p.y = 240 + next() % 520 - 260;
-        p.colour = (uint8_t)(200 + next() % 40);
+        p.colour = static_cast<uint8_t>(200 + next() % 40);
     }
     LockedBack back;
     for (auto _ : state) {
@@ -110,7 +111,7 @@ void BM_PlotParticles3000(benchmark::State &state) {
                 gfx_plot_pixel8(p.x, p.y, p.colour, back.mem, back.pitch);
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * (int64_t)particles.size());
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(particles.size()));
 }
 BENCHMARK(BM_PlotParticles3000);
 

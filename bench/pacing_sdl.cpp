@@ -37,7 +37,8 @@ void BM_FramePacing(benchmark::State &state) {
     }
     std::sort(lengths.begin(), lengths.end());
     auto share = [&](double lo, double hi) {
-        return (double)std::count_if(lengths.begin(), lengths.end(), [&](double v) { return v >= lo && v < hi; }) /
+        return static_cast<double>(
+                   std::count_if(lengths.begin(), lengths.end(), [&](double v) { return v >= lo && v < hi; })) /
                lengths.size();
     };
     state.counters["min_ms"] = lengths.front();

@@ -18,7 +18,7 @@ namespace {
 long long monotonic_ns() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
 // Starts the game, waits for its first-frame line, stops it. 0 on failure.
@@ -38,7 +38,7 @@ long long first_frame_ns(long *max_rss_kb, double settle_s) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("QUORVANE_REPORT_FIRST_FRAME", "1", 1);
-        execl(bin.c_str(), bin.c_str(), (char *)nullptr);
+        execl(bin.c_str(), bin.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -49,7 +49,7 @@ long long first_frame_ns(long *max_rss_kb, double settle_s) {
         if (std::sscanf(line, "quorvane: first frame at %lld ns", &at) == 1) break;
     }
     if (settle_s > 0 && at) {
-        timespec ts{(time_t)settle_s, (long)((settle_s - (time_t)settle_s) * 1e9)};
+        timespec ts{static_cast<time_t>(settle_s), static_cast<long>((settle_s - static_cast<time_t>(settle_s)) * 1e9)};
         nanosleep(&ts, nullptr);
     }
     kill(pid, SIGKILL);
@@ -70,9 +70,9 @@ void BM_StartToFirstFrame(benchmark::State &state) {
             return;
         }
         if (rss > peak) peak = rss;
-        state.SetIterationTime((double)ns / 1e9);
+        state.SetIterationTime(static_cast<double>(ns) / 1e9);
     }
-    state.counters["peak_rss_MB"] = (double)peak / 1024.0;
+    state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
 }
 BENCHMARK(BM_StartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -86,7 +86,7 @@ void BM_TitleScreenResidentSet(benchmark::State &state) {
         }
         if (rss > peak) peak = rss;
     }
-    state.counters["peak_rss_MB"] = (double)peak / 1024.0;
+    state.counters["peak_rss_MB"] = static_cast<double>(peak) / 1024.0;
 }
 BENCHMARK(BM_TitleScreenResidentSet)->Unit(benchmark::kSecond)->Iterations(2);
 

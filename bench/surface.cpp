@@ -24,7 +24,7 @@ BENCHMARK(BM_PaletteSetAll)->Unit(benchmark::kMicrosecond);
 static void BM_KeyedBlit44(benchmark::State &state) {
     PlatSurface *dst = plat_surface_create(640, 480, 8);
     PlatSurface *src = plat_surface_create(44, 44, 8);
-    for (size_t i = 0; i < src->pixels.size(); i++) src->pixels[i] = (uint8_t)((i % 3) ? i : 0);
+    for (size_t i = 0; i < src->pixels.size(); i++) src->pixels[i] = static_cast<uint8_t>((i % 3) ? i : 0);
     plat_surface_set_color_key(src, 0, 0);
     PlatRect clip{0, 0, 640, 480};
     plat_surface_set_clip_list(dst, &clip, 1);

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    mus_is_midi_file(data, (uint32_t)size);
+    mus_is_midi_file(data, static_cast<uint32_t>(size));
     std::string path = fuzz_write_input(data, size, ".MID");
     int32_t id = mus_load_midi(path.c_str());
     if (id >= 0) {

@@ -38,12 +38,12 @@ int mixer_music_opening = 0; // game thread: a load was started and its outcome 
 // The limiter: gain drops at once to keep the peak at the ceiling, then recovers with a
 // 50 ms time constant.
 constexpr float LIMIT_CEILING = 0.995f;
-constexpr float LIMIT_RELEASE = 1.0f / (0.05f * (float)PLAT_AUDIO_RATE);
+constexpr float LIMIT_RELEASE = 1.0f / (0.05f * static_cast<float>(PLAT_AUDIO_RATE));
 float mixer_limit_gain = 1.0f; // touched only by the render
 
 float centibels_to_gain(int32_t cb) {
     if (cb <= PLAT_SOUND_VOLUME_MIN) return 0.0f;
-    return (float)std::pow(10.0, (double)cb / 2000.0);
+    return static_cast<float>(std::pow(10.0, static_cast<double>(cb) / 2000.0));
 }
 
 void sound_update_gains(PlatSound *s) {
@@ -63,16 +63,16 @@ void sound_mix(PlatSound *s, float *out, int32_t frames) {
     const std::vector<uint8_t> &data = *s->samples;
     const uint64_t n = data.size();
     const uint64_t end = n << 32;
-    const uint64_t step = ((uint64_t)s->hz << 32) / (uint64_t)PLAT_AUDIO_RATE;
+    const uint64_t step = (static_cast<uint64_t>(s->hz) << 32) / static_cast<uint64_t>(PLAT_AUDIO_RATE);
     const bool looping = (s->status & PLAT_SOUND_STATUS_LOOPING) != 0;
     const float gl = s->gain_left, gr = s->gain_right;
     uint64_t pos = s->pos;
     for (int32_t f = 0; f < frames; f++) {
         uint64_t i = pos >> 32;
-        float frac = (float)(uint32_t)pos * (1.0f / 4294967296.0f);
+        float frac = static_cast<float>(static_cast<uint32_t>(pos)) * (1.0f / 4294967296.0f);
         int s0 = data[i];
         int s1 = i + 1 < n ? data[i + 1] : (looping ? data[0] : 0x80);
-        float v = ((float)(s0 - 0x80) + (float)(s1 - s0) * frac) * (1.0f / 128.0f);
+        float v = (static_cast<float>(s0 - 0x80) + static_cast<float>(s1 - s0) * frac) * (1.0f / 128.0f);
         out[2 * f] += v * gl;
         out[2 * f + 1] += v * gr;
         pos += step;
@@ -150,7 +150,7 @@ int plat_sound_set_position(PlatSound *sound, uint32_t sample) {
     if (!sound) return 0;
     plat_audio_lock();
     int ok = sample < sound->samples->size();
-    if (ok) sound->pos = (uint64_t)sample << 32;
+    if (ok) sound->pos = static_cast<uint64_t>(sample) << 32;
     plat_audio_unlock();
     return ok;
 }
@@ -158,7 +158,7 @@ int plat_sound_set_position(PlatSound *sound, uint32_t sample) {
 uint32_t plat_sound_position(PlatSound *sound) {
     if (!sound) return 0;
     plat_audio_lock();
-    uint32_t p = (uint32_t)(sound->pos >> 32);
+    uint32_t p = static_cast<uint32_t>(sound->pos >> 32);
     plat_audio_unlock();
     return p;
 }
@@ -237,7 +237,8 @@ void music_adopt(void) {
     int ready = plat_synth_wait();
     plat_audio_lock();
     mixer_music_ready = ready;
-    if (ready && mixer_pending) plat_synth_play(mixer_pending_piece.data(), (uint32_t)mixer_pending_piece.size());
+    if (ready && mixer_pending)
+        plat_synth_play(mixer_pending_piece.data(), static_cast<uint32_t>(mixer_pending_piece.size()));
     mixer_pending = 0;
     plat_audio_unlock();
     mixer_pending_piece.clear();
@@ -327,7 +328,8 @@ int plat_music_playing(void) {
 void plat_audio_render(float *out, int32_t frames) {
     if (!out || frames <= 0) return;
     // The synth overwrites its output, so it goes first and the sounds are added on top.
-    if (!mixer_music_ready || !plat_synth_render(out, frames)) std::memset(out, 0, sizeof(float) * 2 * (size_t)frames);
+    if (!mixer_music_ready || !plat_synth_render(out, frames))
+        std::memset(out, 0, sizeof(float) * 2 * static_cast<size_t>(frames));
     for (PlatSound *s : mixer_sounds) {
         if (s->status & PLAT_SOUND_STATUS_PLAYING) sound_mix(s, out, frames);
     }

@@ -11,7 +11,7 @@ SDL_AudioDeviceID sdl_audio_device = 0;
 
 void SDLCALL sdl_audio_callback(void *, Uint8 *stream, int len) {
     // SDL holds the device lock while it calls us.
-    plat_audio_render(reinterpret_cast<float *>(stream), len / (int)(2 * sizeof(float)));
+    plat_audio_render(reinterpret_cast<float *>(stream), len / static_cast<int>(2 * sizeof(float)));
 }
 
 SDL_AudioDeviceID sdl_audio_try_open(void) {

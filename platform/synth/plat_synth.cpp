@@ -158,8 +158,8 @@ void synth_candidates(std::vector<std::string> *out, std::string *override_path)
         fl.fluid_free(value);
         roots.assign(std::begin(SYSTEM_ROOTS), std::end(SYSTEM_ROOTS));
     }
-    plat_synth_soundfont_candidates(override_path->c_str(), fluid_default.c_str(), roots.data(), (int32_t)roots.size(),
-                                    out);
+    plat_synth_soundfont_candidates(override_path->c_str(), fluid_default.c_str(), roots.data(),
+                                    static_cast<int32_t>(roots.size()), out);
 }
 
 // What a standard MIDI file selects: each channel's programs (with its bank), and the
@@ -233,8 +233,9 @@ void midi_scan(const uint8_t *midi, uint32_t size, MidiScan *scan) {
 // Selects prepared instruments first..end-1 on their spare channels.
 void synth_hold_presets(const std::vector<int32_t> &presets, size_t first) {
     int sfont = fl.fluid_sfont_get_id(fl.fluid_synth_get_sfont(synth, 0));
-    for (size_t i = first; i < presets.size() && MIDI_CHANNELS + (int)i < SYNTH_CHANNELS; i++)
-        fl.fluid_synth_program_select(synth, MIDI_CHANNELS + (int)i, sfont, presets[i] >> 8, presets[i] & 0xFF);
+    for (size_t i = first; i < presets.size() && MIDI_CHANNELS + static_cast<int>(i) < SYNTH_CHANNELS; i++)
+        fl.fluid_synth_program_select(synth, MIDI_CHANNELS + static_cast<int>(i), sfont, presets[i] >> 8,
+                                      presets[i] & 0xFF);
 }
 
 void synth_free(void) {
@@ -256,7 +257,7 @@ void synth_load(int32_t sample_rate, int background) {
     }
     synth_settings = fl.new_fluid_settings();
     if (synth_settings) {
-        fl.fluid_settings_setnum(synth_settings, "synth.sample-rate", (double)sample_rate);
+        fl.fluid_settings_setnum(synth_settings, "synth.sample-rate", static_cast<double>(sample_rate));
         fl.fluid_settings_setint(synth_settings, "synth.lock-memory", 0);
         // Only the samples of the instruments a piece selects are read into memory.
         fl.fluid_settings_setint(synth_settings, "synth.dynamic-sample-loading", 1);
