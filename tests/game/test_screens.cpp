@@ -185,22 +185,20 @@ TEST_F(Screens, QuitAndEscapePostTheEndSilenceTheSoundsAndFadeToBlack) {
 
 TEST_F(Screens, MusicFollowsTheScreenAndStartsAgainWhenItStops) {
     ASSERT_EQ(plat_music_is_open(), 1) << "no SoundFont (timgm6mb-soundfont)";
-    frames(1);
-    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
-    mus_stop(music_theme);
-    frames(1);
-    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
-    start_match(1);
-    frames(1);
-    EXPECT_EQ(mus_status(music_battle), MUSIC_SLOT_PLAYING);
-    EXPECT_NE(mus_status(music_theme), MUSIC_SLOT_PLAYING);
-    player1_won = 1;
-    frames(1);
-    EXPECT_EQ(mus_status(music_victory), MUSIC_SLOT_PLAYING);
-    EXPECT_NE(mus_status(music_battle), MUSIC_SLOT_PLAYING);
-    hold({DIK_SPACE});
-    frames(1);
-    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
+    // Each step, then a frame: the piece that must be playing (a new piece stops the old one).
+    const struct {
+        void (*step)();
+        int32_t piece;
+    } steps[] = {{[] {}, music_theme},
+                 {[] { mus_stop(music_theme); }, music_theme},
+                 {[] { start_match(1); }, music_battle},
+                 {[] { player1_won = 1; }, music_victory},
+                 {[] { hold({DIK_SPACE}); }, music_theme}};
+    for (const auto &s : steps) {
+        s.step();
+        frames(1);
+        EXPECT_EQ(mus_status(s.piece), MUSIC_SLOT_PLAYING) << "step " << &s - steps;
+    }
 }
 
 // Stars, turrets, shot, bodies, ships, status line: each covers what came before.
