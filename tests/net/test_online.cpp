@@ -103,20 +103,6 @@ Proc spawn_host(uint16_t port, const std::string &tag) {
 }
 std::string join_args(uint16_t port) { return SIM + " --join 127.0.0.1:" + std::to_string(port) + " --computer 2"; }
 
-// Both sides play the whole match and print the same result line.
-void expect_same_match(Proc *host, Proc *join) {
-    EXPECT_TRUE(reap(join, MATCH_SECONDS)) << "joiner overran";
-    EXPECT_TRUE(reap(host, 10)) << "host overran";
-    EXPECT_EQ(exit_code(*host), 0) << rt::read_text(host->err_path);
-    EXPECT_EQ(exit_code(*join), 0) << rt::read_text(join->err_path);
-    std::string a = rt::read_text(host->out_path), b = rt::read_text(join->out_path);
-    // Best of 5: the winner has 3 rounds.
-    EXPECT_TRUE(std::regex_match(a, std::regex("result: player1 (3 player2 [0-2]|[0-2] player2 3) frames [0-9]+ "
-                                               "shots [0-9]+ hash [0-9a-f]{16}")))
-        << a;
-    EXPECT_EQ(a, b);
-}
-
 TEST(Online, ASideKilledMidMatchEndsTheOtherWithStatus3) {
     uint16_t port = free_port();
     Proc host = spawn_host(port, "host-kill");
@@ -186,13 +172,6 @@ void relay_run(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_ever
     }
 }
 
-void relay_start(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_every) {
-    uint16_t unused;
-    r->front = loopback_socket(&r->port);
-    r->back = loopback_socket(&unused);
-    r->worker = std::thread(relay_run, r, host_port, delay_ms, drop_every);
-}
-
 void relay_stop(Relay *r) {
     r->stop = 1;
     r->worker.join();
@@ -236,10 +215,23 @@ TEST(Online, AnotherVersionIsRefusedThenAMatchThroughDelayAndLoss) {
     EXPECT_STRNE(refused.version, "99.0.0");
     EXPECT_GT(std::strlen(refused.version), 0u);
     Relay relay;
-    relay_start(&relay, port, 50, 20);
+    uint16_t unused;
+    relay.front = loopback_socket(&relay.port);
+    relay.back = loopback_socket(&unused);
+    relay.worker = std::thread(relay_run, &relay, port, 50, 20);
     Proc join = spawn(join_args(relay.port), "join-version");
-    expect_same_match(&host, &join);
+    // Both sides play the whole match and print the same result line.
+    EXPECT_TRUE(reap(&join, MATCH_SECONDS)) << "joiner overran";
+    EXPECT_TRUE(reap(&host, 10)) << "host overran";
     relay_stop(&relay);
+    EXPECT_EQ(exit_code(host), 0) << rt::read_text(host.err_path);
+    EXPECT_EQ(exit_code(join), 0) << rt::read_text(join.err_path);
+    std::string a = rt::read_text(host.out_path), b = rt::read_text(join.out_path);
+    // Best of 5: the winner has 3 rounds.
+    EXPECT_TRUE(std::regex_match(a, std::regex("result: player1 (3 player2 [0-2]|[0-2] player2 3) frames [0-9]+ "
+                                               "shots [0-9]+ hash [0-9a-f]{16}")))
+        << a;
+    EXPECT_EQ(a, b);
 }
 
 // A host that says its game starts from another state: the joiner stops with a desync line,
