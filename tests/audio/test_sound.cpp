@@ -78,11 +78,7 @@ TEST_F(SoundTest, LoadsPcmWaveFilesAndRefusesOnesThatLie) {
         b[at] = v;
         return b;
     };
-    Bytes list_body;
-    put_id(list_body, "INFO");
-    append(list_body, Bytes(8, 'x'));
-    Bytes avi = good;
-    avi[8] = 'A';
+    Bytes list_body = cat({'I', 'N', 'F', 'O'}, Bytes(8, 'x'));
     const struct {
         const char *what;
         Bytes bytes;
@@ -97,7 +93,7 @@ TEST_F(SoundTest, LoadsPcmWaveFilesAndRefusesOnesThatLie) {
         {"LIST first", riff_wave(cat(cat(chunk("LIST", list_body), fmt), data)), false, 0},
         {"no data chunk", riff_wave(fmt), false, 0},
         {"empty data", pcm_wav(Bytes()), false, 0},
-        {"not WAVE", avi, false, 0},
+        {"not WAVE", changed(8, 'A'), false, 0},
         {"empty file", Bytes(), false, 0},
         {"data size past the file", changed(data_size_at + 2, 0x10), false, 0},
         {"format size past the file", changed(17, 0xFF), false, 0},
