@@ -134,7 +134,7 @@ int32_t watched_ai(int32_t seat, uint8_t *keys) {
 }
 
 int32_t start_game(int32_t, uint8_t *keys) {
-    *keys = menu_active && !player1_won && !player2_won ? STRM_KEY_RETURN : 0;
+    *keys = game_current_screen() == GAME_SCREEN_MENU ? STRM_KEY_RETURN : 0;
     return 1;
 }
 

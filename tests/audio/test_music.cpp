@@ -21,9 +21,9 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles) {
     EXPECT_EQ(mus_is_midi_file(good.data(), (uint32_t)good.size()), 1);
 
     EXPECT_EQ(mus_is_midi_file(nullptr, 100), 0);
-    EXPECT_EQ(mus_is_midi_file(good.data(), 0), 0);
-    EXPECT_EQ(mus_is_midi_file(good.data(), 13), 0);
-    EXPECT_EQ(mus_is_midi_file(good.data(), (uint32_t)good.size() - 1), 0); // track cut short
+    // Empty, a header cut short, a track cut short.
+    for (uint32_t size : {0u, 13u, static_cast<uint32_t>(good.size()) - 1})
+        EXPECT_EQ(mus_is_midi_file(good.data(), size), 0) << size;
 
     const struct {
         size_t at;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/music.h"
@@ -61,16 +62,15 @@ TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument) {
     int32_t organ_id = mus_load_midi(write_file("organ.mid", midi_file(cat({0x00, 0xC0, 19}, note))).c_str());
     std::vector<float> fresh, after_organ, scratch;
     play_as_game(-1, 0.1, &scratch);
-    mus_play(plain_id);
-    play_as_game(-1, 1.0, &fresh);
-    mus_stop(plain_id);
-    play_as_game(-1, 4.0, &scratch);
-    mus_play(organ_id);
-    play_as_game(-1, 1.0, &scratch);
-    mus_stop(organ_id);
-    play_as_game(-1, 4.0, &scratch);
-    mus_play(plain_id);
-    play_as_game(-1, 1.0, &after_organ);
+    // Each piece for a second, then four of silence to let it die away.
+    const std::pair<int32_t, std::vector<float> *> pieces[] = {
+        {plain_id, &fresh}, {organ_id, &scratch}, {plain_id, &after_organ}};
+    for (auto [id, heard] : pieces) {
+        mus_play(id);
+        play_as_game(-1, 1.0, heard);
+        mus_stop(id);
+        play_as_game(-1, 4.0, &scratch);
+    }
     // The two starts fall on different places of the synth's 64-sample blocks: compare the
     // envelopes, 50 ms at a time (a decaying piano against a steady organ).
     const size_t win = PLAT_AUDIO_RATE / 20;

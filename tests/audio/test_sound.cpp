@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "audio/sound.h"
@@ -77,11 +78,7 @@ TEST_F(SoundTest, LoadsPcmWaveFilesAndRefusesOnesThatLie) {
         b[at] = v;
         return b;
     };
-    Bytes list_body;
-    put_id(list_body, "INFO");
-    append(list_body, Bytes(8, 'x'));
-    Bytes avi = good;
-    avi[8] = 'A';
+    Bytes list_body = cat({'I', 'N', 'F', 'O'}, Bytes(8, 'x'));
     const struct {
         const char *what;
         Bytes bytes;
@@ -96,7 +93,7 @@ TEST_F(SoundTest, LoadsPcmWaveFilesAndRefusesOnesThatLie) {
         {"LIST first", riff_wave(cat(cat(chunk("LIST", list_body), fmt), data)), false, 0},
         {"no data chunk", riff_wave(fmt), false, 0},
         {"empty data", pcm_wav(Bytes()), false, 0},
-        {"not WAVE", avi, false, 0},
+        {"not WAVE", changed(8, 'A'), false, 0},
         {"empty file", Bytes(), false, 0},
         {"data size past the file", changed(data_size_at + 2, 0x10), false, 0},
         {"format size past the file", changed(17, 0xFF), false, 0},
@@ -181,14 +178,13 @@ TEST_F(SoundTest, VolumePanAndFrequency) {
     EXPECT_EQ(snd_set_volume(id, 101), 0);
     EXPECT_EQ(plat_sound_volume(buf), -3000) << "refused, setting kept";
     snd_set_volume(id, 100);
-    EXPECT_EQ(snd_set_pan(id, 10000), 1);
-    std::vector<float> out = render(64);
-    EXPECT_EQ(out[0], 0.0f);
-    EXPECT_NEAR(out[1], full, 1e-6);
-    EXPECT_EQ(snd_set_pan(id, -2000), 1);
-    out = render(64);
-    EXPECT_NEAR(out[0], full, 1e-6);
-    EXPECT_NEAR(out[1] / full, 0.1, 1e-4) << "-20 dB on the right";
+    // Full right silences the left; -2000 is -20 dB on the right.
+    for (auto [pan, left, right] : {std::tuple{10000, 0.0, 1.0}, std::tuple{-2000, 1.0, 0.1}}) {
+        EXPECT_EQ(snd_set_pan(id, pan), 1);
+        std::vector<float> out = render(64);
+        EXPECT_NEAR(out[0] / full, left, 1e-4) << pan;
+        EXPECT_NEAR(out[1] / full, right, 1e-4) << pan;
+    }
     EXPECT_EQ(snd_set_pan(id, 10001), 0);
     snd_stop(id);
     EXPECT_EQ(snd_set_frequency(id, 22050), 1);

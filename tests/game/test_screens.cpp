@@ -113,17 +113,10 @@ TEST_F(Screens, CursorStaysWithinItsItemsAndEveryPressPauses200Ms) {
             hold({DIK_RETURN});
         }
         float expect = 305.0f;
-        for (int i = 0; i < 5; i++) {
-            EXPECT_GE(timed_hold({DIK_DOWN}), 200u);
-            expect = std::min(expect + 50.0f, c.lowest);
-            EXPECT_EQ(ship1.y, expect);
-            EXPECT_EQ(ship2.y, expect);
-        }
-        for (int i = 0; i < 5; i++) {
-            EXPECT_GE(timed_hold({DIK_UP}), 200u);
-            expect = std::max(expect - 50.0f, 305.0f);
-            EXPECT_EQ(ship1.y, expect);
-            EXPECT_EQ(ship2.y, expect);
+        for (int i = 0; i < 10; i++) { // five Downs, then five Ups
+            EXPECT_GE(timed_hold({i < 5 ? DIK_DOWN : DIK_UP}), 200u);
+            expect = i < 5 ? std::min(expect + 50.0f, c.lowest) : std::max(expect - 50.0f, 305.0f);
+            EXPECT_EQ(std::vector<float>({ship1.y, ship2.y}), std::vector<float>({expect, expect})) << "press " << i;
         }
         hold({DIK_UP, DIK_DOWN});
         EXPECT_EQ(ship1.y, 305.0f) << "Up wins over Down";
@@ -131,41 +124,32 @@ TEST_F(Screens, CursorStaysWithinItsItemsAndEveryPressPauses200Ms) {
     }
 }
 
-TEST_F(Screens, ReturnOnEachItemOpensItsScreenAfterHalfASecond) {
+// Menu items open their screens, option items choose the round count and go back to the menu.
+TEST_F(Screens, ReturnOnEachItemActsAfterHalfASecond) {
     const struct {
-        int downs;
-        int screen;
-    } items[] = {{0, GAME_SCREEN_PLAY}, {1, GAME_SCREEN_OPTIONS}, {3, GAME_SCREEN_STORY}};
+        int downs, options_downs; // options_downs < 0: an item of the menu
+        int screen, rounds;
+    } items[] = {{0, -1, GAME_SCREEN_PLAY, 0}, {1, -1, GAME_SCREEN_OPTIONS, 0}, {3, -1, GAME_SCREEN_STORY, 0},
+                 {1, 0, GAME_SCREEN_MENU, 1},  {1, 1, GAME_SCREEN_MENU, 3},     {1, 2, GAME_SCREEN_MENU, 5}};
     for (const auto &item : items) {
+        SCOPED_TRACE(testing::Message() << "downs " << item.downs << ", " << item.options_downs);
         menu_active = 1;
         options_active = story_active = 0;
         ship1.y = ship2.y = 305.0f;
+        rounds_to_play = 0;
         // The last Down comes with Return: the cursor moves first, then Return acts on its new place.
-        if (item.downs) hold({DIK_DOWN}, item.downs - 1);
-        EXPECT_GE(item.downs ? timed_hold({DIK_DOWN, DIK_RETURN}) : timed_hold({DIK_RETURN}), 500u);
+        int downs = item.options_downs < 0 ? item.downs : item.options_downs;
+        if (item.options_downs >= 0) hold({DIK_DOWN, DIK_RETURN});
+        if (downs) hold({DIK_DOWN}, downs - 1);
+        EXPECT_GE(downs ? timed_hold({DIK_DOWN, DIK_RETURN}) : timed_hold({DIK_RETURN}), 500u);
         EXPECT_EQ(screen(), item.screen);
+        EXPECT_EQ(rounds_to_play, item.rounds);
         if (item.screen != GAME_SCREEN_PLAY) {
             EXPECT_EQ(ship2.y, 305.0f) << "cursor back on the first item";
         }
     }
-}
-
-TEST_F(Screens, EachRoundCountIsChosenOnItsOwnItem) {
-    const int32_t rounds[] = {1, 3, 5};
-    for (int i = 0; i < 3; i++) {
-        hold({DIK_DOWN});
-        hold({DIK_RETURN});
-        ASSERT_EQ(screen(), GAME_SCREEN_OPTIONS);
-        rounds_to_play = 0;
-        hold({DIK_DOWN}, i);
-        EXPECT_GE(timed_hold({DIK_RETURN}), 500u);
-        EXPECT_EQ(rounds_to_play, rounds[i]);
-        EXPECT_EQ(screen(), GAME_SCREEN_MENU);
-        EXPECT_EQ(ship1.y, 305.0f);
-    }
     // Off the items (a cursor between them) Return does nothing.
-    hold({DIK_DOWN});
-    hold({DIK_RETURN});
+    hold({DIK_DOWN, DIK_RETURN});
     ship1.y = 330.0f;
     hold({DIK_RETURN});
     EXPECT_EQ(screen(), GAME_SCREEN_OPTIONS);
@@ -201,22 +185,20 @@ TEST_F(Screens, QuitAndEscapePostTheEndSilenceTheSoundsAndFadeToBlack) {
 
 TEST_F(Screens, MusicFollowsTheScreenAndStartsAgainWhenItStops) {
     ASSERT_EQ(plat_music_is_open(), 1) << "no SoundFont (timgm6mb-soundfont)";
-    frames(1);
-    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
-    mus_stop(music_theme);
-    frames(1);
-    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
-    start_match(1);
-    frames(1);
-    EXPECT_EQ(mus_status(music_battle), MUSIC_SLOT_PLAYING);
-    EXPECT_NE(mus_status(music_theme), MUSIC_SLOT_PLAYING);
-    player1_won = 1;
-    frames(1);
-    EXPECT_EQ(mus_status(music_victory), MUSIC_SLOT_PLAYING);
-    EXPECT_NE(mus_status(music_battle), MUSIC_SLOT_PLAYING);
-    hold({DIK_SPACE});
-    frames(1);
-    EXPECT_EQ(mus_status(music_theme), MUSIC_SLOT_PLAYING);
+    // Each step, then a frame: the piece that must be playing (a new piece stops the old one).
+    const struct {
+        void (*step)();
+        int32_t piece;
+    } steps[] = {{[] {}, music_theme},
+                 {[] { mus_stop(music_theme); }, music_theme},
+                 {[] { start_match(1); }, music_battle},
+                 {[] { player1_won = 1; }, music_victory},
+                 {[] { hold({DIK_SPACE}); }, music_theme}};
+    for (const auto &s : steps) {
+        s.step();
+        frames(1);
+        EXPECT_EQ(mus_status(s.piece), MUSIC_SLOT_PLAYING) << "step " << &s - steps;
+    }
 }
 
 // Stars, turrets, shot, bodies, ships, status line: each covers what came before.

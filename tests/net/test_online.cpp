@@ -103,20 +103,6 @@ Proc spawn_host(uint16_t port, const std::string &tag) {
 }
 std::string join_args(uint16_t port) { return SIM + " --join 127.0.0.1:" + std::to_string(port) + " --computer 2"; }
 
-// Both sides play the whole match and print the same result line.
-void expect_same_match(Proc *host, Proc *join) {
-    EXPECT_TRUE(reap(join, MATCH_SECONDS)) << "joiner overran";
-    EXPECT_TRUE(reap(host, 10)) << "host overran";
-    EXPECT_EQ(exit_code(*host), 0) << rt::read_text(host->err_path);
-    EXPECT_EQ(exit_code(*join), 0) << rt::read_text(join->err_path);
-    std::string a = rt::read_text(host->out_path), b = rt::read_text(join->out_path);
-    // Best of 5: the winner has 3 rounds.
-    EXPECT_TRUE(std::regex_match(a, std::regex("result: player1 (3 player2 [0-2]|[0-2] player2 3) frames [0-9]+ "
-                                               "shots [0-9]+ hash [0-9a-f]{16}")))
-        << a;
-    EXPECT_EQ(a, b);
-}
-
 TEST(Online, ASideKilledMidMatchEndsTheOtherWithStatus3) {
     uint16_t port = free_port();
     Proc host = spawn_host(port, "host-kill");
@@ -124,9 +110,7 @@ TEST(Online, ASideKilledMidMatchEndsTheOtherWithStatus3) {
     for (int32_t i = 0; i < 500 && rt::read_text(join.err_path).find("match begins") == std::string::npos; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_EQ(waitpid(join.pid, &join.status, WNOHANG), 0) << "the joiner ended before the kill";
-    kill(join.pid, SIGKILL);
-    waitpid(join.pid, &join.status, 0);
+    ASSERT_EQ(reap(&join, 0), 0) << "the joiner ended before the kill";
     auto killed = std::chrono::steady_clock::now();
     ASSERT_TRUE(reap(&host, 15)) << "the host did not notice";
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count();
@@ -137,9 +121,10 @@ TEST(Online, ASideKilledMidMatchEndsTheOtherWithStatus3) {
 }
 
 // A UDP relay on the loopback: what the joiner sends to its port goes on to the host's port and
-// back, each datagram held delay_ms and one in every drop_every dropped (by a fixed count).
+// what the host sends back goes to the joiner, each datagram held delay_ms and one in every
+// drop_every dropped (by a fixed count).
 struct Relay {
-    int front = -1, back = -1; // the joiner's side, the host's side
+    int fd = -1;
     uint16_t port = 0;
     std::thread worker;
     volatile int stop = 0;
@@ -148,56 +133,39 @@ struct Relay {
 void relay_run(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_every) {
     struct Held {
         std::chrono::steady_clock::time_point due;
-        int to_host;
+        sockaddr_in to;
         std::vector<uint8_t> bytes;
     };
     std::deque<Held> held;
     sockaddr_in joiner{}, host{};
-    socklen_t joiner_len = 0;
     host.sin_family = AF_INET;
     host.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     host.sin_port = htons(host_port);
     uint32_t count = 0;
     uint8_t buf[2048];
     while (!r->stop) {
-        for (int side = 0; side < 2; side++) {
-            int fd = side == 0 ? r->front : r->back;
-            sockaddr_in from{};
-            socklen_t len = sizeof from;
-            ssize_t n = recvfrom(fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &len);
-            if (n <= 0) continue;
-            if (side == 0) {
-                joiner = from;
-                joiner_len = len;
-            }
-            if (++count % drop_every == 0) continue;
-            held.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms), side == 0,
-                            std::vector<uint8_t>(buf, buf + n)});
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        ssize_t n = recvfrom(r->fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &len);
+        if (n > 0) {
+            bool from_host = from.sin_port == host.sin_port;
+            if (!from_host) joiner = from;
+            if (++count % drop_every != 0)
+                held.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms),
+                                from_host ? joiner : host, std::vector<uint8_t>(buf, buf + n)});
         }
         // One delay for all: what came first is due first.
-        for (; !held.empty() && held.front().due <= std::chrono::steady_clock::now(); held.pop_front()) {
-            const Held &h = held.front();
-            if (h.to_host)
-                sendto(r->back, h.bytes.data(), h.bytes.size(), 0, reinterpret_cast<sockaddr *>(&host), sizeof host);
-            else if (joiner_len)
-                sendto(r->front, h.bytes.data(), h.bytes.size(), 0, reinterpret_cast<sockaddr *>(&joiner), joiner_len);
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        for (; !held.empty() && held.front().due <= std::chrono::steady_clock::now(); held.pop_front())
+            sendto(r->fd, held.front().bytes.data(), held.front().bytes.size(), 0,
+                   reinterpret_cast<sockaddr *>(&held.front().to), sizeof(sockaddr_in));
+        if (n <= 0) std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-}
-
-void relay_start(Relay *r, uint16_t host_port, int32_t delay_ms, int32_t drop_every) {
-    uint16_t unused;
-    r->front = loopback_socket(&r->port);
-    r->back = loopback_socket(&unused);
-    r->worker = std::thread(relay_run, r, host_port, delay_ms, drop_every);
 }
 
 void relay_stop(Relay *r) {
     r->stop = 1;
     r->worker.join();
-    close(r->front);
-    close(r->back);
+    close(r->fd);
 }
 
 // A client of another version is refused with both versions named; garbage before it is
@@ -236,10 +204,21 @@ TEST(Online, AnotherVersionIsRefusedThenAMatchThroughDelayAndLoss) {
     EXPECT_STRNE(refused.version, "99.0.0");
     EXPECT_GT(std::strlen(refused.version), 0u);
     Relay relay;
-    relay_start(&relay, port, 50, 20);
+    relay.fd = loopback_socket(&relay.port);
+    relay.worker = std::thread(relay_run, &relay, port, 50, 20);
     Proc join = spawn(join_args(relay.port), "join-version");
-    expect_same_match(&host, &join);
+    // Both sides play the whole match and print the same result line.
+    EXPECT_TRUE(reap(&join, MATCH_SECONDS)) << "joiner overran";
+    EXPECT_TRUE(reap(&host, 10)) << "host overran";
     relay_stop(&relay);
+    EXPECT_EQ(exit_code(host), 0) << rt::read_text(host.err_path);
+    EXPECT_EQ(exit_code(join), 0) << rt::read_text(join.err_path);
+    std::string a = rt::read_text(host.out_path), b = rt::read_text(join.out_path);
+    // Best of 5: the winner has 3 rounds.
+    EXPECT_TRUE(std::regex_match(a, std::regex("result: player1 (3 player2 [0-2]|[0-2] player2 3) frames [0-9]+ "
+                                               "shots [0-9]+ hash [0-9a-f]{16}")))
+        << a;
+    EXPECT_EQ(a, b);
 }
 
 // A host that says its game starts from another state: the joiner stops with a desync line,
