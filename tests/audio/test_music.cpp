@@ -18,7 +18,7 @@ protected:
 
 TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles) {
     Bytes good = midi_notes({60, 64}, 240);
-    EXPECT_EQ(mus_is_midi_file(good.data(), (uint32_t)good.size()), 1);
+    EXPECT_EQ(mus_is_midi_file(good.data(), static_cast<uint32_t>(good.size())), 1);
 
     EXPECT_EQ(mus_is_midi_file(nullptr, 100), 0);
     // Empty, a header cut short, a track cut short.
@@ -38,14 +38,14 @@ TEST(MidiCheck, AcceptsOnlyWellFormedStandardMidiFiles) {
     for (const auto &c : broken) {
         Bytes b = good;
         b[c.at] = c.value;
-        EXPECT_EQ(mus_is_midi_file(b.data(), (uint32_t)b.size()), 0) << c.what;
+        EXPECT_EQ(mus_is_midi_file(b.data(), static_cast<uint32_t>(b.size())), 0) << c.what;
     }
     // An unknown chunk before the track is skipped, as the format allows.
     Bytes b(good.begin(), good.begin() + 14);
     put_id(b, "XTRA");
     put_be(b, 3, 4);
     append(b, cat({1, 2, 3}, Bytes(good.begin() + 14, good.end())));
-    EXPECT_EQ(mus_is_midi_file(b.data(), (uint32_t)b.size()), 1);
+    EXPECT_EQ(mus_is_midi_file(b.data(), static_cast<uint32_t>(b.size())), 1);
 }
 
 // Status values: 0 free, 3 loaded and not playing (so the first frame starts it), 2 playing.

@@ -31,7 +31,7 @@ protected:
     void play_as_game(int32_t id, double seconds, std::vector<float> *left, std::vector<float> *right = nullptr,
                       std::vector<size_t> *restarts = nullptr) {
         std::vector<float> block(2 * FRAME_FRAMES);
-        for (int32_t f = 0; f < (int32_t)(seconds * 1000 / 33); f++) {
+        for (int32_t f = 0; f < static_cast<int32_t>(seconds * 1000 / 33); f++) {
             if (id >= 0 && mus_status(id) == MUSIC_SLOT_STOPPED) {
                 mus_play(id);
                 if (restarts && f > 0) restarts->push_back(left->size());
@@ -78,8 +78,8 @@ TEST_F(GameAudio, APieceWithoutProgramChangesPlaysTheDefaultInstrument) {
     for (size_t at = 0; at + win <= std::min(fresh.size(), after_organ.size()); at += win) {
         double a = 0.0, b = 0.0;
         for (size_t i = at; i < at + win; i++) {
-            a += (double)fresh[i] * fresh[i];
-            b += (double)after_organ[i] * after_organ[i];
+            a += static_cast<double>(fresh[i]) * fresh[i];
+            b += static_cast<double>(after_organ[i]) * after_organ[i];
         }
         diff += std::fabs(std::sqrt(a / win) - std::sqrt(b / win));
         level += std::sqrt(a / win);
@@ -147,7 +147,8 @@ TEST_F(GameAudio, PiecesLoopWithoutACutOrALull) {
     std::vector<double> power;
     for (size_t at = 0; at + win <= out.size(); at += win) {
         double sum = 0.0;
-        for (size_t i = at; i < at + win; i++) sum += (double)out[i] * out[i] + (double)right[i] * right[i];
+        for (size_t i = at; i < at + win; i++)
+            sum += static_cast<double>(out[i]) * out[i] + static_cast<double>(right[i]) * right[i];
         power.push_back(sum / win);
         total += sum / win;
     }

@@ -29,13 +29,13 @@ protected:
         snd_shutdown();
     }
     static std::vector<float> render(int32_t frames) {
-        std::vector<float> out(2 * (size_t)frames);
+        std::vector<float> out(2 * static_cast<size_t>(frames));
         plat_audio_render(out.data(), frames);
         return out;
     }
     // Mixer frames a sample of the given length lasts at hz.
     static int32_t frames_for(uint32_t samples, uint32_t hz = 11025) {
-        return (int32_t)(((uint64_t)samples * PLAT_AUDIO_RATE + hz - 1) / hz);
+        return static_cast<int32_t>((static_cast<uint64_t>(samples) * PLAT_AUDIO_RATE + hz - 1) / hz);
     }
     static int32_t load(const char *name, const Bytes &samples, uint32_t caps = SOUND_CAPS_EFFECT) {
         return snd_load_wav(write_file(name, pcm_wav(samples)).c_str(), caps);

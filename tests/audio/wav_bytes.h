@@ -20,13 +20,13 @@ namespace audio_bytes {
 typedef std::vector<uint8_t> Bytes;
 
 inline void put_le(Bytes &b, uint32_t v, int n) {
-    for (int i = 0; i < n; i++) b.push_back((uint8_t)(v >> (8 * i)));
+    for (int i = 0; i < n; i++) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 inline void put_be(Bytes &b, uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; i--) b.push_back((uint8_t)(v >> (8 * i)));
+    for (int i = n - 1; i >= 0; i--) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 inline void put_id(Bytes &b, const char *id) {
-    for (int i = 0; i < 4; i++) b.push_back((uint8_t)id[i]);
+    for (int i = 0; i < 4; i++) b.push_back(static_cast<uint8_t>(id[i]));
 }
 // Byte by byte: GCC 12 warns falsely about range inserts into fresh vectors.
 inline void append(Bytes &b, const Bytes &more) {
@@ -42,7 +42,7 @@ inline Bytes cat(const Bytes &a, const Bytes &b) {
 inline Bytes chunk(const char *id, const Bytes &body) {
     Bytes b;
     put_id(b, id);
-    put_le(b, (uint32_t)body.size(), 4);
+    put_le(b, static_cast<uint32_t>(body.size()), 4);
     append(b, body);
     if (body.size() & 1) b.push_back(0);
     return b;
@@ -63,7 +63,7 @@ inline Bytes fmt_body(uint16_t tag, uint32_t rate, uint16_t bits, bool with_cb_s
 inline Bytes riff_wave(const Bytes &chunks) {
     Bytes b;
     put_id(b, "RIFF");
-    put_le(b, (uint32_t)(4 + chunks.size()), 4);
+    put_le(b, static_cast<uint32_t>(4 + chunks.size()), 4);
     put_id(b, "WAVE");
     return cat(b, chunks);
 }
@@ -83,7 +83,7 @@ inline Bytes midi_file(Bytes track) {
     put_be(b, 1, 2);
     put_be(b, 480, 2);
     put_id(b, "MTrk");
-    put_be(b, (uint32_t)track.size(), 4);
+    put_be(b, static_cast<uint32_t>(track.size()), 4);
     return cat(b, track);
 }
 
@@ -92,8 +92,8 @@ inline Bytes midi_notes(const std::vector<uint8_t> &notes, uint32_t note_ticks) 
     Bytes track;
     for (uint8_t note : notes) {
         append(track, {0x00, 0x90, note, 100});
-        if (note_ticks >= 128) track.push_back((uint8_t)(0x80 | note_ticks >> 7));
-        append(track, {(uint8_t)(note_ticks & 0x7F), 0x80, note, 0});
+        if (note_ticks >= 128) track.push_back(static_cast<uint8_t>(0x80 | note_ticks >> 7));
+        append(track, {static_cast<uint8_t>(note_ticks & 0x7F), 0x80, note, 0});
     }
     return midi_file(track);
 }
@@ -101,7 +101,7 @@ inline Bytes midi_notes(const std::vector<uint8_t> &notes, uint32_t note_ticks) 
 // A scratch directory of this process for files the tests write.
 inline std::string scratch_path(const std::string &name) {
     std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("quorvane_audio_test_" + std::to_string((long)getpid()));
+        std::filesystem::temp_directory_path() / ("quorvane_audio_test_" + std::to_string(static_cast<long>(getpid())));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }

@@ -388,7 +388,8 @@ TEST_F(Play, SetUpDrawsTheLayoutInItsFixedOrder) {
             SCOPED_TRACE(testing::Message() << "seed " << seed << " body " << i);
             const Kind &k = kinds[kind];
             EXPECT_EQ(std::vector<float>({b.x, b.y, game_home_x(&b), game_home_y(&b)}),
-                      std::vector<float>({(float)bx[i], (float)by[i], (float)bx[i], (float)by[i]}));
+                      std::vector<float>({static_cast<float>(bx[i]), static_cast<float>(by[i]),
+                                          static_cast<float>(bx[i]), static_cast<float>(by[i])}));
             ASSERT_EQ(std::vector<int>({game_body_size(&b), b.width, b.height, b.frame_count, b.anim_ticks_per_frame}),
                       std::vector<int>({k.size, k.w, k.h, k.frames, k.ticks}));
             EXPECT_EQ(b.attr & 0x12u, 0x12u) << "visible and cycling";

@@ -27,7 +27,9 @@ protected:
     static void start_display(int32_t windowed = 0) { ASSERT_EQ(gfx_display_init(640, 480, 8, windowed), 1); }
 };
 
-inline uint8_t pixel_at(const PlatSurface *s, int32_t x, int32_t y) { return s->pixels[(size_t)y * s->pitch + x]; }
+inline uint8_t pixel_at(const PlatSurface *s, int32_t x, int32_t y) {
+    return s->pixels[static_cast<size_t>(y) * s->pitch + x];
+}
 
 inline std::string draw_temp_path(const std::string &name) {
     // Named after the case: ctest runs the cases of this folder side by side.
@@ -36,7 +38,7 @@ inline std::string draw_temp_path(const std::string &name) {
 }
 
 inline void put_le(std::vector<uint8_t> &b, size_t at, uint32_t v, int n) {
-    for (int i = 0; i < n; i++) b[at + i] = (uint8_t)(v >> (8 * i));
+    for (int i = 0; i < n; i++) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // What a BMP file says about itself; the builder writes exactly what it is told.
@@ -54,24 +56,25 @@ struct BmpSpec {
 inline std::vector<uint8_t> bmp_bytes(const BmpSpec &s) {
     std::vector<uint8_t> pal = s.palette;
     if (s.bits == 8 && s.palette_present && pal.empty())
-        for (int i = 0; i < 1024; i++) pal.push_back(i % 4 == 3 ? 0 : (uint8_t)(i / 4));
+        for (int i = 0; i < 1024; i++) pal.push_back(i % 4 == 3 ? 0 : static_cast<uint8_t>(i / 4));
     if (!s.palette_present) pal.clear();
     size_t off = 54 + pal.size();
     std::vector<uint8_t> b(off + s.pixel_bytes.size(), 0);
-    b[0] = (uint8_t)s.magic[0];
-    b[1] = (uint8_t)s.magic[1];
-    uint32_t image = (uint32_t)(s.size_image < 0 ? (int64_t)s.pixel_bytes.size() : s.size_image);
+    b[0] = static_cast<uint8_t>(s.magic[0]);
+    b[1] = static_cast<uint8_t>(s.magic[1]);
+    uint32_t image =
+        static_cast<uint32_t>(s.size_image < 0 ? static_cast<int64_t>(s.pixel_bytes.size()) : s.size_image);
     const struct {
         size_t at;
         uint32_t v;
         int n;
-    } fields[] = {{2, (uint32_t)b.size(), 4},
+    } fields[] = {{2, static_cast<uint32_t>(b.size()), 4},
                   {6, 0x1111, 2},
                   {8, 0x2222, 2},
-                  {10, (uint32_t)off, 4},
+                  {10, static_cast<uint32_t>(off), 4},
                   {14, 40, 4},
-                  {18, (uint32_t)s.width, 4},
-                  {22, (uint32_t)s.height, 4},
+                  {18, static_cast<uint32_t>(s.width), 4},
+                  {22, static_cast<uint32_t>(s.height), 4},
                   {26, 1, 2},
                   {28, s.bits, 2},
                   {34, image, 4},
@@ -111,18 +114,19 @@ inline void make_picture8(BmpFile *file, int32_t width, int32_t height, F value)
     file->info_header.biWidth = width;
     file->info_header.biHeight = height;
     file->info_header.biBitCount = 8;
-    file->info_header.biSizeImage = (uint32_t)(width * height);
-    file->pixels = new uint8_t[(size_t)width * height];
+    file->info_header.biSizeImage = static_cast<uint32_t>(width * height);
+    file->pixels = new uint8_t[static_cast<size_t>(width) * height];
     for (int32_t y = 0; y < height; y++)
-        for (int32_t x = 0; x < width; x++) file->pixels[(size_t)y * width + x] = (uint8_t)value(x, y);
+        for (int32_t x = 0; x < width; x++)
+            file->pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(value(x, y));
 }
 
 // A 640 by 480 8-bit buffer laid out like a locked back surface.
 struct Screen8 {
     static constexpr int32_t W = 640, H = 480;
-    std::vector<uint8_t> px = std::vector<uint8_t>((size_t)W * H, 0);
+    std::vector<uint8_t> px = std::vector<uint8_t>(static_cast<size_t>(W) * H, 0);
     uint8_t *mem() { return px.data(); }
-    uint8_t at(int32_t x, int32_t y) const { return px[(size_t)y * W + x]; }
+    uint8_t at(int32_t x, int32_t y) const { return px[static_cast<size_t>(y) * W + x]; }
     int count(uint8_t colour) const {
         int n = 0;
         for (uint8_t v : px) n += v == colour;

@@ -160,16 +160,16 @@ TEST_F(Gfx, ImageDrawOpaqueOrSkippingZerosCutAtItsBuffer) {
     std::fill(im.buffer, im.buffer + im.size, 7);
     im.attributes |= IMAGE_LOADED;
     const int32_t pitch = 640;
-    std::vector<uint8_t> wide((size_t)pitch * 490, 0);
+    std::vector<uint8_t> wide(static_cast<size_t>(pitch) * 490, 0);
     EXPECT_EQ(gfx_image_draw8(&im, wide.data(), pitch, 0), 1);
     EXPECT_EQ(std::count(wide.begin(), wide.end(), 7), 200) << "ten columns fit in the pitch, all twenty rows";
-    EXPECT_EQ(wide[(size_t)489 * pitch + 639], 7);
-    EXPECT_EQ(wide[(size_t)489 * pitch + 629], 0);
+    EXPECT_EQ(wide[static_cast<size_t>(489) * pitch + 639], 7);
+    EXPECT_EQ(wide[static_cast<size_t>(489) * pitch + 629], 0);
     im.x = -15;
     im.y = -18;
     EXPECT_EQ(gfx_image_draw8(&im, wide.data(), pitch, 1), 1);
     EXPECT_EQ(std::count(wide.begin(), wide.end(), 7), 210);
-    EXPECT_EQ(wide[(size_t)1 * pitch + 4], 7);
+    EXPECT_EQ(wide[static_cast<size_t>(1) * pitch + 4], 7);
 
     // The screen's own buffer ends with its last row.
     start_display();
@@ -186,7 +186,7 @@ TEST(PixelImage, CopyRectMovesRowsAndRefusesWhatDoesNotFit) {
     PixelImage src{}, dst{};
     ASSERT_EQ(gfx_image_create(&src, 0, 0, 4, 3, 8), 1);
     ASSERT_EQ(gfx_image_create(&dst, 0, 0, 5, 4, 8), 1);
-    for (int32_t i = 0; i < src.size; i++) src.buffer[i] = (uint8_t)(i + 1);
+    for (int32_t i = 0; i < src.size; i++) src.buffer[i] = static_cast<uint8_t>(i + 1);
     ASSERT_EQ(gfx_image_copy_rect(&dst, 3, 2, &src, 1, 1, 2, 2), 1);
     EXPECT_EQ(image_bytes(dst), (V{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 6, 7, 0, 0, 0, 10, 11}));
     EXPECT_EQ(gfx_image_copy_rect(&dst, 4, 2, &src, 1, 1, 2, 2), 0) << "past the right edge";

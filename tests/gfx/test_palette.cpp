@@ -34,7 +34,8 @@ TEST_F(Gfx, PaletteFileBytesAndRoundTrip) {
     EXPECT_EQ(read_file(path), expected);
     PaletteEntry mixed[256], back[256];
     std::memset(back, 0x55, sizeof back);
-    for (int i = 0; i < 256; i++) mixed[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), 7, PC_NOCOLLAPSE};
+    for (int i = 0; i < 256; i++)
+        mixed[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7, PC_NOCOLLAPSE};
     ASSERT_EQ(gfx_palette_save_file(path.c_str(), mixed), 1);
     EXPECT_EQ(read_file(path).substr(0, 22), "\n0 255 7 4\n1 254 7 4\n2");
     ASSERT_EQ(gfx_palette_load_file(path.c_str(), back), 1);
@@ -71,14 +72,15 @@ TEST_F(Gfx, PaletteFileLowBitsAndPartialFiles) {
 TEST_F(Gfx, SetGetAndRotateMoveColoursUpAndWrap) {
     start_display();
     PaletteEntry in[256], out[256];
-    for (int i = 0; i < 256; i++) in[i] = PaletteEntry{(uint8_t)i, (uint8_t)(i * 3), (uint8_t)(i * 7), 0};
+    for (int i = 0; i < 256; i++)
+        in[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(i * 3), static_cast<uint8_t>(i * 7), 0};
     EXPECT_EQ(gfx_palette_set_all(in), 1);
     EXPECT_EQ(gfx_palette_get_all(out), 1);
     EXPECT_EQ(std::memcmp(in, out, sizeof in), 0);
-    EXPECT_EQ(device_entry(200).g, (uint8_t)600);
+    EXPECT_EQ(device_entry(200).g, static_cast<uint8_t>(600));
     PaletteEntry got{};
     EXPECT_EQ(gfx_palette_get_entry(17, &got), 1);
-    EXPECT_EQ(got.blue, (uint8_t)(17 * 7));
+    EXPECT_EQ(got.blue, static_cast<uint8_t>(17 * 7));
     PaletteEntry red{255, 0, 0, 0}, green{0, 255, 0, 0}, blue{0, 0, 255, 0};
     gfx_palette_set_entry(10, &red);
     gfx_palette_set_entry(11, &green);

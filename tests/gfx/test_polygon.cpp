@@ -17,7 +17,7 @@ uint32_t bits(float f) {
 }
 
 PolygonShape shape(int32_t x, int32_t y, std::vector<Vertex2F> &v, uint32_t colour = 225) {
-    return PolygonShape{1, (int32_t)v.size(), x, y, 0, 0, colour, v.data()};
+    return PolygonShape{1, static_cast<int32_t>(v.size()), x, y, 0, 0, colour, v.data()};
 }
 
 // Pixels of colour c that lie more than 1.5 pixels outside the triangle, and pixels more than 1.5

@@ -15,7 +15,8 @@ template <typename F>
 void paint_frame(SpriteObject *s, int32_t frame, F value) {
     PlatSurface *surf = s->frame_surfaces[frame];
     for (int32_t y = 0; y < s->height; y++)
-        for (int32_t x = 0; x < s->width; x++) surf->pixels[(size_t)y * surf->pitch + x] = (uint8_t)value(x, y);
+        for (int32_t x = 0; x < s->width; x++)
+            surf->pixels[static_cast<size_t>(y) * surf->pitch + x] = static_cast<uint8_t>(value(x, y));
 }
 
 V frames_shown(SpriteObject *s, int ticks) {

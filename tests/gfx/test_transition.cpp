@@ -10,7 +10,8 @@ namespace {
 
 void set_ramp(void) {
     PaletteEntry pal[256];
-    for (int i = 0; i < 256; i++) pal[i] = PaletteEntry{(uint8_t)i, (uint8_t)(255 - i), (uint8_t)i, 6};
+    for (int i = 0; i < 256; i++)
+        pal[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i), 6};
     gfx_palette_set_all(pal);
 }
 
@@ -63,14 +64,16 @@ TEST_F(Gfx, ClosingEffectsBlankTheScreen) {
     start_display();
     const int pitch = 656;
     for (uint32_t effect : {TRANSITION_CLOSE_SIDES, TRANSITION_CLOSE_TOP_BOTTOM, TRANSITION_CLOSE_ALL}) {
-        std::vector<uint8_t> mem((size_t)pitch * 480, 7);
+        std::vector<uint8_t> mem(static_cast<size_t>(pitch) * 480, 7);
         uint32_t t = plat_headless_now();
         gfx_screen_transition(effect, mem.data(), pitch);
         uint32_t steps = effect == TRANSITION_CLOSE_TOP_BOTTOM ? 120 : 160;
         EXPECT_GE(plat_headless_now() - t, steps * 12);
         for (int y = 0; y < 480; y++) {
-            for (int x = 0; x < 640; x++) ASSERT_EQ(mem[(size_t)y * pitch + x], 0) << effect << " " << x << "," << y;
-            for (int x = 640; x < pitch; x++) ASSERT_EQ(mem[(size_t)y * pitch + x], 7) << "padding written";
+            for (int x = 0; x < 640; x++)
+                ASSERT_EQ(mem[static_cast<size_t>(y) * pitch + x], 0) << effect << " " << x << "," << y;
+            for (int x = 640; x < pitch; x++)
+                ASSERT_EQ(mem[static_cast<size_t>(y) * pitch + x], 7) << "padding written";
         }
     }
 }
@@ -85,7 +88,7 @@ TEST_F(Gfx, DissolveBlanksPixelsInRandomRowThenColumnOrder) {
     uint32_t state = 5;
     auto rnd = [&state]() {
         state = state * 214013u + 2531011u;
-        return (int32_t)((state >> 16) & 0x7fff);
+        return static_cast<int32_t>((state >> 16) & 0x7fff);
     };
     for (int n = 0; n < 16 * 8 * 4 + 1; n++) {
         int32_t y = rnd() % 8;
@@ -106,14 +109,14 @@ TEST_F(Gfx, DissolveBlanksPixelsInRandomRowThenColumnOrder) {
 
 TEST_F(Gfx, LinesAreClipped) {
     start_display();
-    std::vector<uint8_t> a((size_t)640 * 480, 0), b((size_t)640 * 480, 0);
+    std::vector<uint8_t> a(static_cast<size_t>(640) * 480, 0), b(static_cast<size_t>(640) * 480, 0);
     gfx_draw_hline8(-20, 700, 5, 3, a.data(), 640);
     gfx_draw_hline8(700, -20, 5, 3, b.data(), 640);
     EXPECT_EQ(a, b) << "ends in either order";
     EXPECT_EQ(zeros(a), 640 * 479);
     gfx_draw_vline8(470, 600, 9, 4, a.data(), 640);
-    for (int y = 469; y < 480; y++) ASSERT_EQ(a[(size_t)y * 640 + 9], y == 469 ? 0 : 4);
-    std::vector<uint8_t> c((size_t)640 * 480, 0);
+    for (int y = 469; y < 480; y++) ASSERT_EQ(a[static_cast<size_t>(y) * 640 + 9], y == 469 ? 0 : 4);
+    std::vector<uint8_t> c(static_cast<size_t>(640) * 480, 0);
     gfx_draw_hline8(-30, -1, 5, 3, c.data(), 640);
     gfx_draw_hline8(0, 10, 480, 3, c.data(), 640);
     gfx_draw_vline8(500, 480, 4, 3, c.data(), 640);

@@ -22,7 +22,7 @@ struct Platform : ::testing::Test {
     }
 };
 
-uint8_t px(const PlatSurface *s, int x, int y) { return s->pixels[(size_t)y * s->pitch + x]; }
+uint8_t px(const PlatSurface *s, int x, int y) { return s->pixels[static_cast<size_t>(y) * s->pitch + x]; }
 
 TEST(PlatRandom, KnownSeedGivesTheCRuntimeSequence) {
     plat_srand(1);
@@ -79,7 +79,8 @@ TEST_F(Platform, KeyedBlitsSkipTheKeyStretchAndClipNegativePositions) {
     PlatSurface *dst = plat_surface_create(64, 64, 8);
     PlatSurface *src = plat_surface_create(4, 4, 8);
     for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 4; x++) src->pixels[(size_t)y * src->pitch + x] = (uint8_t)(x == 0 ? 0 : 10 + y * 4 + x);
+        for (int x = 0; x < 4; x++)
+            src->pixels[static_cast<size_t>(y) * src->pitch + x] = static_cast<uint8_t>(x == 0 ? 0 : 10 + y * 4 + x);
     plat_surface_set_color_key(src, 0, 0);
     plat_surface_fill(dst, nullptr, 99);
     PlatRect clip{0, 0, 64, 64};
@@ -128,7 +129,7 @@ TEST_F(Platform, MessagesComeOneAtATimeInOrder) {
 // background box.
 TEST_F(Platform, TextUsesTheNearestEntryLeavesTheBackgroundAndRefusesLockedSurfaces) {
     PlatColor pal[256] = {};
-    for (int i = 0; i < 256; i++) pal[i] = PlatColor{(uint8_t)i, 0, 0, 0};
+    for (int i = 0; i < 256; i++) pal[i] = PlatColor{static_cast<uint8_t>(i), 0, 0, 0};
     pal[77] = PlatColor{0, 250, 0, 0};
     pal[9] = PlatColor{250, 0, 0, 0};
     plat_palette_set(0, 256, pal);
