@@ -23,10 +23,10 @@ int32_t sdl_video_shown_count(void);
 // tests: frames actually sent to the window (unchanged ones are not).
 
 // A picture buffer of our own X11 present path: 32-bit pixels, channel shifts of 8-bit red,
-// green and blue; index tells the two buffers apart; fresh: just made, black, window-sized.
+// green and blue; fresh: just made (zero, i.e. black), nothing of it shown yet.
 struct SdlX11Frame {
     uint8_t *pixels;
-    int32_t pitch, w, h, index, fresh;
+    int32_t pitch, w, h, fresh;
     int32_t rshift, gshift, bshift;
 };
 // video: 1 when we present on X11 ourselves (MIT-SHM on a connection of our own); 0 when not

@@ -148,11 +148,13 @@ Placement place_in(const Target &s) {
 
 // A fresh window surface is shared memory not yet mapped in: the first picture would take a
 // page fault per 4 KiB, costly in a virtual machine. One call maps in the rows the picture covers.
-const void *prefaulted = nullptr;
+// Our X11 path alternates two buffers: the last two are remembered.
+const void *prefaulted[2] = {};
 
 void prefault_picture_rows(const Target &s, const Placement &p) {
-    if (s.pixels == prefaulted) return;
-    prefaulted = s.pixels;
+    if (s.pixels == prefaulted[0] || s.pixels == prefaulted[1]) return;
+    prefaulted[1] = prefaulted[0];
+    prefaulted[0] = s.pixels;
 #ifdef MADV_POPULATE_WRITE
     const uintptr_t page = 4096;
     uintptr_t first = reinterpret_cast<uintptr_t>(s.pixels) + static_cast<uintptr_t>(p.oy) * s.pitch;
@@ -178,12 +180,9 @@ void changed_columns(const uint8_t *a, const uint8_t *b, int32_t y0, int32_t y1,
     }
 }
 
-// Our X11 buffers alternate; each keeps a copy of the frame and palette it holds, so one that
-// missed the last frame is brought up to date too (else it would show old content for a frame).
+// Our X11 buffers alternate, and a buffer misses the changes drawn into the other. That never
+// shows: only rectangles just drawn from the current frame are sent, and the window keeps the rest.
 int32_t x11_on = 0;
-std::vector<uint8_t> held[2];
-PlatColor held_palette[2][256];
-int32_t held_bpp[2] = {};
 
 // Writes the changed parts of last_frame (all of it when whole) into the target and sends those
 // rectangles to the window. previous: the frame on screen before, or null.
@@ -204,18 +203,13 @@ void show_on_surface(const uint8_t *previous, bool whole) {
         }
     }
     const PlatColor *pal = plat_palette_data();
-    const uint8_t *held_frame = nullptr; // what the X11 buffer holds, to bring up to date
     bool send_all = false;
     if (x11_on) {
         t = Target{xf.pixels, xf.pitch, xf.w, xf.h, nullptr, xf.rshift, xf.gshift, xf.bshift};
-        std::vector<uint8_t> &mine = held[xf.index];
-        if (xf.fresh) held[0].clear(), held[1].clear();
-        send_all = borders_stale || xf.fresh;
-        if (mine.size() != last_frame.size() || held_bpp[xf.index] != last_bpp ||
-            (last_bpp == 8 && std::memcmp(held_palette[xf.index], pal, sizeof held_palette[0]) != 0))
-            whole = true;
-        else
-            held_frame = mine.data();
+        // New or exposed: the whole picture again. The borders are the server's black background
+        // unless it cannot paint one; not sending them keeps their pages untouched.
+        if (borders_stale || xf.fresh) whole = true;
+        send_all = (borders_stale || xf.fresh) && !server_borders;
         borders_stale = 0;
     } else {
         s = SDL_GetWindowSurface(win);
@@ -225,7 +219,7 @@ void show_on_surface(const uint8_t *previous, bool whole) {
     const Placement place = place_in(t);
     const int32_t k = place.k, ox = place.ox, oy = place.oy, vis_w = place.vis_w, vis_h = place.vis_h;
     if (vis_w <= 0 || vis_h <= 0) return;
-    if (s) prefault_picture_rows(t, place);
+    prefault_picture_rows(t, place);
     if (borders_stale) {
         send_all = !server_borders;
         if (send_all) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
@@ -245,7 +239,6 @@ void show_on_surface(const uint8_t *previous, bool whole) {
             // Narrow the band to the columns that changed; skip it when none did.
             int32_t lo = vis_w, hi = 0;
             changed_columns(last_frame.data(), previous, y0, y1, vis_w, &lo, &hi);
-            if (held_frame) changed_columns(last_frame.data(), held_frame, y0, y1, vis_w, &lo, &hi);
             if (lo >= hi) continue;
             x0 = lo;
             x1 = hi;
@@ -255,9 +248,6 @@ void show_on_surface(const uint8_t *previous, bool whole) {
     }
     if (s && SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
     if (x11_on) {
-        held[xf.index] = last_frame;
-        held_bpp[xf.index] = last_bpp;
-        std::memcpy(held_palette[xf.index], pal, sizeof held_palette[0]);
         SDL_Rect all{0, 0, t.w, t.h};
         if (send_all)
             sdl_x11p_send(&all, 1);
@@ -377,8 +367,6 @@ void plat_display_close(void) {
     renderer = nullptr;
     sdl_x11p_close();
     x11_on = 0;
-    held[0].clear();
-    held[1].clear();
     use_surface = 0;
     open_flag = 0;
     last_frame.clear();

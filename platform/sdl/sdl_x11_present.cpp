@@ -124,7 +124,6 @@ int make_images(int32_t w, int32_t h) {
             XShmDetach(dpy, &b.seg);
             return 0;
         }
-        std::memset(b.image->data, 0, static_cast<size_t>(b.image->bytes_per_line) * h); // black borders
     }
     img_w = w;
     img_h = h;
@@ -143,9 +142,16 @@ int sdl_x11p_open(SDL_Window *win) {
     if (!win || !SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
     dpy = XOpenDisplay(DisplayString(info.info.x11.display));
     if (!dpy) return 0;
+    x_error = 0;
     xwin = info.info.x11.window;
+    auto handler = XSetErrorHandler(on_x_error);
+    if (handler != on_x_error) previous_handler = handler;
+    XSync(info.info.x11.display, False); // the window exists on the server before we ask about it
     XWindowAttributes attr;
-    if (!XShmQueryExtension(dpy) || !XGetWindowAttributes(dpy, xwin, &attr) || attr.visual->c_class != TrueColor) {
+    // SDL picks a DirectColor visual where there is one (for gamma ramps); its pixels are laid out
+    // by the same masks.
+    if (!XShmQueryExtension(dpy) || !XGetWindowAttributes(dpy, xwin, &attr) ||
+        (attr.visual->c_class != TrueColor && attr.visual->c_class != DirectColor)) {
         sdl_x11p_close();
         return 0;
     }
@@ -158,8 +164,6 @@ int sdl_x11p_open(SDL_Window *win) {
         sdl_x11p_close();
         return 0;
     }
-    auto handler = XSetErrorHandler(on_x_error);
-    if (handler != on_x_error) previous_handler = handler;
     gc = XCreateGC(dpy, xwin, 0, nullptr);
     completion_type = XShmGetEventBase(dpy) + ShmCompletion;
     return 1;
@@ -191,7 +195,6 @@ int sdl_x11p_acquire(int32_t w, int32_t h, SdlX11Frame *frame) {
     frame->pitch = b.image->bytes_per_line;
     frame->w = w;
     frame->h = h;
-    frame->index = back;
     frame->rshift = shifts[0];
     frame->gshift = shifts[1];
     frame->bshift = shifts[2];
