@@ -1,7 +1,8 @@
 // SDL presenting: the 8-bit frame goes through the palette into the window, scaled by whole
 // factors, centred, with black borders. By default we scale straight into the window's own
 // surface: no GL stack is loaded (without a GPU that is Mesa's LLVM rasteriser, 60 MB and slower
-// than our copy). SDL_RENDER_DRIVER asks for one of SDL's renderers instead.
+// than our copy). On X11 the surface is our own shared-memory image, sent without waiting for
+// the server (sdl_x11_present.cpp). SDL_RENDER_DRIVER asks for one of SDL's renderers instead.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -148,7 +149,7 @@ Placement place_in(const Target &s) {
 
 // A fresh window surface is shared memory not yet mapped in: the first picture would take a
 // page fault per 4 KiB, costly in a virtual machine. One call maps in the rows the picture covers.
-// Our X11 path alternates two buffers: the last two are remembered.
+// Our X11 path may alternate two buffers: the last two are remembered.
 const void *prefaulted[2] = {};
 
 void prefault_picture_rows(const Target &s, const Placement &p) {
@@ -180,7 +181,7 @@ void changed_columns(const uint8_t *a, const uint8_t *b, int32_t y0, int32_t y1,
     }
 }
 
-// Our X11 buffers alternate, and a buffer misses the changes drawn into the other. That never
+// With more than one X11 buffer, each misses the changes drawn into the others. That never
 // shows: only rectangles just drawn from the current frame are sent, and the window keeps the rest.
 int32_t x11_on = 0;
 

@@ -162,8 +162,9 @@ TEST_F(Present, ADisplayNeedsAWindowAndShutdownClosesIt) {
     EXPECT_EQ(plat_window_is_open(), 0);
 }
 
-// Our own X11 path alternates two shared-memory buffers: what reaches the window must be the
-// current frame, scaled and centred, never a part the other buffer last held. Starts its own Xvfb.
+// Our own X11 path sends only the changed parts of its shared-memory image: what reaches the
+// window must be the current frame, scaled and centred, with no part sent from the wrong place or
+// left over from a buffer that missed a frame. Starts its own Xvfb.
 TEST(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
