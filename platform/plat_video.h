@@ -41,7 +41,6 @@ struct PlatSurface {
 int plat_display_open(int32_t width, int32_t height, int32_t bpp);
 // Display shutdown.
 void plat_display_close(void);
-int plat_display_is_open(void);
 
 // Display init (back buffer) and sprites (frames); null on bad size or depth.
 PlatSurface *plat_surface_create(int32_t width, int32_t height, int32_t bpp);
@@ -82,5 +81,3 @@ int plat_text_width(const char *text);
 // The game font's file (text here, the title in the asset generator): DejaVu Sans Condensed Bold
 // where Debian puts it, else where fontconfig has it.
 const char *plat_font_file(void);
-// High-DPI aware size of the real output in pixels.
-int plat_output_size(int32_t *width, int32_t *height);

@@ -35,7 +35,6 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
 }
 
 void plat_display_close(void) { display_open = 0; }
-int plat_display_is_open(void) { return display_open; }
 void plat_backend_palette_changed(void) {}
 
 int plat_present(PlatSurface *back) {
@@ -56,12 +55,6 @@ int plat_present(PlatSurface *back) {
     }
     frame_count++;
     if (present_hook) present_hook();
-    return 1;
-}
-
-int plat_output_size(int32_t *width, int32_t *height) {
-    if (width) *width = frame_w ? frame_w : 640;
-    if (height) *height = frame_h ? frame_h : 480;
     return 1;
 }
 

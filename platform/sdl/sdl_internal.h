@@ -21,3 +21,21 @@ void sdl_video_flush(void);
 // system, when it takes events: a palette change still to be shown is shown now.
 int32_t sdl_video_shown_count(void);
 // tests: frames actually sent to the window (unchanged ones are not).
+
+// A picture buffer of our own X11 present path: 32-bit pixels, channel shifts of 8-bit red,
+// green and blue; fresh: just made (zero, i.e. black), nothing of it shown yet.
+struct SdlX11Frame {
+    uint8_t *pixels;
+    int32_t pitch, w, h, fresh;
+    int32_t rshift, gshift, bshift;
+};
+// video: 1 when we present on X11 ourselves (MIT-SHM on a connection of our own); 0 when not
+// on X11, without shared memory, or with QUORVANE_X11_PRESENT=0.
+int sdl_x11p_open(SDL_Window *win);
+// video: frees the images and the connection; harmless when not open.
+void sdl_x11p_close(void);
+// video: the buffer to draw the next w x h picture in, once the server has read it; 0 on failure
+// (the path is then closed).
+int sdl_x11p_acquire(int32_t w, int32_t h, SdlX11Frame *frame);
+// video: sends these rectangles of the buffer last acquired to the window without waiting.
+void sdl_x11p_send(const SDL_Rect *rects, int32_t count);

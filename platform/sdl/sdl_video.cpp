@@ -1,7 +1,8 @@
 // SDL presenting: the 8-bit frame goes through the palette into the window, scaled by whole
 // factors, centred, with black borders. By default we scale straight into the window's own
 // surface: no GL stack is loaded (without a GPU that is Mesa's LLVM rasteriser, 60 MB and slower
-// than our copy). SDL_RENDER_DRIVER asks for one of SDL's renderers instead.
+// than our copy). On X11 the surface is our own shared-memory image, sent without waiting for
+// the server (sdl_x11_present.cpp). SDL_RENDER_DRIVER asks for one of SDL's renderers instead.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -58,9 +59,9 @@ void report_first_frame(void) {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &main_cpu); // the rest is the loading and audio threads'
     std::fprintf(stderr, "quorvane: first frame at %lld ns (wall %lld ns), %.1f ms of CPU (main thread %.1f ms)\n",
-                 (long long)first_present.tv_sec * 1000000000LL + first_present.tv_nsec,
-                 (long long)wall.tv_sec * 1000000000LL + wall.tv_nsec, cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6,
-                 main_cpu.tv_sec * 1e3 + main_cpu.tv_nsec / 1e6);
+                 static_cast<long long>(first_present.tv_sec) * 1000000000LL + first_present.tv_nsec,
+                 static_cast<long long>(wall.tv_sec) * 1000000000LL + wall.tv_nsec,
+                 cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6, main_cpu.tv_sec * 1e3 + main_cpu.tv_nsec / 1e6);
     std::fflush(stderr);
 }
 
@@ -76,17 +77,28 @@ void print_present_report(void) {
                  v.back());
 }
 
-uint32_t rgb_of(const SDL_PixelFormat *f, uint8_t r, uint8_t g, uint8_t b) { return SDL_MapRGB(f, r, g, b); }
+// Where pictures are drawn: the window surface, or one of our own X11 buffers.
+struct Target {
+    uint8_t *pixels;
+    int32_t pitch, w, h;
+    const SDL_PixelFormat *format; // null: the channel shifts below
+    int32_t rshift, gshift, bshift;
+};
 
-// One band of source rows [y0, y1), columns [x0, x1), scaled by k into the surface at (ox, oy).
-void scale_band(SDL_Surface *s, const uint32_t *lut, int32_t k, int32_t ox, int32_t oy, int32_t y0, int32_t y1,
+uint32_t rgb_of(const Target &t, uint8_t r, uint8_t g, uint8_t b) {
+    if (t.format) return SDL_MapRGB(t.format, r, g, b);
+    return static_cast<uint32_t>(r) << t.rshift | static_cast<uint32_t>(g) << t.gshift |
+           static_cast<uint32_t>(b) << t.bshift;
+}
+
+// One band of source rows [y0, y1), columns [x0, x1), scaled by k into the target at (ox, oy).
+void scale_band(const Target &t, const uint32_t *lut, int32_t k, int32_t ox, int32_t oy, int32_t y0, int32_t y1,
                 int32_t x0, int32_t x1) {
-    const SDL_PixelFormat *f = s->format;
     for (int32_t y = y0; y < y1; y++) {
-        uint8_t *row = (uint8_t *)s->pixels + (size_t)(oy + y * k) * s->pitch;
-        uint32_t *dst = (uint32_t *)row + ox + x0 * k;
+        uint8_t *row = t.pixels + static_cast<size_t>(oy + y * k) * t.pitch;
+        uint32_t *dst = reinterpret_cast<uint32_t *>(row) + ox + x0 * k;
         if (last_bpp == 8) {
-            const uint8_t *src = &last_frame[(size_t)y * tex_w];
+            const uint8_t *src = &last_frame[static_cast<size_t>(y) * tex_w];
             if (k == 1) {
                 for (int32_t x = x0; x < x1; x++) *dst++ = lut[src[x]];
             } else {
@@ -96,132 +108,178 @@ void scale_band(SDL_Surface *s, const uint32_t *lut, int32_t k, int32_t ox, int3
                 }
             }
         } else {
-            const uint16_t *src = (const uint16_t *)&last_frame[(size_t)y * tex_w * 2];
+            const uint8_t *src = &last_frame[static_cast<size_t>(y) * tex_w * 2];
             for (int32_t x = x0; x < x1; x++) {
-                uint32_t w = src[x], r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
-                uint32_t c = rgb_of(f, (uint8_t)(r * 255 / 31), (uint8_t)(g * 255 / 63), (uint8_t)(b * 255 / 31));
+                uint16_t w;
+                std::memcpy(&w, src + static_cast<size_t>(x) * 2, 2);
+                uint32_t rgb = plat_rgb565_expand(w);
+                uint32_t c = rgb_of(t, static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                                    static_cast<uint8_t>(rgb));
                 for (int32_t i = 0; i < k; i++) *dst++ = c;
             }
         }
-        size_t bytes = (size_t)(x1 - x0) * k * 4;
-        const uint8_t *first = row + (size_t)(ox + x0 * k) * 4;
+        size_t bytes = static_cast<size_t>(x1 - x0) * k * 4;
+        const uint8_t *first = row + static_cast<size_t>(ox + x0 * k) * 4;
         for (int32_t i = 1; i < k; i++)
-            std::memcpy(row + (size_t)i * s->pitch + (size_t)(ox + x0 * k) * 4, first, bytes);
+            std::memcpy(row + static_cast<size_t>(i) * t.pitch + static_cast<size_t>(ox + x0 * k) * 4, first, bytes);
     }
 }
 
 constexpr int32_t BAND = 16; // source rows compared and sent together
 
-// Where the picture sits in a window surface: the whole factor, its top left corner, and how
-// many of its columns and rows show.
+// Where the picture sits in a target: the whole factor, its top left corner, and how many of
+// its columns and rows show.
 struct Placement {
     int32_t k, ox, oy, vis_w, vis_h;
 };
 
-Placement place_in(const SDL_Surface *s) {
+Placement place_in(const Target &s) {
     Placement p;
-    p.k = std::max(1, std::min(s->w / tex_w, s->h / tex_h));
-    p.ox = (s->w - tex_w * p.k) / 2;
-    p.oy = (s->h - tex_h * p.k) / 2;
-    if (s->w < tex_w * p.k || s->h < tex_h * p.k) { // a window smaller than the picture shows its middle
+    p.k = std::max(1, std::min(s.w / tex_w, s.h / tex_h));
+    p.ox = (s.w - tex_w * p.k) / 2;
+    p.oy = (s.h - tex_h * p.k) / 2;
+    if (s.w < tex_w * p.k || s.h < tex_h * p.k) { // a window smaller than the picture shows its middle
         p.ox = std::max(0, p.ox);
         p.oy = std::max(0, p.oy);
     }
-    p.vis_w = std::min(tex_w, (s->w - p.ox) / p.k);
-    p.vis_h = std::min(tex_h, (s->h - p.oy) / p.k);
+    p.vis_w = std::min(tex_w, (s.w - p.ox) / p.k);
+    p.vis_h = std::min(tex_h, (s.h - p.oy) / p.k);
     return p;
 }
 
 // A fresh window surface is shared memory not yet mapped in: the first picture would take a
 // page fault per 4 KiB, costly in a virtual machine. One call maps in the rows the picture covers.
-const void *prefaulted = nullptr;
+// Our X11 path may alternate two buffers: the last two are remembered.
+const void *prefaulted[2] = {};
 
-void prefault_picture_rows(const SDL_Surface *s, const Placement &p) {
-    if (s->pixels == prefaulted) return;
-    prefaulted = s->pixels;
+void prefault_picture_rows(const Target &s, const Placement &p) {
+    if (s.pixels == prefaulted[0] || s.pixels == prefaulted[1]) return;
+    prefaulted[1] = prefaulted[0];
+    prefaulted[0] = s.pixels;
 #ifdef MADV_POPULATE_WRITE
     const uintptr_t page = 4096;
-    uintptr_t first = reinterpret_cast<uintptr_t>(s->pixels) + static_cast<uintptr_t>(p.oy) * s->pitch;
-    uintptr_t end = first + static_cast<uintptr_t>(p.vis_h * p.k) * s->pitch;
+    uintptr_t first = reinterpret_cast<uintptr_t>(s.pixels) + static_cast<uintptr_t>(p.oy) * s.pitch;
+    uintptr_t end = first + static_cast<uintptr_t>(p.vis_h * p.k) * s.pitch;
     first &= ~(page - 1);
     madvise(reinterpret_cast<void *>(first), end - first, MADV_POPULATE_WRITE); // older kernels: faults as before
 #endif
 }
 
-// Writes the changed parts of last_frame (all of it when whole) into the window surface and
-// sends those rectangles to the window. previous: the frame on screen before, or null.
+// Widens [lo, hi) to the columns of rows [y0, y1) where frames a and b differ.
+void changed_columns(const uint8_t *a, const uint8_t *b, int32_t y0, int32_t y1, int32_t vis_w, int32_t *lo,
+                     int32_t *hi) {
+    const int32_t bytes_pp = last_bpp / 8;
+    const size_t row_bytes = static_cast<size_t>(tex_w) * bytes_pp;
+    for (int32_t y = y0; y < y1; y++) {
+        const uint8_t *ra = a + y * row_bytes, *rb = b + y * row_bytes;
+        if (std::memcmp(ra, rb, static_cast<size_t>(vis_w) * bytes_pp) == 0) continue;
+        int32_t l = 0, r = vis_w;
+        while (l < r && std::memcmp(ra + l * bytes_pp, rb + l * bytes_pp, bytes_pp) == 0) l++;
+        while (r > l && std::memcmp(ra + (r - 1) * bytes_pp, rb + (r - 1) * bytes_pp, bytes_pp) == 0) r--;
+        *lo = std::min(*lo, l);
+        *hi = std::max(*hi, r);
+    }
+}
+
+// With more than one X11 buffer, each misses the changes drawn into the others. That never
+// shows: only rectangles just drawn from the current frame are sent, and the window keeps the rest.
+int32_t x11_on = 0;
+
+// Writes the changed parts of last_frame (all of it when whole) into the target and sends those
+// rectangles to the window. previous: the frame on screen before, or null.
 void show_on_surface(const uint8_t *previous, bool whole) {
     SDL_Window *win = sdl_window();
-    SDL_Surface *s = win ? SDL_GetWindowSurface(win) : nullptr;
-    if (!s || s->format->BytesPerPixel != 4) return;
-    const Placement place = place_in(s);
+    if (!win) return;
+    Target t{};
+    SdlX11Frame xf{};
+    SDL_Surface *s = nullptr;
+    if (x11_on) {
+        int w = 0, h = 0;
+        SDL_GetWindowSizeInPixels(win, &w, &h);
+        if (!sdl_x11p_acquire(w, h, &xf)) {
+            x11_on = 0; // SDL's window surface from now on
+            borders_stale = 1;
+            previous = nullptr;
+            whole = true;
+        }
+    }
+    const PlatColor *pal = plat_palette_data();
+    bool send_all = false;
+    if (x11_on) {
+        t = Target{xf.pixels, xf.pitch, xf.w, xf.h, nullptr, xf.rshift, xf.gshift, xf.bshift};
+        // New or exposed: the whole picture again. The borders are the server's black background
+        // unless it cannot paint one; not sending them keeps their pages untouched.
+        if (borders_stale || xf.fresh) whole = true;
+        send_all = (borders_stale || xf.fresh) && !server_borders;
+        borders_stale = 0;
+    } else {
+        s = SDL_GetWindowSurface(win);
+        if (!s || s->format->BytesPerPixel != 4) return;
+        t = Target{static_cast<uint8_t *>(s->pixels), s->pitch, s->w, s->h, s->format, 0, 0, 0};
+    }
+    const Placement place = place_in(t);
     const int32_t k = place.k, ox = place.ox, oy = place.oy, vis_w = place.vis_w, vis_h = place.vis_h;
     if (vis_w <= 0 || vis_h <= 0) return;
-    prefault_picture_rows(s, place);
-    bool clear = borders_stale != 0 && !server_borders;
+    prefault_picture_rows(t, place);
     if (borders_stale) {
-        if (clear) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+        send_all = !server_borders;
+        if (send_all) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
         borders_stale = 0;
         whole = true;
     }
+    if (send_all) whole = true;
     uint32_t lut[256];
-    const PlatColor *pal = plat_palette_data();
-    for (int i = 0; i < 256; i++) lut[i] = rgb_of(s->format, pal[i].r, pal[i].g, pal[i].b);
-    size_t row_bytes = (size_t)tex_w * (last_bpp / 8);
+    for (int i = 0; i < 256; i++) lut[i] = rgb_of(t, pal[i].r, pal[i].g, pal[i].b);
     SDL_Rect rects[480 / BAND + 2];
     int n = 0;
+    if (s && SDL_MUSTLOCK(s)) SDL_LockSurface(s);
     for (int32_t y0 = 0; y0 < vis_h; y0 += BAND) {
         int32_t y1 = std::min(vis_h, y0 + BAND);
         int32_t x0 = 0, x1 = vis_w;
         if (!whole && previous) {
             // Narrow the band to the columns that changed; skip it when none did.
             int32_t lo = vis_w, hi = 0;
-            int32_t bytes_pp = last_bpp / 8;
-            for (int32_t y = y0; y < y1; y++) {
-                const uint8_t *a = &last_frame[(size_t)y * row_bytes], *b = previous + (size_t)y * row_bytes;
-                if (std::memcmp(a, b, (size_t)vis_w * bytes_pp) == 0) continue;
-                int32_t l = 0, r = vis_w;
-                while (l < r && std::memcmp(a + l * bytes_pp, b + l * bytes_pp, bytes_pp) == 0) l++;
-                while (r > l && std::memcmp(a + (r - 1) * bytes_pp, b + (r - 1) * bytes_pp, bytes_pp) == 0) r--;
-                lo = std::min(lo, l);
-                hi = std::max(hi, r);
-            }
+            changed_columns(last_frame.data(), previous, y0, y1, vis_w, &lo, &hi);
             if (lo >= hi) continue;
             x0 = lo;
             x1 = hi;
         }
-        if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
-        scale_band(s, lut, k, ox, oy, y0, y1, x0, x1);
-        if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+        scale_band(t, lut, k, ox, oy, y0, y1, x0, x1);
         rects[n++] = SDL_Rect{ox + x0 * k, oy + y0 * k, (x1 - x0) * k, (y1 - y0) * k};
     }
-    if (clear)
+    if (s && SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    if (x11_on) {
+        SDL_Rect all{0, 0, t.w, t.h};
+        if (send_all)
+            sdl_x11p_send(&all, 1);
+        else
+            sdl_x11p_send(rects, n);
+    } else if (send_all) {
         SDL_UpdateWindowSurface(win);
-    else if (n)
+    } else if (n) {
         SDL_UpdateWindowSurfaceRects(win, rects, n);
+    }
 }
 
 void show_on_renderer(void) {
     void *pixels = nullptr;
     int pitch = 0;
     if (!texture || SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
-    if (last_bpp == 8) {
-        uint32_t lut[256];
-        const PlatColor *pal = plat_palette_data();
-        for (int i = 0; i < 256; i++)
-            lut[i] = 0xFF000000u | ((uint32_t)pal[i].r << 16) | ((uint32_t)pal[i].g << 8) | pal[i].b;
-        for (int32_t y = 0; y < tex_h; y++) {
-            const uint8_t *src = &last_frame[(size_t)y * tex_w];
-            uint32_t *dst = (uint32_t *)((uint8_t *)pixels + (size_t)y * pitch);
+    uint32_t lut[256];
+    const PlatColor *pal = plat_palette_data();
+    for (int i = 0; i < 256; i++)
+        lut[i] = 0xFF000000u | static_cast<uint32_t>(pal[i].r) << 16 | static_cast<uint32_t>(pal[i].g) << 8 | pal[i].b;
+    for (int32_t y = 0; y < tex_h; y++) {
+        uint32_t *dst = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(pixels) + static_cast<size_t>(y) * pitch);
+        if (last_bpp == 8) {
+            const uint8_t *src = &last_frame[static_cast<size_t>(y) * tex_w];
             for (int32_t x = 0; x < tex_w; x++) dst[x] = lut[src[x]];
-        }
-    } else {
-        for (int32_t y = 0; y < tex_h; y++) {
-            const uint16_t *src = (const uint16_t *)&last_frame[(size_t)y * tex_w * 2];
-            uint32_t *dst = (uint32_t *)((uint8_t *)pixels + (size_t)y * pitch);
+        } else {
+            const uint8_t *src = &last_frame[static_cast<size_t>(y) * tex_w * 2];
             for (int32_t x = 0; x < tex_w; x++) {
-                uint32_t w = src[x], r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
-                dst[x] = 0xFF000000u | ((r * 255 / 31) << 16) | ((g * 255 / 63) << 8) | (b * 255 / 31);
+                uint16_t w;
+                std::memcpy(&w, src + static_cast<size_t>(x) * 2, 2);
+                dst[x] = 0xFF000000u | plat_rgb565_expand(w);
             }
         }
     }
@@ -244,7 +302,7 @@ void show(const uint8_t *previous, bool whole) {
     shown_valid = 1;
     palette_pending = 0;
     shown_count++;
-    if (report_presents && present_ms.size() < 1000000) present_ms.push_back((float)(now_ms() - t0));
+    if (report_presents && present_ms.size() < 1000000) present_ms.push_back(static_cast<float>(now_ms() - t0));
 }
 
 int open_renderer(SDL_Window *win, int32_t width, int32_t height) {
@@ -285,8 +343,9 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
     if (!driver || !*driver) {
         // The window's own framebuffer, not one drawn through a GL texture.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        SDL_Surface *s = SDL_GetWindowSurface(win);
-        use_surface = s && s->format->BytesPerPixel == 4;
+        x11_on = sdl_x11p_open(win);
+        SDL_Surface *s = x11_on ? nullptr : SDL_GetWindowSurface(win);
+        use_surface = x11_on || (s && s->format->BytesPerPixel == 4);
         server_borders = use_surface && sdl_x11_black_background(win);
     }
     if (!use_surface && !open_renderer(win, width, height)) return 0;
@@ -307,22 +366,23 @@ void plat_display_close(void) {
     if (renderer) SDL_DestroyRenderer(renderer);
     texture = nullptr;
     renderer = nullptr;
+    sdl_x11p_close();
+    x11_on = 0;
     use_surface = 0;
     open_flag = 0;
     last_frame.clear();
     shown_valid = 0;
 }
 
-int plat_display_is_open(void) { return open_flag; }
-
 int plat_present(PlatSurface *back) {
     if (!open_flag || !back || back->locked || back->width != tex_w || back->height != tex_h) return 0;
-    size_t row = (size_t)tex_w * (back->bpp / 8);
+    size_t row = static_cast<size_t>(tex_w) * (back->bpp / 8);
     bool same_palette = std::memcmp(shown_palette, plat_palette_data(), sizeof shown_palette) == 0;
     if (shown_valid && back->bpp == last_bpp && last_frame.size() == row * tex_h && (back->bpp != 8 || same_palette)) {
         // Compared where it lies: most menu frames are unchanged and need no copy at all.
         int32_t y = 0;
-        while (y < tex_h && std::memcmp(&last_frame[y * row], back->pixels.data() + (size_t)y * back->pitch, row) == 0)
+        while (y < tex_h && std::memcmp(&last_frame[static_cast<size_t>(y) * row],
+                                        back->pixels.data() + static_cast<size_t>(y) * back->pitch, row) == 0)
             y++;
         if (y == tex_h) {
             skipped_presents++; // the window already shows exactly this
@@ -331,7 +391,8 @@ int plat_present(PlatSurface *back) {
     }
     incoming.resize(row * tex_h);
     for (int32_t y = 0; y < tex_h; y++)
-        std::memcpy(&incoming[y * row], back->pixels.data() + (size_t)y * back->pitch, row);
+        std::memcpy(&incoming[static_cast<size_t>(y) * row], back->pixels.data() + static_cast<size_t>(y) * back->pitch,
+                    row);
     bool comparable = shown_valid && back->bpp == last_bpp && incoming.size() == last_frame.size();
     last_frame.swap(incoming);
     last_bpp = back->bpp;
@@ -367,18 +428,4 @@ void sdl_video_flush(void) {
 void sdl_video_window_resized(void) {
     borders_stale = 1;
     show(nullptr, true);
-}
-
-int plat_output_size(int32_t *width, int32_t *height) {
-    int w = 0, h = 0;
-    if (renderer) {
-        if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0) return 0;
-    } else if (sdl_window()) {
-        SDL_GetWindowSizeInPixels(sdl_window(), &w, &h);
-    } else {
-        return 0;
-    }
-    if (width) *width = w;
-    if (height) *height = h;
-    return 1;
 }

@@ -2,8 +2,16 @@
 // scaling, centring, black borders, frames not sent twice, and Alt+Enter.
 #include <gtest/gtest.h>
 
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/plat_input.h"
 #include "platform/plat_system.h"
@@ -152,6 +160,75 @@ TEST_F(Present, ADisplayNeedsAWindowAndShutdownClosesIt) {
     EXPECT_STRNE(plat_error(), "");
     plat_shutdown();
     EXPECT_EQ(plat_window_is_open(), 0);
+}
+
+// Our own X11 path sends only the changed parts of its shared-memory image: what reaches the
+// window must be the current frame, scaled and centred, with no part sent from the wrong place or
+// left over from a buffer that missed a frame. Starts its own Xvfb.
+TEST(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t xvfb = fork();
+    if (xvfb == 0) {
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1300x1000x24", "-nolisten", "tcp",
+               static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char num[16] = {};
+    pollfd p{fds[0], POLLIN, 0};
+    ssize_t got = poll(&p, 1, 10000) > 0 ? read(fds[0], num, sizeof num - 1) : 0;
+    close(fds[0]);
+    const char *display = std::getenv("DISPLAY");
+    std::string saved = display ? display : "";
+    setenv("DISPLAY", (":" + std::to_string(std::atoi(num))).c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    unsetenv("QUORVANE_X11_PRESENT");
+    ASSERT_GT(got, 0) << "Xvfb did not start";
+    ASSERT_EQ(plat_init(), 1) << plat_error();
+    ASSERT_EQ(plat_window_open("Quorvane", 1300, 1000, 0), 1) << plat_error(); // 2x, 10 and 20 px borders
+    ASSERT_EQ(plat_display_open(640, 480, 8), 1) << plat_error();
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(sdl_window(), &info));
+    Display *dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    PlatColor pal[256] = {};
+    pal[1] = PlatColor{255, 0, 0, 0};
+    pal[2] = PlatColor{0, 0, 255, 0};
+    plat_palette_set(0, 256, pal);
+    PlatSurface *back = plat_surface_create(640, 480, 8);
+    for (int frame = 0; frame < 6; frame++) {
+        SCOPED_TRACE(frame);
+        plat_surface_fill(back, nullptr, 1);
+        PlatRect box{40 + frame * 60, 100, 80 + frame * 60, 130}; // along the same rows
+        plat_surface_fill(back, &box, 2);
+        ASSERT_EQ(plat_present(back), 1);
+        long wrong = -1;
+        for (int tries = 0; tries < 50 && wrong != 0; tries++, SDL_Delay(20)) { // another connection's puts
+            XImage *img = XGetImage(dpy, info.info.x11.window, 0, 0, 1300, 1000, AllPlanes, ZPixmap);
+            ASSERT_NE(img, nullptr);
+            wrong = 0;
+            for (int y = 0; y < 1000; y++)
+                for (int x = 0; x < 1300; x++) {
+                    int fx = (x - 10) / 2, fy = (y - 20) / 2;
+                    bool inside = x >= 10 && x < 1290 && y >= 20 && y < 980;
+                    bool in_box = inside && fx >= box.left && fx < box.right && fy >= box.top && fy < box.bottom;
+                    unsigned long want = !inside ? 0 : in_box ? 0x0000FF : 0xFF0000;
+                    wrong += (XGetPixel(img, x, y) & 0xFFFFFF) != want;
+                }
+            XDestroyImage(img);
+        }
+        EXPECT_EQ(wrong, 0) << "window pixels not those of the frame";
+    }
+    XCloseDisplay(dpy);
+    plat_surface_release(back);
+    plat_shutdown();
+    kill(xvfb, SIGTERM);
+    waitpid(xvfb, nullptr, 0);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
 }
 
 TEST(SdlStart, NoDisplayIsRefusedUnlessAnInvisibleDriverIsAskedFor) {
