@@ -165,10 +165,25 @@ TEST_F(Present, ADisplayNeedsAWindowAndShutdownClosesIt) {
 // Our own X11 path sends only the changed parts of its shared-memory image: what reaches the
 // window must be the current frame, scaled and centred, with no part sent from the wrong place or
 // left over from a buffer that missed a frame. Starts its own Xvfb.
-TEST(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
+// The server is stopped in TearDown, so a failed assertion leaves no Xvfb behind.
+struct X11Present : ::testing::Test {
+    pid_t xvfb = -1;
+    std::string saved;
+    void TearDown() override {
+        plat_shutdown();
+        if (xvfb > 0) {
+            kill(xvfb, SIGTERM);
+            waitpid(xvfb, nullptr, 0);
+        }
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
+    }
+};
+
+TEST_F(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    pid_t xvfb = fork();
+    xvfb = fork();
     if (xvfb == 0) {
         std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1300x1000x24", "-nolisten", "tcp",
@@ -181,7 +196,7 @@ TEST(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
     ssize_t got = poll(&p, 1, 10000) > 0 ? read(fds[0], num, sizeof num - 1) : 0;
     close(fds[0]);
     const char *display = std::getenv("DISPLAY");
-    std::string saved = display ? display : "";
+    saved = display ? display : "";
     setenv("DISPLAY", (":" + std::to_string(std::atoi(num))).c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     unsetenv("QUORVANE_X11_PRESENT");
@@ -224,11 +239,6 @@ TEST(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
     }
     XCloseDisplay(dpy);
     plat_surface_release(back);
-    plat_shutdown();
-    kill(xvfb, SIGTERM);
-    waitpid(xvfb, nullptr, 0);
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
 }
 
 TEST(SdlStart, NoDisplayIsRefusedUnlessAnInvisibleDriverIsAskedFor) {
