@@ -44,10 +44,11 @@ struct Present : ::testing::Test {
     // 0x00RRGGBB of a window pixel.
     static uint32_t window_rgb(int x, int y) {
         SDL_Surface *s = SDL_GetWindowSurface(sdl_window());
-        uint32_t v = ((const uint32_t *)((const uint8_t *)s->pixels + (size_t)y * s->pitch))[x];
+        const uint8_t *row = static_cast<const uint8_t *>(s->pixels) + static_cast<size_t>(y) * s->pitch;
+        uint32_t v = reinterpret_cast<const uint32_t *>(row)[x];
         uint8_t r, g, b;
         SDL_GetRGB(v, s->format, &r, &g, &b);
-        return (uint32_t)r << 16 | (uint32_t)g << 8 | b;
+        return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | b;
     }
     static void resize(int w, int h) {
         SDL_SetWindowSize(sdl_window(), w, h);
@@ -114,7 +115,7 @@ void push_key(SDL_Scancode sc, bool down, uint16_t mod, int repeat = 0) {
     SDL_Event ev{};
     ev.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     ev.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    ev.key.repeat = (uint8_t)repeat;
+    ev.key.repeat = static_cast<uint8_t>(repeat);
     ev.key.keysym.scancode = sc;
     ev.key.keysym.mod = mod;
     ev.key.windowID = SDL_GetWindowID(sdl_window());
