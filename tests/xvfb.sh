@@ -47,3 +47,16 @@ xvfb_game_window() {
   done
   fail "$what showed no Quorvane window within $(($1 / 10)) s"
 }
+
+# xvfb_game_exit SECONDS: waits that long for $game to exit, fails if it does not; its exit code
+# in $rc.
+xvfb_game_exit() {
+  for _ in $(seq $(($1 * 10))); do
+    kill -0 "$game" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$game" 2>/dev/null && fail "the game did not exit within $1 s"
+  wait "$game"
+  rc=$?
+  game=""
+}

@@ -25,15 +25,8 @@ start_game() { # dir binary
   sleep 1.5
 }
 
-wait_exit() { # seconds
-  for _ in $(seq $(($1 * 10))); do
-    kill -0 "$game" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$game" 2>/dev/null && fail "the game did not exit within $1 s"
-  wait "$game"
-  local rc=$?
-  game=""
+wait_exit() { # seconds; a clean exit
+  xvfb_game_exit "$1"
   [ $rc -eq 0 ] || fail "the game exited with $rc"
 }
 

@@ -20,17 +20,6 @@ start() { # log, then the game's options
   sleep 1
 }
 
-finish() { # seconds; leaves the exit code in rc
-  for _ in $(seq $(($1 * 10))); do
-    kill -0 "$game" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$game" 2>/dev/null && fail "the game did not exit within $1 s"
-  wait "$game"
-  rc=$?
-  game=""
-}
-
 hold() { xdotool keydown --window "$win" "$1"; sleep "$2"; xdotool keyup --window "$win" "$1"; }
 
 sim_line() { (cd "$work" && "$build/quorvane-sim" --replay "$1") | tail -n1; }
@@ -49,7 +38,7 @@ xdotool key --window "$win" Return; sleep 2
 hold Left 0.3
 xdotool key --window "$win" space; sleep 1.5
 xdotool key --window "$win" Escape
-finish 10
+xvfb_game_exit 10
 [ $rc -eq 0 ] || fail "recording run exited with $rc: $(cat "$work/rec.out.err")"
 [ -f "$rec" ] || fail "no recording written"
 ls "$work" | grep -q '\.tmp-' && fail "a temporary file was left: $(ls "$work")"
@@ -61,7 +50,7 @@ simmed=$(sim_line "$rec")
 [ "$simmed" = "$recorded" ] || fail "simulator gives '$simmed', the recording '$recorded'"
 
 start "$work/replay.out" --replay "$rec"
-finish 60
+xvfb_game_exit 60
 [ $rc -eq 0 ] || fail "replay exited with $rc: $(cat "$work/replay.out.err")"
 replayed=$(tail -n1 "$work/replay.out")
 [ "$replayed" = "$recorded" ] || fail "quorvane --replay gives '$replayed', the recording '$recorded'"
@@ -75,7 +64,7 @@ start "$work/term.out" --record "$rec2"
 xdotool key --window "$win" Return; sleep 1
 hold Down 0.5
 kill -TERM "$game"
-finish 10
+xvfb_game_exit 10
 [ -f "$rec2" ] || fail "no recording after SIGTERM"
 line2=$(tail -n1 "$work/term.out")
 [ "$(sim_line "$rec2")" = "$line2" ] || fail "SIGTERM recording replays otherwise: '$(sim_line "$rec2")' against '$line2'"
