@@ -3,24 +3,26 @@
 #include <SDL.h>
 #include <cstdint>
 
-SDL_Window *sdl_window(void);
 // video: the game window, null before it opens.
-void sdl_video_window_resized(void);
+SDL_Window *sdl_window(void);
 // system: the window changed mode; the video redraws the last frame.
-void sdl_input_event(const SDL_Event &ev);
+void sdl_video_window_resized(void);
 // system: mouse and controller events from the pump.
-void sdl_video_idle(uint32_t ms_left);
+void sdl_input_event(const SDL_Event &ev);
 // system: a wait is about to sleep ms_left; a palette change still to be shown is shown now.
-int sdl_x11_is_x11(SDL_Window *win);
+void sdl_video_idle(uint32_t ms_left);
 // system: 1 when the window lives on an X display.
-int sdl_x11_black_background(SDL_Window *win);
+int sdl_x11_is_x11(SDL_Window *win);
 // video: the X server paints the window black behind the picture; 0 when not on X11.
-int sdl_x11_has_window_manager(SDL_Window *win);
+int sdl_x11_black_background(SDL_Window *win);
 // system: 1 when an EWMH window manager runs on the window's X display.
-void sdl_video_flush(void);
+int sdl_x11_has_window_manager(SDL_Window *win);
 // system, when it takes events: a palette change still to be shown is shown now.
-int32_t sdl_video_shown_count(void);
+void sdl_video_flush(void);
 // tests: frames actually sent to the window (unchanged ones are not).
+int32_t sdl_video_shown_count(void);
+// video, the X11 present: CLOCK_MONOTONIC in milliseconds, with fractions.
+double sdl_now_ms(void);
 
 // A picture buffer of our own X11 present path: 32-bit pixels, channel shifts of 8-bit red,
 // green and blue; fresh: just made (zero, i.e. black), nothing of it shown yet.

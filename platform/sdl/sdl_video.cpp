@@ -41,12 +41,6 @@ std::vector<float> present_ms;
 long skipped_presents = 0;
 timespec first_present{};
 
-double now_ms(void) {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 // For the start-up benchmark: with QUORVANE_REPORT_FIRST_FRAME set, the first present says
 // when it happened on the system-wide monotonic clock, so a parent can time exec to picture.
 void report_first_frame(void) {
@@ -69,7 +63,7 @@ void print_present_report(void) {
     if (!report_presents || present_ms.empty()) return;
     std::vector<float> v = present_ms;
     std::sort(v.begin(), v.end());
-    double secs = (now_ms() - (first_present.tv_sec * 1000.0 + first_present.tv_nsec / 1e6)) / 1000.0;
+    double secs = (sdl_now_ms() - (first_present.tv_sec * 1000.0 + first_present.tv_nsec / 1e6)) / 1000.0;
     std::fprintf(stderr,
                  "quorvane: presents %zu shown (%.1f a second), %ld skipped as unchanged; "
                  "median %.2f ms, 95th %.2f ms, max %.2f ms\n",
@@ -293,7 +287,7 @@ void show_on_renderer(void) {
 // Shows last_frame; previous (the frame shown before) lets the surface path send only changes.
 void show(const uint8_t *previous, bool whole) {
     if (!open_flag || last_frame.empty()) return;
-    double t0 = report_presents ? now_ms() : 0;
+    double t0 = report_presents ? sdl_now_ms() : 0;
     if (use_surface)
         show_on_surface(previous, whole);
     else
@@ -302,7 +296,7 @@ void show(const uint8_t *previous, bool whole) {
     shown_valid = 1;
     palette_pending = 0;
     shown_count++;
-    if (report_presents && present_ms.size() < 1000000) present_ms.push_back(static_cast<float>(now_ms() - t0));
+    if (report_presents && present_ms.size() < 1000000) present_ms.push_back(static_cast<float>(sdl_now_ms() - t0));
 }
 
 int open_renderer(SDL_Window *win, int32_t width, int32_t height) {
@@ -325,6 +319,12 @@ int open_renderer(SDL_Window *win, int32_t width, int32_t height) {
 }
 
 } // namespace
+
+double sdl_now_ms(void) {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
 
 int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
     SDL_Window *win = sdl_window();
@@ -411,10 +411,10 @@ void sdl_video_idle(uint32_t ms_left) {
     if (!palette_pending) return;
     // A show that fits in the wait costs nothing. A slower one (a large window) is made only after
     // four times its length without one, so a fade keeps within a fifth of its time more.
-    double now = now_ms();
+    double now = sdl_now_ms();
     if (palette_show_ms > ms_left && now - last_palette_show < 4 * palette_show_ms) return;
     show(nullptr, true);
-    double end = now_ms();
+    double end = sdl_now_ms();
     palette_show_ms = end - now;
     last_palette_show = end;
 }

@@ -9,7 +9,6 @@
 #include <X11/extensions/XShm.h>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -68,18 +67,12 @@ void take_events(void) {
     }
 }
 
-double now_ms(void) {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 // A server that never answers must not hang the game: after 100 ms we draw anyway.
 void wait_for(Buffer &b) {
-    const double deadline = now_ms() + 100;
+    const double deadline = sdl_now_ms() + 100;
     take_events();
     while (b.in_flight > 0) {
-        int left = static_cast<int>(deadline - now_ms());
+        int left = static_cast<int>(deadline - sdl_now_ms());
         if (left <= 0) break;
         pollfd p{ConnectionNumber(dpy), POLLIN, 0};
         poll(&p, 1, left);
