@@ -231,10 +231,24 @@ static void post_destroy_once(void) {
     plat_queue_push(PlatMessage{PLAT_MSG_DESTROY, 0, 0});
 }
 
+// Asking the window system for events costs system calls: a frame reads keys several times, so
+// it is asked at most once a millisecond. Pads, when there are any, are read every time, and
+// events already in SDL's queue are always taken.
+static uint32_t last_pump_ms = 0;
+static int32_t pumped_once = 0;
+
 void plat_pump_events(void) {
     sdl_video_flush();
+    uint32_t now = plat_ticks();
+    if (!pumped_once || now != last_pump_ms) {
+        SDL_PumpEvents();
+        last_pump_ms = now;
+        pumped_once = 1;
+    } else if (SDL_NumJoysticks() > 0) {
+        SDL_JoystickUpdate();
+    }
     SDL_Event ev;
-    while (SDL_PollEvent(&ev)) {
+    while (SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         switch (ev.type) {
         case SDL_QUIT: post_destroy_once(); break;
         case SDL_KEYDOWN:
