@@ -7,6 +7,9 @@
 
 constexpr int32_t PLAT_AUDIO_RATE = 48000;
 constexpr int32_t PLAT_AUDIO_BLOCK = 1024;
+// The music is rendered this many frames at a time (85 ms) and mixed from there; the effects
+// still mix every block.
+constexpr int32_t PLAT_MUSIC_CHUNK = 4096;
 constexpr uint32_t PLAT_SOUND_DEFAULT_HZ = 11025;
 
 // Buffer capabilities (the old sound-buffer cap bits, so callers pass theirs unchanged).
@@ -69,6 +72,8 @@ int plat_music_open(void);
 // in the background and this returns at once; 1 while loading or ready, 0 if none loads.
 int plat_music_wait(void);
 // tests and tools: waits for the SoundFont; 1 when music can play.
+int32_t plat_music_ahead(void);
+// tests: frames of music rendered but not yet mixed; a change of piece is heard that much later.
 void plat_music_close(void);
 // mus_shutdown: stops the piece, frees the synth (waiting for a load in progress).
 int plat_music_is_open(void);
