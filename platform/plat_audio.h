@@ -1,6 +1,6 @@
 // Sound output: our own mixer of 8-bit sample buffers plus the MIDI synth,
 // on one output stream (float stereo, 48000 Hz, 1024-frame blocks: 21 ms, and half the wake-ups
-// and per-call synth work of 512).
+// of 512).
 // Backend-neutral interface; platform/sdl and platform/headless implement the device.
 #pragma once
 #include <cstdint>
