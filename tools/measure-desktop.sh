@@ -37,7 +37,7 @@ fi
 
 log=$(mktemp)
 
-# Start to first frame: the game's report (wall from just before exec, the process's CPU and its
+# Start to first frame: the game's report (wall from the watcher's fork, the process's CPU and its
 # main thread's) and the first picture on the server. The watcher ends the game once it is seen.
 first_frame() { # prints "wall_ms cpu_ms main_ms seen_ms"
   local seen forked wall
