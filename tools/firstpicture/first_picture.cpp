@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -32,17 +33,10 @@ std::vector<unsigned long> middle_row(Display *dpy) {
     return row;
 }
 
-bool shows_picture(const std::vector<unsigned long> &before, const std::vector<unsigned long> &row) {
-    for (unsigned long p : row) {
-        if (p == 0) continue;
-        bool known = false;
-        for (unsigned long q : before)
-            if (q == p) {
-                known = true;
-                break;
-            }
-        if (!known) return true;
-    }
+// A colour in row that is neither black nor among the colours there before.
+bool shows_picture(const std::set<unsigned long> &before, const std::vector<unsigned long> &row) {
+    for (unsigned long p : row)
+        if (p != 0 && !before.count(p)) return true;
     return false;
 }
 
@@ -58,13 +52,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "first_picture: cannot open the display\n");
         return 2;
     }
-    std::vector<unsigned long> before = middle_row(dpy);
-    std::vector<unsigned long> colours; // the distinct colours there before
-    for (unsigned long p : before) {
-        bool seen = false;
-        for (unsigned long q : colours) seen = seen || q == p;
-        if (!seen) colours.push_back(p);
-    }
+    const std::vector<unsigned long> row = middle_row(dpy);
+    const std::set<unsigned long> colours(row.begin(), row.end()); // the colours there before
     timespec fork_wall{};
     clock_gettime(CLOCK_REALTIME, &fork_wall);
     const double start = now_ms();
