@@ -24,11 +24,11 @@ int32_t sdl_video_shown_count(void);
 // video, the X11 present: CLOCK_MONOTONIC in milliseconds, with fractions.
 double sdl_now_ms(void);
 
-// A picture buffer of our own X11 present path: 32-bit pixels, channel shifts of 8-bit red,
-// green and blue; fresh: just made (zero, i.e. black), nothing of it shown yet.
+// A band image of our own X11 present path: 32-bit pixels, channel shifts of 8-bit red, green
+// and blue.
 struct SdlX11Frame {
     uint8_t *pixels;
-    int32_t pitch, w, h, fresh;
+    int32_t pitch, w, h;
     int32_t rshift, gshift, bshift;
 };
 // video: 1 when we present on X11 ourselves (MIT-SHM on a connection of our own); 0 when not
@@ -36,8 +36,14 @@ struct SdlX11Frame {
 int sdl_x11p_open(SDL_Window *win);
 // video: frees the images and the connection; harmless when not open.
 void sdl_x11p_close(void);
-// video: the buffer to draw the next w x h picture in, once the server has read it; 0 on failure
-// (the path is then closed).
+// video: the next image of the ring, w x h (every call of a picture asks the same size), once the
+// server has read what it held; 0 on failure (the path is then closed).
 int sdl_x11p_acquire(int32_t w, int32_t h, SdlX11Frame *frame);
-// video: sends these rectangles of the buffer last acquired to the window without waiting.
-void sdl_x11p_send(const SDL_Rect *rects, int32_t count);
+// video: puts the top-left w x h of the image last acquired at (x, y) of the window; not flushed.
+void sdl_x11p_send(int32_t w, int32_t h, int32_t x, int32_t y);
+// video: sends what was put, without waiting for the server.
+void sdl_x11p_flush(void);
+// video: fills these window rectangles black (the borders, when the server paints none).
+void sdl_x11p_fill_black(const SDL_Rect *rects, int32_t count);
+// video: the window pixels' shifts of red, green and blue.
+void sdl_x11p_shifts(int32_t out[3]);

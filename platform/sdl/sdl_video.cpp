@@ -1,8 +1,9 @@
 // SDL presenting: the 8-bit frame goes through the palette into the window, scaled by whole
 // factors, centred, with black borders. By default we scale straight into the window's own
 // surface: no GL stack is loaded (without a GPU that is Mesa's LLVM rasteriser, 60 MB and slower
-// than our copy). On X11 the surface is our own shared-memory image, sent without waiting for
-// the server (sdl_x11_present.cpp). SDL_RENDER_DRIVER asks for one of SDL's renderers instead.
+// than our copy). On X11 the picture goes band by band through small shared-memory images of our
+// own, sent without waiting for the server (sdl_x11_present.cpp). SDL_RENDER_DRIVER asks for one
+// of SDL's renderers instead.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -143,13 +144,11 @@ Placement place_in(const Target &s) {
 
 // A fresh window surface is shared memory not yet mapped in: the first picture would take a
 // page fault per 4 KiB, costly in a virtual machine. One call maps in the rows the picture covers.
-// Our X11 path may alternate two buffers: the last two are remembered.
-const void *prefaulted[2] = {};
+const void *prefaulted = nullptr;
 
 void prefault_picture_rows(const Target &s, const Placement &p) {
-    if (s.pixels == prefaulted[0] || s.pixels == prefaulted[1]) return;
-    prefaulted[1] = prefaulted[0];
-    prefaulted[0] = s.pixels;
+    if (s.pixels == prefaulted) return;
+    prefaulted = s.pixels;
 #ifdef MADV_POPULATE_WRITE
     const uintptr_t page = 4096;
     uintptr_t first = reinterpret_cast<uintptr_t>(s.pixels) + static_cast<uintptr_t>(p.oy) * s.pitch;
@@ -175,84 +174,119 @@ void changed_columns(const uint8_t *a, const uint8_t *b, int32_t y0, int32_t y1,
     }
 }
 
-// With more than one X11 buffer, each misses the changes drawn into the others. That never
-// shows: only rectangles just drawn from the current frame are sent, and the window keeps the rest.
 int32_t x11_on = 0;
+int32_t x11_win_w = 0, x11_win_h = 0; // the window's size at the last X11 present
 
-// Writes the changed parts of last_frame (all of it when whole) into the target and sends those
-// rectangles to the window. previous: the frame on screen before, or null.
+// The picture's bands that changed since previous (all when whole or without one), as
+// source rows [y0, y1) and columns [x0, x1), one call each.
+template <typename Visit>
+void each_changed_band(const Placement &p, const uint8_t *previous, bool whole, Visit visit) {
+    for (int32_t y0 = 0; y0 < p.vis_h; y0 += BAND) {
+        int32_t y1 = std::min(p.vis_h, y0 + BAND);
+        int32_t x0 = 0, x1 = p.vis_w;
+        if (!whole && previous) {
+            // Narrow the band to the columns that changed; skip it when none did.
+            int32_t lo = p.vis_w, hi = 0;
+            changed_columns(last_frame.data(), previous, y0, y1, p.vis_w, &lo, &hi);
+            if (lo >= hi) continue;
+            x0 = lo;
+            x1 = hi;
+        }
+        visit(y0, y1, x0, x1);
+    }
+}
+
+void show_on_window_surface(const uint8_t *previous, bool whole);
+
+// Our own X11 path: each changed band is scaled into the next image of a small ring and put at
+// its place in the window. The X server's borders are its black background, unless it cannot
+// paint one. Returns 0 when the path failed (the caller goes on with SDL's window surface).
+int show_on_x11(SDL_Window *win, const uint8_t *previous, bool whole) {
+    int w = 0, h = 0;
+    SDL_GetWindowSizeInPixels(win, &w, &h);
+    const Placement p = place_in(Target{nullptr, 0, w, h, nullptr, 0, 0, 0});
+    if (p.vis_w <= 0 || p.vis_h <= 0) return 1;
+    if (w != x11_win_w || h != x11_win_h || borders_stale) {
+        whole = true;
+        if (!server_borders) {
+            const int32_t pw = p.vis_w * p.k, ph = p.vis_h * p.k;
+            SDL_Rect borders[4] = {{0, 0, w, p.oy},
+                                   {0, p.oy + ph, w, h - p.oy - ph},
+                                   {0, p.oy, p.ox, ph},
+                                   {p.ox + pw, p.oy, w - p.ox - pw, ph}};
+            sdl_x11p_fill_black(borders, 4);
+        }
+    }
+    x11_win_w = w;
+    x11_win_h = h;
+    borders_stale = 0;
+    int32_t shifts[3];
+    sdl_x11p_shifts(shifts);
+    const Target channels{nullptr, 0, 0, 0, nullptr, shifts[0], shifts[1], shifts[2]};
+    uint32_t lut[256];
+    const PlatColor *pal = plat_palette_data();
+    for (int i = 0; i < 256; i++) lut[i] = rgb_of(channels, pal[i].r, pal[i].g, pal[i].b);
+    int ok = 1;
+    each_changed_band(p, previous, whole, [&](int32_t y0, int32_t y1, int32_t x0, int32_t x1) {
+        SdlX11Frame band{};
+        if (!ok || !sdl_x11p_acquire(p.vis_w * p.k, BAND * p.k, &band)) {
+            ok = 0;
+            return;
+        }
+        // Drawn at the band image's top left: source (x0, y0) lands on (0, 0).
+        const Target t{band.pixels, band.pitch, band.w, band.h, nullptr, shifts[0], shifts[1], shifts[2]};
+        scale_band(t, lut, p.k, -x0 * p.k, -y0 * p.k, y0, y1, x0, x1);
+        sdl_x11p_send((x1 - x0) * p.k, (y1 - y0) * p.k, p.ox + x0 * p.k, p.oy + y0 * p.k);
+    });
+    sdl_x11p_flush();
+    return ok;
+}
+
+// Writes the changed parts of last_frame (all of it when whole) and sends them to the window.
+// previous: the frame on screen before, or null.
 void show_on_surface(const uint8_t *previous, bool whole) {
     SDL_Window *win = sdl_window();
     if (!win) return;
-    Target t{};
-    SdlX11Frame xf{};
-    SDL_Surface *s = nullptr;
     if (x11_on) {
-        int w = 0, h = 0;
-        SDL_GetWindowSizeInPixels(win, &w, &h);
-        if (!sdl_x11p_acquire(w, h, &xf)) {
-            x11_on = 0; // SDL's window surface from now on
-            borders_stale = 1;
-            previous = nullptr;
-            whole = true;
-        }
+        if (show_on_x11(win, previous, whole)) return;
+        x11_on = 0; // SDL's window surface from now on, the whole picture and its borders
+        borders_stale = 1;
     }
-    const PlatColor *pal = plat_palette_data();
-    bool send_all = false;
-    if (x11_on) {
-        t = Target{xf.pixels, xf.pitch, xf.w, xf.h, nullptr, xf.rshift, xf.gshift, xf.bshift};
-        // New or exposed: the whole picture again. The borders are the server's black background
-        // unless it cannot paint one; not sending them keeps their pages untouched.
-        if (borders_stale || xf.fresh) whole = true;
-        send_all = (borders_stale || xf.fresh) && !server_borders;
-        borders_stale = 0;
-    } else {
-        s = SDL_GetWindowSurface(win);
-        if (!s || s->format->BytesPerPixel != 4) return;
-        t = Target{static_cast<uint8_t *>(s->pixels), s->pitch, s->w, s->h, s->format, 0, 0, 0};
-    }
+    show_on_window_surface(previous, whole);
+}
+
+// SDL's window surface: the picture is scaled into the window's own pixels.
+std::vector<SDL_Rect> surface_rects; // kept: a present allocates nothing
+void show_on_window_surface(const uint8_t *previous, bool whole) {
+    SDL_Window *win = sdl_window();
+    SDL_Surface *s = SDL_GetWindowSurface(win);
+    if (!s || s->format->BytesPerPixel != 4) return;
+    const Target t{static_cast<uint8_t *>(s->pixels), s->pitch, s->w, s->h, s->format, 0, 0, 0};
     const Placement place = place_in(t);
-    const int32_t k = place.k, ox = place.ox, oy = place.oy, vis_w = place.vis_w, vis_h = place.vis_h;
-    if (vis_w <= 0 || vis_h <= 0) return;
+    if (place.vis_w <= 0 || place.vis_h <= 0) return;
     prefault_picture_rows(t, place);
+    bool send_all = false;
     if (borders_stale) {
         send_all = !server_borders;
         if (send_all) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
         borders_stale = 0;
         whole = true;
     }
-    if (send_all) whole = true;
     uint32_t lut[256];
+    const PlatColor *pal = plat_palette_data();
     for (int i = 0; i < 256; i++) lut[i] = rgb_of(t, pal[i].r, pal[i].g, pal[i].b);
-    SDL_Rect rects[480 / BAND + 2];
-    int n = 0;
-    if (s && SDL_MUSTLOCK(s)) SDL_LockSurface(s);
-    for (int32_t y0 = 0; y0 < vis_h; y0 += BAND) {
-        int32_t y1 = std::min(vis_h, y0 + BAND);
-        int32_t x0 = 0, x1 = vis_w;
-        if (!whole && previous) {
-            // Narrow the band to the columns that changed; skip it when none did.
-            int32_t lo = vis_w, hi = 0;
-            changed_columns(last_frame.data(), previous, y0, y1, vis_w, &lo, &hi);
-            if (lo >= hi) continue;
-            x0 = lo;
-            x1 = hi;
-        }
-        scale_band(t, lut, k, ox, oy, y0, y1, x0, x1);
-        rects[n++] = SDL_Rect{ox + x0 * k, oy + y0 * k, (x1 - x0) * k, (y1 - y0) * k};
-    }
-    if (s && SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-    if (x11_on) {
-        SDL_Rect all{0, 0, t.w, t.h};
-        if (send_all)
-            sdl_x11p_send(&all, 1);
-        else
-            sdl_x11p_send(rects, n);
-    } else if (send_all) {
+    surface_rects.clear();
+    if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
+    each_changed_band(place, previous, whole, [&](int32_t y0, int32_t y1, int32_t x0, int32_t x1) {
+        scale_band(t, lut, place.k, place.ox, place.oy, y0, y1, x0, x1);
+        surface_rects.push_back(
+            SDL_Rect{place.ox + x0 * place.k, place.oy + y0 * place.k, (x1 - x0) * place.k, (y1 - y0) * place.k});
+    });
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    if (send_all)
         SDL_UpdateWindowSurface(win);
-    } else if (n) {
-        SDL_UpdateWindowSurfaceRects(win, rects, n);
-    }
+    else if (!surface_rects.empty())
+        SDL_UpdateWindowSurfaceRects(win, surface_rects.data(), static_cast<int>(surface_rects.size()));
 }
 
 void show_on_renderer(void) {
@@ -344,6 +378,7 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
         // The window's own framebuffer, not one drawn through a GL texture.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         x11_on = sdl_x11p_open(win);
+        x11_win_w = x11_win_h = 0;
         SDL_Surface *s = x11_on ? nullptr : SDL_GetWindowSurface(win);
         use_surface = x11_on || (s && s->format->BytesPerPixel == 4);
         server_borders = use_surface && sdl_x11_black_background(win);

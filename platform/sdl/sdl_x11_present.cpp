@@ -1,8 +1,8 @@
 // Presenting on X11 without waiting for the server: SDL's window framebuffer sends with
-// XShmPutImage and then XSyncs, so every present waits for the server's copy. We keep our own
-// shared-memory image on a connection of our own (its ShmCompletion events come to us, not to
-// SDL's event pump), send it and only flush; the next frame waits for the server to have read
-// it, which 33 ms later it long has. Any failure leaves the caller on SDL's window surface.
+// XShmPutImage and then XSyncs, so every present waits for the server's copy. We keep a ring of
+// shared-memory band images on a connection of our own (its ShmCompletion events come to us, not
+// to SDL's event pump), put each band and only flush; an image is drawn into again once the server
+// has read it. Any failure leaves the caller on SDL's window surface.
 #include <SDL_syswm.h>
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
@@ -35,12 +35,14 @@ Visual *visual = nullptr;
 int depth = 0;
 int completion_type = 0;
 int fd_attach = 0; // the server takes a memory file (MIT-SHM 1.2)
-// A second image lets presents follow each other faster than the server copies (back to back
-// 0.48 against 0.93 ms at 2x), but frames 33 ms apart took the same with one, and a second one
-// costs the picture's rows again in memory (7 MiB at 1920x1080, 28 MiB at 3840x2160).
-constexpr int32_t BUFFERS = 1;
-Buffer bufs[BUFFERS] = {};
-int32_t back = 0;
+// A ring of band images rather than one of the window's size: the server maps an image's pages
+// by faulting them in the first time it reads them, and we do when we first write them (in this
+// virtual machine several microseconds a page). A window-sized image at 3840x2160 was 8,100 pages
+// of those before the first picture; the ring is about 1,300 there, 330 at 1920x1080, and a whole
+// frame's 30 bands reuse it while the server keeps up.
+constexpr int32_t SLOTS = 8;
+Buffer bufs[SLOTS] = {};
+int32_t next_slot = 0, acquired = -1;
 int32_t img_w = 0, img_h = 0;
 int32_t shifts[3] = {};
 int x_error = 0;
@@ -96,13 +98,16 @@ void free_images(void) {
     XSync(dpy, False);
     for (Buffer &b : bufs) {
         if (!b.image) continue;
-        if (b.seg.shmaddr && b.bytes) munmap(b.seg.shmaddr, b.bytes);
-        else if (b.seg.shmaddr) shmdt(b.seg.shmaddr);
+        if (b.seg.shmaddr && b.bytes)
+            munmap(b.seg.shmaddr, b.bytes);
+        else if (b.seg.shmaddr)
+            shmdt(b.seg.shmaddr);
         b.image->data = nullptr; // the memory is not Xlib's to free
         XDestroyImage(b.image);
         b = Buffer{};
     }
     img_w = img_h = 0;
+    acquired = -1;
 }
 
 // A memory file rather than a System V segment: the server maps a file's pages sixteen to a
@@ -168,7 +173,8 @@ int make_images(int32_t w, int32_t h) {
     }
     img_w = w;
     img_h = h;
-    back = 0;
+    next_slot = 0;
+    acquired = -1;
     return 1;
 }
 
@@ -225,16 +231,16 @@ void sdl_x11p_close(void) {
 
 int sdl_x11p_acquire(int32_t w, int32_t h, SdlX11Frame *frame) {
     if (!dpy || x_error || w <= 0 || h <= 0) return 0;
-    frame->fresh = 0;
-    if (w != img_w || h != img_h) {
-        if (!make_images(w, h)) {
-            sdl_x11p_close();
-            return 0;
-        }
-        frame->fresh = 1;
+    if ((w != img_w || h != img_h) && !make_images(w, h)) {
+        sdl_x11p_close();
+        return 0;
     }
-    Buffer &b = bufs[back];
-    wait_for(b);
+    Buffer &b = bufs[next_slot];
+    if (b.in_flight > 0) {
+        XFlush(dpy); // the put it waits for may not have left yet
+        wait_for(b);
+    }
+    acquired = next_slot;
     frame->pixels = reinterpret_cast<uint8_t *>(b.image->data);
     frame->pitch = b.image->bytes_per_line;
     frame->w = w;
@@ -245,14 +251,30 @@ int sdl_x11p_acquire(int32_t w, int32_t h, SdlX11Frame *frame) {
     return 1;
 }
 
-void sdl_x11p_send(const SDL_Rect *rects, int32_t count) {
+void sdl_x11p_send(int32_t w, int32_t h, int32_t x, int32_t y) {
+    if (!dpy || acquired < 0) return;
+    Buffer &b = bufs[acquired];
+    XShmPutImage(dpy, xwin, gc, b.image, 0, 0, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), True);
+    b.in_flight++;
+    acquired = -1;
+    next_slot = (next_slot + 1) % SLOTS;
+    // Half a ring at a time: the server copies those bands while we scale the next half.
+    if (next_slot % (SLOTS / 2) == 0) XFlush(dpy);
+}
+
+void sdl_x11p_flush(void) {
+    if (dpy) XFlush(dpy);
+}
+
+void sdl_x11p_fill_black(const SDL_Rect *rects, int32_t count) {
     if (!dpy) return;
-    Buffer &b = bufs[back];
-    for (int32_t i = 0; i < count; i++) {
-        const SDL_Rect &r = rects[i];
-        XShmPutImage(dpy, xwin, gc, b.image, r.x, r.y, r.x, r.y, r.w, r.h, True);
-        b.in_flight++;
-    }
-    XFlush(dpy);
-    back = (back + 1) % BUFFERS;
+    XSetForeground(dpy, gc, 0); // black in a true-colour visual
+    for (int32_t i = 0; i < count; i++)
+        if (rects[i].w > 0 && rects[i].h > 0)
+            XFillRectangle(dpy, xwin, gc, rects[i].x, rects[i].y, static_cast<unsigned>(rects[i].w),
+                           static_cast<unsigned>(rects[i].h));
+}
+
+void sdl_x11p_shifts(int32_t out[3]) {
+    for (int i = 0; i < 3; i++) out[i] = shifts[i];
 }

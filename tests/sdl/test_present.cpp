@@ -187,7 +187,7 @@ TEST_F(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
     xvfb = fork();
     if (xvfb == 0) {
         std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1300x1000x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "2000x1500x24", "-nolisten", "tcp",
                static_cast<char *>(nullptr));
         _exit(127);
     }
@@ -215,29 +215,51 @@ TEST_F(X11Present, TheWindowShowsEachFrameAsBoxesMove) {
     pal[2] = PlatColor{0, 0, 255, 0};
     plat_palette_set(0, 256, pal);
     PlatSurface *back = plat_surface_create(640, 480, 8);
-    for (int frame = 0; frame < 6; frame++) {
-        SCOPED_TRACE(frame);
-        plat_surface_fill(back, nullptr, 1);
-        PlatRect box{40 + frame * 60, 100, 80 + frame * 60, 130}; // along the same rows
-        plat_surface_fill(back, &box, 2);
-        ASSERT_EQ(plat_present(back), 1);
+    // Wrong window pixels, read back until our connection's puts have arrived: the frame scaled by
+    // k at (ox, oy) of a w x h window, black around it. Events are taken meanwhile, as every frame
+    // of the game does: a window exposed again is painted again.
+    auto wrong_pixels = [&](const PlatRect &box, int w, int h, int k, int ox, int oy) {
         long wrong = -1;
-        for (int tries = 0; tries < 50 && wrong != 0; tries++, SDL_Delay(20)) { // another connection's puts
-            XImage *img = XGetImage(dpy, info.info.x11.window, 0, 0, 1300, 1000, AllPlanes, ZPixmap);
-            ASSERT_NE(img, nullptr);
+        for (int tries = 0; tries < 50 && wrong != 0; tries++, SDL_Delay(20), plat_pump_events()) {
+            XImage *img = XGetImage(dpy, info.info.x11.window, 0, 0, w, h, AllPlanes, ZPixmap);
+            if (!img) continue; // not yet wholly on the screen
             wrong = 0;
-            for (int y = 0; y < 1000; y++)
-                for (int x = 0; x < 1300; x++) {
-                    int fx = (x - 10) / 2, fy = (y - 20) / 2;
-                    bool inside = x >= 10 && x < 1290 && y >= 20 && y < 980;
+            for (int y = 0; y < h; y++)
+                for (int x = 0; x < w; x++) {
+                    int fx = (x - ox) / k, fy = (y - oy) / k;
+                    bool inside = x >= ox && x < ox + 640 * k && y >= oy && y < oy + 480 * k;
                     bool in_box = inside && fx >= box.left && fx < box.right && fy >= box.top && fy < box.bottom;
                     unsigned long want = !inside ? 0 : in_box ? 0x0000FF : 0xFF0000;
                     wrong += (XGetPixel(img, x, y) & 0xFFFFFF) != want;
                 }
             XDestroyImage(img);
         }
-        EXPECT_EQ(wrong, 0) << "window pixels not those of the frame";
+        return wrong;
+    };
+    PlatRect box{};
+    for (int frame = 0; frame < 6; frame++) {
+        SCOPED_TRACE(frame);
+        plat_surface_fill(back, nullptr, 1);
+        box = PlatRect{40 + frame * 60, 100, 80 + frame * 60, 130}; // along the same rows
+        plat_surface_fill(back, &box, 2);
+        ASSERT_EQ(plat_present(back), 1);
+        EXPECT_EQ(wrong_pixels(box, 1300, 1000, 2, 10, 20), 0) << "window pixels not those of the frame";
     }
+    // A larger window (maximised, say): the last frame again at 3x, centred.
+    auto handler = XSetErrorHandler([](Display *, XErrorEvent *) { return 0; }); // reads while partly off screen
+    SDL_SetWindowPosition(sdl_window(), 0, 0);
+    SDL_SetWindowSize(sdl_window(), 1940, 1460);
+    for (int tries = 0; tries < 50; tries++, SDL_Delay(20)) {
+        plat_pump_events();
+        int w = 0, h = 0;
+        SDL_GetWindowSizeInPixels(sdl_window(), &w, &h);
+        XWindowAttributes a{};
+        XGetWindowAttributes(dpy, info.info.x11.window, &a);
+        if (w == 1940 && h == 1460 && a.x == 0 && a.y == 0 && a.width == 1940) break;
+    }
+    ASSERT_EQ(plat_present(back), 1);
+    EXPECT_EQ(wrong_pixels(box, 1940, 1460, 3, 10, 10), 0) << "window pixels after the resize";
+    XSetErrorHandler(handler);
     XCloseDisplay(dpy);
     plat_surface_release(back);
 }
