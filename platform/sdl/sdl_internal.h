@@ -24,12 +24,10 @@ int32_t sdl_video_shown_count(void);
 // video, the X11 present: CLOCK_MONOTONIC in milliseconds, with fractions.
 double sdl_now_ms(void);
 
-// A band image of our own X11 present path: 32-bit pixels, channel shifts of 8-bit red, green
-// and blue.
+// A band image of our own X11 present path: 32-bit pixels laid out as sdl_x11p_shifts says.
 struct SdlX11Frame {
     uint8_t *pixels;
     int32_t pitch, w, h;
-    int32_t rshift, gshift, bshift;
 };
 // video: 1 when we present on X11 ourselves (MIT-SHM on a connection of our own); 0 when not
 // on X11, without shared memory, or with QUORVANE_X11_PRESENT=0.

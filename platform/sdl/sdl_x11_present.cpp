@@ -245,9 +245,6 @@ int sdl_x11p_acquire(int32_t w, int32_t h, SdlX11Frame *frame) {
     frame->pitch = b.image->bytes_per_line;
     frame->w = w;
     frame->h = h;
-    frame->rshift = shifts[0];
-    frame->gshift = shifts[1];
-    frame->bshift = shifts[2];
     return 1;
 }
 
