@@ -30,6 +30,10 @@ namespace {
 // A lost display would otherwise keep a full-screen flip retrying for ever.
 constexpr int FLIP_ATTEMPTS = 3;
 
+// The primary and its write count at the last copy into it.
+const PlatSurface *kept_primary = nullptr;
+uint32_t kept_primary_writes = 0;
+
 void reset_state(void) {
     display_started = 0;
     primary_surface = nullptr;
@@ -46,12 +50,19 @@ void reset_state(void) {
     back_buffer = nullptr;
     back_pitch = 0;
     window_offset_x = window_offset_y = 0;
+    kept_primary = nullptr;
 }
 
-// The primary keeps what the player sees: a copy of the back surface at each flip.
+// The primary keeps what the player sees: a copy of the back surface at each flip. A menu
+// flips the same frame over and over; when the window already showed it and nothing drew on
+// the primary since the last copy, the primary holds it already.
 void keep_shown_frame(void) {
-    if (primary_surface && back_surface && primary_surface->pixels.size() == back_surface->pixels.size())
-        std::memcpy(primary_surface->pixels.data(), back_surface->pixels.data(), back_surface->pixels.size());
+    if (!primary_surface || !back_surface || primary_surface->pixels.size() != back_surface->pixels.size()) return;
+    if (plat_present_was_shown() && kept_primary == primary_surface && kept_primary_writes == primary_surface->writes)
+        return;
+    std::memcpy(primary_surface->pixels.data(), back_surface->pixels.data(), back_surface->pixels.size());
+    kept_primary = primary_surface;
+    kept_primary_writes = primary_surface->writes;
 }
 
 } // namespace

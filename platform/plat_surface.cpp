@@ -32,6 +32,7 @@ int32_t plat_surface_live_count(void) { return live_surfaces; }
 uint8_t *plat_surface_lock(PlatSurface *surface, int32_t *pitch) {
     if (!surface || plat_blind) return nullptr;
     surface->locked = 1;
+    surface->writes++;
     if (pitch) *pitch = surface->pitch;
     return surface->pixels.data();
 }
@@ -39,6 +40,7 @@ uint8_t *plat_surface_lock(PlatSurface *surface, int32_t *pitch) {
 int plat_surface_unlock(PlatSurface *surface) {
     if (!surface) return 0;
     surface->locked = 0;
+    surface->writes++; // the pointer handed out may have been written up to now
     return 1;
 }
 
@@ -103,6 +105,7 @@ static uint32_t get_pixel(const PlatSurface *s, int32_t x, int32_t y) {
 int plat_surface_fill(PlatSurface *surface, const PlatRect *rect, uint32_t colour) {
     if (!surface || surface->locked) return 0;
     if (plat_blind) return 1;
+    surface->writes++;
     PlatRect target = rect ? *rect : PlatRect{0, 0, surface->width, surface->height};
     PlatRect regions[64];
     int n = clip_regions(surface, regions, 64);
@@ -125,6 +128,7 @@ int plat_surface_blit(PlatSurface *dst, const PlatRect *dst_rect, PlatSurface *s
                       int32_t keyed) {
     if (!dst || !src || dst->locked || src->locked || dst->bpp != src->bpp) return 0;
     if (plat_blind) return 1;
+    dst->writes++;
     PlatRect sr = src_rect ? *src_rect : PlatRect{0, 0, src->width, src->height};
     PlatRect dr = dst_rect ? *dst_rect : PlatRect{0, 0, dst->width, dst->height};
     sr = rect_intersect(sr, PlatRect{0, 0, src->width, src->height});

@@ -119,6 +119,7 @@ int plat_draw_text(PlatSurface *surface, const char *text, int32_t x, int32_t y,
         plat_set_error(TTF_GetError());
         return 0;
     }
+    surface->writes++;
     uint32_t ink = static_cast<uint32_t>(plat_palette_nearest(colorref));
     if (surface->bpp == 16) {
         const PlatColor &c = plat_palette_data()[ink];

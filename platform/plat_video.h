@@ -35,6 +35,7 @@ struct PlatSurface {
     uint32_t key_lo, key_hi; // source colour key range, inclusive
     int32_t clip_enabled;
     std::vector<PlatRect> clip; // fills and blits onto this surface are cut to these
+    uint32_t writes;            // bumped by every platform call that may change the pixels
 };
 
 // Display init: renderer and texture on the open window; 0 and plat_error on failure.
@@ -72,6 +73,8 @@ int plat_palette_nearest(uint32_t colorref);
 
 // Flip: shows an 8-bit (through the palette) or 16-bit (5.6.5) surface; 0 if locked.
 int plat_present(PlatSurface *back);
+// 1 when the last successful plat_present found that very frame (pixels and palette) already shown.
+int plat_present_was_shown(void);
 
 // Text drawing: glyphs only, top-left at (x, y), nearest palette entry; 0 while locked or
 // without a font; empty text draws nothing and succeeds.

@@ -15,6 +15,8 @@ static std::vector<uint8_t> frame_indices; // 8-bit frames
 static std::vector<uint16_t> frame_words;  // 16-bit frames (5.6.5)
 static int32_t frame_bpp = 8;
 static void (*present_hook)(void) = nullptr;
+static PlatColor shown_palette[256];
+static int present_was_shown = 0;
 
 void plat_headless_video_reset(void) {
     frame_count = 0;
@@ -22,6 +24,7 @@ void plat_headless_video_reset(void) {
     frame_indices.clear();
     frame_words.clear();
     present_hook = nullptr;
+    present_was_shown = 0;
     plat_palette_reset();
 }
 
@@ -34,29 +37,43 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
     return 1;
 }
 
-void plat_display_close(void) { display_open = 0; }
+void plat_display_close(void) {
+    display_open = 0;
+    present_was_shown = 0;
+}
 void plat_backend_palette_changed(void) {}
 
 int plat_present(PlatSurface *back) {
     if (!display_open || !back || back->locked || plat_blind) return 0;
+    // Compared like the window's own present, so callers see the same answer here.
+    bool same_mode = frame_count && frame_w == back->width && frame_h == back->height && frame_bpp == back->bpp;
+    bool same = same_mode && std::memcmp(shown_palette, plat_palette_data(), sizeof shown_palette) == 0;
     frame_w = back->width;
     frame_h = back->height;
     frame_bpp = back->bpp;
+    size_t row = static_cast<size_t>(frame_w) * (back->bpp / 8);
+    uint8_t *frame;
     if (back->bpp == 8) {
         frame_indices.resize(static_cast<size_t>(frame_w) * frame_h);
-        for (int32_t y = 0; y < frame_h; y++)
-            std::memcpy(&frame_indices[static_cast<size_t>(y) * frame_w],
-                        back->pixels.data() + static_cast<size_t>(y) * back->pitch, static_cast<size_t>(frame_w));
+        frame = frame_indices.data();
     } else {
         frame_words.resize(static_cast<size_t>(frame_w) * frame_h);
-        for (int32_t y = 0; y < frame_h; y++)
-            std::memcpy(&frame_words[static_cast<size_t>(y) * frame_w],
-                        back->pixels.data() + static_cast<size_t>(y) * back->pitch, static_cast<size_t>(frame_w) * 2);
+        frame = reinterpret_cast<uint8_t *>(frame_words.data());
     }
+    for (int32_t y = 0; y < frame_h; y++) {
+        const uint8_t *src = back->pixels.data() + static_cast<size_t>(y) * back->pitch;
+        uint8_t *dst = frame + static_cast<size_t>(y) * row;
+        if (same && std::memcmp(dst, src, row) != 0) same = false;
+        if (!same) std::memcpy(dst, src, row);
+    }
+    std::memcpy(shown_palette, plat_palette_data(), sizeof shown_palette);
+    present_was_shown = same ? 1 : 0;
     frame_count++;
     if (present_hook) present_hook();
     return 1;
 }
+
+int plat_present_was_shown(void) { return present_was_shown; }
 
 int32_t plat_headless_frame_count(void) { return frame_count; }
 void plat_headless_on_present(void (*hook)(void)) { present_hook = hook; }

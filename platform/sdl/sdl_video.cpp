@@ -40,6 +40,7 @@ int32_t shown_count = 0;
 bool report_presents = false;
 std::vector<float> present_ms;
 long skipped_presents = 0;
+int present_was_shown = 0; // the last present found its frame on the window already
 timespec first_present{};
 
 // For the start-up benchmark: with QUORVANE_REPORT_FIRST_FRAME set, the first present says
@@ -407,6 +408,7 @@ void plat_display_close(void) {
     open_flag = 0;
     last_frame.clear();
     shown_valid = 0;
+    present_was_shown = 0;
 }
 
 int plat_present(PlatSurface *back) {
@@ -421,9 +423,11 @@ int plat_present(PlatSurface *back) {
             y++;
         if (y == tex_h) {
             skipped_presents++; // the window already shows exactly this
+            present_was_shown = 1;
             return 1;
         }
     }
+    present_was_shown = 0;
     incoming.resize(row * tex_h);
     for (int32_t y = 0; y < tex_h; y++)
         std::memcpy(&incoming[static_cast<size_t>(y) * row], back->pixels.data() + static_cast<size_t>(y) * back->pitch,
@@ -435,6 +439,8 @@ int plat_present(PlatSurface *back) {
     if (!first_frame_reported) report_first_frame();
     return 1;
 }
+
+int plat_present_was_shown(void) { return present_was_shown; }
 
 // A palette change is shown when the game next waits, inside the wait: a fade's steps then
 // cost their wait and not the wait plus a whole present each.

@@ -46,6 +46,31 @@ TEST_F(Gfx, LocksAreCachedAndAFlipWaitsForTheUnlock) {
     EXPECT_EQ(gfx_unlock_surface(nullptr), 0);
 }
 
+// A repeated frame needs no new copy into the primary, unless something drew on the primary.
+TEST_F(Gfx, ThePrimaryShowsARepeatedFrameAfterDrawingOnIt) {
+    start_display();
+    const PlatRect spot{7, 5, 8, 6};
+    for (int way = 0; way < 3; way++) {
+        SCOPED_TRACE(way);
+        gfx_fill_surface(back_surface, 42, &spot);
+        ASSERT_EQ(gfx_flip(), 1);
+        ASSERT_EQ(gfx_flip(), 1);
+        if (way == 0) gfx_fill_surface(primary_surface, 9, &spot);
+        if (way == 1) {
+            uint8_t *p = gfx_lock_primary();
+            ASSERT_NE(p, nullptr);
+            p[5 * primary_pitch + 7] = 9;
+            gfx_unlock_primary();
+        }
+        ASSERT_EQ(pixel_at(primary_surface, 7, 5), way == 2 ? 42 : 9);
+        ASSERT_EQ(gfx_flip(), 1) << "the same frame again";
+        EXPECT_EQ(pixel_at(primary_surface, 7, 5), 42);
+        gfx_fill_surface(back_surface, 3, &spot);
+        ASSERT_EQ(gfx_flip(), 1);
+        EXPECT_EQ(pixel_at(primary_surface, 7, 5), 3) << "a new frame";
+    }
+}
+
 TEST_F(Gfx, ClippersBoundAndCutTheirRectangles) {
     start_display();
     PlatSurface *s = gfx_create_surface(64, 64, GFX_SURFACE_SYSTEM_MEMORY, 0x10000);
