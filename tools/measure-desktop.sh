@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The real binary in a real X window (Xvfb, no GPU): start to first frame, CPU on the title menu
 # and on the play screen, peak resident memory, presents, quit time after SIGTERM.
-# Usage: tools/measure-desktop.sh BUILD_DIR [WIDTHxHEIGHT] [wm | starts N]
+# Usage: tools/measure-desktop.sh BUILD_DIR [WIDTHxHEIGHT] [wm | starts N | title N]
 # With "wm" openbox manages the window. With "starts N" only the start is measured, N times in
-# one Xvfb, and the medians printed. Extra environment (SDL_RENDER_DRIVER ...) passes through.
+# one Xvfb, and the medians printed. With "title N" only the title menu's CPU is measured: N
+# games, each from 3 s after its start in six windows of MEASURE_SECONDS (10), then the median,
+# the range and the windows over 2 %. Extra environment (SDL_RENDER_DRIVER ...) passes through.
 # Starts are timed twice: by the game's own report of its first present, and by
 # quorvane_first_picture, which watches the screen as a player would. Nothing polls the game's
 # log while it starts: forking a grep every 10 ms slowed the start it measured.
@@ -73,6 +75,27 @@ cpu_percent() { # pid seconds
     'BEGIN { printf "%.2f (main thread %.2f)", (b - a) / 1e7 / s, (mb - ma) / 1e7 / s }'
 }
 
+if [ "$wm" = title ]; then
+  secs=${MEASURE_SECONDS:-10}
+  for _ in $(seq "$starts"); do
+    (cd "$build/assets" && exec "$bin") 2>/dev/null &
+    game=$!
+    pids+=($game)
+    sleep 3
+    line="total/main thread, % of a core:"
+    for _ in 1 2 3 4 5 6; do line="$line $(cpu_percent $game "$secs" | tr -d '(),' | awk '{ print $1 "/" $4 }')"; done
+    echo "$line" | tee -a "$log"
+    kill $game
+    wait $game 2>/dev/null
+  done
+  tr ' ' '\n' <"$log" | awk -F/ '/^[0-9.]+\/[0-9.]+$/ { v[++n] = $1 + 0; m[n] = $2 + 0; over += $1 > 2.0 }
+    function med(a, n,   i, j, t) { for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+      return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2 }
+    END { printf "%d windows: median %.2f %% (main thread %.2f %%), range %.2f-%.2f %%, over 2 %%: %d\n",
+      n, med(v, n), med(m, n), v[1], v[n], over + 0 }'
+  rm -f "$log"
+  exit 0
+fi
 # The first start in this Xvfb, as the server shows it; then the run the rest is measured on.
 read -r w c m seen <<<"$(first_frame)"
 echo "first start in this X server: first present $w ms wall ($c ms of CPU), on the server at $seen ms"
