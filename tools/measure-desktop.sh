@@ -80,13 +80,13 @@ if [ "$wm" = title ]; then
   for _ in $(seq "$starts"); do
     (cd "$build/assets" && exec "$bin") 2>/dev/null &
     game=$!
-    pids+=($game)
+    pids+=("$game")
     sleep 3
     line="total/main thread, % of a core:"
-    for _ in 1 2 3 4 5 6; do line="$line $(cpu_percent $game "$secs" | tr -d '(),' | awk '{ print $1 "/" $4 }')"; done
+    for _ in 1 2 3 4 5 6; do line="$line $(cpu_percent "$game" "$secs" | tr -d '(),' | awk '{ print $1 "/" $4 }')"; done
     echo "$line" | tee -a "$log"
-    kill $game
-    wait $game 2>/dev/null
+    kill "$game"
+    wait "$game" 2>/dev/null
   done
   tr ' ' '\n' <"$log" | awk -F/ '/^[0-9.]+\/[0-9.]+$/ { v[++n] = $1 + 0; m[n] = $2 + 0; over += $1 > 2.0 }
     function med(a, n,   i, j, t) { for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
