@@ -41,6 +41,9 @@ log=$(mktemp)
 
 # Start to first frame: the game's report (wall from the watcher's fork, the process's CPU and its
 # main thread's) and the first picture on the server. The watcher ends the game once it is seen.
+# awk: the median of a[1..n], sorting a in place.
+median_awk='function med(a, n,   i, j, t) { for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+  return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2 }'
 first_frame() { # prints "wall_ms cpu_ms main_ms seen_ms"
   local seen forked wall
   read -r seen forked < <(cd "$build/assets" && QUORVANE_REPORT_FIRST_FRAME=1 "$build/quorvane_first_picture" "$bin" 2>"$log")
@@ -49,11 +52,9 @@ first_frame() { # prints "wall_ms cpu_ms main_ms seen_ms"
 }
 if [ "$wm" = starts ]; then
   echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-  for i in $(seq "$starts"); do echo "$i $(first_frame)"; sleep 0.3; done | awk '
+  for i in $(seq "$starts"); do echo "$i $(first_frame)"; sleep 0.3; done | awk "$median_awk"'
     { w[NR] = $2; c[NR] = $3; m[NR] = $4; s[NR] = $5
       print "  start " $1 ": first present " $2 " ms wall (" $3 " ms CPU, main thread " $4 " ms), on the server at " $5 " ms" }
-    function med(a, n,   i, j, t) { for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
-      return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2 }
     END { n = NR; printf "medians of %d: first present %s ms wall, %s ms CPU, main thread %s ms; on the server %s ms\n", n, med(w, n), med(c, n), med(m, n), med(s, n) }'
   echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
   exit 0
@@ -88,11 +89,10 @@ if [ "$wm" = title ]; then
     kill "$game"
     wait "$game" 2>/dev/null
   done
-  tr ' ' '\n' <"$log" | awk -F/ '/^[0-9.]+\/[0-9.]+$/ { v[++n] = $1 + 0; m[n] = $2 + 0; over += $1 > 2.0 }
-    function med(a, n,   i, j, t) { for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
-      return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2 }
-    END { printf "%d windows: median %.2f %% (main thread %.2f %%), range %.2f-%.2f %%, over 2 %%: %d\n",
-      n, med(v, n), med(m, n), v[1], v[n], over + 0 }'
+  tr ' ' '\n' <"$log" | awk -F/ "$median_awk"'/^[0-9.]+\/[0-9.]+$/ { v[++n] = $1 + 0; m[n] = $2 + 0; over += $1 > 2.0 }
+    END { mv = med(v, n); mm = med(m, n) # v is sorted from here on
+      printf "%d windows: median %.2f %% (main thread %.2f %%), range %.2f-%.2f %%, over 2 %%: %d\n",
+        n, mv, mm, v[1], v[n], over + 0 }'
   rm -f "$log"
   exit 0
 fi
