@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "net/net.h"
+#include "net/net_msg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     NetMsg m;

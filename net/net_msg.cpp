@@ -1,7 +1,7 @@
 // Message encoding: every message is a fixed record, so a packet of any other length is foreign.
 #include <cstring>
 
-#include "net/net.h"
+#include "net/net_msg.h"
 
 namespace {
 

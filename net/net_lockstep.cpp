@@ -1,0 +1,285 @@
+// The lockstep exchange: each seat's keys from the machine that has the say over it, the host's
+// seed ticks, and a hash at every round end; the streams' seats and tap while a link is up.
+#include <cstdio>
+
+#include "game/game.h"
+#include "game/game_internal.h"
+#include "gfx/clock.h"
+#include "net/net_desync.h"
+#include "net/net_session.h"
+#include "net/net_transport.h"
+#include "platform/plat_system.h"
+
+namespace {
+
+constexpr uint32_t STALL_MS = 5000;       // no frame from the peer this long: it is gone
+constexpr uint32_t QUEUE_SIZE = 1u << 16; // frames received and not yet played
+constexpr uint32_t SEED_QUEUE = 64;
+
+struct Remote {
+    uint32_t frame;
+    uint8_t seat, keys;
+};
+
+uint32_t poll_ms;
+StrmKeysFn local_keys;
+Remote *queue;
+uint32_t q_head, q_count, last_remote_frame;
+int32_t any_remote;
+uint32_t seed_ticks[SEED_QUEUE];
+uint32_t seeds_received; // seeds 1..seeds_received have arrived (number 0 is in WELCOME)
+NetWaits waits;
+int32_t last_seat_local;
+
+int32_t is_local_seat(int32_t seat) {
+    if (seat == STRM_SEAT_MENUS) return net_link.local_player == 0;
+    return seat == net_link.local_player;
+}
+
+void take_hash(uint32_t frame) {
+    uint64_t mine, theirs;
+    if (net_desync_compare(frame, &mine, &theirs)) net_session_desync(frame, mine, theirs, "the game states differ");
+}
+
+void take(const NetMsg &m) {
+    switch (m.type) {
+    case NET_MSG_FRAME:
+        // The peer only ever speaks for its own seats, in rising frame order.
+        if (is_local_seat(m.seat) || (any_remote && m.frame <= last_remote_frame) || q_count == QUEUE_SIZE) {
+            net_link.bad_packets++;
+            return;
+        }
+        queue[(q_head + q_count) % QUEUE_SIZE] = {m.frame, m.seat, m.keys};
+        q_count++;
+        last_remote_frame = m.frame;
+        any_remote = 1;
+        return;
+    case NET_MSG_SEED:
+        if (net_link.local_player != 1 || m.frame != seeds_received + 1) {
+            net_link.bad_packets++;
+            return;
+        }
+        seed_ticks[m.frame % SEED_QUEUE] = m.seed;
+        seeds_received = m.frame;
+        return;
+    case NET_MSG_HASH:
+        net_desync_store(1, m.frame, m.hash);
+        take_hash(m.frame);
+        return;
+    default: net_link.bad_packets++; return;
+    }
+}
+
+// Takes what has arrived, waiting up to ms for the first event.
+void service(uint32_t ms) {
+    NetMsg m;
+    while (net_session_next(ms, &m)) {
+        ms = 0;
+        take(m);
+    }
+}
+
+int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
+    uint32_t started = net_now_ms();
+    for (;;) {
+        if (q_count) {
+            Remote r = queue[q_head];
+            if (r.frame != frame || r.seat != seat) {
+                char what[100];
+                std::snprintf(what, sizeof what, "the other side played seat %u at frame %u", r.seat, r.frame);
+                net_session_desync(frame, 0, 0, what);
+                return 0;
+            }
+            uint32_t waited = net_now_ms() - started;
+            if (last_seat_local) {
+                waits.turn_changes++;
+                waits.turn_total_ms += waited;
+                if (waited > waits.turn_longest_ms) waits.turn_longest_ms = waited;
+            } else {
+                waits.frames++;
+                waits.frame_total_ms += waited;
+                if (waited > waits.frame_longest_ms) waits.frame_longest_ms = waited;
+            }
+            last_seat_local = 0;
+            q_head = (q_head + 1) % QUEUE_SIZE;
+            q_count--;
+            // Only the local keyboard quits this game; the peer's leaving comes as a BYE.
+            *keys = r.keys & static_cast<uint8_t>(~STRM_KEY_ESCAPE);
+            // The next frame is here already: this one runs short, so the lag melts. Only
+            // in a paced loop: the simulator's frames take no time and its clock must stay its own.
+            if (q_count >= 1 && poll_ms == 0) clock_start_ticks -= 16;
+            return 1;
+        }
+        if (plat_escape_down()) {
+            *keys = STRM_KEY_ESCAPE;
+            return 1;
+        }
+        // Waits run on the ENet clock: the simulator's game clock is virtual.
+        if (net_link.state != NET_STATE_LINKED) return 0;
+        if (net_link.peer_gone) {
+            net_session_end(NET_END_LOST,
+                            net_link.peer_done ? "The other player has left" : "The other player's machine has gone");
+            return 0;
+        }
+        if (net_now_ms() - started > STALL_MS) {
+            net_session_end(NET_END_LOST, "No keys from the other player for 5 s: the link is lost");
+            return 0;
+        }
+        plat_pump_events();
+        service(NET_SLICE_MS);
+    }
+}
+
+int32_t net_seat_keys(int32_t seat, uint8_t *keys) {
+    *keys = 0;
+    if (net_link.state == NET_STATE_WAITING) {
+        service(poll_ms);
+        if (net_link.state == NET_STATE_WAITING) {
+            // The menus wait with the peer: only Escape counts, so both games start alike.
+            uint8_t k = 0;
+            local_keys(seat, &k);
+            *keys = k & STRM_KEY_ESCAPE;
+            return 1;
+        }
+    }
+    if (net_link.state != NET_STATE_LINKED) return local_keys(seat, keys);
+    uint32_t frame = strm_frame_count() - net_link.frame_base;
+    if (!is_local_seat(seat)) return remote_keys(seat, frame, keys);
+    service(0);
+    if (net_link.state != NET_STATE_LINKED) return local_keys(seat, keys);
+    last_seat_local = 1;
+    int32_t ok = local_keys(seat, keys);
+    NetMsg m{};
+    m.type = NET_MSG_FRAME;
+    m.frame = frame;
+    m.seat = static_cast<uint8_t>(seat);
+    m.keys = ok ? static_cast<uint8_t>(*keys & STRM_KEY_MASK) : 0;
+    net_transport_send(&m);
+    return ok;
+}
+
+// The joiner's seeds: number 0 came with WELCOME, the rest follow the host's round set-ups.
+int32_t net_seed_source(uint32_t live_tick, uint32_t *seed) {
+    *seed = live_tick;
+    if (net_link.state != NET_STATE_LINKED && net_link.state != NET_STATE_WAITING) return 0;
+    uint32_t number = strm_seed_count() - net_link.seed_base;
+    if (number == 0) {
+        *seed = net_link.welcome_seed;
+        return 1;
+    }
+    uint32_t started = net_now_ms();
+    while (seeds_received < number) {
+        if (net_link.state != NET_STATE_LINKED) return 0;
+        if (net_link.peer_gone || net_now_ms() - started > STALL_MS) {
+            net_session_end(NET_END_LOST, "No seed from the other player for 5 s: the link is lost");
+            return 0;
+        }
+        plat_pump_events();
+        service(NET_SLICE_MS);
+    }
+    if (number + SEED_QUEUE <= seeds_received) return 0;
+    *seed = seed_ticks[number % SEED_QUEUE];
+    return 1;
+}
+
+void net_tap(int32_t kind, int32_t seat, uint32_t value) {
+    if (kind == STRM_EVENT_SEED) net_link.host_seed = value;
+    if (net_link.state != NET_STATE_LINKED) return;
+    if (kind == STRM_EVENT_SEED) {
+        uint32_t number = strm_seed_count() - net_link.seed_base - (net_link.local_player == 1 ? 1 : 0);
+        net_desync_log(STRM_EVENT_SEED, 0, number, value);
+        if (net_link.local_player == 0) {
+            NetMsg m{};
+            m.type = NET_MSG_SEED;
+            m.frame = number;
+            m.seed = value;
+            net_transport_send(&m);
+        }
+        return;
+    }
+    uint32_t frame = strm_frame_count() - 1 - net_link.frame_base;
+    net_desync_log(STRM_EVENT_FRAME, static_cast<uint8_t>(seat), frame, value);
+    if (value & STRM_KEY_ESCAPE) {
+        net_session_send_simple(NET_MSG_BYE, NET_BYE_QUIT);
+        net_session_end(NET_END_LOCAL, "You have quit the online match");
+        return;
+    }
+    // A hash of each round's end (any change of score) from both sides.
+    if (net_desync_round_ended()) {
+        uint64_t h = game_state_hash();
+        net_desync_store(0, frame, h);
+        NetMsg m{};
+        m.type = NET_MSG_HASH;
+        m.frame = frame;
+        m.hash = h;
+        net_transport_send(&m);
+        take_hash(frame);
+    }
+    // A round end the peer hashed and this side passed without one.
+    uint32_t at;
+    uint64_t theirs;
+    if (net_desync_one_sided(frame, &at, &theirs)) net_session_desync(at, 0, theirs, "a round ended on one side only");
+}
+
+void reset(StrmKeysFn keys, uint32_t wait_ms) {
+    net_session_reset();
+    local_keys = keys ? keys : strm_keyboard_keys;
+    poll_ms = wait_ms;
+    if (!queue) queue = new Remote[QUEUE_SIZE];
+    q_head = q_count = last_remote_frame = 0;
+    any_remote = 0;
+    seeds_received = 0;
+    waits = NetWaits{};
+    last_seat_local = 0;
+}
+
+void install(void) {
+    for (int32_t s = 0; s < STRM_SEAT_COUNT; s++) strm_set_seat(s, net_seat_keys);
+    if (net_link.local_player == 1) strm_set_seed_source(net_seed_source);
+    static int32_t tapped;
+    if (!tapped) tapped = strm_add_tap(net_tap);
+}
+
+} // namespace
+
+int32_t net_host(uint16_t port, StrmKeysFn keys, uint32_t wait_ms) {
+    net_close(0);
+    reset(keys, wait_ms);
+    if (!net_session_listen(port)) return 0;
+    install();
+    return 1;
+}
+
+int32_t net_join(const char *host, uint16_t port, StrmKeysFn keys, uint32_t wait_ms, uint32_t timeout_ms) {
+    net_close(0);
+    reset(keys, wait_ms);
+    if (!net_session_dial(host, port, timeout_ms)) return 0;
+    install();
+    return 1;
+}
+
+int32_t net_ready(void) {
+    if (net_link.local_player != 1 || net_link.state != NET_STATE_WAITING) return 0;
+    net_session_begin_frames();
+    if (game_state_hash() != net_link.welcome_hash) {
+        net_session_desync(0, game_state_hash(), net_link.welcome_hash, "the games start differently");
+        return 0;
+    }
+    net_session_send_simple(NET_MSG_READY, 0);
+    return 1;
+}
+
+int32_t net_after_frame(void) {
+    if (net_link.state == NET_STATE_LINKED || net_link.state == NET_STATE_WAITING) service(0);
+    // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
+    if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done && q_count == 0)
+        net_session_end(NET_END_LOST, "The other player's machine has gone");
+    if (!net_link.ended_now) return 0;
+    net_link.ended_now = 0;
+    if (net_link.end_reason == NET_END_LOCAL) return 0;
+    for (int32_t s = 0; s < STRM_SEAT_COUNT; s++) strm_set_seat(s, nullptr);
+    strm_set_seed_source(nullptr);
+    return 1;
+}
+
+NetWaits net_waits(void) { return waits; }

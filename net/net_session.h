@@ -1,0 +1,34 @@
+// The session: hosting and joining, the version handshake, the end of a match (quit, loss, desync)
+// and the link's state that the lockstep reads.
+#pragma once
+#include <cstdint>
+
+#include "net/net.h"
+
+struct NetLink {
+    int32_t state, end_reason;
+    int32_t ended_now; // the next net_after_frame reports the end
+    int32_t local_player;
+    int32_t peer_gone, peer_done;
+    uint32_t bad_packets;
+    uint32_t frame_base, seed_base; // the stream's counts when the link came up
+    uint32_t host_seed;             // the host's latest seed: what a joiner's game_init starts from
+    uint32_t welcome_seed;
+    uint64_t welcome_hash;
+    char message[200];
+};
+extern NetLink net_link;
+
+void net_session_reset(void);
+int32_t net_session_listen(uint16_t port);
+int32_t net_session_dial(const char *host, uint16_t port, uint32_t timeout_ms);
+// Frames flow from here (the host on READY, the joiner once started).
+void net_session_begin_frames(void);
+// The match is cut short; the next net_after_frame reports it.
+void net_session_end(int32_t reason, const char *text);
+// The games went out of step: the report is written, the peer told, the match ended.
+void net_session_desync(uint32_t frame, uint64_t mine, uint64_t theirs, const char *what);
+void net_session_send_simple(uint8_t type, uint8_t reason);
+// Takes what has arrived, waiting up to ms for the first event. Connections, the handshake and
+// goodbyes are the session's own; 1 with *m for a message of the running match, 0 when no more.
+int32_t net_session_next(uint32_t ms, NetMsg *m);
