@@ -2,7 +2,7 @@
 # Small hand-made edge files for the fuzz corpora: ./fuzz/make_seeds.sh OUTDIR
 set -euo pipefail
 out=$1
-mkdir -p "$out"/{bmp,palette,wav,midi,replay,net}
+mkdir -p "$out"/{bmp,palette,wav,midi,replay,net,server}
 le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 
@@ -47,3 +47,10 @@ printf 'QV\x01\x06\x01\x00\x00\x00\x10\x27\x00\x00' >"$out/net/seed"
 printf 'QV\x01\x07\x09\x00\x00\x00\x88\x77\x66\x55\x44\x33\x22\x11' >"$out/net/hash"
 printf 'QV\x01\x08\x01' >"$out/net/bye"
 { printf 'QV\x01\x01'; printf '0.1.0'; head -c 19 /dev/zero; } >"$out/net/hello"
+
+# The room server: datagrams behind a length-and-source byte each (see fuzz_server.cpp).
+# A create request, the same with a made-up token, a keep-alive, an ENet-like datagram to relay.
+{ printf '\x30QR\x01\x01\x01'; head -c 43 /dev/zero; } >"$out/server/create"
+{ printf '\x30QR\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x07\x00\x00\x00\x00\x00\x00\x00\x09\x09\x09\x09\x09\x09\x09\x09'
+  head -c 20 /dev/zero; } >"$out/server/token"
+{ printf '\x64QR\x01\x04\x01\x00\x00\x00\x00\x00\x00\x00\x01'; head -c 23 /dev/zero; printf '\x47\x80\x00\x12\x34\x01\x02\x03'; } >"$out/server/keepalive-relay"

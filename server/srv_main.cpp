@@ -1,0 +1,197 @@
+// quorvane-server: the room server on one UDP port. This file is the UDP side only: the
+// rooms themselves live in srv_room.cpp and never see a socket.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/random.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "net/net_rdv.h"
+#include "server/srv.h"
+
+#ifndef QUORVANE_VERSION
+#define QUORVANE_VERSION "0.0.0"
+#endif
+
+namespace {
+
+constexpr int32_t POLL_MS = 200; // the longest a signal waits to be seen
+constexpr uint64_t STATS_MS = 60000;
+
+volatile sig_atomic_t stop_signal, stats_wanted;
+int sock = -1;
+
+void on_signal(int sig) {
+    if (sig == SIGUSR1)
+        stats_wanted = 1;
+    else
+        stop_signal = sig;
+}
+
+uint64_t now_ms(void) {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<uint64_t>(t.tv_sec) * 1000 + static_cast<uint64_t>(t.tv_nsec) / 1000000;
+}
+
+void udp_send(const SrvAddr *to, const uint8_t *data, size_t size) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = to->ip;
+    a.sin_port = htons(to->port);
+    // A full send buffer loses this datagram as the network would; the players resend.
+    sendto(sock, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&a), sizeof a);
+}
+
+void log_line(const char *line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+void print_stats(void) {
+    char line[512];
+    srv_stats_line(line, sizeof line);
+    log_line(line);
+}
+
+void usage(FILE *f) {
+    std::fprintf(f,
+                 "Usage: quorvane-server [OPTION]...\n"
+                 "Meets Quorvane players by room code, helps their games punch through their NATs,\n"
+                 "and relays a match between them when that fails. One UDP port; no files.\n\n"
+                 "  --port N         UDP port to serve on (default %u)\n"
+                 "  --bind ADDRESS   IPv4 address to serve on (default: all)\n"
+                 "  --max-rooms N    open rooms at most (default 10000)\n"
+                 "  --verbose        log every dropped datagram and refusal too\n"
+                 "  --help           show this help and exit\n"
+                 "  --version        show the version and exit\n\n"
+                 "One line per room event goes to standard output; SIGUSR1 prints the counters,\n"
+                 "which also come once a minute. SIGTERM or SIGINT stops the server.\n",
+                 NET_RDV_PORT);
+}
+
+int32_t parse_number(const char *text, long lo, long hi, long *out) {
+    char *end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (errno || !end || *end || end == text || v < lo || v > hi) return 0;
+    *out = v;
+    return 1;
+}
+
+int32_t bad_usage(const char *fmt, const char *arg) {
+    std::fprintf(stderr, "quorvane-server: ");
+    std::fprintf(stderr, fmt, arg);
+    std::fprintf(stderr, "\nTry 'quorvane-server --help'.\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    SrvConfig config;
+    srv_default_config(&config);
+    uint16_t port = NET_RDV_PORT;
+    in_addr bind_addr{};
+    bind_addr.s_addr = htonl(INADDR_ANY);
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        long v;
+        int has_value = i + 1 < argc;
+        if (!std::strcmp(a, "--help")) {
+            usage(stdout);
+            return 0;
+        } else if (!std::strcmp(a, "--version")) {
+            std::printf("quorvane-server %s\n", QUORVANE_VERSION);
+            return 0;
+        } else if (!std::strcmp(a, "--verbose")) {
+            config.verbose = 1;
+        } else if (!std::strcmp(a, "--port")) {
+            if (!has_value || !parse_number(argv[++i], 1, 65535, &v))
+                return bad_usage("--port needs a port, 1 to 65535%s", "");
+            port = static_cast<uint16_t>(v);
+        } else if (!std::strcmp(a, "--max-rooms")) {
+            if (!has_value || !parse_number(argv[++i], 1, 10000000, &v))
+                return bad_usage("--max-rooms needs a number, 1 to 10000000%s", "");
+            config.max_rooms = static_cast<int32_t>(v);
+        } else if (!std::strcmp(a, "--bind")) {
+            if (!has_value || inet_pton(AF_INET, argv[++i], &bind_addr) != 1)
+                return bad_usage("--bind needs an IPv4 address, not '%s'", has_value ? argv[i] : "");
+        } else {
+            return bad_usage("unknown option '%s'", a);
+        }
+    }
+    if (getrandom(config.key, sizeof config.key, 0) != static_cast<ssize_t>(sizeof config.key)) {
+        std::fprintf(stderr, "quorvane-server: no random numbers for the address tokens: %s\n", std::strerror(errno));
+        return 1;
+    }
+    sock = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in me{};
+    me.sin_family = AF_INET;
+    me.sin_addr = bind_addr;
+    me.sin_port = htons(port);
+    if (sock < 0 || bind(sock, reinterpret_cast<sockaddr *>(&me), sizeof me) != 0) {
+        char where[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &bind_addr, where, sizeof where);
+        std::fprintf(stderr, "quorvane-server: cannot listen on UDP %s:%u: %s\n", where, port, std::strerror(errno));
+        return 1;
+    }
+    int buf = 4 << 20;
+    setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &buf, sizeof buf);
+    setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &buf, sizeof buf);
+
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGUSR1, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    srv_init(&config, udp_send, log_line);
+    {
+        char where[INET_ADDRSTRLEN], line[160];
+        inet_ntop(AF_INET, &bind_addr, where, sizeof where);
+        std::snprintf(line, sizeof line, "quorvane-server %s on UDP %s:%u, at most %d rooms", QUORVANE_VERSION, where,
+                      port, config.max_rooms);
+        log_line(line);
+    }
+    uint64_t next_tick = now_ms() + 1000, next_stats = now_ms() + STATS_MS;
+    uint8_t data[NET_RDV_RELAY_MAX + 1];
+    while (!stop_signal) {
+        pollfd p{sock, POLLIN, 0};
+        poll(&p, 1, POLL_MS);
+        uint64_t now = now_ms();
+        // A bounded batch, so the clock and the signals are looked at between batches.
+        for (int32_t n = 0; n < 4096 && !stop_signal; n++) {
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            ssize_t got = recvfrom(sock, data, sizeof data, 0, reinterpret_cast<sockaddr *>(&from), &len);
+            if (got < 0) break;
+            SrvAddr a{from.sin_addr.s_addr, ntohs(from.sin_port), SRV_TRANSPORT_UDP};
+            srv_datagram(&a, data, static_cast<size_t>(got), now);
+        }
+        if (now >= next_tick) {
+            srv_tick(now);
+            next_tick = now + 1000;
+        }
+        if (stats_wanted || now >= next_stats) {
+            stats_wanted = 0;
+            print_stats();
+            next_stats = now + STATS_MS;
+        }
+    }
+    srv_shutdown();
+    print_stats();
+    log_line(stop_signal == SIGINT ? "stopped (SIGINT)" : "stopped (SIGTERM)");
+    close(sock);
+    return 0;
+}

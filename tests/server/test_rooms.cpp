@@ -1,0 +1,345 @@
+// The server's rooms as a function of datagrams: what each source gets back, and what it never gets.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/net_rdv.h"
+#include "server/srv.h"
+
+namespace {
+
+struct Sent {
+    SrvAddr to;
+    std::vector<uint8_t> bytes;
+};
+std::vector<Sent> sent;
+std::vector<std::string> logged;
+
+void capture(const SrvAddr *to, const uint8_t *data, size_t size) { sent.push_back({*to, {data, data + size}}); }
+void keep_log(const char *line) { logged.push_back(line); }
+
+SrvAddr addr(uint8_t last, uint16_t port) {
+    uint8_t b[4] = {203, 0, 113, last};
+    SrvAddr a{};
+    std::memcpy(&a.ip, b, 4);
+    a.port = port;
+    return a;
+}
+
+struct Rooms : ::testing::Test {
+    uint64_t now = 1000000;
+    void SetUp() override {
+        SrvConfig c;
+        srv_default_config(&c);
+        for (int i = 0; i < 16; i++) c.key[i] = static_cast<uint8_t>(i * 7 + 1);
+        srv_init(&c, capture, keep_log);
+        sent.clear();
+        logged.clear();
+    }
+    void TearDown() override { srv_shutdown(); }
+
+    void feed(const SrvAddr &from, const NetRdvMsg &m) {
+        uint8_t b[NET_RDV_MAX];
+        size_t n = net_rdv_encode(&m, b);
+        ASSERT_GT(n, 0u);
+        srv_datagram(&from, b, n, now);
+    }
+    void feed_raw(const SrvAddr &from, std::vector<uint8_t> bytes) {
+        srv_datagram(&from, bytes.data(), bytes.size(), now);
+    }
+    // The last message sent to a, decoded; type 0 when none was or it was not ours.
+    NetRdvMsg last_to(const SrvAddr &a) {
+        NetRdvMsg m{};
+        for (auto it = sent.rbegin(); it != sent.rend(); ++it)
+            if (it->to.ip == a.ip && it->to.port == a.port) {
+                net_rdv_decode(it->bytes.data(), it->bytes.size(), &m);
+                break;
+            }
+        return m;
+    }
+    NetRdvMsg request(uint8_t op, uint32_t code, uint64_t nonce, uint64_t token, uint64_t session = 0) {
+        NetRdvMsg m{};
+        m.type = NET_RDV_REQUEST;
+        m.op = op;
+        m.code = code;
+        m.nonce = nonce;
+        m.token = token;
+        m.session = session;
+        return m;
+    }
+    // A request answered: the challenge first, then the token echoed. The answer.
+    NetRdvMsg ask(const SrvAddr &from, uint8_t op, uint32_t code, uint64_t nonce, uint64_t session = 0) {
+        feed(from, request(op, code, nonce, 0, session));
+        NetRdvMsg c = last_to(from);
+        EXPECT_EQ(c.type, NET_RDV_CHALLENGE);
+        EXPECT_EQ(c.nonce, nonce);
+        feed(from, request(op, code, nonce, c.token, session));
+        return last_to(from);
+    }
+};
+
+TEST_F(Rooms, CreateAndJoinTellEachTheOthersAddress) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 11);
+    ASSERT_EQ(made.type, NET_RDV_STATUS);
+    EXPECT_EQ(made.seat, 0);
+    EXPECT_EQ(made.paired, 0);
+    EXPECT_NE(made.session, 0u);
+    NetRdvMsg joined = ask(b, NET_RDV_OP_JOIN, made.code, 22);
+    ASSERT_EQ(joined.type, NET_RDV_STATUS);
+    EXPECT_EQ(joined.seat, 1);
+    EXPECT_EQ(joined.paired, 1);
+    EXPECT_EQ(joined.peer_ip, a.ip);
+    EXPECT_EQ(joined.peer_port, 5000);
+    NetRdvMsg told = last_to(a);
+    EXPECT_EQ(told.type, NET_RDV_STATUS);
+    EXPECT_EQ(told.paired, 1);
+    EXPECT_EQ(told.peer_ip, b.ip);
+    EXPECT_EQ(told.peer_port, 6000);
+    EXPECT_EQ(srv_counters().rooms_open, 1u);
+    char code[8];
+    net_rdv_code_text(made.code, code);
+    ASSERT_GE(logged.size(), 2u);
+    EXPECT_EQ(logged[0], std::string("room ") + code + " created by 203.0.113.1:5000");
+    EXPECT_EQ(logged[1], std::string("room ") + code + " joined by 203.0.113.2:6000");
+    // A third player finds the room full.
+    EXPECT_EQ(ask(addr(3, 7000), NET_RDV_OP_JOIN, made.code, 33).reason, NET_RDV_ERR_FULL);
+    EXPECT_EQ(ask(addr(3, 7001), NET_RDV_OP_JOIN, made.code ^ 1, 34).reason, NET_RDV_ERR_NO_ROOM);
+}
+
+// No amplification: a source that never echoed a token gets no more bytes than it sent,
+// whatever it sends; and it gets no room.
+TEST_F(Rooms, AnUnprovenSourceGetsNoMoreBytesThanItSentAndNoRoom) {
+    SrvAddr victim = addr(9, 9999);
+    size_t in = 0;
+    std::vector<NetRdvMsg> cases = {request(NET_RDV_OP_CREATE, 0, 1, 0), request(NET_RDV_OP_JOIN, 123, 2, 0),
+                                    request(NET_RDV_OP_CREATE, 0, 3, 0xdeadbeef)};
+    NetRdvMsg k{};
+    k.type = NET_RDV_KEEPALIVE;
+    k.session = 5;
+    k.seq = 1;
+    cases.push_back(k);
+    for (const NetRdvMsg &m : cases) {
+        uint8_t b[NET_RDV_MAX];
+        in += net_rdv_encode(&m, b);
+        feed(victim, m);
+    }
+    for (size_t len : {1u, 3u, 60u, 1400u}) {
+        feed_raw(victim, std::vector<uint8_t>(len, 0x51));
+        in += len;
+    }
+    size_t out = 0;
+    for (const Sent &s : sent) out += s.bytes.size();
+    EXPECT_LE(out, in);
+    EXPECT_EQ(srv_counters().rooms_open, 0u);
+    EXPECT_EQ(srv_counters().rooms_created, 0u);
+}
+
+TEST_F(Rooms, ATokenServesOnlyTheAddressItWasGivenTo) {
+    SrvAddr a = addr(1, 5000), spoofed = addr(1, 5001);
+    feed(a, request(NET_RDV_OP_CREATE, 0, 7, 0));
+    uint64_t token = last_to(a).token;
+    feed(spoofed, request(NET_RDV_OP_CREATE, 0, 7, token));
+    EXPECT_EQ(last_to(spoofed).type, NET_RDV_CHALLENGE);
+    EXPECT_EQ(srv_counters().rooms_open, 0u);
+    EXPECT_EQ(srv_counters().dropped[SRV_DROP_TOKEN], 1u);
+    // Tokens age out: two minutes later the same echo is a stranger's.
+    now += 120000;
+    feed(a, request(NET_RDV_OP_CREATE, 0, 7, token));
+    EXPECT_EQ(srv_counters().rooms_open, 0u);
+    EXPECT_EQ(srv_counters().dropped[SRV_DROP_TOKEN], 2u);
+}
+
+TEST_F(Rooms, TenAttemptsAMinutePerAddress) {
+    for (int i = 0; i < 10; i++)
+        EXPECT_EQ(ask(addr(4, 100 + i), NET_RDV_OP_JOIN, 77, 100 + i).reason, NET_RDV_ERR_NO_ROOM);
+    NetRdvMsg eleventh = ask(addr(4, 200), NET_RDV_OP_CREATE, 0, 300);
+    EXPECT_EQ(eleventh.type, NET_RDV_ERROR);
+    EXPECT_EQ(eleventh.reason, NET_RDV_ERR_TOO_MANY);
+    EXPECT_EQ(srv_counters().rooms_open, 0u);
+    // Another address is not held back; this one is again after the minute.
+    EXPECT_EQ(ask(addr(5, 200), NET_RDV_OP_CREATE, 0, 301).type, NET_RDV_STATUS);
+    now += 60000;
+    EXPECT_EQ(ask(addr(4, 200), NET_RDV_OP_CREATE, 0, 302).type, NET_RDV_STATUS);
+}
+
+TEST_F(Rooms, RoomsPerAddressAndInAllAreCapped) {
+    SrvConfig c;
+    srv_default_config(&c);
+    c.max_rooms = 3;
+    c.max_rooms_per_addr = 2;
+    srv_init(&c, capture, keep_log);
+    EXPECT_EQ(ask(addr(1, 1), NET_RDV_OP_CREATE, 0, 1).type, NET_RDV_STATUS);
+    EXPECT_EQ(ask(addr(1, 2), NET_RDV_OP_CREATE, 0, 2).type, NET_RDV_STATUS);
+    EXPECT_EQ(ask(addr(1, 3), NET_RDV_OP_CREATE, 0, 3).reason, NET_RDV_ERR_ADDRESS);
+    EXPECT_EQ(ask(addr(2, 1), NET_RDV_OP_CREATE, 0, 4).type, NET_RDV_STATUS);
+    EXPECT_EQ(ask(addr(3, 1), NET_RDV_OP_CREATE, 0, 5).reason, NET_RDV_ERR_BUSY);
+    EXPECT_EQ(srv_counters().rooms_open, 3u);
+}
+
+TEST_F(Rooms, RelayOnlyBetweenTheRoomsTwoPlayers) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000), c = addr(3, 7000);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    std::vector<uint8_t> enet_like = {0x80, 0x00, 0x12, 0x34, 1, 2, 3};
+    // Alone in its room: nobody to relay to.
+    sent.clear();
+    feed_raw(a, enet_like);
+    EXPECT_TRUE(sent.empty());
+    ask(b, NET_RDV_OP_JOIN, made.code, 2);
+    sent.clear();
+    feed_raw(a, enet_like);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].to.ip, b.ip);
+    EXPECT_EQ(sent[0].to.port, b.port);
+    EXPECT_EQ(sent[0].bytes, enet_like);
+    feed_raw(b, enet_like);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1].to.port, a.port);
+    // A stranger, and a player's address with another port, are relayed nowhere.
+    feed_raw(c, enet_like);
+    feed_raw(addr(1, 5001), enet_like);
+    EXPECT_EQ(sent.size(), 2u);
+    EXPECT_EQ(srv_counters().dropped[SRV_DROP_STRANGER], 3u);
+    EXPECT_EQ(srv_counters().relayed, 1u);
+    EXPECT_EQ(srv_counters().relayed_datagrams, 2u);
+}
+
+TEST_F(Rooms, BadDatagramsAreDroppedAndCountedByReason) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    ask(b, NET_RDV_OP_JOIN, made.code, 2);
+    sent.clear();
+    uint8_t full[NET_RDV_MAX];
+    NetRdvMsg k{};
+    k.type = NET_RDV_KEEPALIVE;
+    k.session = made.session;
+    k.seq = 5;
+    k.code = made.code;
+    size_t n = net_rdv_encode(&k, full);
+    struct Case {
+        std::vector<uint8_t> bytes;
+        int32_t reason;
+    };
+    std::vector<Case> cases = {
+        {{'Q'}, SRV_DROP_SHORT},
+        {std::vector<uint8_t>(full, full + n - 1), SRV_DROP_SHORT},
+        {{'Q', 'R', 9, 4}, SRV_DROP_GARBAGE},
+        {{'Q', 'R', 1, 99, 0, 0, 0, 0}, SRV_DROP_GARBAGE},
+        {std::vector<uint8_t>(2000, 7), SRV_DROP_OVERSIZED},
+    };
+    std::vector<uint8_t> padded(full, full + n);
+    padded[n - 1] = 1; // padding must be zero
+    cases.push_back({padded, SRV_DROP_GARBAGE});
+    for (const Case &c : cases) {
+        uint64_t before = srv_counters().dropped[c.reason];
+        feed_raw(a, c.bytes);
+        EXPECT_EQ(srv_counters().dropped[c.reason], before + 1) << srv_drop_name(c.reason);
+    }
+    EXPECT_TRUE(sent.empty()) << "a bad datagram was answered or relayed";
+    // A keep-alive counts once; the same one again is a replay; another player's session a stranger's.
+    feed(a, k);
+    EXPECT_EQ(last_to(a).type, NET_RDV_STATUS);
+    sent.clear();
+    feed(a, k);
+    EXPECT_EQ(srv_counters().dropped[SRV_DROP_REPLAY], 1u);
+    k.seq = 6;
+    feed(b, k);
+    EXPECT_EQ(srv_counters().dropped[SRV_DROP_STRANGER], 1u);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(Rooms, AnIdleRoomExpiresAfterTenMinutesAndALiveOneStays) {
+    SrvAddr a = addr(1, 5000), c = addr(3, 5000);
+    NetRdvMsg idle = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    NetRdvMsg live = ask(c, NET_RDV_OP_CREATE, 0, 2);
+    NetRdvMsg k{};
+    k.type = NET_RDV_KEEPALIVE;
+    k.session = live.session;
+    for (int i = 1; i <= 12; i++) {
+        now += 59000;
+        k.seq = static_cast<uint32_t>(i);
+        feed(c, k);
+        srv_tick(now);
+    }
+    EXPECT_EQ(srv_counters().rooms_open, 1u);
+    EXPECT_EQ(srv_counters().rooms_expired, 1u);
+    EXPECT_EQ(ask(addr(2, 1), NET_RDV_OP_JOIN, idle.code, 3).reason, NET_RDV_ERR_NO_ROOM);
+    EXPECT_EQ(ask(addr(2, 2), NET_RDV_OP_JOIN, live.code, 4).type, NET_RDV_STATUS);
+}
+
+TEST_F(Rooms, ALostAnswerIsAnsweredAgainAndARejoinKeepsTheSeat) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    NetRdvMsg again = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    EXPECT_EQ(again.code, made.code);
+    EXPECT_EQ(srv_counters().rooms_created, 1u);
+    NetRdvMsg joined = ask(b, NET_RDV_OP_JOIN, made.code, 2);
+    // The joiner comes back from another port (its NAT gave it a new mapping).
+    SrvAddr b2 = addr(2, 6001);
+    NetRdvMsg back = ask(b2, NET_RDV_OP_JOIN, made.code, 3, joined.session);
+    EXPECT_EQ(back.seat, 1);
+    EXPECT_EQ(back.session, joined.session);
+    EXPECT_EQ(last_to(a).peer_port, 6001);
+    EXPECT_EQ(srv_counters().rejoins, 1u);
+    // A made-up session takes no seat.
+    EXPECT_EQ(ask(addr(7, 1), NET_RDV_OP_JOIN, made.code, 4, 12345).reason, NET_RDV_ERR_FULL);
+}
+
+TEST_F(Rooms, ShutdownTellsEveryPlayer) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    ask(b, NET_RDV_OP_JOIN, made.code, 2);
+    srv_shutdown();
+    EXPECT_EQ(last_to(a).reason, NET_RDV_ERR_STOPPING);
+    EXPECT_EQ(last_to(b).reason, NET_RDV_ERR_STOPPING);
+}
+
+TEST(RoomCodes, TypedByHandCaseAndLookAlikesForgiven) {
+    uint32_t code = 0;
+    struct Case {
+        const char *text;
+        int32_t ok;
+        uint32_t value;
+    };
+    const Case cases[] = {
+        {"000001", 1, 1},
+        {"00000Z", 1, 31},
+        {"ZZZZZZ", 1, (1u << 30) - 1},
+        {"zzzzzz", 1, (1u << 30) - 1},
+        {"OOO-OOI", 1, 1},
+        {"ooo ool", 1, 1},
+        {"00000U", 0, 0},
+        {"00000", 0, 0},
+        {"0000000", 0, 0},
+        {"", 0, 0},
+        {"00000!", 0, 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(net_rdv_code_parse(c.text, &code), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(code, c.value) << c.text;
+        }
+    }
+    char text[8];
+    net_rdv_code_text((1u << 30) - 1, text);
+    EXPECT_STREQ(text, "ZZZZZZ");
+    net_rdv_code_text(1, text);
+    EXPECT_STREQ(text, "000001");
+}
+
+TEST_F(Rooms, CodesHaveNoLookAlikesAndDiffer) {
+    std::vector<uint32_t> seen;
+    for (int i = 0; i < 8; i++) {
+        NetRdvMsg m = ask(addr(static_cast<uint8_t>(10 + i), 1), NET_RDV_OP_CREATE, 0, 1);
+        char text[8];
+        net_rdv_code_text(m.code, text);
+        EXPECT_EQ(std::strlen(text), 6u);
+        EXPECT_EQ(std::strpbrk(text, "ILOU"), nullptr) << text;
+        for (uint32_t s : seen) EXPECT_NE(s, m.code);
+        seen.push_back(m.code);
+    }
+}
+
+} // namespace
