@@ -43,5 +43,7 @@ void sdl_x11p_send(int32_t w, int32_t h, int32_t x, int32_t y);
 void sdl_x11p_flush(void);
 // video: fills these window rectangles black (the borders, when the server paints none).
 void sdl_x11p_fill_black(const SDL_Rect *rects, int32_t count);
+// video, its present report: waits for the server to read an image that took over 100 ms.
+int32_t sdl_x11p_slow_waits(void);
 // video: the window pixels' shifts of red, green and blue.
 void sdl_x11p_shifts(int32_t out[3]);

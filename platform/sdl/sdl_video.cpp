@@ -68,9 +68,9 @@ void print_present_report(void) {
     double secs = (sdl_now_ms() - (first_present.tv_sec * 1000.0 + first_present.tv_nsec / 1e6)) / 1000.0;
     std::fprintf(stderr,
                  "quorvane: presents %zu shown (%.1f a second), %ld skipped as unchanged; "
-                 "median %.2f ms, 95th %.2f ms, max %.2f ms\n",
+                 "median %.2f ms, 95th %.2f ms, max %.2f ms; %d waits of over 100 ms for the X server\n",
                  v.size(), secs > 0 ? v.size() / secs : 0.0, skipped_presents, v[v.size() / 2], v[v.size() * 95 / 100],
-                 v.back());
+                 v.back(), sdl_x11p_slow_waits());
 }
 
 // Where pictures are drawn: the window surface, or one of our own X11 buffers.

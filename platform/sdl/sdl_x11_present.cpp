@@ -46,6 +46,7 @@ int32_t next_slot = 0, acquired = -1;
 int32_t img_w = 0, img_h = 0;
 int32_t shifts[3] = {};
 int x_error = 0;
+int32_t slow_waits = 0; // waits the server took longer than 100 ms to answer
 int (*previous_handler)(Display *, XErrorEvent *) = nullptr;
 
 // Errors on our own connection (a window gone, an attach refused) are noted, not fatal; the
@@ -75,18 +76,27 @@ void take_events(void) {
     }
 }
 
-// A server that never answers must not hang the game: after 100 ms we draw anyway.
+// An image is drawn into again only once the server has read it: XShmPutImage only queues the
+// copy, and an image rewritten before the server gets to it puts the new band at the old band's
+// place, where it stays until that part of the picture changes. Usually its completion event is
+// there by now; a server slower than 100 ms (a busy machine) gets a round trip instead, after which
+// every put sent so far has been read, or refused.
 void wait_for(Buffer &b) {
     const double deadline = sdl_now_ms() + 100;
     take_events();
     while (b.in_flight > 0) {
         int left = static_cast<int>(deadline - sdl_now_ms());
-        if (left <= 0) break;
+        if (left <= 0) {
+            slow_waits++;
+            XSync(dpy, False);
+            take_events();
+            for (Buffer &any : bufs) any.in_flight = 0;
+            return;
+        }
         pollfd p{ConnectionNumber(dpy), POLLIN, 0};
         poll(&p, 1, left);
         take_events();
     }
-    b.in_flight = 0;
 }
 
 void free_images(void) {
@@ -271,6 +281,8 @@ void sdl_x11p_fill_black(const SDL_Rect *rects, int32_t count) {
             XFillRectangle(dpy, xwin, gc, rects[i].x, rects[i].y, static_cast<unsigned>(rects[i].w),
                            static_cast<unsigned>(rects[i].h));
 }
+
+int32_t sdl_x11p_slow_waits(void) { return slow_waits; }
 
 void sdl_x11p_shifts(int32_t out[3]) {
     for (int i = 0; i < 3; i++) out[i] = shifts[i];
