@@ -68,7 +68,15 @@ int main(int argc, char **argv) {
     }
     // Online: the joiner connects before game_init, which starts from the host's seed; the host
     // waits on its title menu.
-    int32_t online = options.host || options.join_host[0];
+    int32_t online = options.host || options.join_host[0] || options.online;
+    int32_t joining = options.join_host[0] || options.online_code[0];
+    if (options.online &&
+        !net_online(options.server_host, options.server_port, options.online_code, nullptr, 0, 20000)) {
+        std::fprintf(stderr, "quorvane: %s\n", net_message());
+        rpl_record_abandon();
+        plat_shutdown();
+        return 1;
+    }
     if (options.join_host[0] && !net_join(options.join_host, options.port, nullptr, 0, 8000)) {
         std::fprintf(stderr, "quorvane: %s\n", net_message());
         rpl_record_abandon();
@@ -82,7 +90,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     game_init();
-    if (options.join_host[0]) net_ready();
+    if (joining) net_ready();
 
     PlatMessage msg{};
     for (;;) {

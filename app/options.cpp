@@ -6,8 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "net/net_rdv.h"
+
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0.0.0"
+#endif
+// The room server a build uses when neither --server nor QUORVANE_SERVER names one.
+#ifndef QUORVANE_DEFAULT_SERVER
+#define QUORVANE_DEFAULT_SERVER ""
 #endif
 
 namespace {
@@ -28,6 +34,8 @@ enum LongOnly : int {
     OPT_JOIN,
     OPT_MATCHES,
     OPT_SEED,
+    OPT_ONLINE,
+    OPT_SERVER,
 };
 
 int32_t parse_level(const char *s, int32_t *level) {
@@ -56,31 +64,33 @@ int32_t copy_text(char *dst, size_t size, const char *src) {
     return 1;
 }
 
-// HOST, HOST:PORT or [IPv6]:PORT.
-int32_t parse_join(const char *s, AppOptions *o) {
+// HOST, HOST:PORT or [IPv6]:PORT into host (256 bytes) and *port.
+int32_t parse_address(const char *s, char *host, uint16_t *port_out) {
+    const size_t size = 256;
     const char *colon = std::strrchr(s, ':');
     const char *close = std::strrchr(s, ']');
     if (s[0] == '[' && close) {
         size_t n = static_cast<size_t>(close - s - 1);
-        if (n == 0 || n >= sizeof o->join_host) return 0;
-        std::memcpy(o->join_host, s + 1, n);
-        o->join_host[n] = '\0';
+        if (n == 0 || n >= size) return 0;
+        std::memcpy(host, s + 1, n);
+        host[n] = '\0';
         if (close[1] == '\0') return 1;
         if (close[1] != ':') return 0;
         colon = close + 1;
     } else if (colon && std::strchr(s, ':') == colon) {
         size_t n = static_cast<size_t>(colon - s);
-        if (n == 0 || n >= sizeof o->join_host) return 0;
-        std::memcpy(o->join_host, s, n);
-        o->join_host[n] = '\0';
+        if (n == 0 || n >= size) return 0;
+        std::memcpy(host, s, n);
+        host[n] = '\0';
     } else {
-        return copy_text(o->join_host, sizeof o->join_host, s);
+        return copy_text(host, size, s);
     }
     long port = 0;
     if (!parse_number(colon + 1, 1, 65535, &port)) return 0;
-    o->port = static_cast<uint16_t>(port);
+    *port_out = static_cast<uint16_t>(port);
     return 1;
 }
+int32_t parse_join(const char *s, AppOptions *o) { return parse_address(s, o->join_host, &o->port); }
 
 int32_t fail(int32_t program, int32_t *exit_code, const char *what, const char *arg) {
     std::fprintf(stderr, "%s: %s%s%s\n", program_name(program), what, arg ? ": " : "", arg ? arg : "");
@@ -114,9 +124,12 @@ void app_print_usage(int32_t program, FILE *f) {
                      "  --seed S             the first seed tick (default 1)\n"
                      "  --host [PORT]        wait for one player to join (default port %u)\n"
                      "  --join HOST[:PORT]   join a game hosted on HOST\n"
+                     "  --online [CODE]      make a room on the room server (its code is the first line\n"
+                     "                       printed: room: CODE), or join the room CODE\n"
+                     "  --server HOST[:PORT] the room server (else $QUORVANE_SERVER; port %u)\n"
                      "  -h, --help           show this help and exit\n"
                      "  -V, --version        show the version and exit\n",
-                     APP_DEFAULT_PORT);
+                     APP_DEFAULT_PORT, NET_RDV_PORT);
         return;
     }
     std::fprintf(f,
@@ -130,11 +143,14 @@ void app_print_usage(int32_t program, FILE *f) {
                  "  --level LEVEL        the computer's level: easy, normal (default) or hard\n"
                  "  --host [PORT]        play online: wait for one player to join (default port %u)\n"
                  "  --join HOST[:PORT]   play online: join a game hosted on HOST\n"
+                 "  --online [CODE]      play online without opening a port: make a room and read its\n"
+                 "                       code to your friend, or join your friend's room CODE\n"
+                 "  --server HOST[:PORT] the room server (else $QUORVANE_SERVER; port %u)\n"
                  "  -h, --help           show this help and exit\n"
                  "  -V, --version        show the version and exit\n"
                  "\n"
                  "Keys: arrows aim, Return or Space fires, Escape quits, Alt+Enter toggles full screen.\n",
-                 APP_DEFAULT_PORT);
+                 APP_DEFAULT_PORT, NET_RDV_PORT);
 }
 
 int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *out, int32_t *exit_code) {
@@ -152,7 +168,8 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
         {"window", no_argument, nullptr, OPT_WINDOW},       {"record", required_argument, nullptr, OPT_RECORD},
         {"replay", required_argument, nullptr, OPT_REPLAY}, {"computer", required_argument, nullptr, OPT_COMPUTER},
         {"level", required_argument, nullptr, OPT_LEVEL},   {"host", optional_argument, nullptr, OPT_HOST},
-        {"join", required_argument, nullptr, OPT_JOIN},     {nullptr, 0, nullptr, 0},
+        {"join", required_argument, nullptr, OPT_JOIN},     {"online", optional_argument, nullptr, OPT_ONLINE},
+        {"server", required_argument, nullptr, OPT_SERVER}, {nullptr, 0, nullptr, 0},
     };
     static const option sim_options[] = {
         {"help", no_argument, nullptr, OPT_HELP},           {"version", no_argument, nullptr, OPT_VERSION},
@@ -160,7 +177,8 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
         {"level", required_argument, nullptr, OPT_LEVEL},   {"level1", required_argument, nullptr, OPT_LEVEL1},
         {"level2", required_argument, nullptr, OPT_LEVEL2}, {"matches", required_argument, nullptr, OPT_MATCHES},
         {"seed", required_argument, nullptr, OPT_SEED},     {"host", optional_argument, nullptr, OPT_HOST},
-        {"join", required_argument, nullptr, OPT_JOIN},     {nullptr, 0, nullptr, 0},
+        {"join", required_argument, nullptr, OPT_JOIN},     {"online", optional_argument, nullptr, OPT_ONLINE},
+        {"server", required_argument, nullptr, OPT_SERVER}, {nullptr, 0, nullptr, 0},
     };
     const option *table = program == APP_PROGRAM_SIM ? sim_options : game_options;
     const char *shorts = program == APP_PROGRAM_SIM ? ":hV" : ":hVw";
@@ -216,6 +234,20 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
         case OPT_JOIN:
             if (!parse_join(optarg, &o)) return fail(program, exit_code, "bad address for --join", optarg);
             break;
+        case OPT_ONLINE: {
+            o.online = 1;
+            if (!optarg && optind < argc && argv[optind][0] != '-') optarg = argv[optind++];
+            uint32_t code;
+            if (optarg &&
+                (!net_rdv_code_parse(optarg, &code) || !copy_text(o.online_code, sizeof o.online_code, optarg)))
+                return fail(program, exit_code, "a room code is 6 letters and digits", optarg);
+            break;
+        }
+        case OPT_SERVER:
+            o.server_port = NET_RDV_PORT;
+            if (!parse_address(optarg, o.server_host, &o.server_port))
+                return fail(program, exit_code, "bad address for --server", optarg);
+            break;
         case OPT_MATCHES:
             if (!parse_number(optarg, 1, 1000000, &n)) return fail(program, exit_code, "bad number of matches", optarg);
             o.matches = static_cast<int32_t>(n);
@@ -241,7 +273,19 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
     if (o.record_path[0] && o.replay_path[0])
         return fail(program, exit_code, "--record and --replay together", nullptr);
     if (o.host && o.join_host[0]) return fail(program, exit_code, "--host and --join together", nullptr);
-    if (o.replay_path[0] && (o.host || o.join_host[0] || o.computer[0] || o.computer[1]))
+    if (o.online && (o.host || o.join_host[0]))
+        return fail(program, exit_code, "--online with --host or --join", nullptr);
+    if (o.online && !o.server_host[0]) {
+        const char *env = std::getenv("QUORVANE_SERVER");
+        const char *name = env && env[0] ? env : QUORVANE_DEFAULT_SERVER;
+        o.server_port = NET_RDV_PORT;
+        if (!name[0])
+            return fail(program, exit_code, "no server configured: give --server HOST[:PORT] or set QUORVANE_SERVER",
+                        nullptr);
+        if (!parse_address(name, o.server_host, &o.server_port))
+            return fail(program, exit_code, "bad room server address", name);
+    }
+    if (o.replay_path[0] && (o.host || o.join_host[0] || o.online || o.computer[0] || o.computer[1]))
         return fail(program, exit_code, "--replay plays a recording alone", nullptr);
     return 1;
 }

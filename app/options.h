@@ -27,8 +27,12 @@ struct AppOptions {
     int32_t host;                   // --host [PORT]
     char join_host[256];            // --join HOST[:PORT], "" for none
     uint16_t port;                  // the port to host on or join
-    int32_t matches;                // quorvane-sim --matches N (computer against computer)
-    uint32_t seed;                  // quorvane-sim --seed S: first seed tick
+    int32_t online;                 // --online [CODE]: meet through the room server
+    char online_code[16];           // the room to join, "" to make one
+    char server_host[256];          // the room server: --server, else QUORVANE_SERVER, else the build's default
+    uint16_t server_port;
+    int32_t matches; // quorvane-sim --matches N (computer against computer)
+    uint32_t seed;   // quorvane-sim --seed S: first seed tick
     int32_t seed_given;
 };
 

@@ -33,6 +33,21 @@ int32_t net_host(uint16_t port, StrmKeysFn local_keys, uint32_t wait_ms);
 // Connects to host:port and shakes hands (version check), within timeout_ms; call before
 // game_init, which then seeds with the host's seed. 1, or 0 with net_message() set.
 int32_t net_join(const char *host, uint16_t port, StrmKeysFn local_keys, uint32_t wait_ms, uint32_t timeout_ms);
+// Online through the room server at server:port (a name or address): code "" makes a room and
+// waits in it as the host (player 1); a room code joins that room (player 2), directly through
+// both NATs when a path opens within 3 s, else relayed by the server; gives up within
+// timeout_ms. 1, or 0 with net_message() set.
+int32_t net_online(const char *server, uint16_t port, const char *code, StrmKeysFn local_keys, uint32_t wait_ms,
+                   uint32_t timeout_ms);
+enum NetLinkKind : int32_t {
+    NET_LINK_NONE = 0,
+    NET_LINK_DIRECT = 1,
+    NET_LINK_RELAYED = 2,
+};
+// How the frames travel once linked: NET_LINK_.
+int32_t net_link_kind(void);
+// The room's code when met through the room server, "" otherwise.
+const char *net_room_code(void);
 // After game_init on the joining side: tells the host the game has started.
 int32_t net_ready(void);
 // Once after each game_frame: services the link; 1 when the match was cut short just now

@@ -6,13 +6,13 @@
 #include "game/game_internal.h"
 #include "gfx/clock.h"
 #include "net/net_desync.h"
+#include "net/net_rdv.h"
 #include "net/net_session.h"
 #include "net/net_transport.h"
 #include "platform/plat_system.h"
 
 namespace {
 
-constexpr uint32_t STALL_MS = 5000;       // no frame from the peer this long: it is gone
 constexpr uint32_t QUEUE_SIZE = 1u << 16; // frames received and not yet played
 constexpr uint32_t SEED_QUEUE = 64;
 
@@ -116,13 +116,9 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
         }
         // Waits run on the ENet clock: the simulator's game clock is virtual.
         if (net_link.state != NET_STATE_LINKED) return 0;
+        // Keys may be slow on a bad link; only the transport says the peer is lost.
         if (net_link.peer_gone) {
-            net_session_end(NET_END_LOST,
-                            net_link.peer_done ? "The other player has left" : "The other player's machine has gone");
-            return 0;
-        }
-        if (net_now_ms() - started > STALL_MS) {
-            net_session_end(NET_END_LOST, "No keys from the other player for 5 s: the link is lost");
+            net_session_lost();
             return 0;
         }
         plat_pump_events();
@@ -167,11 +163,10 @@ int32_t net_seed_source(uint32_t live_tick, uint32_t *seed) {
         *seed = net_link.welcome_seed;
         return 1;
     }
-    uint32_t started = net_now_ms();
     while (seeds_received < number) {
         if (net_link.state != NET_STATE_LINKED) return 0;
-        if (net_link.peer_gone || net_now_ms() - started > STALL_MS) {
-            net_session_end(NET_END_LOST, "No seed from the other player for 5 s: the link is lost");
+        if (net_link.peer_gone) {
+            net_session_lost();
             return 0;
         }
         plat_pump_events();
@@ -258,6 +253,20 @@ int32_t net_join(const char *host, uint16_t port, StrmKeysFn keys, uint32_t wait
     return 1;
 }
 
+int32_t net_online(const char *server, uint16_t port, const char *code, StrmKeysFn keys, uint32_t wait_ms,
+                   uint32_t timeout_ms) {
+    net_close(0);
+    reset(keys, wait_ms);
+    uint32_t number = 0;
+    if (code && code[0] && !net_rdv_code_parse(code, &number)) {
+        std::snprintf(net_link.message, sizeof net_link.message, "'%s' is not a room code", code);
+        return 0;
+    }
+    if (!net_session_meet(server, port, number, timeout_ms)) return 0;
+    install();
+    return 1;
+}
+
 int32_t net_ready(void) {
     if (net_link.local_player != 1 || net_link.state != NET_STATE_WAITING) return 0;
     net_session_begin_frames();
@@ -273,7 +282,7 @@ int32_t net_after_frame(void) {
     if (net_link.state == NET_STATE_LINKED || net_link.state == NET_STATE_WAITING) service(0);
     // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
     if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done && q_count == 0)
-        net_session_end(NET_END_LOST, "The other player's machine has gone");
+        net_session_lost();
     if (!net_link.ended_now) return 0;
     net_link.ended_now = 0;
     if (net_link.end_reason == NET_END_LOCAL) return 0;

@@ -6,6 +6,8 @@
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "net/net_desync.h"
+#include "net/net_meet.h"
+#include "net/net_rdv.h"
 #include "net/net_session.h"
 #include "net/net_transport.h"
 #include "platform/plat_system.h"
@@ -46,6 +48,7 @@ void accept_hello(const NetMsg &m) {
         set_message(text);
         return;
     }
+    net_link.greeted = 1;
     NetMsg w{};
     w.type = NET_MSG_WELCOME;
     std::snprintf(w.version, sizeof w.version, "%s", QUORVANE_VERSION);
@@ -87,11 +90,25 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
     return 0;
 }
 
+void note_link(ENetPeer *peer) {
+    if (!net_link.room[0]) return;
+    uint32_t ip;
+    uint16_t port;
+    net_transport_peer_address(peer, &ip, &port);
+    net_link.link_kind = net_meet_is_server(ip, port) ? NET_LINK_RELAYED : NET_LINK_DIRECT;
+    net_meet_set_link(static_cast<uint8_t>(net_link.link_kind));
+}
+
 int32_t on_event(const NetEvent &ev, NetMsg *m) {
     switch (ev.kind) {
     case NET_EVENT_CONNECT:
-        if (net_link.local_player == 0 && net_link.state == NET_STATE_WAITING && !net_peer) {
+        if (net_link.local_player == 0 && net_link.state == NET_STATE_WAITING &&
+            (!net_peer || (!net_link.greeted && net_link.room[0]))) {
+            // Met by room code, the joiner may give up a direct attempt that reached this side
+            // and come again through the relay: the newer attempt is the one it waits on.
+            if (net_peer && net_peer != ev.peer) net_transport_drop(net_peer);
             net_transport_accept(ev.peer);
+            note_link(ev.peer);
         } else if (ev.peer != net_peer) {
             // A second player while one is joining or playing.
             refuse(ev.peer, NET_REFUSE_BUSY);
@@ -109,7 +126,149 @@ int32_t on_event(const NetEvent &ev, NetMsg *m) {
     }
 }
 
+// One event of a joiner's handshake with the host; 0 when the host refused (the link closed).
+int32_t handshake_event(const NetEvent &ev, int32_t *connected, int32_t *welcomed) {
+    if (ev.kind == NET_EVENT_CONNECT && ev.peer == net_peer) {
+        *connected = 1;
+        NetMsg m{};
+        m.type = NET_MSG_HELLO;
+        std::snprintf(m.version, sizeof m.version, "%s", QUORVANE_VERSION);
+        net_transport_send(&m);
+    } else if (ev.kind == NET_EVENT_RECEIVE && ev.peer == net_peer) {
+        const NetMsg &m = ev.msg;
+        if (!ev.valid) {
+            net_link.bad_packets++;
+        } else if (m.type == NET_MSG_REFUSE) {
+            if (m.reason == NET_REFUSE_VERSION)
+                std::snprintf(net_link.message, sizeof net_link.message,
+                              "The host runs version %s, this is version %s: both must match", m.version,
+                              QUORVANE_VERSION);
+            else
+                set_message("The host is already playing with someone else");
+            net_close(0);
+            return 0;
+        } else if (m.type == NET_MSG_WELCOME && std::strcmp(m.version, QUORVANE_VERSION) == 0) {
+            net_link.welcome_seed = m.seed;
+            net_link.welcome_hash = m.hash;
+            *welcomed = 1;
+        } else {
+            net_link.bad_packets++;
+        }
+    }
+    return 1;
+}
+
+constexpr uint32_t DIRECT_MS = 3000; // a direct path not open by then: through the relay
+
+int32_t meet_failed(const char *text) {
+    set_message(text);
+    net_close(0);
+    return 0;
+}
+
+// The room made: this side waits in it as the host.
+int32_t meet_create(const char *server, uint16_t port, uint32_t timeout_ms) {
+    uint32_t started = net_now_ms();
+    while (net_meet_status() == NET_MEET_ASKING && net_now_ms() - started < timeout_ms) {
+        plat_pump_events();
+        net_meet_tick();
+        NetEvent ev;
+        net_transport_next(NET_SLICE_MS, &ev);
+    }
+    char text[200];
+    if (net_meet_status() == NET_MEET_FAILED)
+        return meet_failed(net_rdv_error_text(static_cast<uint8_t>(net_meet_error())));
+    if (net_meet_status() == NET_MEET_ASKING) {
+        std::snprintf(text, sizeof text, "The room server at %s:%u did not answer within %u s", server, port,
+                      timeout_ms / 1000);
+        return meet_failed(text);
+    }
+    net_rdv_code_text(net_meet_code(), net_link.room);
+    net_link.state = NET_STATE_WAITING;
+    std::snprintf(text, sizeof text, "Room %s: waiting for the other player", net_link.room);
+    set_notice(text);
+    return 1;
+}
+
+// Joining a room: the other player's address from the server, then a direct connection
+// while both sides punch; after DIRECT_MS without one, through the server's relay.
+int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
+    uint32_t started = net_now_ms(), dialed_at = 0;
+    int32_t connected = 0, welcomed = 0, relayed = 0;
+    uint32_t server_ip = 0;
+    net_transport_resolve(server, &server_ip);
+    while (!welcomed && net_now_ms() - started < timeout_ms) {
+        plat_pump_events();
+        net_meet_tick();
+        if (net_meet_status() == NET_MEET_FAILED)
+            return meet_failed(net_rdv_error_text(static_cast<uint8_t>(net_meet_error())));
+        uint32_t ip;
+        uint16_t peer_port;
+        if (!net_peer && !relayed && net_meet_peer(&ip, &peer_port)) {
+            net_peer = net_transport_connect(ip, peer_port);
+            dialed_at = net_now_ms();
+        }
+        if (net_peer && !connected && !relayed && net_now_ms() - dialed_at > DIRECT_MS) {
+            net_transport_drop(net_peer);
+            net_peer = net_transport_connect(server_ip, port);
+            relayed = 1;
+        }
+        NetEvent ev;
+        if (!net_transport_next(NET_SLICE_MS, &ev)) continue;
+        if (ev.kind == NET_EVENT_DISCONNECT && ev.peer == net_peer) {
+            net_peer = nullptr;
+            if (relayed) break;
+            relayed = 1; // the host turned the direct attempt away: try the relay
+            net_peer = net_transport_connect(server_ip, port);
+            continue;
+        }
+        if (!handshake_event(ev, &connected, &welcomed)) return 0;
+        if (ev.kind == NET_EVENT_CONNECT && ev.peer == net_peer) note_link(net_peer);
+    }
+    if (welcomed) return 1;
+    char text[200];
+    if (net_meet_status() == NET_MEET_ASKING)
+        std::snprintf(text, sizeof text, "The room server at %s:%u did not answer within %u s", server, port,
+                      timeout_ms / 1000);
+    else if (net_meet_status() == NET_MEET_ROOM)
+        std::snprintf(text, sizeof text, "The room server never said where the other player is");
+    else if (!connected)
+        std::snprintf(text, sizeof text,
+                      "No direct path to the other player and no answer through the relay within %u s",
+                      timeout_ms / 1000);
+    else
+        std::snprintf(text, sizeof text, "The other player's game did not answer within %u s", timeout_ms / 1000);
+    return meet_failed(text);
+}
+
 } // namespace
+
+int32_t net_session_meet(const char *server, uint16_t port, uint32_t code, uint32_t timeout_ms) {
+    if (!net_transport_start()) {
+        set_message("Cannot start the network layer (ENet)");
+        return 0;
+    }
+    uint32_t ip;
+    if (!net_transport_resolve(server, &ip)) {
+        std::snprintf(net_link.message, sizeof net_link.message, "Cannot find the room server %s", server);
+        return 0;
+    }
+    if (!net_transport_open_any()) {
+        set_message("Cannot open a UDP socket");
+        return 0;
+    }
+    net_link.local_player = code ? 1 : 0;
+    net_meet_start(ip, port, code);
+    if (!code) {
+        if (!meet_create(server, port, timeout_ms)) return 0;
+    } else {
+        net_rdv_code_text(code, net_link.room);
+        if (!meet_join(server, port, timeout_ms)) return 0;
+        net_link.state = NET_STATE_WAITING;
+        net_link.seed_base = strm_seed_count();
+    }
+    return 1;
+}
 
 void net_session_reset(void) {
     // Who this side is and what the host last seeded outlive a closed link.
@@ -168,36 +327,11 @@ int32_t net_session_dial(const char *host, uint16_t port, uint32_t timeout_ms) {
         plat_pump_events();
         NetEvent ev;
         if (!net_transport_next(NET_SLICE_MS, &ev)) continue;
-        if (ev.kind == NET_EVENT_CONNECT) {
-            connected = 1;
-            NetMsg m{};
-            m.type = NET_MSG_HELLO;
-            std::snprintf(m.version, sizeof m.version, "%s", QUORVANE_VERSION);
-            net_transport_send(&m);
-        } else if (ev.kind == NET_EVENT_DISCONNECT) {
+        if (ev.kind == NET_EVENT_DISCONNECT) {
             net_peer = nullptr;
             break;
-        } else if (ev.kind == NET_EVENT_RECEIVE) {
-            const NetMsg &m = ev.msg;
-            if (!ev.valid) {
-                net_link.bad_packets++;
-            } else if (m.type == NET_MSG_REFUSE) {
-                if (m.reason == NET_REFUSE_VERSION)
-                    std::snprintf(net_link.message, sizeof net_link.message,
-                                  "The host runs version %s, this is version %s: both must match", m.version,
-                                  QUORVANE_VERSION);
-                else
-                    set_message("The host is already playing with someone else");
-                net_close(0);
-                return 0;
-            } else if (m.type == NET_MSG_WELCOME && std::strcmp(m.version, QUORVANE_VERSION) == 0) {
-                net_link.welcome_seed = m.seed;
-                net_link.welcome_hash = m.hash;
-                welcomed = 1;
-            } else {
-                net_link.bad_packets++;
-            }
         }
+        if (!handshake_event(ev, &connected, &welcomed)) return 0;
     }
     if (!welcomed) {
         if (!net_link.message[0])
@@ -218,7 +352,15 @@ void net_session_begin_frames(void) {
     net_link.frame_base = strm_frame_count();
     if (net_link.local_player == 0) net_link.seed_base = strm_seed_count();
     net_desync_begin();
-    set_notice("Online: the host is player 1 (left), the guest player 2 (right)");
+    if (!net_link.room[0]) {
+        set_notice("Online: the host is player 1 (left), the guest player 2 (right)");
+        return;
+    }
+    char text[100];
+    std::snprintf(text, sizeof text, "Room %s, %s link: you are player %d (%s ship)", net_link.room,
+                  net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", net_link.local_player + 1,
+                  net_link.local_player == 0 ? "left" : "right");
+    set_notice(text);
 }
 
 void net_session_end(int32_t reason, const char *text) {
@@ -228,6 +370,19 @@ void net_session_end(int32_t reason, const char *text) {
     net_link.ended_now = 1;
     set_message(text);
     net_transport_hang_up(reason != NET_END_QUIT && reason != NET_END_DESYNC && reason != NET_END_LOCAL);
+}
+
+void net_session_lost(void) {
+    if (net_link.peer_done) return net_session_end(NET_END_LOST, "The other player has left");
+    // A stop of this process long enough for the peer to give up: the fault is here.
+    uint32_t frozen = net_transport_frozen_ms(12000);
+    if (frozen >= 3000) {
+        char text[160];
+        std::snprintf(text, sizeof text, "This game stood still for %u s and the other machine gave up on the link",
+                      (frozen + 500) / 1000);
+        return net_session_end(NET_END_LOST, text);
+    }
+    net_session_end(NET_END_LOST, "The other player's machine has gone silent for 8 s: the link is lost");
 }
 
 void net_session_send_simple(uint8_t type, uint8_t reason) {
@@ -247,6 +402,9 @@ void net_session_desync(uint32_t frame, uint64_t mine, uint64_t theirs, const ch
 }
 
 int32_t net_session_next(uint32_t ms, NetMsg *m) {
+    net_meet_tick();
+    if (net_meet_server_stopped() && net_link.link_kind == NET_LINK_RELAYED && net_link.state == NET_STATE_LINKED)
+        net_session_end(NET_END_LOST, "The room server has shut down: the relayed match cannot go on");
     NetEvent ev;
     while (net_transport_next(ms, &ev)) {
         ms = 0;
@@ -261,6 +419,7 @@ void net_close(uint8_t reason) {
             net_session_send_simple(NET_MSG_BYE, reason);
             net_transport_let_go(net_peer);
         }
+        net_meet_stop();
         net_transport_close();
     }
     net_peer = nullptr;
@@ -278,6 +437,8 @@ int32_t net_local_player(void) { return net_link.local_player; }
 const char *net_message(void) { return net_link.message; }
 uint32_t net_bad_packets(void) { return net_link.bad_packets; }
 uint32_t net_round_trip_ms(void) { return net_transport_round_trip_ms(); }
+int32_t net_link_kind(void) { return net_link.link_kind; }
+const char *net_room_code(void) { return net_link.room; }
 uint32_t net_frames(void) { return strm_frame_count() - net_link.frame_base; }
 
 void net_return_to_menu(void) {

@@ -16,16 +16,24 @@ struct NetLink {
     uint32_t welcome_seed;
     uint64_t welcome_hash;
     char message[200];
+    int32_t greeted;   // host: the peer said HELLO
+    int32_t link_kind; // NET_LINK_
+    char room[8];      // the room's code text when met through the room server
 };
 extern NetLink net_link;
 
 void net_session_reset(void);
 int32_t net_session_listen(uint16_t port);
 int32_t net_session_dial(const char *host, uint16_t port, uint32_t timeout_ms);
+// Through the room server: code 0 makes a room and waits in it as the host; another code joins
+// that room, directly through both NATs or else relayed by the server. 1, or 0 with the reason.
+int32_t net_session_meet(const char *server, uint16_t port, uint32_t code, uint32_t timeout_ms);
 // Frames flow from here (the host on READY, the joiner once started).
 void net_session_begin_frames(void);
 // The match is cut short; the next net_after_frame reports it.
 void net_session_end(int32_t reason, const char *text);
+// The transport lost the peer: the match ends with the reason as this side can tell it.
+void net_session_lost(void);
 // The games went out of step: the report is written, the peer told, the match ended.
 void net_session_desync(uint32_t frame, uint64_t mine, uint64_t theirs, const char *what);
 void net_session_send_simple(uint8_t type, uint8_t reason);

@@ -1,14 +1,75 @@
 // The ENet host and its one peer: the socket, messages out, events in.
 #include <enet/enet.h>
 
+#include <cstring>
+
+#include "net/net_rdv.h"
 #include "net/net_transport.h"
 
 ENetPeer *net_peer;
 
 namespace {
 
+// On a lossy link ENet doubles a resent command's timeout each time, so a few losses in a row
+// stall the stream for many seconds and its give-up fires while datagrams still arrive. A lost
+// datagram is sent again at least once a second instead, and the peer counts as lost only
+// after LOST_MS without an acknowledgement (ENet pings every 500 ms, so that means silence).
+constexpr uint32_t RESEND_MAX_MS = 1000;
+constexpr uint32_t LOST_MS = 8000;
+// This long between two services: this process did not run (stopped, or a long stall), so
+// the silence was ours; what was in flight gets its time again.
+constexpr uint32_t FREEZE_MS = 2000;
+
 ENetHost *link_host;
 int32_t enet_started;
+uint32_t last_service_ms, frozen_ms, thawed_at_ms;
+
+void keep_resending(void) {
+    if (!net_peer) return;
+    ENetList *sent = &net_peer->sentReliableCommands;
+    for (ENetListIterator it = enet_list_begin(sent); it != enet_list_end(sent); it = enet_list_next(it)) {
+        ENetOutgoingCommand *c = reinterpret_cast<ENetOutgoingCommand *>(it);
+        if (c->roundTripTimeout > RESEND_MAX_MS) c->roundTripTimeout = RESEND_MAX_MS;
+    }
+}
+
+void thaw(uint32_t now) {
+    frozen_ms = now - last_service_ms;
+    thawed_at_ms = now;
+    if (!net_peer) return;
+    ENetList *sent = &net_peer->sentReliableCommands;
+    for (ENetListIterator it = enet_list_begin(sent); it != enet_list_end(sent); it = enet_list_next(it))
+        reinterpret_cast<ENetOutgoingCommand *>(it)->sentTime = now;
+    net_peer->earliestTimeout = 0;
+}
+
+// Before every service of the host: the resend cap, and a stop of this process noticed.
+void before_service(void) {
+    uint32_t now = enet_time_get();
+    if (last_service_ms && now - last_service_ms > FREEZE_MS) thaw(now);
+    last_service_ms = now;
+    keep_resending();
+}
+
+void set_timeouts(ENetPeer *peer) { enet_peer_timeout(peer, 0, LOST_MS, LOST_MS); }
+
+constexpr uint32_t RAW_SLOTS = 16;
+NetRaw raw_ring[RAW_SLOTS];
+uint32_t raw_head, raw_count;
+
+// The room server's datagrams share the socket: they are kept aside, never parsed by ENet.
+int ENET_CALLBACK intercept(ENetHost *host, ENetEvent *) {
+    if (!net_rdv_is_ours(host->receivedData, host->receivedDataLength)) return 0;
+    if (host->receivedDataLength <= NET_RAW_MAX && raw_count < RAW_SLOTS) {
+        NetRaw &r = raw_ring[(raw_head + raw_count) % RAW_SLOTS];
+        r.ip = host->receivedAddress.host;
+        r.port = host->receivedAddress.port;
+        r.size = static_cast<uint16_t>(host->receivedDataLength);
+        std::memcpy(r.data, host->receivedData, r.size);
+        raw_count++;
+    }
+    return 1;
+}
 
 } // namespace
 
@@ -36,15 +97,64 @@ NetDial net_transport_dial(const char *host, uint16_t port) {
     if (!link_host) return NET_DIAL_NO_SOCKET;
     net_peer = enet_host_connect(link_host, &address, 1, 0);
     if (!net_peer) return NET_DIAL_NO_PEER;
-    enet_peer_timeout(net_peer, 0, 2000, 4000);
+    set_timeouts(net_peer);
     return NET_DIAL_OK;
 }
 
 int32_t net_transport_open(void) { return link_host != nullptr; }
 
+int32_t net_transport_open_any(void) {
+    ENetAddress address{};
+    address.host = ENET_HOST_ANY;
+    address.port = 0;
+    link_host = enet_host_create(&address, 3, 1, 0, 0);
+    if (!link_host) return 0;
+    link_host->intercept = intercept;
+    raw_head = raw_count = 0;
+    return 1;
+}
+
+int32_t net_transport_resolve(const char *host, uint32_t *ip) {
+    ENetAddress address{};
+    if (enet_address_set_host(&address, host) != 0) return 0;
+    *ip = address.host;
+    return 1;
+}
+
+ENetPeer *net_transport_connect(uint32_t ip, uint16_t port) {
+    ENetAddress address{ip, port};
+    ENetPeer *peer = enet_host_connect(link_host, &address, 1, 0);
+    if (peer) set_timeouts(peer);
+    return peer;
+}
+
+void net_transport_drop(ENetPeer *peer) {
+    if (peer) enet_peer_reset(peer);
+}
+
+void net_transport_peer_address(const ENetPeer *peer, uint32_t *ip, uint16_t *port) {
+    *ip = peer->address.host;
+    *port = peer->address.port;
+}
+
+void net_transport_send_raw(uint32_t ip, uint16_t port, const uint8_t *data, size_t size) {
+    if (!link_host) return;
+    ENetAddress address{ip, port};
+    ENetBuffer buffer{const_cast<uint8_t *>(data), size};
+    enet_socket_send(link_host->socket, &address, &buffer, 1);
+}
+
+int32_t net_transport_take_raw(NetRaw *raw) {
+    if (!raw_count) return 0;
+    *raw = raw_ring[raw_head];
+    raw_head = (raw_head + 1) % RAW_SLOTS;
+    raw_count--;
+    return 1;
+}
+
 void net_transport_accept(ENetPeer *peer) {
     net_peer = peer;
-    enet_peer_timeout(peer, 0, 2000, 4000);
+    set_timeouts(peer);
 }
 
 void net_transport_send_to(ENetPeer *to, const NetMsg *m) {
@@ -74,7 +184,10 @@ void net_transport_hang_up(int32_t lost) {
 int32_t net_transport_next(uint32_t ms, NetEvent *ev) {
     if (!link_host) return 0;
     ENetEvent e;
-    if (enet_host_service(link_host, &e, ms) <= 0) return 0;
+    before_service();
+    int32_t got = enet_host_service(link_host, &e, ms);
+    last_service_ms = enet_time_get();
+    if (got <= 0) return 0;
     *ev = NetEvent{};
     ev->peer = e.peer;
     switch (e.type) {
@@ -93,16 +206,19 @@ int32_t net_transport_next(uint32_t ms, NetEvent *ev) {
 void net_transport_close(void) {
     if (!link_host) return;
     // Time for the last frames and the goodbye to reach the peer, lost datagrams resent
-    // included; the peer's acknowledgement ends it sooner.
+    // included: the peer needs them to end its match as this one did. Its acknowledgement of
+    // the goodbye ends the wait; a peer gone silent ends it after LOST_MS.
     uint32_t started = net_now_ms();
-    while (net_peer && net_now_ms() - started < 2000) {
+    while (net_peer && net_now_ms() - started < LOST_MS + 1000) {
         ENetEvent ev;
+        before_service();
         int32_t r = enet_host_service(link_host, &ev, NET_SLICE_MS);
         if (r > 0 && ev.type == ENET_EVENT_TYPE_DISCONNECT && ev.peer == net_peer) net_peer = nullptr;
         if (r > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
     }
     enet_host_destroy(link_host);
     link_host = nullptr;
+    last_service_ms = frozen_ms = thawed_at_ms = 0;
 }
 
 void net_transport_stop(void) {
@@ -115,3 +231,7 @@ void net_transport_stop(void) {
 uint32_t net_now_ms(void) { return enet_time_get(); }
 
 uint32_t net_transport_round_trip_ms(void) { return net_peer ? net_peer->roundTripTime : 0; }
+
+uint32_t net_transport_frozen_ms(uint32_t within_ms) {
+    return thawed_at_ms && net_now_ms() - thawed_at_ms <= within_ms ? frozen_ms : 0;
+}

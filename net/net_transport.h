@@ -29,11 +29,35 @@ enum NetDial : int32_t {
 
 extern ENetPeer *net_peer; // the one other player, once connected
 
+// A datagram of the room server's protocol, taken off the match's socket before ENet sees it.
+constexpr size_t NET_RAW_MAX = 64;
+struct NetRaw {
+    uint32_t ip; // network byte order
+    uint16_t port;
+    uint16_t size;
+    uint8_t data[NET_RAW_MAX];
+};
+
 int32_t net_transport_start(void);
 // The host's socket: room for the player and for a second one to be told the game is taken.
 int32_t net_transport_listen(uint16_t port);
 NetDial net_transport_dial(const char *host, uint16_t port);
 int32_t net_transport_open(void);
+// A socket on any free port for meeting through the room server: room for the player, for a
+// stale attempt of its, and for one to be told the game is taken.
+int32_t net_transport_open_any(void);
+// The IPv4 address of a host name (network byte order): 1, or 0 when it does not resolve.
+int32_t net_transport_resolve(const char *host, uint32_t *ip);
+// Starts connecting to an address; the peer, or null.
+ENetPeer *net_transport_connect(uint32_t ip, uint16_t port);
+// Forgets a peer at once, without a word to it.
+void net_transport_drop(ENetPeer *peer);
+// Where a peer's datagrams come from.
+void net_transport_peer_address(const ENetPeer *peer, uint32_t *ip, uint16_t *port);
+// A datagram straight on the socket, beside ENet's.
+void net_transport_send_raw(uint32_t ip, uint16_t port, const uint8_t *data, size_t size);
+// The next room-server datagram that arrived: 1 with *raw, 0 for none.
+int32_t net_transport_take_raw(NetRaw *raw);
 // Takes the player who connected as the peer.
 void net_transport_accept(ENetPeer *peer);
 void net_transport_send(const NetMsg *m);
@@ -48,4 +72,7 @@ int32_t net_transport_next(uint32_t ms, NetEvent *ev);
 void net_transport_close(void);
 void net_transport_stop(void);
 uint32_t net_now_ms(void);
+// How long this process last stood still (stopped, or stalled) if that ended within the last
+// within_ms; 0 otherwise. The peer may have given up on the link meanwhile: that is no fault of its.
+uint32_t net_transport_frozen_ms(uint32_t within_ms);
 uint32_t net_transport_round_trip_ms(void);

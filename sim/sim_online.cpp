@@ -16,8 +16,9 @@ namespace {
 
 constexpr uint32_t POLL_MS = 10; // a waiting host sleeps this long per frame
 constexpr uint32_t JOIN_TIMEOUT_MS = 10000;
-constexpr double HOST_WAIT_S = 60.0;      // nobody joined: give up
-constexpr uint32_t FRAME_LIMIT = 2000000; // a match that never ends is a fault
+constexpr uint32_t MEET_TIMEOUT_MS = 20000; // a join by room code gives up by then, with the reason
+constexpr double HOST_WAIT_S = 60.0;        // nobody joined: give up
+constexpr uint32_t FRAME_LIMIT = 2000000;   // a match that never ends is a fault
 
 // Back on the title menu with a winner's score: the match has been played to its end.
 int32_t match_over(void) {
@@ -68,7 +69,7 @@ int32_t finish(int32_t code) {
 } // namespace
 
 int32_t sim_online(const AppOptions *options) {
-    int32_t me = options->host ? 0 : 1;
+    int32_t me = options->host || (options->online && !options->online_code[0]) ? 0 : 1;
     if ((options->computer[0] || options->computer[1]) && (!options->computer[me] || options->computer[1 - me])) {
         std::fprintf(stderr, "quorvane-sim: online the computer plays this side only: --computer %d\n", me + 1);
         return 2;
@@ -82,12 +83,18 @@ int32_t sim_online(const AppOptions *options) {
     strm_reset();
     ai_setup(me, options->level[me]);
 
-    int32_t ok = me == 0 ? net_host(options->port, sim_keys, POLL_MS)
-                         : net_join(options->join_host, options->port, sim_keys, POLL_MS, JOIN_TIMEOUT_MS);
+    int32_t ok = options->online ? net_online(options->server_host, options->server_port, options->online_code,
+                                              sim_keys, POLL_MS, MEET_TIMEOUT_MS)
+                 : me == 0       ? net_host(options->port, sim_keys, POLL_MS)
+                                 : net_join(options->join_host, options->port, sim_keys, POLL_MS, JOIN_TIMEOUT_MS);
     if (!ok) {
         std::fprintf(stderr, "quorvane-sim: %s\n", net_message());
         plat_shutdown();
         return 3;
+    }
+    if (options->online && me == 0) {
+        std::printf("room: %s\n", net_room_code());
+        std::fflush(stdout);
     }
     game_init();
     if (me == 1 && !net_ready()) {
@@ -109,6 +116,8 @@ int32_t sim_online(const AppOptions *options) {
         if (!told && net_state() == NET_STATE_LINKED) {
             told = 1;
             std::fprintf(stderr, "quorvane-sim: online match begins, this side plays player %d\n", me + 1);
+            if (net_link_kind() != NET_LINK_NONE)
+                std::fprintf(stderr, "link: %s\n", net_link_kind() == NET_LINK_DIRECT ? "direct" : "relayed");
         }
         if (net_state() == NET_STATE_WAITING && seconds_since(started) > HOST_WAIT_S) {
             std::fprintf(stderr, "quorvane-sim: no player joined within %.0f s\n", HOST_WAIT_S);

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-ttf-dev libfluidsynth-dev libfontconfig-dev
           fonts-dejavu-core fonts-dejavu-extra timgm6mb-soundfont libgtest-dev googletest libbenchmark-dev
-          xvfb xdotool imagemagick x11-utils libx11-dev libxext-dev libx11-xcb-dev libxcb-shm0-dev openbox libenet-dev iproute2 clang-format)
+          xvfb xdotool imagemagick x11-utils libx11-dev libxext-dev libx11-xcb-dev libxcb-shm0-dev openbox libenet-dev iproute2 nftables clang-format)
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang-14 libclang-rt-14-dev)
 fi

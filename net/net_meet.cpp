@@ -1,0 +1,153 @@
+// Meeting through the room server. Every request is resent until answered, since the server
+// keeps nothing for a source that has not echoed its token.
+#include "net/net_meet.h"
+
+#include <sys/random.h>
+
+#include "net/net_rdv.h"
+#include "net/net_transport.h"
+
+namespace {
+
+constexpr uint32_t ASK_EVERY_MS = 500;
+constexpr uint32_t KEEP_ALIVE_WAITING_MS = 1000; // alone in a room: the joiner's address comes soon
+constexpr uint32_t KEEP_ALIVE_MS = 5000;         // well inside any NAT's 30 s for a UDP mapping
+constexpr uint32_t PUNCH_EVERY_MS = 200;
+constexpr uint32_t PUNCH_FOR_MS = 6000;
+
+struct Meet {
+    int32_t status;
+    uint32_t server_ip;
+    uint16_t server_port;
+    uint8_t op, link;
+    uint32_t code, seq;
+    uint64_t nonce, token, session;
+    uint32_t peer_ip;
+    uint16_t peer_port;
+    int32_t error, stopped;
+    uint32_t next_send_ms, next_punch_ms, punch_until_ms;
+} meet;
+
+void send_msg(uint32_t ip, uint16_t port, const NetRdvMsg &m) {
+    uint8_t bytes[NET_RDV_MAX];
+    size_t n = net_rdv_encode(&m, bytes);
+    if (n) net_transport_send_raw(ip, port, bytes, n);
+}
+
+void send_to_server(uint32_t now) {
+    NetRdvMsg m{};
+    if (meet.status == NET_MEET_ASKING) {
+        m.type = NET_RDV_REQUEST;
+        m.op = meet.op;
+        m.code = meet.code;
+        m.nonce = meet.nonce;
+        m.token = meet.token;
+        meet.next_send_ms = now + ASK_EVERY_MS;
+    } else {
+        m.type = NET_RDV_KEEPALIVE;
+        m.session = meet.session;
+        m.seq = ++meet.seq;
+        m.link = meet.link;
+        m.code = meet.code;
+        meet.next_send_ms = now + (meet.status == NET_MEET_PAIRED ? KEEP_ALIVE_MS : KEEP_ALIVE_WAITING_MS);
+    }
+    send_msg(meet.server_ip, meet.server_port, m);
+}
+
+void take(const NetRaw &raw, uint32_t now) {
+    NetRdvMsg m;
+    if (!net_rdv_decode(raw.data, raw.size, &m)) return;
+    if (!net_meet_is_server(raw.ip, raw.port)) return; // a punch from the other player: it did its job
+    switch (m.type) {
+    case NET_RDV_CHALLENGE:
+        if (meet.status != NET_MEET_ASKING || m.nonce != meet.nonce) return;
+        meet.token = m.token;
+        send_to_server(now);
+        return;
+    case NET_RDV_STATUS:
+        if (meet.status == NET_MEET_ASKING ? m.nonce != meet.nonce : m.session != meet.session) return;
+        if (meet.status == NET_MEET_FAILED || meet.status == NET_MEET_OFF) return;
+        meet.code = m.code;
+        meet.session = m.session;
+        if (meet.status == NET_MEET_ASKING) {
+            meet.status = NET_MEET_ROOM;
+            meet.next_send_ms = now + KEEP_ALIVE_WAITING_MS;
+        }
+        if (m.paired &&
+            (meet.status != NET_MEET_PAIRED || m.peer_ip != meet.peer_ip || m.peer_port != meet.peer_port)) {
+            meet.status = NET_MEET_PAIRED;
+            meet.peer_ip = m.peer_ip;
+            meet.peer_port = m.peer_port;
+            meet.punch_until_ms = now + PUNCH_FOR_MS;
+            meet.next_punch_ms = now;
+        }
+        return;
+    case NET_RDV_ERROR:
+        if (m.reason == NET_RDV_ERR_STOPPING) meet.stopped = 1;
+        if (meet.status == NET_MEET_ASKING) {
+            meet.status = NET_MEET_FAILED;
+            meet.error = m.reason;
+        }
+        return;
+    default: return;
+    }
+}
+
+} // namespace
+
+void net_meet_start(uint32_t server_ip, uint16_t server_port, uint32_t code) {
+    meet = Meet{};
+    meet.status = NET_MEET_ASKING;
+    meet.server_ip = server_ip;
+    meet.server_port = server_port;
+    meet.op = code ? NET_RDV_OP_JOIN : NET_RDV_OP_CREATE;
+    meet.code = code;
+    // Names this request among the server's; not a game number.
+    if (getrandom(&meet.nonce, sizeof meet.nonce, 0) != sizeof meet.nonce) meet.nonce = net_now_ms();
+    meet.nonce |= 1;
+    send_to_server(net_now_ms());
+}
+
+void net_meet_tick(void) {
+    if (meet.status == NET_MEET_OFF) return;
+    uint32_t now = net_now_ms();
+    NetRaw raw;
+    while (net_transport_take_raw(&raw)) take(raw, now);
+    if (meet.status == NET_MEET_FAILED) return;
+    if (static_cast<int32_t>(now - meet.next_send_ms) >= 0) send_to_server(now);
+    // Both sides punch at once: each one's datagrams open its own NAT for the other's.
+    if (meet.status == NET_MEET_PAIRED && static_cast<int32_t>(meet.punch_until_ms - now) > 0 &&
+        static_cast<int32_t>(now - meet.next_punch_ms) >= 0) {
+        NetRdvMsg p{};
+        p.type = NET_RDV_PUNCH;
+        p.code = meet.code;
+        send_msg(meet.peer_ip, meet.peer_port, p);
+        meet.next_punch_ms = now + PUNCH_EVERY_MS;
+    }
+}
+
+void net_meet_stop(void) {
+    if (meet.session && meet.status != NET_MEET_FAILED) {
+        NetRdvMsg m{};
+        m.type = NET_RDV_LEAVE;
+        m.session = meet.session;
+        m.code = meet.code;
+        send_msg(meet.server_ip, meet.server_port, m);
+    }
+    meet = Meet{};
+}
+
+int32_t net_meet_status(void) { return meet.status; }
+uint32_t net_meet_code(void) { return meet.code; }
+int32_t net_meet_peer(uint32_t *ip, uint16_t *port) {
+    if (meet.status != NET_MEET_PAIRED) return 0;
+    *ip = meet.peer_ip;
+    *port = meet.peer_port;
+    return 1;
+}
+int32_t net_meet_error(void) { return meet.error; }
+int32_t net_meet_server_stopped(void) { return meet.stopped; }
+void net_meet_set_link(uint8_t link) { meet.link = link; }
+int32_t net_meet_is_server(uint32_t ip, uint16_t port) {
+    return meet.status != NET_MEET_OFF && ip == meet.server_ip && port == meet.server_port;
+}

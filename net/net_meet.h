@@ -1,0 +1,32 @@
+// Meeting through the room server: a room made or joined by code, the other player's public
+// address, punches that open this side's NAT towards it, and keep-alives. Rides the match's
+// own socket (net_transport's raw datagrams).
+#pragma once
+#include <cstdint>
+
+enum NetMeetStatus : int32_t {
+    NET_MEET_OFF = 0,
+    NET_MEET_ASKING = 1, // the request is out; no room yet
+    NET_MEET_ROOM = 2,   // in a room, alone
+    NET_MEET_PAIRED = 3, // the other player's address is known
+    NET_MEET_FAILED = 4, // the server refused: net_meet_error says why
+};
+
+// Starts asking the server (address in network byte order) for a new room (code 0) or to
+// join the room of that code.
+void net_meet_start(uint32_t server_ip, uint16_t server_port, uint32_t code);
+// Reads what the server sent and sends what is due (requests, keep-alives, punches).
+void net_meet_tick(void);
+void net_meet_stop(void);
+int32_t net_meet_status(void);
+uint32_t net_meet_code(void);
+// The other player's public address: 1 once known.
+int32_t net_meet_peer(uint32_t *ip, uint16_t *port);
+// The refusal's reason (NET_RDV_ERR_), 0 for none.
+int32_t net_meet_error(void);
+// The server said it stops.
+int32_t net_meet_server_stopped(void);
+// The link the match got (NET_RDV_LINK_), told to the server with the keep-alives.
+void net_meet_set_link(uint8_t link);
+// The address is the room server's.
+int32_t net_meet_is_server(uint32_t ip, uint16_t port);

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Online play across NATs, in network namespaces made and removed here:
+#   a "public" segment (203.0.113.0/24) with the room server, and homes behind routers that
+#   masquerade (port-preserving: punching works) or masquerade fully-random (symmetric: the
+#   match must go through the relay). Two quorvane-sim processes meet by room code each time
+#   and must play the whole match with equal result lines.
+# Usage: nat.sh BUILD_DIR SOURCE_DIR. Exit 77 (skipped) where namespaces cannot be made.
+set -uo pipefail
+build=$(cd "$1" && pwd)
+sim=$build/quorvane-sim server=$build/quorvane-server
+tag=qv$$
+pub=$tag-pub
+namespaces=() pids=()
+work=$(mktemp -d)
+
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  for n in "${namespaces[@]}"; do ip netns del "$n" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; for f in "$work"/*.out "$work"/*.err; do echo "--- $f"; cat "$f"; done; exit 1; }
+
+if [ "$(id -u)" -ne 0 ] || ! command -v nft >/dev/null || ! ip netns add "$tag-probe" 2>/dev/null; then
+  echo "SKIP: network namespaces need root, iproute2 and nftables (tools/install-deps.sh)"
+  exit 77
+fi
+ip netns del "$tag-probe"
+
+ns() { ip netns add "$1" && namespaces+=("$1") && ip -n "$1" link set lo up; }
+
+# The public segment: a bridge, with the room server on 203.0.113.10.
+ns "$pub"
+ip -n "$pub" link add br0 type bridge
+ip -n "$pub" addr add 203.0.113.10/24 dev br0
+ip -n "$pub" link set br0 up
+
+# router NAME PUBLIC_LAST LAN_NET NAT_KIND: a home router on the segment, its LAN a bridge.
+router() {
+  local r=$tag-$1
+  ns "$r"
+  ip -n "$r" link add wan type veth peer name "to-$1" netns "$pub"
+  ip -n "$pub" link set dev "to-$1" master br0 up
+  ip -n "$r" addr add "203.0.113.$2/24" dev wan
+  ip -n "$r" link set wan up
+  ip -n "$r" link add lan type bridge
+  ip -n "$r" addr add "$3.1/24" dev lan
+  ip -n "$r" link set lan up
+  ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1
+  ip netns exec "$r" nft -f - <<NFT || return 1
+table ip nat {
+  chain post { type nat hook postrouting priority 100; oifname "wan" masquerade $4; }
+}
+table ip filter {
+  chain fwdin {
+    type filter hook forward priority 0; policy drop;
+    iifname "lan" accept
+    ct state established,related accept
+  }
+  chain inp {
+    type filter hook input priority 0; policy drop;
+    iifname { "lo", "lan" } accept
+    ct state established,related accept
+  }
+}
+NFT
+}
+
+# home NAME ROUTER LAN_NET LAST: a machine on a router's LAN.
+home() {
+  local h=$tag-$1 r=$tag-$2
+  ns "$h"
+  ip -n "$h" link add eth0 type veth peer name "to-$1" netns "$r"
+  ip -n "$r" link set dev "to-$1" master lan up
+  ip -n "$h" addr add "$3.$4/24" dev eth0
+  ip -n "$h" link set eth0 up
+  ip -n "$h" route add default via "$3.1"
+}
+
+ip netns exec "$pub" "$server" --bind 203.0.113.10 >"$work/server.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do grep -q "on UDP" "$work/server.out" && break; sleep 0.05; done
+grep -q "on UDP" "$work/server.out" || fail "the room server did not start"
+
+# match NAME MAKER JOINER EXPECTED_LINK: a whole match between two homes, met by room code.
+match() {
+  local name=$1 maker=$tag-$2 joiner=$tag-$3 want=$4
+  (cd "$build/assets" && exec ip netns exec "$maker" "$sim" --online --server 203.0.113.10 --computer 1) \
+    >"$work/$name-maker.out" 2>"$work/$name-maker.err" &
+  local mp=$!
+  pids+=($mp)
+  local code=""
+  for _ in $(seq 1 200); do
+    code=$(sed -n 's/^room: //p' "$work/$name-maker.out")
+    [ -n "$code" ] && break
+    sleep 0.05
+  done
+  [ -n "$code" ] || fail "$name: no room code"
+  (cd "$build/assets" && exec timeout 150 ip netns exec "$joiner" "$sim" --online "$code" --server 203.0.113.10 \
+    --computer 2) >"$work/$name-joiner.out" 2>"$work/$name-joiner.err"
+  local js=$?
+  local ms=0
+  for _ in $(seq 1 300); do kill -0 "$mp" 2>/dev/null || break; sleep 0.1; done
+  wait "$mp"; ms=$?
+  [ "$ms" = 0 ] && [ "$js" = 0 ] || fail "$name: exit statuses $ms and $js"
+  local a b
+  a=$(sed -n '/^result: /p' "$work/$name-maker.out")
+  b=$(sed -n '/^result: /p' "$work/$name-joiner.out")
+  [ -n "$a" ] && [ "$a" = "$b" ] || fail "$name: result lines differ: '$a' / '$b'"
+  grep -qx "link: $want" "$work/$name-maker.err" || fail "$name: the maker did not play $want"
+  grep -qx "link: $want" "$work/$name-joiner.err" || fail "$name: the joiner did not play $want"
+  echo "ok: $name: $want, $a"
+}
+
+# Two homes behind port-preserving NATs: punching opens a direct path.
+router ra 1 10.1.0 "" || fail "nftables refused the router rules"
+home a ra 10.1.0 2
+router rb 2 10.2.0 ""
+home b rb 10.2.0 2
+match two-nats a b direct
+
+# A symmetric NAT (a random port per mapping) on one side: the relay carries the match.
+router rc 3 10.3.0 fully-random
+home c rc 10.3.0 2
+match symmetric a c relayed
+
+# Both homes behind one NAT: no hairpin, so the relay.
+home d ra 10.1.0 3
+match one-nat a d relayed
+
+kill -USR1 "${pids[0]}"
+sleep 0.3
+grep "^stats" "$work/server.out" | tail -n 1
+echo "PASS"
