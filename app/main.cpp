@@ -22,7 +22,7 @@ int replay(const RplRecording &rec) {
         return 0;
     }
     std::printf("%s\n", line);
-    if (outcome != 0) std::fprintf(stderr, "quorvane: %s\n", error);
+    if (error[0]) std::fprintf(stderr, "quorvane: %s\n", error); // a note when 0
     return outcome;
 }
 

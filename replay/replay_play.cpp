@@ -170,7 +170,7 @@ int32_t rpl_play(const RplRecording *recording, RplResult *result, char *error, 
     } else if (!complete) {
         std::snprintf(error, error_size, "replay stopped at frame %" PRIu32 " of %" PRIu32, result->frames, total);
         outcome = 1;
-    } else {
+    } else if (!recording->cut_short) {
         const RplResult &want = recording->result;
         if (want.score1 != result->score1 || want.score2 != result->score2 || want.shots != result->shots ||
             want.hash != result->hash) {
@@ -194,9 +194,17 @@ int32_t rpl_play(const RplRecording *recording, RplResult *result, char *error, 
 
 int32_t rpl_play_to_end(const RplRecording *rec, char *line, size_t line_size, char *error, size_t error_size) {
     RplResult result{};
+    if (error_size) error[0] = '\0';
     int32_t outcome = rpl_play(rec, &result, error, error_size);
     game_shutdown();
     plat_shutdown();
     rpl_format_result(&result, line, line_size);
+    if (outcome == 0 && rec->cut_short)
+        std::snprintf(error, error_size,
+                      "the recording was cut short: played to its last saved frame, %" PRIu32 " (no result to check)",
+                      result.frames);
+    else if (outcome == 0 && rec->under_way)
+        std::snprintf(error, error_size, "the recording ends in an unfinished match, ended by %s",
+                      rpl_ending_name(rec->ending));
     return outcome;
 }

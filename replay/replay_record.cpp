@@ -1,9 +1,12 @@
-// Recording: a stream tap gathers frames and seeds in memory (a frame costs a compare and an
-// increment) and writes the match so far to a temporary name beside the target every few
-// seconds of play; at the end the whole file is written there, synced and renamed, so the
-// target is either absent, the old file, or a whole recording, and a crash leaves the match up
-// to its last checkpoint under the temporary name.
+// Recording: a stream tap appends each frame's keys and each seed to TARGET.part as the game is
+// played (a frame costs a compare and an increment; a run of the same keys is written when it
+// ends or at a flush). A flush writes what has gathered with a checkpoint after it: at the
+// start and end of every round and every ten seconds of play. The end of the recording says how
+// it ended and carries the result and a checksum; then the file is synced and renamed, so
+// TARGET is either absent, the old file, or a whole recording, and a crash leaves the match up
+// to its last flush in TARGET.part.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,9 +15,11 @@
 #include <cstring>
 #include <string>
 
+#include "game/game.h"
 #include "game/game_internal.h"
 #include "platform/plat_system.h"
 #include "replay/replay.h"
+#include "replay/replay_internal.h"
 #include "stream/stream.h"
 
 #ifndef QUORVANE_VERSION
@@ -23,64 +28,97 @@
 
 namespace {
 
+// Ten seconds of play between flushes at the most.
+constexpr uint32_t FLUSH_MS = 10000;
+
 int32_t active = 0;
 int fd = -1;
-std::string target, temp;
-RplRecording rec;
-uint32_t frames = 0;
+int write_errno = 0; // the first failed write; nothing more is written after it
+std::string target, part;
 
-// Ten seconds of play between checkpoints: a few hundred bytes written, a whole recording each.
-constexpr uint32_t CHECKPOINT_FRAMES = 300;
+std::vector<uint8_t> pending; // records not yet written
+uint32_t crc = 0;             // of every byte written
+int32_t written_seat = -1;
+uint8_t run_keys = 0, run_seat = 0;
+uint32_t run_count = 0; // frames of the open run not yet in pending
 
-// The recording as it stands, over whatever the temporary file held; 1 when all was written.
-int32_t write_now(void) {
-    rec.result = rpl_result_now();
-    rec.result.frames = frames;
-    rec.result.seeds = static_cast<uint32_t>(rec.seeds.size());
-    std::vector<uint8_t> bytes = rpl_encode(&rec, QUORVANE_VERSION);
+uint32_t frames = 0, seeds = 0;
+uint32_t close_frame = RPL_NO_CLOSE;
+uint32_t escape_frame = RPL_NO_CLOSE; // the first frame whose Escape test said quit
+int32_t signal_seen = 0;
+// What the last flush saw, to flush again when a round starts or ends.
+uint32_t flushed_seeds = 0, flushed_points = 0, flushed_tick = 0;
+
+void write_pending(void) {
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    while (!write_errno && done < pending.size()) {
+        ssize_t n = write(fd, pending.data() + done, pending.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return 0;
-        }
-        done += static_cast<size_t>(n);
+        if (n <= 0)
+            write_errno = n == 0 ? ENOSPC : errno;
+        else
+            done += static_cast<size_t>(n);
     }
-    return ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    if (!write_errno) crc = rpl_crc32_more(crc, pending.data(), pending.size());
+    pending.clear();
+}
+
+void close_run(void) {
+    if (!run_count) return;
+    if (written_seat != run_seat) {
+        written_seat = run_seat;
+        pending.push_back(static_cast<uint8_t>(RPL_TAG_SEAT + run_seat));
+    }
+    pending.push_back(run_keys);
+    rpl_put_count(pending, run_count);
+    run_count = 0;
+}
+
+void flush(void) {
+    close_run();
+    pending.push_back(RPL_TAG_CHECKPOINT);
+    rpl_put32(pending, frames);
+    rpl_put32(pending, rpl_crc32_more(crc, pending.data(), pending.size()));
+    write_pending();
+    flushed_seeds = seeds;
+    flushed_points = static_cast<uint32_t>(score[0] + score[1]);
+    flushed_tick = plat_ticks();
 }
 
 void tap(int32_t kind, int32_t seat, uint32_t value) {
     if (!active) return;
     if (kind == STRM_EVENT_SEED) {
-        rec.seeds.push_back(RplSeed{value, frames});
+        close_run();
+        pending.push_back(RPL_TAG_SEED);
+        rpl_put32(pending, value);
+        seeds++;
         return;
     }
     if (frames == RPL_MAX_FRAMES) return; // a reader would refuse more; the file stays readable
     uint8_t keys = static_cast<uint8_t>(value & STRM_KEY_MASK);
     uint8_t s = static_cast<uint8_t>(seat);
+    if (run_count && (keys != run_keys || s != run_seat || run_count == UINT32_MAX)) close_run();
+    run_keys = keys;
+    run_seat = s;
+    run_count++;
     frames++;
-    if (!rec.runs.empty() && rec.runs.back().keys == keys && rec.runs.back().seat == s &&
-        rec.runs.back().count < UINT32_MAX) {
-        rec.runs.back().count++;
-    } else {
-        rec.runs.push_back(RplRun{keys, s, 1});
-    }
-    // The frame is over but for its quit: the state a replay of these frames ends in.
-    if (frames % CHECKPOINT_FRAMES == 0) write_now();
+    if ((keys & STRM_KEY_ESCAPE) && escape_frame == RPL_NO_CLOSE) escape_frame = frames;
+    // The frame is over but for its quit: a replay of the frames so far ends in this state.
+    // A new seed is a round set up; a point scored, a round ended.
+    if (seeds != flushed_seeds || static_cast<uint32_t>(score[0] + score[1]) != flushed_points ||
+        plat_ticks() - flushed_tick >= FLUSH_MS)
+        flush();
 }
 
 void say(char *error, size_t size, const char *what, const std::string &path, int err) {
     if (error && size) std::snprintf(error, size, "%s %s: %s", what, path.c_str(), std::strerror(err));
 }
 
-void drop_temp(void) {
+void stop(void) {
     if (fd >= 0) close(fd);
     fd = -1;
-    if (!temp.empty()) unlink(temp.c_str());
-    temp.clear();
     active = 0;
+    pending.clear();
 }
 
 // The folder of path, for syncing the rename.
@@ -91,48 +129,80 @@ std::string folder_of(const std::string &path) {
     return path.substr(0, slash);
 }
 
+uint8_t ending_now(void) {
+    if (signal_seen == SIGINT) return RPL_ENDING_SIGINT;
+    if (signal_seen == SIGTERM) return RPL_ENDING_SIGTERM;
+    if (signal_seen == SIGHUP) return RPL_ENDING_SIGHUP;
+    if (close_frame != RPL_NO_CLOSE && close_frame < escape_frame) return RPL_ENDING_CLOSE;
+    if (escape_frame != RPL_NO_CLOSE) return RPL_ENDING_ESCAPE;
+    if (quit_requested) return RPL_ENDING_QUIT;
+    return RPL_ENDING_UNSAID;
+}
+
 } // namespace
 
 int32_t rpl_record_start(const char *path, char *error, size_t error_size) {
-    if (active) drop_temp();
+    if (active) stop(); // what it wrote stays, as after a crash
     target = path ? path : "";
-    rec = RplRecording{};
-    rec.close_frame = RPL_NO_CLOSE;
-    frames = 0;
+    part = target + RPL_PART_SUFFIX;
+    pending.clear();
+    crc = 0;
+    write_errno = 0;
+    written_seat = -1;
+    run_count = 0;
+    frames = seeds = 0;
+    close_frame = escape_frame = RPL_NO_CLOSE;
+    signal_seen = 0;
+    flushed_seeds = flushed_points = 0;
+    flushed_tick = 0;
     // Found out now rather than at the rename after a whole match.
     struct stat st;
     if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         say(error, error_size, "cannot record to", target, EISDIR);
         return 0;
     }
-    // A unique temporary name in the same folder, so the rename cannot cross file systems
-    // and two recordings cannot write over each other.
-    std::string pattern = target + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    fd = mkstemp(name.data());
+    // Beside the target, so the rename cannot cross file systems. One that is there already is
+    // a match a crash cut short, or another game recording to the same name: neither is
+    // written over.
+    fd = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        if (error && error_size)
+            std::snprintf(error, error_size,
+                          "%s is in the way (a recording cut short, or another game recording to %s); play it with "
+                          "--replay, then move or remove it",
+                          part.c_str(), target.c_str());
+        return 0;
+    }
     if (fd < 0) {
         say(error, error_size, "cannot write a recording next to", target, errno);
         return 0;
     }
-    temp = name.data();
-    // mkstemp makes the file private; a recording is an ordinary file.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
     if (!strm_add_tap(tap)) {
         if (error && error_size) std::snprintf(error, error_size, "no room to watch the input streams");
-        drop_temp();
+        stop();
+        unlink(part.c_str());
         return 0;
     }
+    // The header at once: the file is never empty.
+    char header[RPL_HEADER_MAX];
+    int n = std::snprintf(header, sizeof header, "%s %d %s\n", RPL_FORMAT_NAME, RPL_FORMAT_VERSION, QUORVANE_VERSION);
+    pending.assign(header, header + n);
+    write_pending();
     active = 1;
     return 1;
 }
 
 void rpl_record_message(const PlatMessage *msg) {
     // A destroy the game did not post itself: the window's close button or a signal.
-    if (active && msg && msg->type == PLAT_MSG_DESTROY && !quit_requested && rec.close_frame == RPL_NO_CLOSE)
-        rec.close_frame = frames;
+    if (active && msg && msg->type == PLAT_MSG_DESTROY && !quit_requested && close_frame == RPL_NO_CLOSE) {
+        close_frame = frames;
+        close_run();
+        pending.push_back(RPL_TAG_CLOSE);
+    }
+}
+
+void rpl_record_signal(int32_t signal_number) {
+    if (active && !signal_seen) signal_seen = signal_number;
 }
 
 int32_t rpl_record_finish(char *error, size_t error_size) {
@@ -141,24 +211,32 @@ int32_t rpl_record_finish(char *error, size_t error_size) {
         return 0;
     }
     active = 0;
-    if (!write_now()) {
-        say(error, error_size, "cannot write the recording", temp, errno);
-        drop_temp();
+    RplResult result = rpl_result_now();
+    result.frames = frames;
+    result.seeds = seeds;
+    close_run();
+    // Written whole: a crash in the middle of it leaves a .part read up to its last checkpoint.
+    uint8_t under_way = game_current_screen() == GAME_SCREEN_PLAY ? 1 : 0;
+    rpl_put_end(pending, ending_now(), under_way, &result, crc);
+    write_pending();
+    if (write_errno || fsync(fd) != 0) {
+        say(error, error_size, "cannot write the recording", part, write_errno ? write_errno : errno);
+        stop();
         return 0;
     }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        fd = -1;
-        say(error, error_size, "cannot write the recording", temp, errno);
-        drop_temp();
-        return 0;
-    }
+    int closed = close(fd);
     fd = -1;
-    if (rename(temp.c_str(), target.c_str()) != 0) {
-        say(error, error_size, "cannot save the recording as", target, errno);
-        drop_temp();
+    if (closed != 0) {
+        say(error, error_size, "cannot write the recording", part, errno);
+        stop();
         return 0;
     }
-    temp.clear();
+    if (rename(part.c_str(), target.c_str()) != 0) {
+        say(error, error_size, "cannot save the recording as", target, errno);
+        stop();
+        return 0;
+    }
+    stop();
     // The rename itself reaches the disk with its folder.
     int dir = open(folder_of(target).c_str(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
@@ -168,6 +246,10 @@ int32_t rpl_record_finish(char *error, size_t error_size) {
     return 1;
 }
 
-void rpl_record_abandon(void) { drop_temp(); }
+void rpl_record_abandon(void) {
+    if (!active) return;
+    stop();
+    unlink(part.c_str());
+}
 
 int32_t rpl_recording(void) { return active; }

@@ -25,7 +25,7 @@ int32_t sim_replay(const AppOptions *options) {
     strm_reset();
     char line[128];
     int32_t outcome = rpl_play_to_end(&rec, line, sizeof line, error, sizeof error);
-    if (outcome != 0) std::fprintf(stderr, "quorvane-sim: %s\n", error);
+    if (error[0]) std::fprintf(stderr, "quorvane-sim: %s\n", error); // a note when 0
     std::printf("%s\n", line);
     return outcome == 0 ? 0 : 3;
 }

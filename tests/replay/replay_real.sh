@@ -41,7 +41,7 @@ xdotool key --window "$win" Escape
 xvfb_game_exit 10
 [ $rc -eq 0 ] || fail "recording run exited with $rc: $(cat "$work/rec.out.err")"
 [ -f "$rec" ] || fail "no recording written"
-ls "$work" | grep -q '\.tmp-' && fail "a temporary file was left: $(ls "$work")"
+ls "$work" | grep -q '\.part' && fail "a .part file was left: $(ls "$work")"
 recorded=$(tail -n1 "$work/rec.out")
 [[ $recorded == "result: player1 "* ]] || fail "no result line after recording: '$recorded'"
 echo "recorded $(stat -c %s "$rec") bytes: $recorded"

@@ -94,7 +94,7 @@ TEST(ReplayFormat, RefusalsSayWhy) {
     huge.runs[0].count = RPL_MAX_FRAMES + 1;
     huge.result.frames = RPL_MAX_FRAMES + 1;
     std::vector<uint8_t> bad_tag = good;
-    bad_tag[header + 6] = 0xB0;
+    bad_tag[header + 6] = 0xB2;
 
     struct Case {
         const char *what;
