@@ -15,6 +15,12 @@
 #ifndef QUORVANE_DEFAULT_SERVER
 #define QUORVANE_DEFAULT_SERVER ""
 #endif
+#ifndef QUORVANE_HOMEPAGE
+#define QUORVANE_HOMEPAGE ""
+#endif
+#ifndef QUORVANE_BUGS
+#define QUORVANE_BUGS ""
+#endif
 
 namespace {
 
@@ -109,6 +115,16 @@ const char *app_level_name(int32_t level) {
     }
 }
 
+namespace {
+
+// The project's addresses, each only when the build names one.
+void print_addresses(FILE *f) {
+    if (QUORVANE_BUGS[0]) std::fprintf(f, "\nReport bugs at %s\n", QUORVANE_BUGS);
+    if (QUORVANE_HOMEPAGE[0]) std::fprintf(f, "%sHome page: %s\n", QUORVANE_BUGS[0] ? "" : "\n", QUORVANE_HOMEPAGE);
+}
+
+} // namespace
+
 void app_print_usage(int32_t program, FILE *f) {
     if (program == APP_PROGRAM_SIM) {
         std::fprintf(f,
@@ -130,6 +146,7 @@ void app_print_usage(int32_t program, FILE *f) {
                      "  -h, --help           show this help and exit\n"
                      "  -V, --version        show the version and exit\n",
                      APP_DEFAULT_PORT, NET_RDV_PORT);
+        print_addresses(f);
         return;
     }
     std::fprintf(f,
@@ -151,6 +168,7 @@ void app_print_usage(int32_t program, FILE *f) {
                  "\n"
                  "Keys: arrows aim, Return or Space fires, Escape quits, Alt+Enter toggles full screen.\n",
                  APP_DEFAULT_PORT, NET_RDV_PORT);
+    print_addresses(f);
 }
 
 int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *out, int32_t *exit_code) {
@@ -267,7 +285,12 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
         return 0;
     }
     if (o.version) {
-        std::printf("%s %s\n", program_name(program), QUORVANE_VERSION);
+        std::printf("%s %s\n"
+                    "Copyright 2026 Quorvane developers\n"
+                    "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                    "This is free software: you are free to change and redistribute it.\n"
+                    "There is NO WARRANTY, to the extent permitted by law.\n",
+                    program_name(program), QUORVANE_VERSION);
         return 0;
     }
     if (o.record_path[0] && o.replay_path[0])

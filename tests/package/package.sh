@@ -9,7 +9,7 @@ cpack=${3:-cpack}
 work=$(mktemp -d)
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
 on_exit() { rm -rf "$work"; }
-for tool in dpkg-deb identify convert; do
+for tool in dpkg-deb identify convert lintian hardening-check readelf objdump cc; do
   command -v $tool >/dev/null || fail "$tool is missing (./tools/install-deps.sh installs it)"
 done
 
@@ -22,58 +22,158 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x $deb failed"
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
-# What the game opens at run time must come with it on a fresh system.
-depends=$(dpkg-deb -f "$deb" Depends)
-names=$(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/ //g')
-for need in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfluidsynth3 libfontconfig1 fonts-dejavu-extra timgm6mb-soundfont; do
-  grep -qx -- "$need" <<<"$names" || fail "Depends lacks $need: $depends"
+# --- the control fields -----------------------------------------------------------
+field() { dpkg-deb -f "$deb" "$1"; }
+names_of() { tr ',|' '\n\n' | sed 's/(.*//; s/ //g' | sed '/^$/d'; }
+depends=$(field Depends | names_of)
+recommends=$(field Recommends | names_of)
+# Libraries as dpkg-shlibdeps finds them (versioned), the font the game cannot start without.
+for need in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libenet7 libc6 fonts-dejavu-extra; do
+  grep -qx -- "$need" <<<"$depends" || fail "Depends lacks $need: $(field Depends)"
 done
+field Depends | grep -q 'libsdl2-2.0-0 (>= ' || fail "Depends not computed by dpkg-shlibdeps: $(field Depends)"
+# The game plays without music: what only the music needs is recommended, not required.
+for need in libfluidsynth3 timgm6mb-soundfont fluid-soundfont-gm; do
+  grep -qx -- "$need" <<<"$recommends" || fail "Recommends lacks $need: $(field Recommends)"
+  grep -qx -- "$need" <<<"$depends" && fail "Depends holds $need, which only the music needs"
+done
+maintainer=$(field Maintainer)
+case "$maintainer" in
+  "Quorvane developers <"*">") ;;
+  *) fail "Maintainer does not name the project: $maintainer" ;;
+esac
+grep -qi '\.example' <<<"$maintainer" && fail "Maintainer is a placeholder: $maintainer"
+# This build names no home page or bug tracker: no field, line or element for them anywhere.
+homepage=$(sed -n 's/^QUORVANE_HOMEPAGE:STRING=//p' "$build/CMakeCache.txt")
+bugs=$(sed -n 's/^QUORVANE_BUGS:STRING=//p' "$build/CMakeCache.txt")
+[ "$(field Homepage)" = "$homepage" ] || fail "Homepage field '$(field Homepage)', the build's '$homepage'"
+if [ -z "$bugs" ]; then
+  field Description | grep -qi 'report bugs' && fail "Description names a bug tracker though none is set"
+else
+  field Description | grep -qF "$bugs" || fail "Description does not name the bug tracker $bugs"
+fi
+echo "control: Depends $(echo $depends), Recommends $(echo $recommends)"
 
-for f in usr/games/quorvane usr/libexec/quorvane/quorvane; do
-  [ -x "$root/$f" ] || fail "$f is missing or not executable"
+# --- the files an install holds ------------------------------------------------------
+listed="usr/games/quorvane usr/games/quorvane-sim usr/libexec/quorvane/quorvane
+usr/share/man/man6/quorvane.6.gz usr/share/man/man6/quorvane-sim.6.gz
+usr/share/doc/quorvane/README.md usr/share/doc/quorvane/changelog.gz usr/share/doc/quorvane/copyright
+usr/share/applications/quorvane.desktop usr/share/metainfo/io.github.quorvane.Quorvane.metainfo.xml
+usr/share/icons/hicolor/scalable/apps/quorvane.svg"
+# The server, once the tree builds one, comes with its manual page.
+if [ -x "$build/quorvane-server" ]; then
+  listed="$listed usr/games/quorvane-server $(cd "$2/docs" && ls quorvane-server.[1-8] | sed 's|^\(.*\)\.\([1-8]\)$|usr/share/man/man\2/\1.\2.gz|')"
+fi
+for f in $listed; do
+  [ -s "$root/$f" ] || fail "$f is missing or empty"
 done
-# The game's folder holds exactly the files game/game_files.h names, none of them empty.
-files=$(sed -n 's/^constexpr const char \*GAME_FILE_[A-Z_]* = "\([^"]*\)";$/\1/p' "$2/game/game_files.h" | sort)
-[ -n "$files" ] || fail "no GAME_FILE_ names in $2/game/game_files.h"
-held=$(ls "$root/usr/share/quorvane" | sort)
-[ "$held" = "$files" ] || fail "usr/share/quorvane holds $(echo $held), not the game's $(echo $files)"
-for f in $files; do
-  [ -s "$root/usr/share/quorvane/$f" ] || fail "game file $f is empty"
+for f in usr/games/quorvane usr/games/quorvane-sim usr/libexec/quorvane/quorvane; do
+  [ -x "$root/$f" ] || fail "$f is not executable"
 done
-for size in 64 256; do
+cmp -s "$2/README.md" "$root/usr/share/doc/quorvane/README.md" || fail "the packaged README is not the tree's"
+zcat "$root/usr/share/doc/quorvane/changelog.gz" | head -n1 | grep -q "^quorvane ($(field Version))" ||
+  fail "the changelog does not start with version $(field Version)"
+echo "files: $(echo $listed | wc -w) listed files present"
+
+# --- the licence ---------------------------------------------------------------------
+cmp -s "$2/LICENSE" /usr/share/common-licenses/GPL-3 || fail "LICENSE is not the GNU GPL version 3"
+copyright="$root/usr/share/doc/quorvane/copyright"
+head -n1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "copyright is not in the machine-readable format"
+grep -qx 'License: GPL-3+' "$copyright" || fail "copyright does not grant GPL-3+"
+grep -qi 'all rights reserved\|all-rights-reserved' "$copyright" && fail "copyright still reserves all rights"
+"$root/usr/games/quorvane" --version | grep -q 'GPL-3.0-or-later' || fail "quorvane --version does not name the licence"
+"$root/usr/games/quorvane-sim" --version | grep -q 'GPL-3.0-or-later' || fail "quorvane-sim --version does not name the licence"
+
+# --- icons: every size the generator names, small, and a scalable one ------------------
+sizes=$(sed -n 's/.*GEN_ICON_SIZES\[\] = {\(.*\)};.*/\1/p' "$2/tools/assetgen/assetgen.h" | tr -d ',')
+[ "$(echo $sizes)" = "16 24 32 48 64 128 256 512" ] || fail "icon sizes are '$sizes'"
+for size in $sizes; do
   icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/quorvane.png"
   got=$(identify -regard-warnings -format "%m %wx%h" "$icon" 2>&1) || fail "icon $size: $got"
   [ "$got" = "PNG ${size}x${size}" ] || fail "icon $size is $got"
-  # A tile with round corners: mostly opaque, corners clear.
+  # A tile with round corners: mostly opaque, corners clear (but for the edge's smoothing at 16 px).
   alpha=$(convert "$icon" -alpha extract -format "%[fx:mean] %[fx:p{0,0}] %[fx:p{w/2,h/2}]" info:)
   read -r mean corner centre <<<"$alpha"
-  awk -v m="$mean" -v c="$corner" -v z="$centre" 'BEGIN { exit !(m > 0.8 && m < 1 && c == 0 && z == 1) }' ||
+  awk -v m="$mean" -v c="$corner" -v z="$centre" 'BEGIN { exit !(m > 0.8 && m < 1 && c < 0.1 && z == 1) }' ||
     fail "icon $size alpha: mean $mean, corner $corner, centre $centre"
 done
-metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml 2>/dev/null | head -n1)
-[ -n "$metainfo" ] || fail "no AppStream metainfo"
+icon256=$(stat -c %s "$root/usr/share/icons/hicolor/256x256/apps/quorvane.png")
+[ "$icon256" -lt 40960 ] || fail "the 256 px icon takes $icon256 bytes, over 40 kB"
+svg="$root/usr/share/icons/hicolor/scalable/apps/quorvane.svg"
+if command -v rsvg-convert >/dev/null; then
+  rsvg-convert -w 64 -h 64 "$svg" -o "$work/svg.png" 2>"$work/svg.log" || fail "the SVG icon does not render: $(cat "$work/svg.log")"
+  alpha=$(convert "$work/svg.png" -alpha extract -format "%[fx:p{0,0}] %[fx:p{32,32}]" info:)
+  [ "$alpha" = "0 1" ] || fail "the SVG icon is not a tile with clear corners (alpha corner, centre: $alpha)"
+fi
+echo "icons: $(echo $sizes) px and an SVG; the 256 px one takes $icon256 bytes"
+
+# --- AppStream ---------------------------------------------------------------------------
+metainfo="$root/usr/share/metainfo/io.github.quorvane.Quorvane.metainfo.xml"
 grep -q '<launchable type="desktop-id">quorvane.desktop</launchable>' "$metainfo" || fail "metainfo does not launch quorvane.desktop"
-shots=$(grep -c '<image>.*/docs/screenshots/[a-z]*\.png</image>' "$metainfo")
-[ "$shots" -ge 6 ] || fail "metainfo shows $shots screenshots, the README 6"
-[ -s "$root/usr/share/doc/quorvane/copyright" ] || fail "no copyright file"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$metainfo" || fail "metainfo has no project_license"
+grep -q '<metadata_license>CC0-1.0</metadata_license>' "$metainfo" || fail "metainfo has no CC0 metadata_license"
+# Placeholders would show as empty or @...@ values.
+grep -q '@[A-Z_]*@\|<url[^>]*></url>\|<image></image>' "$metainfo" && fail "metainfo holds a placeholder: $(grep '@\|<url' "$metainfo")"
+if [ -n "$homepage" ]; then
+  grep -qF "<url type=\"homepage\">$homepage</url>" "$metainfo" || fail "metainfo lacks the home page"
+else
+  grep -q '<url type="homepage">' "$metainfo" && fail "metainfo names a home page though none is set"
+fi
+if [ -n "$bugs" ]; then
+  grep -qF "<url type=\"bugtracker\">$bugs</url>" "$metainfo" || fail "metainfo lacks the bug tracker"
+else
+  grep -q '<url type="bugtracker">' "$metainfo" && fail "metainfo names a bug tracker though none is set"
+fi
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$metainfo" >"$work/as.log" 2>&1 || fail "metainfo: $(cat "$work/as.log")"
 fi
 
-# --- the manual page lists exactly the options of --help -------------------------
+# --- the manual pages -------------------------------------------------------------------
 man="$root/usr/share/man/man6/quorvane.6.gz"
-[ -s "$man" ] || fail "no manual page"
+for topic in QUORVANE_SOUNDFONT 'FluidSynth' 'music is off' 'quorvane\\-desync' '\\-\\-record' 'result line' \
+  'GNU General Public License'; do
+  zcat "$man" | grep -q -- "$topic" || fail "the manual page does not mention $topic"
+done
+for page in "$man" "$root/usr/share/man/man6/quorvane-sim.6.gz"; do
+  if [ -n "$bugs" ]; then
+    zcat "$page" | grep -qF "$bugs" || fail "$(basename "$page") does not say where to report bugs"
+  else
+    zcat "$page" | grep -q 'REPORTING BUGS' && fail "$(basename "$page") has a REPORTING BUGS section without a tracker"
+  fi
+  if [ -n "$homepage" ]; then
+    zcat "$page" | grep -qF "$homepage" || fail "$(basename "$page") does not name the home page"
+  fi
+done
+for program in quorvane quorvane-sim; do
+  help=$(SDL_VIDEODRIVER=dummy "$root/usr/games/$program" --help)
+  if [ -n "$bugs" ]; then
+    grep -qF "Report bugs at $bugs" <<<"$help" || fail "$program --help does not say where to report bugs"
+  else
+    grep -qi 'report bugs' <<<"$help" && fail "$program --help names a bug tracker though none is set"
+  fi
+  if [ -n "$homepage" ]; then
+    grep -qF "$homepage" <<<"$help" || fail "$program --help does not name the home page"
+  else
+    grep -qi 'home page' <<<"$help" && fail "$program --help names a home page though none is set"
+  fi
+done
+
+# --- each manual page lists exactly the options of its program's --help -------------------
 options_of() { grep -oE -- '(^|[ ,])-(-[a-z0-9][a-z0-9-]*|[a-zA-Z])\b' | tr -d ' ,' | sort -u; }
-help_opts=$(SDL_VIDEODRIVER=dummy "$root/usr/games/quorvane" --help | grep -E '^ +-' | options_of)
-# The tags of the OPTIONS section's paragraphs (the line after each .TP), \- read as -.
-man_opts=$(zcat "$man" | sed -n '/^\.SH OPTIONS/,/^\.SH /p' | awk 'prev == ".TP" { print } { prev = $0 }' |
-  sed 's/\\-/-/g' | options_of)
-[ -n "$help_opts" ] || fail "quorvane --help through the launcher listed no options"
-if [ "$help_opts" != "$man_opts" ]; then
-  fail "options differ (< --help, > manual page):
+for program in quorvane quorvane-sim; do
+  page="$root/usr/share/man/man6/$program.6.gz"
+  help_opts=$(SDL_VIDEODRIVER=dummy "$root/usr/games/$program" --help | grep -E '^ +-' | options_of)
+  # The tags of the OPTIONS section's paragraphs (the line after each .TP), \- read as -.
+  man_opts=$(zcat "$page" | sed -n '/^\.SH OPTIONS/,/^\.SH /p' | awk 'prev == ".TP" { print } { prev = $0 }' |
+    sed 's/\\-/-/g' | options_of)
+  [ -n "$help_opts" ] || fail "$program --help listed no options"
+  if [ "$help_opts" != "$man_opts" ]; then
+    fail "$program: options differ (< --help, > manual page):
 $(diff <(echo "$help_opts") <(echo "$man_opts") | grep '^[<>]')"
-fi
-echo "manual page: the $(echo "$help_opts" | wc -l) options of --help: $(echo $help_opts)"
+  fi
+  echo "manual page: $program, the $(echo "$help_opts" | wc -l) options of --help: $(echo $help_opts)"
+done
 
 # --- the launcher: works from anywhere, recordings named relative to the caller ------
 stub="$work/stub"
@@ -95,6 +195,54 @@ $got
 instead of:
 $want"
 echo "launcher: runs in the game's folder, recording paths made absolute"
+
+# --- lintian: no errors, no warnings ------------------------------------------------------
+timeout 240 lintian --pedantic --display-info "$deb" >"$work/lintian.log" 2>&1
+tags=$(grep -E '^[EWIPXCON]: ' "$work/lintian.log")
+grep -qE '^[EW]: ' <<<"$tags" && fail "lintian:
+$tags"
+echo "lintian: no errors or warnings${tags:+; also:
+$tags}"
+
+# --- hardening: every binary of the package --------------------------------------------
+# Debian 12's C start files (crt1.o, crti.o) carry no IBT/SHSTK marking, so no program linked
+# on it gets one and hardening-check's control-flow test cannot pass here; that our own code is
+# built with -fcf-protection (and -fstack-clash-protection, which hardening-check can only
+# guess at) is read from the compiler's record in the debug information instead.
+elves=$(cd "$root" && find . -type f -exec sh -c 'head -c4 "$1" | grep -q "^.ELF"' sh {} \; -print | sed 's|^\./||' | sort)
+[ -n "$elves" ] || fail "no binaries in the package"
+for f in $elves; do
+  out=$(hardening-check --nocfprotection "$root/$f" 2>&1) || fail "hardening-check $f:
+$out"
+  echo "$out" | sed 's/^/  /' | sed "s|$root/||"
+  readelf -S "$root/$f" | grep -qE '\.comment|\.debug_' && fail "$f is not stripped of .comment and debug sections"
+  id=$(readelf -n "$root/$f" | sed -n 's/.*Build ID: //p')
+  debug="$build/debug/.build-id/${id:0:2}/${id:2}.debug"
+  [ -s "$debug" ] || fail "$f: no debug file $debug"
+  producers=$(readelf --debug-dump=info "$debug" 2>/dev/null | grep DW_AT_producer | grep -v 'GNU AS')
+  [ -n "$producers" ] || fail "$f: no compiler records in $debug"
+  for flag in -fstack-protector-strong -fstack-clash-protection -fcf-protection; do
+    lacking=$(grep -vc -- "$flag" <<<"$producers")
+    [ "$lacking" -eq 0 ] || fail "$f: $lacking of its compilation units were built without $flag"
+  done
+done
+echo "hardening: $(echo $elves) hardened, stripped, debug files under build/debug"
+
+# --- installed without the recommended packages: plays without music, says so once ---------
+# A FluidSynth without its functions, found first, stands in for FluidSynth not installed.
+mkdir -p "$work/nofluid"
+cc -shared -fPIC -o "$work/nofluid/libfluidsynth.so.3" -x c /dev/null || fail "cannot build the stand-in library"
+recording="$2/tests/replays/real-xdotool"
+(cd "$work" && env -u QUORVANE_SOUNDFONT LD_LIBRARY_PATH="$work/nofluid" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+  timeout 120 "$root/usr/games/quorvane" --replay "$recording.qvr" >"$work/quiet.out" 2>"$work/quiet.err")
+rc=$?
+[ $rc -eq 0 ] || fail "without FluidSynth the game exited with $rc: $(cat "$work/quiet.err")"
+[ "$(tail -n1 "$work/quiet.out")" = "$(cat "$recording.result")" ] ||
+  fail "without FluidSynth the replay ended '$(tail -n1 "$work/quiet.out")', not '$(cat "$recording.result")'"
+said=$(grep -c 'music is off' "$work/quiet.err")
+[ "$said" -eq 1 ] || fail "without FluidSynth the game said 'music is off' $said times: $(cat "$work/quiet.err")"
+grep 'music is off' "$work/quiet.err" | grep -q 'FluidSynth' || fail "the game does not say why the music is off: $(cat "$work/quiet.err")"
+echo "without FluidSynth: the replay played to its result; stderr: $(grep 'music is off' "$work/quiet.err")"
 
 # --- start the game from the desktop entry -------------------------------------------
 desktop="$root/usr/share/applications/quorvane.desktop"
@@ -136,10 +284,4 @@ for line in "${execs[@]}"; do
   echo "desktop entry: '$line' opened its window and quit on Escape"
 done
 
-if command -v lintian >/dev/null; then
-  timeout 120 lintian "$deb" >"$work/lintian.log" 2>&1
-  errors=$(grep -c '^E:' "$work/lintian.log")
-  [ "$errors" -eq 0 ] || fail "lintian: $(grep '^E:' "$work/lintian.log")"
-  echo "lintian: no errors, $(grep -c '^W:' "$work/lintian.log") warnings"
-fi
 echo "1 passed, 0 failed"

@@ -102,5 +102,9 @@ int gen_write_png(const std::string &path, int32_t width, int32_t height, const 
 // icons: writes 8-bit RGBA rows (top first) as a PNG; 1, or 0 when the file cannot be written.
 std::vector<uint8_t> gen_draw_icon(int32_t size);
 // icons: the desktop icon, size x size RGBA, straight (not premultiplied) alpha.
+// The icon's sizes in pixels, one line: CMake reads it to install each.
+constexpr int32_t GEN_ICON_SIZES[] = {16, 24, 32, 48, 64, 128, 256, 512};
+std::string gen_draw_icon_svg(void);
+// icons: the same picture as an SVG document.
 int gen_make_icons(const std::string &dir);
-// main --icons: quorvane-64.png and quorvane-256.png.
+// main --icons: quorvane-SIZE.png for each of GEN_ICON_SIZES and quorvane.svg.

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdarg>
 #include <cstdio>
+
+#include <png.h>
 
 namespace {
 
@@ -145,70 +148,31 @@ Rgba sample(const Scene &s, float x, float y, float pixel) {
     return {c.r * tile, c.g * tile, c.b * tile, c.a * tile};
 }
 
-uint32_t crc32(const uint8_t *p, size_t n, uint32_t crc) {
-    crc = ~crc;
-    for (size_t i = 0; i < n; i++) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; k++) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void put32be(std::vector<uint8_t> &out, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
-}
-
-void chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &data) {
-    put32be(out, static_cast<uint32_t>(data.size()));
-    size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put32be(out, crc32(out.data() + start, out.size() - start, 0));
-}
-
 } // namespace
 
 int gen_write_png(const std::string &path, int32_t width, int32_t height, const std::vector<uint8_t> &rgba) {
-    // Rows with filter 0, in a zlib stream of stored blocks: no compressor needed.
-    std::vector<uint8_t> raw;
-    size_t row = static_cast<size_t>(width) * 4;
-    for (int32_t y = 0; y < height; y++) {
-        raw.push_back(0);
-        raw.insert(raw.end(), rgba.begin() + static_cast<std::ptrdiff_t>(y * row),
-                   rgba.begin() + static_cast<std::ptrdiff_t>((y + 1) * row));
-    }
-    std::vector<uint8_t> z = {0x78, 0x01};
-    size_t at = 0;
-    do {
-        size_t n = std::min<size_t>(65535, raw.size() - at);
-        z.push_back(at + n == raw.size() ? 1 : 0);
-        z.push_back(static_cast<uint8_t>(n));
-        z.push_back(static_cast<uint8_t>(n >> 8));
-        z.push_back(static_cast<uint8_t>(~n));
-        z.push_back(static_cast<uint8_t>(~n >> 8));
-        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
-                 raw.begin() + static_cast<std::ptrdiff_t>(at + n));
-        at += n;
-    } while (at < raw.size());
-    uint32_t a = 1, b = 0;
-    for (uint8_t v : raw) {
-        a = (a + v) % 65521u;
-        b = (b + a) % 65521u;
-    }
-    put32be(z, (b << 16) | a);
-
-    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> header;
-    put32be(header, static_cast<uint32_t>(width));
-    put32be(header, static_cast<uint32_t>(height));
-    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8 bits, RGBA, deflate, no filter choice, no interlace
-    chunk(out, "IHDR", header);
-    chunk(out, "IDAT", z);
-    chunk(out, "IEND", {});
     FILE *fp = std::fopen(path.c_str(), "wb");
     if (!fp) return 0;
-    size_t written = std::fwrite(out.data(), 1, out.size(), fp);
-    return std::fclose(fp) == 0 && written == out.size() ? 1 : 0;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    int ok = 0;
+    // libpng reports a failed write by longjmp; nothing here needs unwinding.
+    if (info && !setjmp(png_jmpbuf(png))) {
+        png_init_io(png, fp);
+        // Icons are installed in every package: the smallest file libpng makes, and no time stamp.
+        png_set_compression_level(png, 9);
+        png_set_compression_mem_level(png, 9);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                     PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+        png_write_info(png, info);
+        for (int32_t y = 0; y < height; y++)
+            png_write_row(png, &rgba[static_cast<size_t>(y) * static_cast<size_t>(width) * 4]);
+        png_write_end(png, nullptr);
+        ok = 1;
+    }
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(fp) == 0 && ok ? 1 : 0;
 }
 
 std::vector<uint8_t> gen_draw_icon(int32_t size) {
@@ -231,20 +195,141 @@ std::vector<uint8_t> gen_draw_icon(int32_t size) {
             float a = sum.a / n;
             uint8_t *p = &rgba[(static_cast<size_t>(y) * size + x) * 4];
             float un = a > 0 ? 1.0f / (a * n) : 0; // back from premultiplied
-            p[0] = static_cast<uint8_t>(std::lround(std::clamp(sum.r * un, 0.0f, 1.0f) * 255));
-            p[1] = static_cast<uint8_t>(std::lround(std::clamp(sum.g * un, 0.0f, 1.0f) * 255));
-            p[2] = static_cast<uint8_t>(std::lround(std::clamp(sum.b * un, 0.0f, 1.0f) * 255));
+            // Colours in steps of two: no eye tells them apart, and the last bit is mostly noise
+            // from the land and the haze that no compressor can pack (the 256 px icon is a
+            // quarter smaller).
+            p[0] = static_cast<uint8_t>(2 * std::lround(std::clamp(sum.r * un, 0.0f, 1.0f) * 127));
+            p[1] = static_cast<uint8_t>(2 * std::lround(std::clamp(sum.g * un, 0.0f, 1.0f) * 127));
+            p[2] = static_cast<uint8_t>(2 * std::lround(std::clamp(sum.b * un, 0.0f, 1.0f) * 127));
             p[3] = static_cast<uint8_t>(std::lround(a * 255));
         }
     return rgba;
 }
 
+namespace {
+
+// The same picture in SVG: the tile, its stars, the world, the shot's curve and the ship, each
+// from the constants the pixel drawing uses; the noise (haze, land, clouds) becomes gradients.
+struct Svg {
+    std::string text;
+};
+
+void svg_add(Svg *svg, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void svg_add(Svg *svg, const char *format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    svg->text += line;
+}
+
+// #rrggbb of a palette entry.
+std::string svg_colour(int index) {
+    const GenColour &c = gen_palette[index];
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "#%02x%02x%02x", c.red, c.green, c.blue);
+    return hex;
+}
+
+constexpr float SVG_SIZE = 512.0f; // the viewBox: the unit square drawn at 512 px
+
+float u(float v) { return v * SVG_SIZE; }
+
+void svg_ramp_stop(Svg *svg, float offset, int first, int count, float t) {
+    float pos = std::clamp(t, 0.0f, 1.0f) * static_cast<float>(count - 1);
+    svg_add(svg, "<stop offset=\"%.2f\" stop-color=\"%s\"/>", offset,
+            svg_colour(first + static_cast<int>(std::lround(pos))).c_str());
+}
+
+} // namespace
+
+std::string gen_draw_icon_svg(void) {
+    Scene scene;
+    scene_build(&scene);
+    Svg svg;
+    svg_add(&svg,
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.0f %.0f\">\n",
+            SVG_SIZE, SVG_SIZE, SVG_SIZE, SVG_SIZE);
+    svg_add(&svg, "<defs>\n<linearGradient id=\"space\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">");
+    for (float y : {0.0f, 0.5f, 1.0f}) svg_ramp_stop(&svg, y, GEN_SPACE, GEN_SPACE_N, 0.15f + 0.6f * y);
+    svg_add(&svg,
+            "</linearGradient>\n<radialGradient id=\"haze\" cx=\"0.3\" cy=\"0.35\" r=\"0.6\">"
+            "<stop offset=\"0\" stop-color=\"%s\" stop-opacity=\"0.45\"/>"
+            "<stop offset=\"1\" stop-color=\"%s\" stop-opacity=\"0\"/></radialGradient>\n",
+            svg_colour(GEN_VIOLET + 5).c_str(), svg_colour(GEN_VIOLET + 5).c_str());
+    // Lit from the upper left, as the pixel drawing's light.
+    svg_add(&svg, "<radialGradient id=\"world\" cx=\"0.5\" cy=\"0.5\" r=\"0.5\" fx=\"0.3\" fy=\"0.28\">");
+    svg_ramp_stop(&svg, 0, GEN_OCEAN, GEN_OCEAN_N, 0.85f);
+    svg_ramp_stop(&svg, 0.6f, GEN_OCEAN, GEN_OCEAN_N, 0.45f);
+    svg_ramp_stop(&svg, 1, GEN_OCEAN, GEN_OCEAN_N, 0.08f);
+    svg_add(&svg, "</radialGradient>\n");
+    for (const char *name : {"star", "gold", "air", "fire"}) {
+        int colour = name[0] == 's'   ? GEN_GREY + 14
+                     : name[0] == 'g' ? GEN_GOLD + 12
+                     : name[0] == 'a' ? GEN_OCEAN + 15
+                                      : GEN_FIRE + 13;
+        float inner = name[0] == 'a' ? 0.88f : 0.0f, opacity = name[0] == 'a' ? 0.35f : name[0] == 'f' ? 0.6f : 1.0f;
+        svg_add(&svg,
+                "<radialGradient id=\"%s\"><stop offset=\"%.2f\" stop-color=\"%s\" stop-opacity=\"%.2f\"/>"
+                "<stop offset=\"1\" stop-color=\"%s\" stop-opacity=\"0\"/></radialGradient>\n",
+                name, inner, svg_colour(colour).c_str(), opacity, svg_colour(colour).c_str());
+    }
+    float x0 = scene.trail_x[0], y0 = scene.trail_y[0];
+    float x1 = scene.trail_x[TRAIL_POINTS - 1], y1 = scene.trail_y[TRAIL_POINTS - 1];
+    svg_add(
+        &svg,
+        "<linearGradient id=\"trail\" gradientUnits=\"userSpaceOnUse\" x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\">"
+        "<stop offset=\"0\" stop-color=\"%s\" stop-opacity=\"0.25\"/><stop offset=\"1\" stop-color=\"%s\"/>"
+        "</linearGradient>\n</defs>\n",
+        u(x0), u(y0), u(x1), u(y1), svg_colour(SHOT_COLOUR).c_str(), svg_colour(SHOT_COLOUR).c_str());
+    // The tile: the pixel drawing's rounded square, 0.16 round, drawn 0.02 inside the edge.
+    svg_add(&svg, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" rx=\"%.2f\" fill=\"url(#space)\"/>\n",
+            u(0.02f), u(0.02f), u(0.96f), u(0.96f), u(0.14f));
+    svg_add(&svg, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" rx=\"%.2f\" fill=\"url(#haze)\"/>\n",
+            u(0.02f), u(0.02f), u(0.96f), u(0.96f), u(0.14f));
+    for (int i = 0; i < STAR_COUNT; i++)
+        svg_add(&svg, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"url(#%s)\"/>\n", u(scene.star_x[i]),
+                u(scene.star_y[i]), u(scene.star_size[i]), i % 5 == 0 ? "gold" : "star");
+    svg_add(&svg, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"url(#air)\"/>\n", u(WORLD_X), u(WORLD_Y),
+            u(WORLD_R * 1.12f));
+    svg_add(&svg, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"url(#world)\"/>\n", u(WORLD_X), u(WORLD_Y),
+            u(WORLD_R));
+    // The trail is the quadratic curve the pixel drawing samples: its middle point gives the control point.
+    float xm = scene.trail_x[TRAIL_POINTS / 2], ym = scene.trail_y[TRAIL_POINTS / 2];
+    float tm = static_cast<float>(TRAIL_POINTS / 2) / (TRAIL_POINTS - 1), um = 1.0f - tm;
+    float cx = (xm - um * um * x0 - tm * tm * x1) / (2 * um * tm),
+          cy = (ym - um * um * y0 - tm * tm * y1) / (2 * um * tm);
+    svg_add(&svg,
+            "<path d=\"M%.2f %.2fQ%.2f %.2f %.2f %.2f\" fill=\"none\" stroke=\"url(#trail)\" stroke-width=\"%.2f\" "
+            "stroke-linecap=\"round\"/>\n",
+            u(x0), u(y0), u(cx), u(cy), u(x1), u(y1), u(0.024f));
+    svg_add(&svg, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"url(#fire)\"/>\n", u(x1), u(y1), u(0.07f));
+    svg_add(&svg, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\" fill=\"%s\"/>\n", u(x1), u(y1), u(0.03f),
+            svg_colour(SHOT_COLOUR).c_str());
+    // The hull: a wedge 0.14 long, 0.09 wide at its back, pointing along the launch.
+    float ax = SHIP_AX, ay = SHIP_AY;
+    float bx = SHIP_X - 0.07f * ax, by = SHIP_Y - 0.07f * ay;
+    svg_add(&svg, "<path d=\"M%.2f %.2fL%.2f %.2fL%.2f %.2fZ\" fill=\"%s\"/>\n", u(bx - 0.045f * ay),
+            u(by + 0.045f * ax), u(SHIP_X + 0.07f * ax), u(SHIP_Y + 0.07f * ay), u(bx + 0.045f * ay),
+            u(by - 0.045f * ax), svg_colour(GEN_HULL + GEN_HULL_N / 2).c_str());
+    svg_add(&svg, "<path d=\"M%.2f %.2fL%.2f %.2f\" stroke=\"%s\" stroke-width=\"%.2f\"/>\n", u(SHIP_X + 0.06f * ax),
+            u(SHIP_Y + 0.06f * ay), u(SHIP_X + 0.14f * ax), u(SHIP_Y + 0.14f * ay),
+            svg_colour(GAME_COLOUR_TURRET).c_str(), u(0.024f));
+    svg_add(&svg, "</svg>\n");
+    return svg.text;
+}
+
 int gen_make_icons(const std::string &dir) {
     int ok = 1;
-    for (int32_t size : {64, 256}) {
+    for (int32_t size : GEN_ICON_SIZES) {
         char name[32];
         std::snprintf(name, sizeof name, "quorvane-%d.png", size);
         ok &= gen_write_png(dir + name, size, size, gen_draw_icon(size));
     }
-    return ok;
+    std::string svg = gen_draw_icon_svg();
+    FILE *fp = std::fopen((dir + "quorvane.svg").c_str(), "wb");
+    if (!fp) return 0;
+    size_t written = std::fwrite(svg.data(), 1, svg.size(), fp);
+    return std::fclose(fp) == 0 && written == svg.size() ? ok : 0;
 }

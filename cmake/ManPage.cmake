@@ -1,0 +1,20 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# cmake -DIN=page -DOUT=file [-DHOMEPAGE=url] [-DBUGS=url] -P ManPage.cmake
+# Copies a manual page, adding where to report bugs (a REPORTING BUGS section before SEE ALSO)
+# and the home page (at the end of SEE ALSO) when they are set; nothing when they are not.
+file(READ ${IN} page)
+if(BUGS)
+  set(section ".SH REPORTING BUGS\nReport bugs at\n.UR ${BUGS}\n.UE .\n")
+  if(page MATCHES "\n\\.SH SEE ALSO\n")
+    string(REPLACE "\n.SH SEE ALSO\n" "\n${section}.SH SEE ALSO\n" page "${page}")
+  else()
+    string(APPEND page "${section}")
+  endif()
+endif()
+if(HOMEPAGE)
+  if(NOT page MATCHES "\n\\.SH SEE ALSO\n")
+    string(APPEND page ".SH SEE ALSO\n")
+  endif()
+  string(APPEND page ".PP\nThe home page:\n.UR ${HOMEPAGE}\n.UE .\n")
+endif()
+file(WRITE ${OUT} "${page}")
