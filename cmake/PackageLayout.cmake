@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack between the install into its staging folder and the packing.
 #
-# The programs move from usr/bin to usr/games, where Debian keeps games. The launcher finds the
-# game from its own place, so nothing else changes. /usr/games is not on every PATH (root's, a
+# The programs move from usr/bin to usr/games, where Debian keeps a games package's programs
+# (the room server's among them: its unit is told). The launcher finds the game from its own
+# place, so nothing else changes. /usr/games is not on every PATH (root's, a
 # service's), so the packaged desktop entry names the launcher by its full path.
 #
 # Binaries are stripped as Debian's own tools do (no .comment or .note, only what the loader
@@ -22,6 +23,13 @@ foreach(launcher ${launchers})
     file(RENAME ${program} ${prefix}/games/${name})
   endforeach()
   file(REMOVE_RECURSE ${bin_dir})
+  file(GLOB units ${prefix}/lib/systemd/system/*.service)
+  foreach(unit ${units})
+    file(READ ${unit} text)
+    string(REGEX REPLACE "(^|\n)ExecStart=${CPACK_PACKAGING_INSTALL_PREFIX}/bin/" "\\1ExecStart=${CPACK_PACKAGING_INSTALL_PREFIX}/games/"
+                         text "${text}")
+    file(WRITE ${unit} "${text}")
+  endforeach()
   set(desktop ${prefix}/share/applications/quorvane.desktop)
   file(READ ${desktop} entry)
   string(REGEX REPLACE "(^|\n)Exec=quorvane" "\\1Exec=${CPACK_PACKAGING_INSTALL_PREFIX}/games/quorvane" entry "${entry}")

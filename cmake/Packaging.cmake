@@ -29,17 +29,20 @@ if(TARGET assets)
   add_dependencies(packaged assets)
 endif()
 
-# The programs beside the game, the server too once it exists: declared after this file is
-# read, so they are looked for once the whole folder is.
-function(quorvane_install_programs)
-  foreach(program quorvane-sim quorvane-server)
-    if(TARGET ${program})
-      install(TARGETS ${program} DESTINATION ${CMAKE_INSTALL_BINDIR})
-      add_dependencies(packaged ${program})
+if(TARGET quorvane-sim)
+  install(TARGETS quorvane-sim DESTINATION ${CMAKE_INSTALL_BINDIR})
+  add_dependencies(packaged quorvane-sim)
+endif()
+# The room server installs itself (beside its unit and manual page); it may be declared after
+# this file is read, so it is looked for once the whole folder is.
+function(quorvane_package_server)
+  foreach(target quorvane-server server_man)
+    if(TARGET ${target})
+      add_dependencies(packaged ${target})
     endif()
   endforeach()
 endfunction()
-cmake_language(DEFER CALL quorvane_install_programs)
+cmake_language(DEFER CALL quorvane_package_server)
 
 # Icons, drawn by our generator at the sizes it names in tools/assetgen/assetgen.h.
 if(TARGET quorvane_assetgen)

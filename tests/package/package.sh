@@ -60,9 +60,12 @@ usr/share/man/man6/quorvane.6.gz usr/share/man/man6/quorvane-sim.6.gz
 usr/share/doc/quorvane/README.md usr/share/doc/quorvane/changelog.gz usr/share/doc/quorvane/copyright
 usr/share/applications/quorvane.desktop usr/share/metainfo/io.github.quorvane.Quorvane.metainfo.xml
 usr/share/icons/hicolor/scalable/apps/quorvane.svg"
-# The server, once the tree builds one, comes with its manual page.
+# The room server, once the tree builds one, with its manual page and its unit.
 if [ -x "$build/quorvane-server" ]; then
-  listed="$listed usr/games/quorvane-server $(cd "$2/docs" && ls quorvane-server.[1-8] | sed 's|^\(.*\)\.\([1-8]\)$|usr/share/man/man\2/\1.\2.gz|')"
+  listed="$listed usr/games/quorvane-server usr/share/man/man8/quorvane-server.8.gz
+usr/lib/systemd/system/quorvane-server.service"
+  grep -qx 'ExecStart=/usr/games/quorvane-server\( .*\)\?' "$root/usr/lib/systemd/system/quorvane-server.service" ||
+    fail "the server's unit does not start /usr/games/quorvane-server"
 fi
 for f in $listed; do
   [ -s "$root/$f" ] || fail "$f is missing or empty"
