@@ -150,6 +150,13 @@ line=$(tail -n1 <<<"$out")
 grep -q "^quorvane-sim: the recording was cut short: played to its last saved frame, ${BASH_REMATCH[1]} " "$work/sim.err" ||
   fail "SIGKILL: quorvane-sim does not say it was cut short: $(cat "$work/sim.err")"
 echo "SIGKILL: the .part plays to frame ${BASH_REMATCH[1]}"
+(cd "$build/assets" && exec "$build/quorvane" --window --replay "$rec.part") >"$work/replay.out" 2>"$work/replay.err" &
+game=$!
+xvfb_game_exit 60
+[ $rc -eq 0 ] || fail "quorvane --replay of the .part exited $rc: $(cat "$work/replay.err")"
+[ "$(tail -n1 "$work/replay.out")" = "$line" ] || fail "quorvane --replay of the .part gives '$(tail -n1 "$work/replay.out")'"
+grep -q "cut short" "$work/replay.err" || fail "quorvane --replay does not say the .part was cut short"
+echo "quorvane --replay of the .part: the same line"
 passed=$((passed + 1))
 # Recording to the same name again leaves the .part alone.
 before=$(md5sum <"$rec.part")
