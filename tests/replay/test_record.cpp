@@ -1,5 +1,6 @@
 // Recording a game played on the headless keyboard, and writing the file safely: whole when
 // the game ends in any way it sees, up to its last flush when it dies.
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -325,6 +326,34 @@ TEST_F(RecordTest, EveryCutOfARecordingIsReadToItsLastFlush) {
                 << "byte " << i << " bit " << bit;
         }
     }
+}
+
+// A disk that fills up in the middle of a match: the end says so, and what was flushed before
+// stays in the .part, read up to its last whole checkpoint (the torn write after it dropped).
+TEST_F(RecordTest, AFullDiskKeepsWhatWasFlushed) {
+    path target = dir / "full.qvr";
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    play_recorded(target, match_keys, UINT32_MAX, 1000);
+    char error[RPL_ERROR_MAX] = "";
+    int32_t finished = rpl_record_finish(error, sizeof error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(finished, 0);
+    EXPECT_NE(std::strstr(error, "full.qvr.part: File too large"), nullptr) << error;
+    EXPECT_EQ(files_in(dir), std::vector<path>{"full.qvr.part"});
+    EXPECT_EQ(rt::fs::file_size(dir / "full.qvr.part"), 100u);
+    uint32_t last = 0;
+    for (const Flush &f : flushes)
+        if (f.size < 100) last = f.frames;
+    ASSERT_GT(last, 1u) << "a flush after the first frame's fits";
+    RplRecording rec = rt::load(dir / "full.qvr.part");
+    EXPECT_EQ(rec.cut_short, 1);
+    EXPECT_EQ(rec.result.frames, last);
 }
 
 // The old file stays until the new one is whole; an unwritable place is refused at the start.
