@@ -26,6 +26,13 @@ int replay(const RplRecording &rec) {
     return outcome;
 }
 
+// Online: this machine's seat from the computer when --computer gave it, the rest from the keyboard.
+int32_t computer_seat = -1;
+int32_t online_local_keys(int32_t seat, uint8_t *keys) {
+    if (seat == computer_seat) return ai_keys(seat, keys);
+    return strm_keyboard_keys(seat, keys);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -70,20 +77,24 @@ int main(int argc, char **argv) {
     // waits on its title menu.
     int32_t online = options.host || options.join_host[0] || options.online;
     int32_t joining = options.join_host[0] || options.online_code[0];
-    if (options.online &&
-        !net_online(options.server_host, options.server_port, options.online_code, nullptr, 0, 20000)) {
+    StrmKeysFn local = nullptr;
+    if (online && options.computer[joining]) {
+        computer_seat = joining;
+        local = online_local_keys;
+    }
+    if (options.online && !net_online(options.server_host, options.server_port, options.online_code, local, 0, 20000)) {
         std::fprintf(stderr, "quorvane: %s\n", net_message());
         rpl_record_abandon();
         plat_shutdown();
         return 1;
     }
-    if (options.join_host[0] && !net_join(options.join_host, options.port, nullptr, 0, 8000)) {
+    if (options.join_host[0] && !net_join(options.join_host, options.port, local, 0, 8000)) {
         std::fprintf(stderr, "quorvane: %s\n", net_message());
         rpl_record_abandon();
         plat_shutdown();
         return 1;
     }
-    if (options.host && !net_host(options.port, nullptr, 0)) {
+    if (options.host && !net_host(options.port, local, 0)) {
         std::fprintf(stderr, "quorvane: %s\n", net_message());
         rpl_record_abandon();
         plat_shutdown();

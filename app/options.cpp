@@ -298,6 +298,13 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
     if (o.host && o.join_host[0]) return fail(program, exit_code, "--host and --join together", nullptr);
     if (o.online && (o.host || o.join_host[0]))
         return fail(program, exit_code, "--online with --host or --join", nullptr);
+    // Online the computer can play only this machine's own seat.
+    int32_t joining = o.join_host[0] || o.online_code[0];
+    if ((o.host || o.join_host[0] || o.online) && o.computer[1 - joining])
+        return fail(program, exit_code,
+                    joining ? "online the computer plays only this side: --computer 2 when joining"
+                            : "online the computer plays only this side: --computer 1 when hosting",
+                    nullptr);
     if (o.online && !o.server_host[0]) {
         const char *env = std::getenv("QUORVANE_SERVER");
         const char *name = env && env[0] ? env : QUORVANE_DEFAULT_SERVER;

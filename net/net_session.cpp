@@ -352,14 +352,15 @@ void net_session_begin_frames(void) {
     net_link.frame_base = strm_frame_count();
     if (net_link.local_player == 0) net_link.seed_base = strm_seed_count();
     net_desync_begin();
-    if (!net_link.room[0]) {
-        set_notice("Online: the host is player 1 (left), the guest player 2 (right)");
-        return;
-    }
+    // Who this side is and who chooses on the menus: the joiner's menu keys do nothing.
+    const char *role = net_link.local_player == 0 ? "you are player 1 (left ship) and choose on the menus"
+                                                  : "you are player 2 (right ship); the host chooses on the menus";
     char text[100];
-    std::snprintf(text, sizeof text, "Room %s, %s link: you are player %d (%s ship)", net_link.room,
-                  net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", net_link.local_player + 1,
-                  net_link.local_player == 0 ? "left" : "right");
+    if (!net_link.room[0])
+        std::snprintf(text, sizeof text, "Online: %s", role);
+    else
+        std::snprintf(text, sizeof text, "Room %s, %s: %s", net_link.room,
+                      net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", role);
     set_notice(text);
 }
 
@@ -382,7 +383,7 @@ void net_session_lost(void) {
                       (frozen + 500) / 1000);
         return net_session_end(NET_END_LOST, text);
     }
-    net_session_end(NET_END_LOST, "The other player's machine has gone silent for 8 s: the link is lost");
+    net_session_end(NET_END_LOST, "The other player's machine has gone silent for 6 s: the link is lost");
 }
 
 void net_session_send_simple(uint8_t type, uint8_t reason) {

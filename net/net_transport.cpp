@@ -12,10 +12,10 @@ namespace {
 
 // On a lossy link ENet doubles a resent command's timeout each time, so a few losses in a row
 // stall the stream for many seconds and its give-up fires while datagrams still arrive. A lost
-// datagram is sent again at least once a second instead, and the peer counts as lost only
+// datagram is sent again at least twice a second instead, and the peer counts as lost only
 // after LOST_MS without an acknowledgement (ENet pings every 500 ms, so that means silence).
-constexpr uint32_t RESEND_MAX_MS = 1000;
-constexpr uint32_t LOST_MS = 8000;
+constexpr uint32_t RESEND_MAX_MS = 500;
+constexpr uint32_t LOST_MS = 6000;
 // This long between two services: this process did not run (stopped, or a long stall), so
 // the silence was ours; what was in flight gets its time again.
 constexpr uint32_t FREEZE_MS = 2000;
@@ -24,12 +24,14 @@ ENetHost *link_host;
 int32_t enet_started;
 uint32_t last_service_ms, frozen_ms, thawed_at_ms;
 
+// Every peer's, a connection's handshake included: the host's answer to a joiner is resent too.
 void keep_resending(void) {
-    if (!net_peer) return;
-    ENetList *sent = &net_peer->sentReliableCommands;
-    for (ENetListIterator it = enet_list_begin(sent); it != enet_list_end(sent); it = enet_list_next(it)) {
-        ENetOutgoingCommand *c = reinterpret_cast<ENetOutgoingCommand *>(it);
-        if (c->roundTripTimeout > RESEND_MAX_MS) c->roundTripTimeout = RESEND_MAX_MS;
+    for (size_t p = 0; p < link_host->peerCount; p++) {
+        ENetList *sent = &link_host->peers[p].sentReliableCommands;
+        for (ENetListIterator it = enet_list_begin(sent); it != enet_list_end(sent); it = enet_list_next(it)) {
+            ENetOutgoingCommand *c = reinterpret_cast<ENetOutgoingCommand *>(it);
+            if (c->roundTripTimeout > RESEND_MAX_MS) c->roundTripTimeout = RESEND_MAX_MS;
+        }
     }
 }
 
@@ -185,8 +187,15 @@ int32_t net_transport_next(uint32_t ms, NetEvent *ev) {
     if (!link_host) return 0;
     ENetEvent e;
     before_service();
+    uint32_t asked = enet_time_get();
     int32_t got = enet_host_service(link_host, &e, ms);
     last_service_ms = enet_time_get();
+    // Stopped inside the service: ENet may have given up on the peer before this side could
+    // restart its clocks. The loss is then this side's own doing, and says so.
+    if (last_service_ms - asked > ms + FREEZE_MS) {
+        frozen_ms = last_service_ms - asked - ms;
+        thawed_at_ms = last_service_ms;
+    }
     if (got <= 0) return 0;
     *ev = NetEvent{};
     ev->peer = e.peer;

@@ -16,6 +16,7 @@
 
 #include "net/net_rdv.h"
 #include "server/srv.h"
+#include "server/srv_load.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0.0.0"
@@ -102,6 +103,7 @@ int main(int argc, char **argv) {
     uint16_t port = NET_RDV_PORT;
     in_addr bind_addr{};
     bind_addr.s_addr = htonl(INADDR_ANY);
+    if (argc > 1 && !std::strcmp(argv[1], "--load")) return srv_load(argc - 2, argv + 2);
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         long v;

@@ -125,11 +125,49 @@ router rc 3 10.3.0 fully-random
 home c rc 10.3.0 2
 match symmetric a c relayed
 
-# Both homes behind one NAT: no hairpin, so the relay.
+# Both homes behind one NAT: no hairpin, so the relay; meanwhile a stranger on the public
+# segment floods the server with garbage, cut-short and oversized datagrams.
 home d ra 10.1.0 3
+ip netns exec "$pub" bash -c 'for i in $(seq 1 3000); do
+    printf "junk %d" $i >/dev/udp/203.0.113.10/24681; printf "QR\001\004" >/dev/udp/203.0.113.10/24681
+    head -c 1600 /dev/zero >/dev/udp/203.0.113.10/24681; done' 2>/dev/null &
+flood=$!
+pids+=($flood)
 match one-nat a d relayed
-
+wait "$flood"
 kill -USR1 "${pids[0]}"
-sleep 0.3
-grep "^stats" "$work/server.out" | tail -n 1
+for _ in $(seq 1 100); do grep -q "^stats" "$work/server.out" && break; sleep 0.05; done
+stats=$(grep "^stats" "$work/server.out" | tail -n 1)
+echo "$stats"
+for reason in short oversized stranger; do
+  n=$(sed -n "s/.*[ ,]$reason=\([0-9]*\).*/\1/p" <<<"$stats")
+  [ "${n:-0}" -ge 3000 ] || fail "the flood's $reason datagrams were not all dropped and counted: $stats"
+done
+
+# The server stops mid-match (SIGTERM): both relayed players are told, and end within 10 s.
+(cd "$build/assets" && exec ip netns exec "$tag-a" "$sim" --online --server 203.0.113.10 --computer 1) \
+  >"$work/stop-maker.out" 2>"$work/stop-maker.err" &
+mp=$!
+pids+=($mp)
+code=""
+for _ in $(seq 1 200); do code=$(sed -n 's/^room: //p' "$work/stop-maker.out"); [ -n "$code" ] && break; sleep 0.05; done
+[ -n "$code" ] || fail "stop: no room code"
+(cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10 --computer 2) \
+  >"$work/stop-joiner.out" 2>"$work/stop-joiner.err" &
+jp=$!
+pids+=($jp)
+for _ in $(seq 1 200); do grep -q "match begins" "$work/stop-joiner.err" && break; sleep 0.05; done
+grep -q "link: relayed" "$work/stop-joiner.err" || fail "stop: the match did not begin relayed"
+kill -TERM "${pids[0]}"
+stopped=$(date +%s)
+for p in $mp $jp; do
+  for _ in $(seq 1 120); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$p" 2>/dev/null && fail "stop: a player still runs 12 s after the server stopped"
+  wait "$p"; st=$?
+  [ "$st" = 3 ] || fail "stop: a player ended with $st, not 3"
+done
+[ $(( $(date +%s) - stopped )) -le 11 ] || fail "stop: the players took more than 10 s to end"
+grep -q "room server has shut down" "$work/stop-maker.err" || fail "stop: the maker was not told why"
+grep -q "room server has shut down" "$work/stop-joiner.err" || fail "stop: the joiner was not told why"
+echo "ok: server stopped mid-match: both players told"
 echo "PASS"

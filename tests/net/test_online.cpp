@@ -403,16 +403,22 @@ TEST(Online, TwoPlayersMeetByRoomCodeAndPlayDirect) {
     EXPECT_NE(log.find("room " + code + " plays direct"), std::string::npos) << log;
 }
 
-// Without a room server named anywhere, --online says so and exits with 2; so does a bad code.
+// Without a room server named anywhere, --online says so and exits with 2; so do a bad code and
+// the computer given the other machine's seat (it would be silently ignored).
 TEST(Online, OnlineWithoutAServerOrWithABadCodeIsABadCommandLine) {
     struct Case {
         std::string args, says;
     };
-    const Case cases[] = {{"--online", "no server configured"},
-                          {"--online --server 127.0.0.1 --host", "--online with --host"},
-                          {"--online UUUUUU --server 127.0.0.1", "a room code is 6 letters and digits"}};
+    const Case cases[] = {
+        {"--online --computer 1", "no server configured"},
+        {"--online --server 127.0.0.1 --host --computer 1", "--online with --host"},
+        {"--online UUUUUU --server 127.0.0.1 --computer 2", "a room code is 6 letters and digits"},
+        {"--host --computer 2", "--computer 1 when hosting"},
+        {"--online --server 127.0.0.1 --computer both", "--computer 1 when hosting"},
+        {"--join 127.0.0.1 --computer 1", "--computer 2 when joining"},
+    };
     for (const Case &c : cases) {
-        Proc p = spawn("env -u QUORVANE_SERVER " + SIM + " " + c.args + " --computer 1", "bad-online");
+        Proc p = spawn("env -u QUORVANE_SERVER " + SIM + " " + c.args, "bad-online");
         EXPECT_TRUE(reap(&p, 10));
         EXPECT_EQ(exit_code(p), 2) << c.args;
         EXPECT_NE(rt::read_text(p.err_path).find(c.says), std::string::npos) << rt::read_text(p.err_path);
