@@ -172,8 +172,12 @@ void explosion_frame(void) {
     draw_bodies();
     draw_play_ships();
     draw_status_line();
-    gfx_flip();
-    gfx_clock_wait(33);
+    // After Escape the rest of the burst runs unseen and unpaced: the quit's fade starts at once,
+    // and the particles end as they would have.
+    if (!strm_escape_pending()) {
+        gfx_flip();
+        gfx_clock_wait(33);
+    }
     gfx_clock_start();
     gfx_fill_surface(back_surface, 0, nullptr);
     draw_backdrop(&stars_image);

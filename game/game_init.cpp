@@ -1,4 +1,5 @@
 // Start-up, shutdown, the menu pause and the window procedure.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -30,6 +31,8 @@ uint8_t quit_requested = 0;
 namespace {
 
 constexpr int32_t SHIP_WIDTH = 22, SHIP_HEIGHT = 18, SHIP_FRAMES = 32;
+// A pause looks for Escape this often.
+constexpr uint32_t PAUSE_SLICE_MS = 10;
 
 // A backdrop: its picture, and the palette it brings (only when the picture is good, so a
 // missing file cannot black out the palette the display started with).
@@ -134,7 +137,13 @@ int32_t game_shutdown(void) {
 
 void game_pause(int32_t ms) {
     if (ms <= 0) return;
-    plat_wait_process_ms(plat_process_ms(), static_cast<uint32_t>(ms));
+    // Escape cuts a pause short, so the quit's fade starts at once; the pause changes nothing else.
+    uint32_t start = plat_process_ms();
+    for (;;) {
+        uint32_t waited = plat_process_ms() - start;
+        if (waited >= static_cast<uint32_t>(ms) || strm_escape_pending()) break;
+        plat_wait_process_ms(start + waited, std::min(static_cast<uint32_t>(ms) - waited, PAUSE_SLICE_MS));
+    }
     // Keys tapped during the pause are not read by any frame: they must not act afterwards.
     inp_keyboard_forget_taps();
 }

@@ -11,6 +11,7 @@ static std::string last_error = "no error";
 static std::deque<PlatMessage> queue;
 static uint8_t key_down[256];
 static uint8_t key_pressed[256]; // went down since the last keyboard read
+static uint8_t escape_pressed;   // went down since the last Escape test, whoever read the keyboard
 static int32_t keyboard_is_open = 0;
 static PlatColor device_palette[256];
 int32_t plat_blind = 0;
@@ -47,11 +48,13 @@ void plat_key_event(int32_t code, int32_t down) {
     if (code <= 0 || code > 255) return;
     key_down[code] = down ? 1 : 0;
     if (down) key_pressed[code] = 1;
+    if (down && code == DIK_ESCAPE) escape_pressed = 1;
 }
 
 void plat_keys_clear(void) {
     std::memset(key_down, 0, sizeof key_down);
     std::memset(key_pressed, 0, sizeof key_pressed);
+    escape_pressed = 0;
 }
 
 int32_t plat_key_held(int32_t code) { return code > 0 && code < 256 && key_down[code]; }
@@ -81,7 +84,11 @@ void plat_keyboard_forget_taps(void) {
 
 int plat_escape_down(void) {
     plat_pump_events();
-    return plat_key_held(DIK_ESCAPE) || plat_backend_escape_async();
+    // A tap counts too: frames whose keys come from elsewhere (the computer, a recording, the
+    // peer) never read the keyboard, and dropping the taps of pauses must not drop the quit.
+    int down = plat_key_held(DIK_ESCAPE) || escape_pressed || plat_backend_escape_async();
+    escape_pressed = 0;
+    return down;
 }
 
 const PlatColor *plat_palette_data(void) { return device_palette; }

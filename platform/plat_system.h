@@ -50,7 +50,7 @@ void plat_pump_events(void);
 
 // Start-up hides the cursor for the run.
 void plat_cursor_show(int32_t show);
-// Frame quit test: the asynchronous state of Escape, 1 while held.
+// Frame quit test: 1 while Escape is held or once after it went down since the last test (a tap).
 int plat_escape_down(void);
 
 // Frame clock: milliseconds, steady, wrapping at 2^32.

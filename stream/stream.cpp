@@ -16,6 +16,7 @@ int32_t tap_count;
 uint32_t frames_played, seeds_taken;
 int32_t frame_seat = STRM_SEAT_MENUS;
 uint8_t frame_keys;
+int32_t escape_seen; // the frame's quit, seen early by a pause or an explosion
 
 struct KeyBit {
     int32_t code;
@@ -41,6 +42,7 @@ void strm_reset(void) {
     frames_played = seeds_taken = 0;
     frame_seat = STRM_SEAT_MENUS;
     frame_keys = 0;
+    escape_seen = 0;
 }
 
 void strm_set_seat(int32_t seat, StrmKeysFn fn) {
@@ -82,9 +84,15 @@ int32_t strm_read_keys(int32_t seat) {
     return ok;
 }
 
+int32_t strm_escape_pending(void) {
+    if (!escape_seen) escape_seen = plat_escape_down() || keyboard_state[DIK_ESCAPE] != 0;
+    return escape_seen;
+}
+
 int32_t strm_escape_test(void) {
     // Escape on the local keyboard always quits, whoever has the say over the frame.
-    int32_t quit = plat_escape_down() || keyboard_state[DIK_ESCAPE] != 0;
+    int32_t quit = strm_escape_pending();
+    escape_seen = 0;
     uint8_t used = static_cast<uint8_t>((frame_keys & ~STRM_KEY_ESCAPE) | (quit ? STRM_KEY_ESCAPE : 0));
     frames_played++;
     tell_taps(STRM_EVENT_FRAME, frame_seat, used);

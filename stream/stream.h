@@ -60,6 +60,9 @@ uint8_t strm_keys_from_state(const uint8_t state[256]);
 // Once a frame, where the game reads the keyboard: fills keyboard_state from the seat's
 // source (0x80 for each key down, 0 for the rest); 1, or 0 when the source had nothing.
 int32_t strm_read_keys(int32_t seat);
+// Within a frame (its pauses, its explosion): 1 when the frame's Escape test will quit, so the
+// waits can be cut short; the test still tells the quit.
+int32_t strm_escape_pending(void);
 // Once a frame, at its end: 1 when the game must quit (Escape in the frame's keys or held
 // now on the local keyboard); tells the taps of the frame.
 int32_t strm_escape_test(void);

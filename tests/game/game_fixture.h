@@ -18,6 +18,7 @@
 #include "platform/plat_audio.h"
 #include "platform/plat_headless.h"
 #include "platform/plat_system.h"
+#include "stream/stream.h"
 
 // Solid colours of test scenes (palette indices no picture of the scene uses).
 constexpr uint8_t STARS = 5, SHIP1 = 9, SHIP2 = 10, BODY = 7;
@@ -33,6 +34,7 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(assets / GAME_FILE_PALETTE)) << "generated assets missing in " << assets;
         std::filesystem::current_path(assets);
         plat_headless_reset();
+        strm_reset(); // every seat on the keyboard, as the plain game starts
         ASSERT_EQ(plat_init(), 1) << plat_error();
         ASSERT_EQ(plat_window_open("Quorvane", 640, 480, 1), 1) << plat_error();
         menu_active = 1;
@@ -50,6 +52,7 @@ protected:
         plat_surface_release(ref);
         game_shutdown();
         plat_shutdown();
+        strm_reset();
         std::filesystem::current_path(old_dir);
     }
 

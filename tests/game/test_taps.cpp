@@ -6,11 +6,13 @@ namespace {
 int32_t tap_key = 0;
 int32_t taps_left = 0;
 bool only_in_explosions = false;
+uint32_t tapped_at = 0; // the virtual clock at the last tap
 
 // Runs inside the game's waits: taps the key while it is armed.
 void tap_in_wait() {
     if (taps_left <= 0 || (only_in_explosions && !game_explosion_running())) return;
     taps_left--;
+    tapped_at = plat_headless_now();
     plat_headless_tap_key(tap_key);
 }
 
@@ -61,6 +63,78 @@ TEST_F(Taps, ATapDuringAMenuPauseIsDroppedOneDuringAFrameWaitActsOnce) {
     EXPECT_EQ(screen(), GAME_SCREEN_MENU);
     frames(1);
     EXPECT_EQ(screen(), GAME_SCREEN_OPTIONS);
+}
+
+// The computer's seat: it holds no key while it thinks.
+int32_t computer_thinking(int32_t, uint8_t *keys) {
+    *keys = 0;
+    return 1;
+}
+
+// An Escape tap quits, faded, within 1.2 s, whoever has the say and whatever the frame was doing:
+// none of these frames reads the local keyboard after the tap, and a pause or an explosion would
+// otherwise hold the quit back.
+TEST_F(Taps, AnEscapeTapQuitsWithinItsFrameFromEveryStretch) {
+    enum Where {
+        MENU_PAUSE,
+        EXPLOSION,
+        COMPUTER_TURN,
+        STORY_PAUSE
+    };
+    for (Where where : {MENU_PAUSE, EXPLOSION, COMPUTER_TURN, STORY_PAUSE}) {
+        SCOPED_TRACE(where);
+        if (where == EXPLOSION) {
+            start_match(5);
+            arm(DIK_ESCAPE, 1, true); // in the burst's first frame
+            shot_into(ship2);
+            frames(1);
+        } else if (where == COMPUTER_TURN) {
+            strm_set_seat(STRM_SEAT_PLAYER2, computer_thinking);
+            start_match(5);
+            current_player = 1;
+            messages();
+            arm(DIK_ESCAPE, 1, false); // in the frame's wait, after the computer's keys were read
+            frames(1);
+        } else if (where == STORY_PAUSE) {
+            hold({DIK_DOWN}, 3);
+            hold({DIK_RETURN});
+            ASSERT_EQ(screen(), GAME_SCREEN_STORY);
+            messages();
+            arm(DIK_ESCAPE, 1, false); // at the start of the 500 ms pause after Return
+            hold({DIK_RETURN});
+        } else {
+            arm(DIK_ESCAPE, 1, false); // at the start of the 200 ms pause after Down
+            hold({DIK_DOWN});
+        }
+        EXPECT_EQ(taps_left, 0) << "the tap was made";
+        EXPECT_TRUE(quit_posted());
+        EXPECT_EQ(quit_requested, 1);
+        EXPECT_EQ(plat_headless_frame_rgb(320, 240), 0u) << "faded to black";
+        EXPECT_LE(plat_headless_now() - tapped_at, 1200u) << "from the tap to the end of the fade";
+        TearDown();
+        SetUp();
+    }
+}
+
+// The burst Escape cuts short still ends as it would have: the state after the frame is the same.
+TEST_F(Taps, AnExplosionHurriedByEscapeEndsAsItWouldHave) {
+    uint64_t hashes[2];
+    int32_t shown[2];
+    for (int run = 0; run < 2; run++) {
+        start_match(5);
+        if (run == 1) arm(DIK_ESCAPE, 1, true);
+        shot_into(ship2);
+        int32_t before = plat_headless_frame_count();
+        frames(1);
+        shown[run] = plat_headless_frame_count() - before;
+        EXPECT_FALSE(game_explosion_running());
+        hashes[run] = game_state_hash();
+        TearDown();
+        SetUp();
+    }
+    EXPECT_EQ(hashes[1], hashes[0]);
+    EXPECT_GT(shown[0], 15) << "the burst is shown when nobody quits";
+    EXPECT_LE(shown[1], 3) << "after Escape the rest of the burst is not shown";
 }
 
 } // namespace

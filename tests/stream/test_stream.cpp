@@ -90,4 +90,20 @@ TEST_F(StreamTest, TapsSeeFramesEscapeTestsAndSeedsFromEitherSource) {
     EXPECT_EQ(events.back().value, 4242u);
 }
 
+// A recording or the computer has the say, and the viewer taps Escape between two tests: the
+// frame quits and says so to the taps (a replay stops on an Escape it did not serve).
+TEST_F(StreamTest, ALocalEscapeTapQuitsAFrameWhoseKeysCameFromElsewhere) {
+    ASSERT_EQ(strm_add_tap(record_event), 1);
+    strm_set_seat(STRM_SEAT_PLAYER2, scripted);
+    scripted_keys = STRM_KEY_LEFT;
+    strm_read_keys(STRM_SEAT_PLAYER2);
+    plat_headless_tap_key(DIK_ESCAPE);
+    EXPECT_EQ(strm_escape_test(), 1);
+    strm_read_keys(STRM_SEAT_PLAYER2);
+    EXPECT_EQ(strm_escape_test(), 0) << "one tap, one quit";
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].value, uint32_t{STRM_KEY_LEFT | STRM_KEY_ESCAPE});
+    EXPECT_EQ(events[1].value, uint32_t{STRM_KEY_LEFT});
+}
+
 } // namespace
