@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "gfx/clock.h"
 #include "gfx/palette.h"
@@ -19,6 +20,36 @@ std::array<int, 4> ink_box(uint8_t c) {
             if (pixel_at(back_surface, x, y) == c)
                 b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
     return b;
+}
+
+// Pieces of ink of colour c (pixels touching by side or corner make one piece), top to bottom by
+// their first row: each piece as its first and last row.
+std::vector<std::array<int, 2>> ink_pieces(uint8_t c) {
+    std::vector<int> seen(640 * 480, 0);
+    std::vector<std::array<int, 2>> pieces;
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++) {
+            if (seen[y * 640 + x] || pixel_at(back_surface, x, y) != c) continue;
+            std::array<int, 2> rows = {y, y};
+            std::vector<std::array<int, 2>> todo = {{x, y}};
+            seen[y * 640 + x] = 1;
+            while (!todo.empty()) {
+                auto [px, py] = todo.back();
+                todo.pop_back();
+                rows = {std::min(rows[0], py), std::max(rows[1], py)};
+                for (int dy = -1; dy <= 1; dy++)
+                    for (int dx = -1; dx <= 1; dx++) {
+                        int nx = px + dx, ny = py + dy;
+                        if (nx < 0 || ny < 0 || nx >= 640 || ny >= 480 || seen[ny * 640 + nx]) continue;
+                        if (pixel_at(back_surface, nx, ny) != c) continue;
+                        seen[ny * 640 + nx] = 1;
+                        todo.push_back({nx, ny});
+                    }
+            }
+            pieces.push_back(rows);
+        }
+    std::sort(pieces.begin(), pieces.end());
+    return pieces;
 }
 
 } // namespace
@@ -102,4 +133,35 @@ TEST_F(Gfx, TextDrawsAtItsTopLeftInTheNearestColour) {
     ASSERT_EQ(gfx_draw_text_indexed("Q", 100, 100, 3, back_surface), 1);
     EXPECT_GE(ink_box(3)[0], 100);
     EXPECT_EQ(gfx_draw_text_indexed("Q", 100, 100, 256, back_surface), 0);
+}
+
+// Every letter and digit reads at 1x: one piece of ink each, but i and j a dot over a stem with a
+// clear row between them (the font's own hints joined them into a bar: "ls the shlp").
+TEST_F(Gfx, EveryLetterIsOnePieceAndIAndJHaveTheirDots) {
+    start_display();
+    PaletteEntry pal[256] = {};
+    pal[1] = PaletteEntry{255, 0, 0, 0};
+    gfx_palette_set_all(pal);
+    ASSERT_GT(plat_text_width("i"), 0) << "the game font (fonts-dejavu-extra) is missing";
+    const std::string glyphs = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (char g : glyphs) {
+        gfx_fill_surface(back_surface, 0, nullptr);
+        const char text[2] = {g, 0};
+        ASSERT_EQ(gfx_draw_text(text, 20, 40, 0x0000FF, back_surface), 1);
+        std::vector<std::array<int, 2>> pieces = ink_pieces(1);
+        if (g != 'i' && g != 'j') {
+            EXPECT_EQ(pieces.size(), 1u) << "'" << g << "' falls apart or shows nothing";
+            continue;
+        }
+        // Hand-checked on the screen: the dot on rows 42-43, row 44 clear, the stem from row 45.
+        ASSERT_EQ(pieces.size(), 2u) << "'" << g << "' has no dot of its own";
+        EXPECT_EQ(pieces[0], (std::array<int, 2>{42, 43})) << "'" << g << "': the dot";
+        EXPECT_EQ(pieces[1][0], 45) << "'" << g << "': the stem starts a clear row below the dot";
+        EXPECT_GE(pieces[1][1], 51) << "'" << g << "': the stem reaches the baseline";
+    }
+    // In a line of the instructions too: "is the ship" keeps both dots.
+    gfx_fill_surface(back_surface, 0, nullptr);
+    ASSERT_EQ(gfx_draw_text("is the ship", 20, 40, 0x0000FF, back_surface), 1);
+    std::vector<std::array<int, 2>> pieces = ink_pieces(1);
+    EXPECT_EQ(std::count(pieces.begin(), pieces.end(), std::array<int, 2>{42, 43}), 2) << "two dots";
 }
