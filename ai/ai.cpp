@@ -27,7 +27,7 @@ struct Seat {
     int32_t playing, level;
     int32_t phase, frames;
     int32_t have_layout;
-    AiLayout layout;
+    FlightLayout layout;
     AiAimer aimer;
     int64_t turn_start_steps;
     int32_t want_angle, want_power;
@@ -36,8 +36,8 @@ struct Seat {
 Seat seats[2];
 
 void begin_turn(Seat &s, int32_t player) {
-    AiLayout now;
-    ai_read_layout(&now);
+    FlightLayout now;
+    game_read_layout(&now);
     if (!s.have_layout || std::memcmp(&now, &s.layout, sizeof now) != 0) {
         // A new round: what was learnt of the last layout is no use.
         s.layout = now;

@@ -24,22 +24,7 @@ int32_t ai_keys(int32_t seat, uint8_t *keys);
 // Flight steps the search of player's current turn has used so far (benchmarks, tests).
 int64_t ai_turn_steps(int32_t player);
 
-// ---- what a player sees of a round, and the rules of flight ----
-
-struct AiBody {
-    float x, y;             // sprite position: the pull aims at its picture's centre
-    int32_t half_w, half_h; // half the picture's width and height, truncated
-    int32_t size;           // side of the hit box and mass term; 0 for an empty slot
-    float home_x, home_y;   // hit box corner
-};
-
-struct AiLayout {
-    float ship_x[2], ship_y[2];     // home positions: hit box corners
-    float muzzle_x[2], muzzle_y[2]; // where each player's shot starts
-    int32_t body_count;
-    AiBody bodies[3];
-    float field_w, field_h;
-};
+// ---- flights as the computer judges them (over the game's rules of flight) ----
 
 enum AiEnd : int32_t {
     AI_END_NONE = 0,
@@ -55,14 +40,12 @@ struct AiFlight {
                    // (the larger of the x and y distances: under 8 is inside)
 };
 
-// Any time: the layout of the round being played, read from the game.
-void ai_read_layout(AiLayout *layout);
-// A fired shot of player at angle (whole degrees, 1..360) and power, as the game fires it.
-void ai_fire(const AiLayout *layout, int32_t player, int32_t angle, int32_t power, Shot *shot);
-// One flight step of player's shot, as the game steps it; AI_END_NONE while it still flies.
-int32_t ai_step(const AiLayout *layout, int32_t player, Shot *shot);
+// A fired shot of player at angle (whole degrees, 1..360) and power.
+void ai_fire(const FlightLayout *layout, int32_t player, int32_t angle, int32_t power, Shot *shot);
+// One flight step of player's shot; AI_END_NONE while it still flies.
+int32_t ai_step(const FlightLayout *layout, int32_t player, Shot *shot);
 // A whole flight: fire and step to its end.
-void ai_fly(const AiLayout *layout, int32_t player, int32_t angle, int32_t power, AiFlight *out);
+void ai_fly(const FlightLayout *layout, int32_t player, int32_t angle, int32_t power, AiFlight *out);
 
 // ---- the search ----
 
@@ -78,7 +61,7 @@ struct AiAim {
 };
 
 // Round start: a search for player over layout from nothing.
-void ai_plan_begin(const AiLayout *layout, int32_t player);
+void ai_plan_begin(const FlightLayout *layout, int32_t player);
 // Searches on for at most about max_steps flight steps; 1 once there is nothing left to
 // search (or enough hits found), else 0.
 int32_t ai_plan_work(int32_t player, int64_t max_steps);
@@ -99,12 +82,12 @@ struct AiAimer {
 };
 
 // Round start: a fresh aimer whose numbers follow from the layout, player and level.
-void ai_aimer_begin(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level);
+void ai_aimer_begin(AiAimer *aimer, const FlightLayout *layout, int32_t player, int32_t level);
 // The angle and power a computer of level fires its next shot with at target: a first shot
 // off by a level's error, each later one corrected past the last miss to its other side and
 // closer, as a person brackets. Never a shot the flight copy says hits its own ship when a
 // smaller error avoids it.
-void ai_aim_with_error(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level, const AiAim *target,
+void ai_aim_with_error(AiAimer *aimer, const FlightLayout *layout, int32_t player, int32_t level, const AiAim *target,
                        int32_t *angle, int32_t *power);
 // The shot a computer of level goes for among those its search found: the most forgiving
 // for normal and hard, the one nearest the standing aim (fewest key steps) for easy.

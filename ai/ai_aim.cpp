@@ -65,7 +65,7 @@ int32_t aim(const AiAim *target, float angle_error, float power_error, int32_t *
 
 } // namespace
 
-void ai_aimer_begin(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level) {
+void ai_aimer_begin(AiAimer *aimer, const FlightLayout *layout, int32_t player, int32_t level) {
     uint32_t h = 2166136261u;
     for (int32_t p = 0; p < 2; p++) {
         h = mix_float(h, layout->ship_x[p]);
@@ -81,7 +81,7 @@ void ai_aimer_begin(AiAimer *aimer, const AiLayout *layout, int32_t player, int3
     *aimer = AiAimer{h, 0, {0.0f, 0.0f}};
 }
 
-void ai_aim_with_error(AiAimer *aimer, const AiLayout *layout, int32_t player, int32_t level, const AiAim *target,
+void ai_aim_with_error(AiAimer *aimer, const FlightLayout *layout, int32_t player, int32_t level, const AiAim *target,
                        int32_t *angle, int32_t *power) {
     const LevelTune &t = tune(level);
     float e[2];

@@ -45,7 +45,7 @@ enum Phase : int32_t {
 };
 
 struct Plan {
-    AiLayout layout;
+    FlightLayout layout;
     int32_t player;
     int64_t steps;
     int32_t phase;
@@ -88,7 +88,7 @@ int32_t flown(const Plan &p, int32_t angle, int32_t power) {
 
 // The direction from the muzzle to the other ship, in the game's degrees.
 int32_t direct_angle(const Plan &p) {
-    const AiLayout &l = p.layout;
+    const FlightLayout &l = p.layout;
     double dx = l.ship_x[1 - p.player] + 8.0 - l.muzzle_x[p.player];
     double dy = l.ship_y[1 - p.player] + 8.0 - l.muzzle_y[p.player];
     int32_t a = static_cast<int32_t>(std::lround(std::atan2(dy, dx) * 180.0 / 3.14159265358979));
@@ -298,7 +298,7 @@ int32_t work_once(Plan &p) {
 
 } // namespace
 
-void ai_plan_begin(const AiLayout *layout, int32_t player) {
+void ai_plan_begin(const FlightLayout *layout, int32_t player) {
     Plan &p = plans[player & 1];
     p.layout = *layout;
     p.player = player & 1;

@@ -25,8 +25,8 @@ int32_t fixed_seed(uint32_t, uint32_t *seed) {
 }
 
 // Round layouts from seeds 1000 + 7919 k, read once from a headless game.
-const std::vector<AiLayout> &layouts() {
-    static std::vector<AiLayout> all;
+const std::vector<FlightLayout> &layouts() {
+    static std::vector<FlightLayout> all;
     if (!all.empty()) return all;
     plat_headless_reset();
     plat_init();
@@ -38,8 +38,8 @@ const std::vector<AiLayout> &layouts() {
         layout_seed = 1000u + 7919u * static_cast<uint32_t>(k);
         game_destroy_bodies();
         game_new_round();
-        AiLayout l;
-        ai_read_layout(&l);
+        FlightLayout l;
+        game_read_layout(&l);
         all.push_back(l);
     }
     game_shutdown();
@@ -57,12 +57,12 @@ double thread_cpu_ms() {
 // One turn's search, frame slice by frame slice: the time per turn, the longest slice seen
 // (the most a frame spends thinking) and the longest turn.
 void BM_SearchTurnHard(benchmark::State &state) {
-    const std::vector<AiLayout> &all = layouts();
+    const std::vector<FlightLayout> &all = layouts();
     size_t k = 0;
     double worst_slice = 0.0, worst_turn = 0.0;
     int64_t steps = 0, slices = 0, turns = 0;
     for (auto _ : state) {
-        const AiLayout &l = all[k % all.size()];
+        const FlightLayout &l = all[k % all.size()];
         int32_t player = static_cast<int32_t>((k / all.size()) & 1);
         k++;
         double turn_start = thread_cpu_ms();
@@ -92,7 +92,7 @@ BENCHMARK(BM_SearchTurnHard)->Unit(benchmark::kMillisecond)->Iterations(2 * LAYO
 
 // One whole flight of the copy: a shot straight across at high power.
 void BM_FlightCopy(benchmark::State &state) {
-    const AiLayout &l = layouts()[0];
+    const FlightLayout &l = layouts()[0];
     int64_t steps = 0;
     for (auto _ : state) {
         AiFlight f;
@@ -108,12 +108,12 @@ BENCHMARK(BM_FlightCopy)->Arg(200)->Arg(800);
 // Strength, not time: shots each level needs to hit, alone against the other ship, over every
 // layout for both players (the shooter's shots counted up to and including the hit).
 void BM_ShotsToHit(benchmark::State &state) {
-    const std::vector<AiLayout> &all = layouts();
+    const std::vector<FlightLayout> &all = layouts();
     int32_t level = static_cast<int32_t>(state.range(0));
     std::vector<int32_t> shots;
     for (auto _ : state) {
         shots.clear();
-        for (const AiLayout &l : all) {
+        for (const FlightLayout &l : all) {
             for (int32_t player = 0; player < 2; player++) {
                 ai_plan_begin(&l, player);
                 while (!ai_plan_work(player, AI_FRAME_STEPS) && ai_plan_steps(player) < AI_TURN_STEPS) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include "game/game_files.h"
+#include "game/game_flight.h"
 #include "gfx/bitmap.h"
 #include "gfx/polygon.h"
 #include "gfx/sprite.h"
@@ -78,22 +79,12 @@ constexpr double DIRECTION_STEP = 22.5; // degrees between neighbouring aim fram
 void game_turn_controls(void);
 
 // ---- shot ----
-struct Shot {
-    int32_t state;
-    float x, y, vx, vy;
-    int32_t life;
-};
-constexpr int32_t SHOT_LIFE = 500;
-constexpr int32_t SHIP_HIT_LIFE_LIMIT = 470;
-constexpr float SHIP_HIT_SIZE = 16.0f;
-constexpr int32_t GRAVITY_CONSTANT = 50000;
-constexpr float GRAVITY_SCALE = 0.01f;
-constexpr double DEG_TO_RAD = 0.0174532925;
-constexpr double POWER_SCALE = 0.01;
 extern Shot shot;
 extern uint32_t shots_fired; // since start-up: replays report it
 
 void game_reset_shot(void);
+// Any time: the round's layout as the rules of flight see it, read from the sprites.
+void game_read_layout(FlightLayout *layout);
 void game_fire_shot(int32_t angle_degrees, float speed);
 // one flight step per play frame.
 void game_step_shot(void);

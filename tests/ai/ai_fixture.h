@@ -70,9 +70,9 @@ protected:
     }
 
     // The search run out for player over the round on screen.
-    static AiLayout searched(int32_t player) {
-        AiLayout layout;
-        ai_read_layout(&layout);
+    static FlightLayout searched(int32_t player) {
+        FlightLayout layout;
+        game_read_layout(&layout);
         ai_plan_begin(&layout, player);
         while (!ai_plan_work(player, AI_FRAME_STEPS) && ai_plan_steps(player) < AI_TURN_STEPS) {
         }

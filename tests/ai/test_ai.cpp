@@ -22,7 +22,7 @@ TEST_F(AiGame, FlightCopyFollowsTheLiveShotStepByStep) {
         round_from_seed(seed);
         for (int32_t player = 0; player < 2; player++) {
             std::vector<Aim> tries(std::begin(aims), std::end(aims));
-            AiLayout layout = searched(player);
+            FlightLayout layout = searched(player);
             AiAim found[3];
             int32_t n = ai_plan_hits(player, found, 3);
             for (int32_t i = 0; i < n; i++) tries.push_back({found[i].angle, found[i].power});
@@ -61,7 +61,7 @@ TEST_F(AiGame, HardHitsWithinTwoShotsInMostLayouts) {
     for (uint32_t seed = 100; seed < 130; seed++) {
         round_from_seed(seed * 7919u);
         for (int32_t player = 0; player < 2; player++) {
-            AiLayout layout = searched(player);
+            FlightLayout layout = searched(player);
             AiAim target;
             ai_choose_target(player, AI_LEVEL_HARD, angle[player], power[player], &target);
             AiAimer aimer;
@@ -86,7 +86,7 @@ TEST_F(AiGame, HardHitsWithinTwoShotsInMostLayouts) {
 // close in from alternate sides.
 TEST_F(AiGame, LevelsDifferByErrorAndBracketTheirMisses) {
     round_from_seed(4242);
-    AiLayout layout = searched(0);
+    FlightLayout layout = searched(0);
     AiAim target{100, 500, 1, 0.0f, 0};
     float first[3] = {0, 0, 0};
     for (int32_t level = AI_LEVEL_EASY; level <= AI_LEVEL_HARD; level++) {
