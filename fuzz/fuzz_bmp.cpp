@@ -1,5 +1,6 @@
 // BMP loader, then an image and a sprite frame cut from whatever it accepted.
 #include "fuzz/fuzz_common.h"
+#include "game/game_files.h"
 #include "gfx/bitmap.h"
 #include "gfx/display.h"
 #include "gfx/sprite.h"
@@ -7,7 +8,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     plat_window_open("fuzz", 640, 480, 0);
-    gfx_display_init(640, 480, 8, 1);
+    gfx_display_init(640, 480, 8, 1, GAME_FILE_PALETTE);
     return 0;
 }
 

@@ -2,8 +2,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <string>
-#include <unistd.h>
 
 #include "audio/music.h"
 #include "audio/sound.h"
@@ -20,7 +18,6 @@
 #include "platform/plat_system.h"
 #include "stream/stream.h"
 
-BmpFile shared_bitmap;
 PixelImage stars_image, opening_image;
 SpriteObject ship1, ship2;
 int32_t music_theme = MUSIC_NONE, music_battle = MUSIC_NONE, music_victory = MUSIC_NONE;
@@ -53,32 +50,10 @@ void load_ship_frames(SpriteObject *ship, int32_t loaded) {
 
 } // namespace
 
-int32_t game_report_missing_files(void) {
-    std::string missing;
-    int32_t count = 0;
-    for (const char *name : GAME_FILES) {
-        if (access(name, R_OK) == 0) continue;
-        missing += count++ ? ", " : "";
-        missing += name;
-    }
-    if (count == 0) return 0;
-    char folder[4096];
-    const char *where = getcwd(folder, sizeof folder) ? folder : ".";
-    // The game still starts: every loader copes with its own file being absent.
-    std::fprintf(stderr, "quorvane: %s %s missing from %s (the game's files are read from the working folder)\n",
-                 missing.c_str(), count == 1 ? "is" : "are", where);
-    return count;
-}
-
-int32_t game_load_picture(const char *name) {
-    if (!gfx_bmp_load(&shared_bitmap, name)) return 0;
-    return shared_bitmap.pixels != nullptr && shared_bitmap.info_header.biBitCount == 8;
-}
-
 int32_t game_init(void) {
     score[0] = score[1] = 0;
     plat_srand(strm_seed(gfx_clock_start()));
-    gfx_display_init(640, 480, 8, 0);
+    gfx_display_init(640, 480, 8, 0, GAME_FILE_PALETTE);
 
     load_backdrop(&stars_image, GAME_FILE_STARS);
     load_backdrop(&opening_image, GAME_FILE_OPENING);

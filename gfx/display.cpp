@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "game/game_files.h"
 #include "gfx/palette.h"
 #include "gfx/text.h"
 #include "platform/plat_system.h"
@@ -67,7 +66,7 @@ void keep_shown_frame(void) {
 
 } // namespace
 
-int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t windowed) {
+int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t windowed, const char *palette_file) {
     if (display_started) gfx_display_shutdown();
     if (!plat_display_open(width, height, bpp)) return 0;
     display_started = 1;
@@ -95,7 +94,7 @@ int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t win
 
     if (bpp == 8) {
         std::memset(palette_shadow, 0, sizeof palette_shadow);
-        gfx_palette_load_file(GAME_FILE_PALETTE, palette_shadow);
+        gfx_palette_load_file(palette_file, palette_shadow);
         if (windowed) {
             for (int i = 0; i < 10; i++) palette_shadow[i].flags = PC_EXPLICIT;
             for (int i = 246; i < 256; i++) palette_shadow[i].flags = PC_EXPLICIT;

@@ -34,8 +34,9 @@ extern uint8_t *back_buffer;
 extern int32_t back_pitch;
 extern int32_t window_offset_x, window_offset_y;
 
-// Start-up, once the window exists: 640, 480, 8, 0.
-int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t windowed);
+// Start-up, once the window exists: 640, 480, 8, 0, and the text palette an 8-bit display starts
+// with (its entries stay black where the file is missing).
+int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t windowed, const char *palette_file);
 // Shutdown; always 1.
 int32_t gfx_display_shutdown(void);
 // Windowed init (the back buffer): a surface at the screen's depth, keyed to colour_key's low 16 bits;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gfx/bitmap.h"
+#include "game/game_files.h"
 #include "gfx/display.h"
 #include "platform/plat_headless.h"
 #include "platform/plat_system.h"
@@ -24,7 +25,9 @@ protected:
     }
     void SetUp() override { reset(); }
     void TearDown() override { reset(); }
-    static void start_display(int32_t windowed = 0) { ASSERT_EQ(gfx_display_init(640, 480, 8, windowed), 1); }
+    static void start_display(int32_t windowed = 0) {
+        ASSERT_EQ(gfx_display_init(640, 480, 8, windowed, GAME_FILE_PALETTE), 1);
+    }
 };
 
 inline uint8_t pixel_at(const PlatSurface *s, int32_t x, int32_t y) {

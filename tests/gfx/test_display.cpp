@@ -18,7 +18,7 @@ TEST_F(Gfx, InitSetsModeClipAndClearedSurfaces) {
     EXPECT_EQ(window_clipper, nullptr);
     for (uint8_t b : back_surface->pixels) ASSERT_EQ(b, 0);
     for (uint8_t b : primary_surface->pixels) ASSERT_EQ(b, 0);
-    EXPECT_EQ(gfx_display_init(640, 480, 24, 0), 0) << "8 or 16 bits only";
+    EXPECT_EQ(gfx_display_init(640, 480, 24, 0, GAME_FILE_PALETTE), 0) << "8 or 16 bits only";
 }
 
 TEST_F(Gfx, LocksAreCachedAndAFlipWaitsForTheUnlock) {

@@ -81,7 +81,7 @@ TEST_F(Gfx, ClosingEffectsBlankTheScreen) {
 // W x H x 4 + 1 pixels, each a row draw then a column draw of the game's generator: on a
 // 16 by 8 screen a few pixels stay, and which ones depends on that order.
 TEST_F(Gfx, DissolveBlanksPixelsInRandomRowThenColumnOrder) {
-    ASSERT_EQ(gfx_display_init(16, 8, 8, 0), 1);
+    ASSERT_EQ(gfx_display_init(16, 8, 8, 0, GAME_FILE_PALETTE), 1);
     std::vector<uint8_t> mem(16 * 8, 7), model(16 * 8, 7);
     plat_srand(5);
     gfx_screen_transition(TRANSITION_DISSOLVE, mem.data(), 16);
