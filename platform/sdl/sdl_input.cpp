@@ -14,7 +14,7 @@ static uint8_t mouse_buttons[4];
 static SDL_Joystick *joystick = nullptr;
 static int32_t joy_min_x, joy_max_x, joy_min_y, joy_max_y, joy_dead;
 
-void sdl_input_event(const SDL_Event &ev) {
+static void take_device_event(const SDL_Event &ev) {
     if (!mouse_open) return;
     switch (ev.type) {
     case SDL_MOUSEMOTION:
@@ -38,6 +38,7 @@ void sdl_input_event(const SDL_Event &ev) {
 
 int plat_mouse_open(void) {
     if (!sdl_window()) return 0;
+    sdl_system_hooks.device_event = take_device_event;
     mouse_open = 1;
     mouse_acc = PlatMouseState{};
     std::memset(mouse_buttons, 0, sizeof mouse_buttons);

@@ -5,20 +5,22 @@
 
 // video: the game window, null before it opens.
 SDL_Window *sdl_window(void);
-// system: the window changed mode; the video redraws the last frame.
-void sdl_video_window_resized(void);
-// system: mouse and controller events from the pump.
-void sdl_input_event(const SDL_Event &ev);
-// system: a wait is about to sleep ms_left; a palette change still to be shown is shown now.
-void sdl_video_idle(uint32_t ms_left);
+// What the system's event pump and waits tell the rooms above it: the video and the input
+// readers fill their own entries when they first open; an empty entry is skipped.
+struct SdlSystemHooks {
+    void (*taking_events)(void);               // the pump is about to take events
+    void (*window_changed)(void);              // the window was exposed, resized or changed mode
+    void (*going_to_sleep)(uint32_t ms_left);  // a wait is about to sleep ms_left
+    void (*device_event)(const SDL_Event &ev); // a mouse or controller event the pump took
+    void (*shutting_down)(void);               // the window is about to close for good
+};
+extern SdlSystemHooks sdl_system_hooks;
 // system: 1 when the window lives on an X display.
 int sdl_x11_is_x11(SDL_Window *win);
 // video: the X server paints the window black behind the picture; 0 when not on X11.
 int sdl_x11_black_background(SDL_Window *win);
 // system: 1 when an EWMH window manager runs on the window's X display.
 int sdl_x11_has_window_manager(SDL_Window *win);
-// system, when it takes events: a palette change still to be shown is shown now.
-void sdl_video_flush(void);
 // tests: frames actually sent to the window (unchanged ones are not).
 int32_t sdl_video_shown_count(void);
 // video, the X11 present: CLOCK_MONOTONIC in milliseconds, with fractions.

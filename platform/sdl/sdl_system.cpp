@@ -18,6 +18,8 @@ static int32_t logical_w = 640, logical_h = 480;
 
 SDL_Window *sdl_window(void) { return main_window; }
 
+SdlSystemHooks sdl_system_hooks;
+
 // Drivers that show nothing: only when asked for, or the game would run unseen.
 static int invisible_driver(const char *name) {
     return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
@@ -62,7 +64,7 @@ int plat_init(void) {
 }
 
 void plat_shutdown(void) {
-    plat_display_close();
+    if (sdl_system_hooks.shutting_down) sdl_system_hooks.shutting_down();
     plat_window_close();
     plat_text_shutdown();
     SDL_Quit();
@@ -104,7 +106,7 @@ static void apply_mode(void) {
         }
     }
     if (SDL_GetWindowFlags(main_window) & SDL_WINDOW_SHOWN) SDL_RaiseWindow(main_window);
-    sdl_video_window_resized();
+    if (sdl_system_hooks.window_changed) sdl_system_hooks.window_changed();
 }
 
 int plat_window_open(const char *title, int32_t width, int32_t height, int32_t fullscreen) {
@@ -238,7 +240,7 @@ static uint32_t last_pump_ms = 0;
 static int32_t pumped_once = 0;
 
 void plat_pump_events(void) {
-    sdl_video_flush();
+    if (sdl_system_hooks.taking_events) sdl_system_hooks.taking_events();
     uint32_t now = plat_ticks();
     if (!pumped_once || now != last_pump_ms) {
         SDL_PumpEvents();
@@ -283,9 +285,11 @@ void plat_pump_events(void) {
             case SDL_WINDOWEVENT_CLOSE: post_destroy_once(); break;
             case SDL_WINDOWEVENT_EXPOSED:
                 plat_queue_push(PlatMessage{PLAT_MSG_PAINT, 0, 0});
-                sdl_video_window_resized();
+                if (sdl_system_hooks.window_changed) sdl_system_hooks.window_changed();
                 break;
-            case SDL_WINDOWEVENT_SIZE_CHANGED: sdl_video_window_resized(); break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                if (sdl_system_hooks.window_changed) sdl_system_hooks.window_changed();
+                break;
             case SDL_WINDOWEVENT_FOCUS_LOST:
                 plat_keys_clear(); // keys released elsewhere would stay down forever
                 plat_queue_push(PlatMessage{PLAT_MSG_ACTIVATE, 0, 0});
@@ -294,7 +298,9 @@ void plat_pump_events(void) {
             default: break;
             }
             break;
-        default: sdl_input_event(ev); break;
+        default:
+            if (sdl_system_hooks.device_event) sdl_system_hooks.device_event(ev);
+            break;
         }
     }
 }
@@ -324,7 +330,7 @@ static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms) {
         uint32_t now = static_cast<uint32_t>(now64);
         uint32_t elapsed = now - start;
         if (elapsed >= ms) return now;
-        sdl_video_idle(ms - elapsed);
+        if (sdl_system_hooks.going_to_sleep) sdl_system_hooks.going_to_sleep(ms - elapsed);
         uint64_t deadline = now64 + (ms - elapsed) + offset;
         timespec ts{static_cast<time_t>(deadline / 1000u), static_cast<long>(deadline % 1000u) * 1000000L};
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);

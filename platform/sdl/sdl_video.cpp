@@ -353,6 +353,27 @@ int open_renderer(SDL_Window *win, int32_t width, int32_t height) {
     return 1;
 }
 
+void show_palette_in_wait(uint32_t ms_left) {
+    if (!palette_pending) return;
+    // A show that fits in the wait costs nothing. A slower one (a large window) is made only after
+    // four times its length without one, so a fade keeps within a fifth of its time more.
+    double now = sdl_now_ms();
+    if (palette_show_ms > ms_left && now - last_palette_show < 4 * palette_show_ms) return;
+    show(nullptr, true);
+    double end = sdl_now_ms();
+    palette_show_ms = end - now;
+    last_palette_show = end;
+}
+
+void show_palette_before_events(void) {
+    if (palette_pending) show(nullptr, true);
+}
+
+void redraw_window(void) {
+    borders_stale = 1;
+    show(nullptr, true);
+}
+
 } // namespace
 
 double sdl_now_ms(void) {
@@ -362,6 +383,11 @@ double sdl_now_ms(void) {
 }
 
 int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
+    // From the first open on, the window's events and waits reach the display.
+    sdl_system_hooks.taking_events = show_palette_before_events;
+    sdl_system_hooks.window_changed = redraw_window;
+    sdl_system_hooks.going_to_sleep = show_palette_in_wait;
+    sdl_system_hooks.shutting_down = plat_display_close;
     SDL_Window *win = sdl_window();
     if (!win) {
         plat_set_error("no window to show the display in");
@@ -448,25 +474,4 @@ void plat_backend_palette_changed(void) {
     if (open_flag && !last_frame.empty()) palette_pending = 1;
 }
 
-void sdl_video_idle(uint32_t ms_left) {
-    if (!palette_pending) return;
-    // A show that fits in the wait costs nothing. A slower one (a large window) is made only after
-    // four times its length without one, so a fade keeps within a fifth of its time more.
-    double now = sdl_now_ms();
-    if (palette_show_ms > ms_left && now - last_palette_show < 4 * palette_show_ms) return;
-    show(nullptr, true);
-    double end = sdl_now_ms();
-    palette_show_ms = end - now;
-    last_palette_show = end;
-}
-
 int32_t sdl_video_shown_count(void) { return shown_count; }
-
-void sdl_video_flush(void) {
-    if (palette_pending) show(nullptr, true);
-}
-
-void sdl_video_window_resized(void) {
-    borders_stale = 1;
-    show(nullptr, true);
-}
