@@ -163,4 +163,6 @@ if(QUORVANE_TESTS)
   add_test(NAME e2e_package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package.sh ${CMAKE_BINARY_DIR}
            ${PROJECT_SOURCE_DIR} ${CMAKE_CPACK_COMMAND})
   set_tests_properties(e2e_package PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
+  add_test(NAME package_install_deps COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/install_deps.sh
+           ${PROJECT_SOURCE_DIR})
 endif()
