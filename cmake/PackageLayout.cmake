@@ -17,6 +17,9 @@ foreach(launcher ${launchers})
   get_filename_component(bin_dir ${launcher} DIRECTORY)
   get_filename_component(prefix ${bin_dir} DIRECTORY)
   file(MAKE_DIRECTORY ${prefix}/games)
+  # Made here, not by the install: its mode must not follow the builder's umask.
+  file(CHMOD ${prefix}/games DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+       WORLD_READ WORLD_EXECUTE)
   file(GLOB programs ${bin_dir}/*)
   foreach(program ${programs})
     get_filename_component(name ${program} NAME)

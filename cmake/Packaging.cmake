@@ -154,6 +154,7 @@ set(CPACK_QUORVANE_OBJCOPY "${CMAKE_OBJCOPY}")
 set(CPACK_QUORVANE_DEBUG_DIR "${CMAKE_BINARY_DIR}/debug")
 # Debian keeps games in /usr/games; a plain `cmake --install` keeps bin/ (on the PATH of ~/.local).
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageLayout.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageFinish.cmake)
 # Reproducible: every time in the package is the last commit's (cmake/CPackOptions.cmake).
 set(CPACK_QUORVANE_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackOptions.cmake)

@@ -5,9 +5,11 @@
 # Usage: reproducible.sh SOURCE_DIR
 #
 # The second build differs from the first wherever a careless build would leak into the
-# package: another folder (of another length), time zone, locale and umask, and no compiler
-# cache (the first may take its objects from one). Both name a home page and a bug tracker, so
-# the first package then goes through tests/package/package.sh with those set.
+# package: another folder (of another length), time zone, locale and umask. Neither uses a
+# compiler cache: one with a base folder hands the compiler relative paths, which the path map
+# cannot catch, and a cache would hide a compiler that is not deterministic. Both name a home
+# page and a bug tracker, so the first package then goes through tests/package/package.sh with
+# those set.
 set -uo pipefail
 src=$(cd "$1" && pwd)
 work=$(mktemp -d)
@@ -35,10 +37,12 @@ build() { # build FOLDER: configure, build what the package holds, pack; the .de
   }
   ls "$dir"/pkg/quorvane_*.deb
 }
+export CCACHE_DISABLE=1
+unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
 start=$(date +%s)
 a=$(build "$work/a") || fail "the first build failed"
-b=$(umask 0002 && export TZ=Pacific/Chatham LC_ALL=C.UTF-8 CCACHE_DISABLE=1 && unset CMAKE_CXX_COMPILER_LAUNCHER &&
-  build "$work/second-build-folder") || fail "the second build failed"
+b=$(umask 0002 && export TZ=Pacific/Chatham LC_ALL=C.UTF-8 && build "$work/second-build-folder") ||
+  fail "the second build failed"
 echo "two builds in $(($(date +%s) - start)) s"
 sum_a=$(sha256sum "$a" | cut -d' ' -f1)
 sum_b=$(sha256sum "$b" | cut -d' ' -f1)
@@ -54,6 +58,7 @@ if [ "$sum_a" != "$sum_b" ]; then
     tar -tvf "$work"/cmp/$side/data.tar.* >"$work/cmp/$side.list"
   done
   echo "members differing: $(cd "$work/cmp/a" && for m in *.tar.* debian-binary; do cmp -s "$m" "../b/$m" || echo -n "$m "; done)"
+  diff <(ar tv "$a") <(ar tv "$b")
   diff "$work/cmp/a.list" "$work/cmp/b.list" | head -n 20
   diff -rq "$work/cmp/a" "$work/cmp/b" | grep -v '\.tar\.' | head -n 20
   fail "two builds of one source gave different packages"
