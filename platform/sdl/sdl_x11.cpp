@@ -27,7 +27,9 @@ int sdl_x11_black_background(SDL_Window *win) {
     if (!x11_of(win, &dpy, &xwin)) return 0;
     XSetWindowBackground(dpy, xwin, BlackPixel(dpy, DefaultScreen(dpy)));
     XClearWindow(dpy, xwin);
-    XFlush(dpy);
+    // Done before we return: the picture may go on another connection (sdl_x11_present.cpp), and
+    // a clear the server reached after it would blacken it for good.
+    XSync(dpy, False);
     return 1;
 }
 
