@@ -189,7 +189,7 @@ void play_explosion(void) {
     do explosion_frame();
     while (game_explosion_running());
     // No frame read keys during the explosion: taps made then must not act afterwards.
-    inp_keyboard_forget_taps();
+    strm_forget_taps();
 }
 
 void wrap_angles(void) {

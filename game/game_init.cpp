@@ -120,7 +120,7 @@ void game_pause(int32_t ms) {
         plat_wait_process_ms(start + waited, std::min(static_cast<uint32_t>(ms) - waited, PAUSE_SLICE_MS));
     }
     // Keys tapped during the pause are not read by any frame: they must not act afterwards.
-    inp_keyboard_forget_taps();
+    strm_forget_taps();
 }
 
 // Every way out (Escape, QUIT, the close button, SIGTERM) ends here once: sounds stop, the screen fades.

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pad/pad.h"
-
 int32_t input_system = 0;
 int32_t keyboard_device = 0;
 KeyboardState keyboard_state;
@@ -52,8 +50,6 @@ int32_t inp_keyboard_read(void) {
 
 void inp_keyboard_forget_taps(void) {
     if (keyboard_device) plat_keyboard_forget_taps();
-    // The pads stand beside the keyboard: their presses made meanwhile go too.
-    pad_forget_taps();
 }
 
 void inp_keyboard_release(void) {

@@ -24,7 +24,8 @@ void inp_shutdown(void);
 int32_t inp_keyboard_init(void);
 // Every frame: fills keyboard_state; no device clears it and gives 0.
 int32_t inp_keyboard_read(void);
-// After a pause or an explosion, where no frame read keys: taps made meanwhile have no effect.
+// After a pause or an explosion, where no frame read keys: the keyboard's taps made meanwhile
+// have no effect (strm_forget_taps drops the pads' too).
 void inp_keyboard_forget_taps(void);
 // Closes the keyboard; later reads find no device.
 void inp_keyboard_release(void);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "input/input.h"
-#include "pad/pad.h"
+#include "stream/stream_pad.h"
 #include "platform/plat_system.h"
 
 namespace {
@@ -68,6 +68,11 @@ int32_t strm_keyboard_keys(int32_t seat, uint8_t *keys) {
     inp_keyboard_read();
     *keys = strm_keys_from_state(keyboard_state) | pad_keys(seat);
     return 1;
+}
+
+void strm_forget_taps(void) {
+    inp_keyboard_forget_taps();
+    pad_forget_taps();
 }
 
 int32_t strm_read_keys(int32_t seat) {

@@ -5,26 +5,7 @@
 #pragma once
 #include <cstdint>
 
-// The seven keys the game reads, one bit each; a frame's input is one byte.
-enum StrmKey : uint8_t {
-    STRM_KEY_RETURN = 0x01,
-    STRM_KEY_SPACE = 0x02,
-    STRM_KEY_UP = 0x04,
-    STRM_KEY_DOWN = 0x08,
-    STRM_KEY_LEFT = 0x10,
-    STRM_KEY_RIGHT = 0x20,
-    // In a frame's byte: the frame's Escape test said quit (the key or its asynchronous state).
-    STRM_KEY_ESCAPE = 0x40,
-};
-constexpr uint8_t STRM_KEY_MASK = 0x7F;
-
-// Who has the say over a frame: the player in turn on the play screen, else the menus.
-enum StrmSeat : int32_t {
-    STRM_SEAT_PLAYER1 = 0,
-    STRM_SEAT_PLAYER2 = 1,
-    STRM_SEAT_MENUS = 2
-};
-constexpr int32_t STRM_SEAT_COUNT = 3;
+#include "stream/stream_keys.h"
 
 // A seat's source: 1 with the frame's key bits in *keys, or 0 when it has none (the stream
 // has ended or the peer is gone); the frame then reads no key.
@@ -66,6 +47,9 @@ int32_t strm_escape_pending(void);
 // Once a frame, at its end: 1 when the game must quit (Escape in the frame's keys or held
 // now on the local keyboard); tells the taps of the frame.
 int32_t strm_escape_test(void);
+// After a pause or an explosion, where no frame read keys: taps made meanwhile on the keyboard
+// and the pads beside it have no effect; what is still held reads as held.
+void strm_forget_taps(void);
 // Start-up and round set-up: the tick to seed the game's numbers with; tells the taps.
 uint32_t strm_seed(uint32_t live_tick);
 

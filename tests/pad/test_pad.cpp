@@ -1,6 +1,6 @@
 // Gamepads on the headless backend: what each button and the stick read as, which pad speaks
 // for which seat, presses between frames, plugging in and out.
-#include "pad/pad.h"
+#include "stream/stream_pad.h"
 #include "tests/stream/keys_fixture.h"
 
 namespace {

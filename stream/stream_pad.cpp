@@ -1,8 +1,8 @@
 // Gamepads folded into the frame's key bits.
-#include "pad/pad.h"
+#include "stream/stream_pad.h"
 
 #include "platform/plat_system.h"
-#include "stream/stream.h"
+#include "stream/stream_keys.h"
 
 namespace {
 
