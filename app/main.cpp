@@ -46,6 +46,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "quorvane: %s\n", error);
         return 2;
     }
+    // From here on a quit signal ends the game through its shutdown below, which closes the recording.
+    plat_catch_quit_signals();
     if (options.record_path[0] && !rpl_record_start(options.record_path, error, sizeof error)) {
         std::fprintf(stderr, "quorvane: %s\n", error);
         return 2;
@@ -89,10 +91,11 @@ int main(int argc, char **argv) {
         return 1;
     }
     if (options.join_host[0] && !net_join(options.join_host, options.port, local, 0, 8000)) {
-        std::fprintf(stderr, "quorvane: %s\n", net_message());
+        // Asked to quit while the host was still being reached: that is no failure.
+        if (!plat_quit_signal()) std::fprintf(stderr, "quorvane: %s\n", net_message());
         rpl_record_abandon();
         plat_shutdown();
-        return 1;
+        return plat_quit_signal() ? 0 : 1;
     }
     if (options.host && !net_host(options.port, local, 0)) {
         std::fprintf(stderr, "quorvane: %s\n", net_message());

@@ -42,6 +42,7 @@ enum LongOnly : int {
     OPT_SEED,
     OPT_ONLINE,
     OPT_SERVER,
+    OPT_END
 };
 
 int32_t parse_level(const char *s, int32_t *level) {
@@ -98,6 +99,13 @@ int32_t parse_address(const char *s, char *host, uint16_t *port_out) {
 }
 int32_t parse_join(const char *s, AppOptions *o) { return parse_address(s, o->join_host, &o->port); }
 
+// The long name of an option, for messages: "--level".
+const char *long_name(const option *table, int c) {
+    for (; table->name; table++)
+        if (table->val == c) return table->name;
+    return "?";
+}
+
 int32_t fail(int32_t program, int32_t *exit_code, const char *what, const char *arg) {
     std::fprintf(stderr, "%s: %s%s%s\n", program_name(program), what, arg ? ": " : "", arg ? arg : "");
     app_print_usage(program, stderr);
@@ -134,7 +142,7 @@ void app_print_usage(int32_t program, FILE *f) {
                      "  --replay FILE        play a recording and print its result line\n"
                      "  --computer 1|2|both  let the computer play these players\n"
                      "  --level LEVEL        the computer's level: easy, normal (default) or hard\n"
-                     "  --level1 LEVEL       the level of player 1 alone\n"
+                     "  --level1 LEVEL       the level of player 1 alone (over --level)\n"
                      "  --level2 LEVEL       the level of player 2 alone\n"
                      "  --matches N          play N matches (computer against computer)\n"
                      "  --seed S             the first seed tick (default 1)\n"
@@ -144,7 +152,9 @@ void app_print_usage(int32_t program, FILE *f) {
                      "                       printed: room: CODE), or join the room CODE\n"
                      "  --server HOST[:PORT] the room server (else $QUORVANE_SERVER; port %u)\n"
                      "  -h, --help           show this help and exit\n"
-                     "  -V, --version        show the version and exit\n",
+                     "  -V, --version        show the version and exit\n"
+                     "\n"
+                     "Each option once; the levels need the computer to play their side.\n",
                      APP_DEFAULT_PORT, NET_RDV_PORT);
         print_addresses(f);
         return;
@@ -157,7 +167,7 @@ void app_print_usage(int32_t program, FILE *f) {
                  "  --record FILE        record the match's keys to FILE as it is played\n"
                  "  --replay FILE        show a recorded match exactly as it was played\n"
                  "  --computer 1|2|both  let the computer play player 1, player 2 or both\n"
-                 "  --level LEVEL        the computer's level: easy, normal (default) or hard\n"
+                 "  --level LEVEL        with --computer: its level, easy, normal (default) or hard\n"
                  "  --host [PORT]        play online: wait for one player to join (default port %u)\n"
                  "  --join HOST[:PORT]   play online: join a game hosted on HOST\n"
                  "  --online [CODE]      play online without opening a port: make a room and read its\n"
@@ -166,7 +176,8 @@ void app_print_usage(int32_t program, FILE *f) {
                  "  -h, --help           show this help and exit\n"
                  "  -V, --version        show the version and exit\n"
                  "\n"
-                 "Keys: arrows aim, Return or Space fires, Escape quits, Alt+Enter toggles full screen.\n",
+                 "Each option once. Keys: arrows aim, Return or Space fires, Escape quits, Alt+Enter\n"
+                 "toggles full screen. Ctrl+C, SIGTERM or SIGHUP quit at once (the recording kept), status 0.\n",
                  APP_DEFAULT_PORT, NET_RDV_PORT);
     print_addresses(f);
 }
@@ -203,10 +214,21 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
 
     opterr = 0; // our own messages, with the usage
     optind = 1;
+    uint8_t seen[OPT_END] = {};
+    int32_t level_all = -1, level_of[2] = {-1, -1}; // --level; --level1 and --level2 go over it
     for (;;) {
         int index = 0;
         int c = getopt_long(argc, argv, shorts, table, &index);
         if (c == -1) break;
+        // Given twice is a slip (which one was meant?), not a choice: say so rather than pick one.
+        if (c > 0 && c < OPT_END) {
+            if (seen[c]) {
+                char what[64];
+                std::snprintf(what, sizeof what, "--%s given twice", long_name(table, c));
+                return fail(program, exit_code, what, nullptr);
+            }
+            seen[c] = 1;
+        }
         long n = 0;
         switch (c) {
         case OPT_HELP: o.help = 1; break;
@@ -236,8 +258,7 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
             int32_t level = 0;
             if (!parse_level(optarg, &level))
                 return fail(program, exit_code, "the level is easy, normal or hard", optarg);
-            if (c != OPT_LEVEL2) o.level[0] = level;
-            if (c != OPT_LEVEL1) o.level[1] = level;
+            (c == OPT_LEVEL ? level_all : level_of[c == OPT_LEVEL2]) = level;
             break;
         }
         case OPT_HOST:
@@ -317,5 +338,17 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
     }
     if (o.replay_path[0] && (o.host || o.join_host[0] || o.online || o.computer[0] || o.computer[1]))
         return fail(program, exit_code, "--replay plays a recording alone", nullptr);
+    // A level is the computer's: without it playing that side, the level would do nothing.
+    if (level_all >= 0 && !o.computer[0] && !o.computer[1])
+        return fail(program, exit_code, "--level needs --computer", nullptr);
+    for (int32_t p = 0; p < 2; p++) {
+        if (level_of[p] >= 0 && !o.computer[p])
+            return fail(program, exit_code,
+                        p ? "--level2 needs --computer 2 or both" : "--level1 needs --computer 1 or both", nullptr);
+        if (level_of[p] >= 0)
+            o.level[p] = level_of[p];
+        else if (level_all >= 0)
+            o.level[p] = level_all;
+    }
     return 1;
 }

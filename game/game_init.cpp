@@ -123,12 +123,13 @@ void game_pause(int32_t ms) {
     strm_forget_taps();
 }
 
-// Every way out (Escape, QUIT, the close button, SIGTERM) ends here once: sounds stop, the screen fades.
+// Every way out (Escape, QUIT, the close button, a signal) ends here once: sounds stop, the screen
+// fades. Not after a signal: log-out or Ctrl+C wants the game gone at once, and nobody watches.
 static void quit_once(void) {
     if (quit_requested) return;
     quit_requested = 1;
     snd_stop_all();
-    gfx_screen_transition(TRANSITION_FADE_BLACK, nullptr, 0);
+    if (!plat_quit_signal()) gfx_screen_transition(TRANSITION_FADE_BLACK, nullptr, 0);
 }
 
 void game_request_quit(void) {
@@ -143,7 +144,7 @@ int32_t game_window_proc(const PlatMessage *msg) {
     case PLAT_MSG_CREATE:
     case PLAT_MSG_PAINT: return 0;
     case PLAT_MSG_DESTROY:
-        quit_once();                      // a close button or SIGTERM ends the game the way Escape does
+        quit_once();                      // a close button or a signal ends the game the way Escape does
         return plat_message_default(msg); // which turns the destroy into the quit message
     default: return plat_message_default(msg);
     }

@@ -70,7 +70,9 @@ int32_t gfx_display_init(int32_t width, int32_t height, int32_t bpp, int32_t win
     if (display_started) gfx_display_shutdown();
     if (!plat_display_open(width, height, bpp)) return 0;
     display_started = 1;
-    if (plat_window_is_open()) plat_window_set_fullscreen(windowed ? 0 : 1);
+    // The full-screen set-up takes the window as it was opened: full screen, or a window when the
+    // player asked for one (--window); Alt+Enter changes it later. A windowed set-up needs a window.
+    if (windowed && plat_window_is_open()) plat_window_set_fullscreen(0);
 
     screen_width = width;
     screen_height = height;

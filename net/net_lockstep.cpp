@@ -115,7 +115,7 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
             return 1;
         }
         // Waits run on the ENet clock: the simulator's game clock is virtual.
-        if (net_link.state != NET_STATE_LINKED) return 0;
+        if (net_link.state != NET_STATE_LINKED || plat_quit_signal()) return 0;
         // Keys may be slow on a bad link; only the transport says the peer is lost.
         if (net_link.peer_gone) {
             net_session_lost();
@@ -164,7 +164,7 @@ int32_t net_seed_source(uint32_t live_tick, uint32_t *seed) {
         return 1;
     }
     while (seeds_received < number) {
-        if (net_link.state != NET_STATE_LINKED) return 0;
+        if (net_link.state != NET_STATE_LINKED || plat_quit_signal()) return 0;
         if (net_link.peer_gone) {
             net_session_lost();
             return 0;

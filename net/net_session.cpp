@@ -323,7 +323,7 @@ int32_t net_session_dial(const char *host, uint16_t port, uint32_t timeout_ms) {
     }
     uint32_t started = net_now_ms();
     int32_t connected = 0, welcomed = 0;
-    while (!welcomed && net_now_ms() - started < timeout_ms) {
+    while (!welcomed && net_now_ms() - started < timeout_ms && !plat_quit_signal()) {
         plat_pump_events();
         NetEvent ev;
         if (!net_transport_next(NET_SLICE_MS, &ev)) continue;

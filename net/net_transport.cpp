@@ -5,6 +5,7 @@
 
 #include "net/net_rdv.h"
 #include "net/net_transport.h"
+#include "platform/plat_system.h"
 
 ENetPeer *net_peer;
 
@@ -216,9 +217,11 @@ void net_transport_close(void) {
     if (!link_host) return;
     // Time for the last frames and the goodbye to reach the peer, lost datagrams resent
     // included: the peer needs them to end its match as this one did. Its acknowledgement of
-    // the goodbye ends the wait; a peer gone silent ends it after LOST_MS.
+    // the goodbye ends the wait; a peer gone silent ends it after LOST_MS. After a quit signal
+    // only a moment: the game must be gone at once, and the peer notices a silence anyway.
     uint32_t started = net_now_ms();
-    while (net_peer && net_now_ms() - started < LOST_MS + 1000) {
+    const uint32_t limit = plat_quit_signal() ? 100 : LOST_MS + 1000;
+    while (net_peer && net_now_ms() - started < limit) {
         ENetEvent ev;
         before_service();
         int32_t r = enet_host_service(link_host, &ev, NET_SLICE_MS);

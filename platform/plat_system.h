@@ -52,6 +52,11 @@ void plat_pump_events(void);
 void plat_cursor_show(int32_t show);
 // Frame quit test: 1 while Escape is held or once after it went down since the last test (a tap).
 int plat_escape_down(void);
+// App entry point, first: from now on SIGTERM, SIGINT and SIGHUP (unless ignored when the program
+// started) ask the game to end: the pump posts the window's destroy, every wait returns at once.
+void plat_catch_quit_signals(void);
+// The signal that asked the game to end, 0 for none.
+int32_t plat_quit_signal(void);
 
 // Frame clock: milliseconds, steady, wrapping at 2^32.
 uint32_t plat_ticks(void);

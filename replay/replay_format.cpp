@@ -5,6 +5,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "replay/replay.h"
 #include "replay/replay_internal.h"
@@ -329,8 +332,21 @@ int32_t rpl_parse_part(const uint8_t *data, size_t size, const char *name, RplRe
 }
 
 int32_t rpl_load(const char *path, RplRecording *out, char *error, size_t error_size) {
-    FILE *f = std::fopen(path, "rb");
-    if (!f) return fail(error, error_size, "cannot open %s: %s", path, std::strerror(errno));
+    // Opened without waiting (a FIFO's open waits for a writer), and only a file is read: a FIFO or
+    // a terminal may never end, and the replay would hang before its window opens.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(error, error_size, "cannot open %s: %s", path, std::strerror(errno));
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return fail(error, error_size, "cannot replay %s: not a regular file", path);
+    }
+    FILE *f = fdopen(fd, "rb");
+    if (!f) {
+        int saved = errno;
+        close(fd);
+        return fail(error, error_size, "cannot open %s: %s", path, std::strerror(saved));
+    }
     std::vector<uint8_t> data;
     uint8_t block[65536];
     size_t n = 0;

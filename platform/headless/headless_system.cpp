@@ -44,6 +44,9 @@ int plat_window_set_fullscreen(int32_t fullscreen) {
 int plat_window_is_fullscreen(void) { return window_fullscreen; }
 void plat_pump_events(void) {}
 void plat_cursor_show(int32_t) {}
+// The simulator keeps the signals' default actions.
+void plat_catch_quit_signals(void) {}
+int32_t plat_quit_signal(void) { return 0; }
 
 uint32_t plat_ticks(void) {
     uint32_t t = virtual_now;

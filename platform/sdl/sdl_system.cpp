@@ -1,8 +1,11 @@
 // SDL window, event pump, clocks. Key events (not polled state) build the key
 // array, so taps that fall between two frames are still seen.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <pthread.h>
 
 #include "platform/plat_input.h"
 #include "platform/plat_internal.h"
@@ -34,20 +37,72 @@ static void skip_unused_services(void) {
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
 }
 
+// Log-out, a closed terminal, Ctrl+C and kill end the game at once, through its normal shutdown
+// (the recording is saved), without the quit fade nobody waits to watch. The handler only notes
+// the signal: the waits see it and return, the pump turns it into the window's destroy.
+static volatile sig_atomic_t quit_signal = 0;
+static pthread_t main_thread;
+
+static void on_quit_signal(int sig) {
+    int saved = errno;
+    if (!quit_signal) quit_signal = sig;
+    // Taken by another thread it would not cut the main thread's sleep short: hand it on.
+    if (!pthread_equal(pthread_self(), main_thread)) pthread_kill(main_thread, sig);
+    errno = saved;
+}
+
+void plat_catch_quit_signals(void) {
+    main_thread = pthread_self();
+    struct sigaction sa {};
+    sa.sa_handler = on_quit_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART; // reads and writes carry on; sleeps and polls return early
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction old {};
+        // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
+int32_t plat_quit_signal(void) { return quit_signal; }
+
+// Says which display could not be opened, so a wrong DISPLAY is seen at once; why: SDL's reason
+// when it gave one.
+static void say_no_display(const char *x_display, const char *why) {
+    const char *wayland = SDL_getenv("WAYLAND_DISPLAY");
+    char where[300];
+    if (x_display && *x_display && wayland && *wayland)
+        SDL_snprintf(where, sizeof where, "cannot open display %s nor Wayland display %s", x_display, wayland);
+    else if (x_display && *x_display)
+        SDL_snprintf(where, sizeof where, "cannot open display %s", x_display);
+    else if (wayland && *wayland)
+        SDL_snprintf(where, sizeof where, "cannot open Wayland display %s", wayland);
+    else
+        SDL_snprintf(where, sizeof where, "no display to show the game on: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    char text[600];
+    SDL_snprintf(text, sizeof text, "%s%s%s; SDL_VIDEODRIVER=dummy runs the game without one", where,
+                 why && *why ? ": " : "", why && *why ? why : "");
+    plat_set_error(text);
+}
+
 int plat_init(void) {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); // the game catches its own (above)
     skip_unused_services();
+    const char *asked = SDL_getenv("SDL_VIDEODRIVER");
+    const char *x_display = SDL_getenv("DISPLAY");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        plat_set_error(SDL_GetError());
+        if (asked && *asked)
+            plat_set_error(SDL_GetError());
+        else
+            say_no_display(x_display, SDL_GetError());
         return 0;
     }
-    const char *asked = SDL_getenv("SDL_VIDEODRIVER");
     // An X server named by DISPLAY that is still starting (a session just begun, a test's Xvfb)
     // can refuse the first connection: give it a second before calling the display absent.
-    const char *x_display = SDL_getenv("DISPLAY");
     if (invisible_driver(SDL_GetCurrentVideoDriver()) && !(asked && *asked) && x_display && *x_display) {
         int connected = 0;
-        for (int tries = 0; tries < 20 && !connected; tries++) {
+        for (int tries = 0; tries < 20 && !connected && !quit_signal; tries++) {
             SDL_VideoQuit();
             SDL_Delay(50);
             connected = SDL_VideoInit("x11") == 0;
@@ -55,8 +110,7 @@ int plat_init(void) {
         if (!connected) SDL_VideoInit(nullptr); // what SDL picks by itself, for the test below
     }
     if (invisible_driver(SDL_GetCurrentVideoDriver()) && !(asked && *asked)) {
-        plat_set_error("no display to show the game on (is DISPLAY or WAYLAND_DISPLAY set?); "
-                       "SDL_VIDEODRIVER=dummy runs it without one");
+        say_no_display(x_display, nullptr);
         SDL_Quit();
         return 0;
     }
@@ -240,6 +294,7 @@ static uint32_t last_pump_ms = 0;
 static int32_t pumped_once = 0;
 
 void plat_pump_events(void) {
+    if (quit_signal) post_destroy_once();
     if (sdl_system_hooks.taking_events) sdl_system_hooks.taking_events();
     uint32_t now = plat_ticks();
     if (!pumped_once || now != last_pump_ms) {
@@ -323,13 +378,14 @@ uint32_t plat_ticks(void) { return static_cast<uint32_t>(monotonic_ms()); }
 
 uint32_t plat_process_ms(void) { return static_cast<uint32_t>(monotonic_ms() - process_start_ms); }
 
-// Sleeps to the absolute start of the deadline's millisecond; an early wake (a signal) sleeps again.
+// Sleeps to the absolute start of the deadline's millisecond. A quit signal ends every wait (a
+// frame, a menu pause, the explosion's frames, a fade), so the game gets to its shutdown at once.
 static uint32_t wait_on(uint64_t offset, uint32_t start, uint32_t ms) {
     for (;;) {
         uint64_t now64 = monotonic_ms() - offset;
         uint32_t now = static_cast<uint32_t>(now64);
         uint32_t elapsed = now - start;
-        if (elapsed >= ms) return now;
+        if (elapsed >= ms || quit_signal) return now;
         if (sdl_system_hooks.going_to_sleep) sdl_system_hooks.going_to_sleep(ms - elapsed);
         uint64_t deadline = now64 + (ms - elapsed) + offset;
         timespec ts{static_cast<time_t>(deadline / 1000u), static_cast<long>(deadline % 1000u) * 1000000L};

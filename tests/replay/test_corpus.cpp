@@ -2,6 +2,7 @@
 // changes nothing), replays that go another way, and both programs refusing bad files.
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "tests/replay/replay_fixture.h"
 
@@ -72,7 +73,8 @@ TEST_F(CorpusTest, AReplayThatGoesAnotherWayOrIsStoppedIsReported) {
     }
 }
 
-// Both programs refuse a file that is not a whole recording with one line and exit code 2.
+// Both programs refuse a file that is not a whole recording with one line and exit code 2; a FIFO
+// (which would wait for a writer for ever) at once.
 TEST_F(CorpusTest, BadFilesAreRefusedByBothPrograms) {
     std::vector<uint8_t> good = rt::read_bytes(rt::corpus_dir() / "bo3-p2-wins.qvr");
     std::vector<uint8_t> cut(good.begin(), good.end() - 10), flipped = good;
@@ -80,17 +82,19 @@ TEST_F(CorpusTest, BadFilesAreRefusedByBothPrograms) {
     rt::write_bytes(dir / "cut.qvr", cut);
     rt::write_bytes(dir / "flipped.qvr", flipped);
     rt::write_bytes(dir / "foreign.qvr", {'M', 'T', 'h', 'd', 0, 0, 0, 6});
+    ASSERT_EQ(mkfifo((dir / "fifo.qvr").c_str(), 0600), 0);
     struct Case {
         const char *file, *reason;
     };
     const Case cases[] = {{"cut.qvr", "truncated"},
                           {"flipped.qvr", "damaged"},
                           {"foreign.qvr", "not a Quorvane recording"},
-                          {"missing.qvr", "No such file or directory"}};
+                          {"missing.qvr", "No such file or directory"},
+                          {"fifo.qvr", "not a regular file"}};
     for (const char *program : {"quorvane-sim", "quorvane"}) {
         for (const Case &c : cases) {
-            rt::Run r = rt::run("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy '" + rt::binary(program).string() +
-                                    "' --replay " + c.file,
+            rt::Run r = rt::run("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 '" +
+                                    rt::binary(program).string() + "' --replay " + c.file,
                                 dir);
             EXPECT_EQ(r.code, 2) << program << " " << c.file;
             EXPECT_EQ(r.out, "") << program << " " << c.file;

@@ -86,6 +86,32 @@ TEST(Assets, SoundsAndMusicLoad) {
     mus_delete_all();
 }
 
+// --help is a question, not a folder to write into.
+TEST(Assets, GeneratorAnswersHelpAndRefusesOptionsAsFolders) {
+    const std::string gen = QUORVANE_BINARY_DIR "/quorvane_assetgen";
+    const std::filesystem::path dir = testing::TempDir() + "quorvane_assetgen_" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    struct Case {
+        const char *args;
+        int code;
+        const char *out;
+    };
+    const Case cases[] = {{"--help", 0, "Usage: quorvane_assetgen"},
+                          {"-h", 0, "Usage: quorvane_assetgen"},
+                          {"--halp", 2, ""},
+                          {"", 2, ""}};
+    for (const Case &c : cases) {
+        rt::Run r = rt::run("'" + gen + "' " + c.args, dir);
+        EXPECT_EQ(r.code, c.code) << c.args;
+        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << c.args << ": " << r.out;
+        if (c.code) {
+            EXPECT_NE(r.err.find("Usage: quorvane_assetgen"), std::string::npos) << c.args << ": " << r.err;
+        }
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 0) << "nothing written";
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Assets, GeneratorWritesTheSameBytesOnEveryRun) {
     std::string gen = QUORVANE_BINARY_DIR "/quorvane_assetgen";
     std::string base = testing::TempDir() + "quorvane_assets_" + std::to_string(::getpid());

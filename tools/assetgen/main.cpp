@@ -5,10 +5,28 @@
 
 #include "tools/assetgen/assetgen.h"
 
+namespace {
+
+void usage(FILE *f) {
+    std::fprintf(f, "Usage: quorvane_assetgen [--icons] OUTDIR\n"
+                    "Writes every asset file of Quorvane (pictures, palette, sounds, music) into OUTDIR,\n"
+                    "byte for byte the same on every run; with --icons, the desktop icons instead.\n"
+                    "\n"
+                    "  --icons     write the icons\n"
+                    "  -h, --help  show this help and exit\n");
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        usage(stdout);
+        return 0;
+    }
     int icons = argc == 3 && std::string(argv[1]) == "--icons";
-    if (argc != 2 && !icons) {
-        std::fprintf(stderr, "usage: quorvane_assetgen [--icons] <outdir>\n");
+    // An option where the folder goes is a slip, not a folder to write into.
+    if ((argc != 2 && !icons) || argv[argc - 1][0] == '-') {
+        usage(stderr);
         return 2;
     }
     std::string dir = argv[argc - 1];
