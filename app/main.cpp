@@ -84,14 +84,10 @@ int main(int argc, char **argv) {
         computer_seat = joining;
         local = online_local_keys;
     }
-    if (options.online && !net_online(options.server_host, options.server_port, options.online_code, local, 0, 20000)) {
-        std::fprintf(stderr, "quorvane: %s\n", net_message());
-        rpl_record_abandon();
-        plat_shutdown();
-        return 1;
-    }
-    if (options.join_host[0] && !net_join(options.join_host, options.port, local, 0, 8000)) {
-        // Asked to quit while the host was still being reached: that is no failure.
+    if ((options.online &&
+         !net_online(options.server_host, options.server_port, options.online_code, local, 0, 20000)) ||
+        (options.join_host[0] && !net_join(options.join_host, options.port, local, 0, 8000))) {
+        // Asked to quit while the other side was still being reached: that is no failure.
         if (!plat_quit_signal()) std::fprintf(stderr, "quorvane: %s\n", net_message());
         rpl_record_abandon();
         plat_shutdown();
@@ -126,6 +122,7 @@ int main(int argc, char **argv) {
         }
     }
 
+    if (plat_quit_signal()) rpl_record_signal(plat_quit_signal());
     if (rpl_recording()) {
         RplResult result = rpl_result_now();
         if (rpl_record_finish(error, sizeof error)) {

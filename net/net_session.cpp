@@ -169,7 +169,7 @@ int32_t meet_failed(const char *text) {
 // The room made: this side waits in it as the host.
 int32_t meet_create(const char *server, uint16_t port, uint32_t timeout_ms) {
     uint32_t started = net_now_ms();
-    while (net_meet_status() == NET_MEET_ASKING && net_now_ms() - started < timeout_ms) {
+    while (net_meet_status() == NET_MEET_ASKING && net_now_ms() - started < timeout_ms && !plat_quit_signal()) {
         plat_pump_events();
         net_meet_tick();
         NetEvent ev;
@@ -197,7 +197,7 @@ int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
     int32_t connected = 0, welcomed = 0, relayed = 0;
     uint32_t server_ip = 0;
     net_transport_resolve(server, &server_ip);
-    while (!welcomed && net_now_ms() - started < timeout_ms) {
+    while (!welcomed && net_now_ms() - started < timeout_ms && !plat_quit_signal()) {
         plat_pump_events();
         net_meet_tick();
         if (net_meet_status() == NET_MEET_FAILED)

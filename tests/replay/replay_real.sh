@@ -106,7 +106,7 @@ replays_as() {
 
 # 2. Escape and the three quit signals in the middle of a match: a whole recording, no .part.
 passed=1
-for how in Escape; do
+for how in Escape TERM INT HUP; do
   start_match "$how"
   if [ "$how" = Escape ]; then xdotool key --window "$win" Escape; else kill -"$how" "$game"; fi
   xvfb_game_exit 10
