@@ -36,7 +36,9 @@ TEST(Options, SlipsAreRefusedWithTheUsage) {
     const Case cases[] = {
         {APP_PROGRAM_GAME, {"--level", "hard"}, "--level needs --computer"},
         {APP_PROGRAM_SIM, {"--level", "easy", "--matches", "3"}, "--level needs --computer"},
-        {APP_PROGRAM_SIM, {"--computer", "2", "--level1", "hard", "--host"}, "--level1 needs --computer 1"},
+        {APP_PROGRAM_SIM,
+         {"--computer", "2", "--level1", "hard", "--join", "127.0.0.1"},
+         "--level1 needs --computer 1"},
         {APP_PROGRAM_SIM, {"--computer", "1", "--level2", "hard", "--host"}, "--level2 needs --computer 2"},
         {APP_PROGRAM_GAME, {"-w", "--window"}, "--window given twice"},
         {APP_PROGRAM_GAME, {"--record", "a.qvr", "--record", "b.qvr"}, "--record given twice"},

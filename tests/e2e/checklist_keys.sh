@@ -4,8 +4,8 @@
 #   --window   starts in a 640x480 window, and stays so once the title menu shows
 #   Down, Up   move the menu cursor down a row and back
 #   Return     starts the game from START GAME (the status line shows)
-#   Right      raises the angle (360 -> 1, a narrower status line), Left lowers it (360 -> 359)
-#   Up, Down   raise and lower the power (100 -> 105, 100 -> 95)
+#   Right      raises the angle (360 -> 1, a narrower status line), Left lowers it back through 0
+#   Down, Up   lower the power (100 -> 95, narrower) and raise it back to three digits
 #   Space      fires: a shot leaves the left ship
 #   Alt+Enter  full screen (the whole 1280x1024 display) and back to 640x480
 #   Escape     quits, status 0
@@ -73,7 +73,6 @@ shot_settled() {
   return 1
 }
 status_differs_from() { shot now && [ "$(differing now "$1" $STATUS)" != 0 ]; }
-status_is() { shot now && [ "$(differing now "$1" $STATUS)" = 0 ]; }
 
 # tap_status KEY FROM NAME: presses KEY and waits for the status line to change from shot FROM; the
 # settled result is shot NAME.
@@ -81,11 +80,6 @@ tap_status() {
   press "$1"
   poll 50 status_differs_from "$2" || fail "$1 did not change the status line"
   shot_settled "$3" || fail "the status line did not settle after $1"
-}
-# back_to KEY REF: presses KEY and waits for the status line to be shot REF's again.
-back_to() {
-  press "$1"
-  poll 50 status_is "$2" || fail "$1 did not undo the change (status line not as in $2.png)"
 }
 
 (cd "$build/assets" && exec "$build/quorvane" --window) >"$art/game.log" 2>&1 &
@@ -124,26 +118,34 @@ shot_settled s0 || fail "the status line did not settle"
 edge0=$(status_right_edge s0)
 echo "play: Return started the game"
 
-# 4. The angle: Right 360 -> 1 (narrower), Left back; Left 360 -> 359 (as wide), Right back.
+# 4. and 5. A tap acts on one frame, or two on a busy machine: each key is judged by the width of
+# the status line (its digits are all as wide), not by exact values.
+# The angle: Right from 360 gives one digit (1, 2...), where Left would give 359; Left then comes
+# back through 0 to three digits within a few taps, where Right would climb through two digits.
 tap_status Right s0 s-right
 in_columns "$(first_change s0 s-right)" "$ANGLE_COLUMNS" || fail "Right changed the status line at column $(first_change s0 s-right), not the angle"
-[ "$(status_right_edge s-right)" -lt $((edge0 - 8)) ] || fail "Right did not raise the angle from 360 to 1"
-back_to Left s0
-tap_status Left s0 s-left
-in_columns "$(first_change s0 s-left)" "$ANGLE_COLUMNS" || fail "Left changed the status line at column $(first_change s0 s-left), not the angle"
-[ "$(status_right_edge s-left)" -ge $((edge0 - 2)) ] || fail "Left did not lower the angle from 360 to 359"
-back_to Right s0
+[ "$(status_right_edge s-right)" -lt $((edge0 - 8)) ] || fail "Right did not raise the angle from 360 past 0"
+# taps_until_wide KEY FROM: taps KEY (at most 5 times) until the status line is as wide as at the start.
+taps_until_wide() {
+  local from=$2
+  for i in 1 2 3 4 5; do
+    tap_status "$1" "$from" "s-$1-$i"
+    [ "$(status_right_edge "s-$1-$i")" -ge $((edge0 - 2)) ] && return 0
+    from="s-$1-$i"
+  done
+  return 1
+}
+taps_until_wide Left s-right || fail "Left did not lower the angle back through 0 to three digits"
+shot_settled s-aimed || fail "the status line did not settle"
+in_columns "$(first_change s-right s-aimed)" "$ANGLE_COLUMNS" || fail "Left changed the status line at column $(first_change s-right s-aimed), not the angle"
 echo "aim: Right and Left turn the angle each their way"
 
-# 5. The power: Up 100 -> 105 (as wide), Down back; Down 100 -> 95 (narrower), Up back.
-tap_status Up s0 s-up
-in_columns "$(first_change s0 s-up)" "$POWER_COLUMNS" || fail "Up changed the status line at column $(first_change s0 s-up), not the power"
-[ "$(status_right_edge s-up)" -ge $((edge0 - 2)) ] || fail "Up did not raise the power from 100 to 105"
-back_to Down s0
-tap_status Down s0 s-down
-in_columns "$(first_change s0 s-down)" "$POWER_COLUMNS" || fail "Down changed the status line at column $(first_change s0 s-down), not the power"
-[ "$(status_right_edge s-down)" -lt $((edge0 - 4)) ] || fail "Down did not lower the power from 100 to 95"
-back_to Up s0
+# The power: Down from 100 gives two digits (95, 90...), where Up would give 105; Up then brings
+# back three digits within a few taps, where Down would go on down.
+tap_status Down s-aimed s-down
+in_columns "$(first_change s-aimed s-down)" "$POWER_COLUMNS" || fail "Down changed the status line at column $(first_change s-aimed s-down), not the power"
+[ "$(status_right_edge s-down)" -lt $((edge0 - 4)) ] || fail "Down did not lower the power below 100"
+taps_until_wide Up s-down || fail "Up did not raise the power back to three digits"
 echo "power: Up and Down walk the power each their way"
 
 # 6. Space fires: a shot moves left of the bodies (they lie right of x 213), where nothing else moves.
