@@ -128,7 +128,8 @@ TEST(Assets, GeneratorWritesTheSameBytesOnEveryRun) {
         EXPECT_TRUE(x == y);
         EXPECT_TRUE(x == z); // the build's copy is the same too
     }
-    std::system(("rm -rf '" + a + "' '" + b + "'").c_str());
+    std::filesystem::remove_all(a);
+    std::filesystem::remove_all(b);
 }
 
 } // namespace
