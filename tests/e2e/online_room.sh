@@ -11,7 +11,9 @@ art="$build/e2e-artifacts"
 mkdir -p "$art"
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
 server="" joiner=""
-on_exit() { for p in $server $joiner; do kill "$p" 2>/dev/null; done; }
+# The joiner waits on the game's menus forever: it goes before the sourced clean-up waits.
+stop_others() { for p in $server $joiner; do kill -9 "$p" 2>/dev/null; done; }
+trap 'stop_others; xvfb_cleanup' EXIT
 xvfb_start 800x600 || fail "Xvfb did not start within 30 s"
 
 port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
