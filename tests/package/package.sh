@@ -235,7 +235,7 @@ echo "hardening: $(echo $elves) hardened, stripped, debug files under build/debu
 # A FluidSynth without its functions, found first, stands in for FluidSynth not installed.
 mkdir -p "$work/nofluid"
 cc -shared -fPIC -o "$work/nofluid/libfluidsynth.so.3" -x c /dev/null || fail "cannot build the stand-in library"
-recording="$2/tests/replays/real-xdotool"
+recording="$(cd "$2" && pwd)/tests/replays/real-xdotool"
 (cd "$work" && env -u QUORVANE_SOUNDFONT LD_LIBRARY_PATH="$work/nofluid" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
   timeout 120 "$root/usr/games/quorvane" --replay "$recording.qvr" >"$work/quiet.out" 2>"$work/quiet.err")
 rc=$?
