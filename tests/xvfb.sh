@@ -60,3 +60,37 @@ xvfb_game_exit() {
   rc=$?
   game=""
 }
+
+# xvfb_need TOOL...: fails unless every tool is installed.
+xvfb_need() {
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (./tools/install-deps.sh installs it)"
+  done
+}
+
+# xvfb_artifacts BUILD NAME: an empty folder BUILD/e2e-artifacts/NAME for screenshots and logs, in $art.
+xvfb_artifacts() {
+  art="$1/e2e-artifacts/$2"
+  mkdir -p "$art"
+  rm -rf "${art:?}"/*
+}
+
+# xvfb_poll TENTHS COMMAND...: runs COMMAND every tenth of a second until it succeeds; 1 if it never
+# did. Fails at once when the game ($game, if any) has exited meanwhile.
+xvfb_poll() {
+  local tenths=$1
+  shift
+  for _ in $(seq "$tenths"); do
+    "$@" && return 0
+    [ -z "$game" ] || kill -0 "$game" 2>/dev/null || fail "the game exited: $(cat "${game_log:-/dev/null}")"
+    sleep 0.1
+  done
+  return 1
+}
+
+# xvfb_title_menu FILE: shoots the window $win into FILE; 0 when it shows the red title menu at 1x.
+xvfb_title_menu() {
+  import -window "$win" "$1" 2>/dev/null &&
+    [ "$(convert "$1" -crop 130x175+262+300 +repage -fx "r>0.8&&g<0.3&&b<0.3" -format "%[fx:mean*w*h]" info: |
+      cut -d. -f1)" -gt 200 ]
+}

@@ -12,14 +12,10 @@
 # Usage: checklist_keys.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts/keys.
 set -uo pipefail
 build=$(cd "$1" && pwd)
-for tool in Xvfb xdotool import convert compare; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
-done
-art="$build/e2e-artifacts/keys"
-mkdir -p "$art"
-rm -f "$art"/*.png
-
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import convert compare
+xvfb_artifacts "$build" keys
+game_log="$art/game.log"
 xvfb_start 1280x1024 || fail "Xvfb did not start within 30 s"
 
 # The window alone, 640x480 at 1x while windowed.
@@ -36,17 +32,6 @@ geometry() { xdotool getwindowgeometry "$win" 2>/dev/null | awk '/Geometry/ { pr
 press() {
   xdotool windowfocus "$win" 2>/dev/null
   xdotool key "$@"
-}
-# poll TENTHS COMMAND...: runs COMMAND every tenth of a second until it succeeds; 1 if it never did.
-poll() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" && return 0
-    kill -0 "$game" 2>/dev/null || fail "the game exited: $(cat "$art/game.log")"
-    sleep 0.1
-  done
-  return 1
 }
 
 # The status line: its green text's box (WxH+X+Y) and the first column where two shots' differ.
@@ -78,7 +63,7 @@ status_differs_from() { shot now && [ "$(differing now "$1" $STATUS)" != 0 ]; }
 # settled result is shot NAME.
 tap_status() {
   press "$1"
-  poll 50 status_differs_from "$2" || fail "$1 did not change the status line"
+  xvfb_poll 50 status_differs_from "$2" || fail "$1 did not change the status line"
   shot_settled "$3" || fail "the status line did not settle after $1"
 }
 
@@ -89,16 +74,16 @@ xvfb_game_window 100 "$art/game.log"
 # 1. --window: the title menu shows in a 640x480 window.
 menu_drawn() {
   [ "$(geometry)" = 640x480 ] || return 0 # left the window size: said below
-  shot menu && [ "$(pixels_where menu 130x175+262+300 "r>0.8&&g<0.3&&b<0.3")" -gt 200 ]
+  xvfb_title_menu "$art/menu.png"
 }
-poll 150 menu_drawn || fail "no red title menu in the window"
+xvfb_poll 150 menu_drawn || fail "no red title menu in the window"
 [ "$(geometry)" = 640x480 ] || fail "--window: the window is $(geometry) once the menu shows, not 640x480"
 echo "window: 640x480 with the title menu"
 
 # 2. Down moves the cursor marks from START GAME (y 305) to GAME OPTIONS (y 355); Up brings them back.
 menu_changed() { shot menu-down && [ "$(differing menu-down menu 640x480+0+0)" != 0 ]; }
 press Down
-poll 50 menu_changed || fail "Down did nothing on the title menu"
+xvfb_poll 50 menu_changed || fail "Down did nothing on the title menu"
 box=$(convert \( "$art/menu.png" \) \( "$art/menu-down.png" \) -compose difference -composite -threshold 10% \
   -format "%@" info:)
 top=$(echo "$box" | awk -F'[x+]' '{ print $4 }')
@@ -107,13 +92,13 @@ bottom=$(echo "$box" | awk -F'[x+]' '{ print $4 + $2 }')
   fail "Down changed rows $top to $bottom, not the marks' move from row 305 to 355"
 menu_back() { shot menu-up && [ "$(differing menu-up menu 640x480+0+0)" = 0 ]; }
 press Up
-poll 50 menu_back || fail "Up did not bring the cursor back to START GAME"
+xvfb_poll 50 menu_back || fail "Up did not bring the cursor back to START GAME"
 echo "menu: Down moved the cursor a row down, Up back"
 
 # 3. Return on START GAME: the play screen with its green status line.
 playing() { shot play && [ "$(pixels_where play 410x16+8+0 "g>0.8&&r<0.3&&b<0.3")" -gt 200 ]; }
 press Return
-poll 50 playing || fail "Return on START GAME showed no status line"
+xvfb_poll 50 playing || fail "Return on START GAME showed no status line"
 shot_settled s0 || fail "the status line did not settle"
 edge0=$(status_right_edge s0)
 echo "play: Return started the game"
@@ -153,15 +138,15 @@ LEFT=200x460+0+20
 shot aimed
 fired() { shot flying && [ "$(differing flying aimed $LEFT)" != 0 ]; }
 press space
-poll 50 fired || fail "Space fired no shot"
+xvfb_poll 50 fired || fail "Space fired no shot"
 echo "fire: Space fired a shot"
 
 # 7. Alt+Enter: full screen over the whole display, and back to the 640x480 window.
 press alt+Return
-poll 50 eval '[ "$(geometry)" = 1280x1024 ]' || fail "Alt+Enter did not go full screen (window $(geometry))"
+xvfb_poll 50 eval '[ "$(geometry)" = 1280x1024 ]' || fail "Alt+Enter did not go full screen (window $(geometry))"
 sleep 0.3 # one Alt+Enter is one toggle: presses within 250 ms of it are its own echoes
 press alt+Return
-poll 50 eval '[ "$(geometry)" = 640x480 ]' || fail "Alt+Enter did not come back to 640x480 (window $(geometry))"
+xvfb_poll 50 eval '[ "$(geometry)" = 640x480 ]' || fail "Alt+Enter did not come back to 640x480 (window $(geometry))"
 echo "window: Alt+Enter went full screen and back"
 
 # 8. Escape quits, status 0.

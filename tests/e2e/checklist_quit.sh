@@ -10,15 +10,10 @@
 # Usage: checklist_quit.sh BUILD_DIR SOURCE_DIR. Logs stay in BUILD_DIR/e2e-artifacts/quit.
 set -uo pipefail
 build=$(cd "$1" && pwd)
-for tool in Xvfb xdotool import convert ipcs; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
-done
-art="$build/e2e-artifacts/quit"
-mkdir -p "$art"
-rm -rf "${art:?}"/*
-GONE_MS=600
-
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import convert ipcs
+xvfb_artifacts "$build" quit
+GONE_MS=600
 
 # 1. No display: refused at once, naming the display it tried.
 for _ in $(seq 50); do
@@ -42,20 +37,7 @@ start() { # NAME ARGS...: the game in its own folder of files, with its window u
   game=$!
   xvfb_game_window 100 "$art/$name.err" "$name"
 }
-menu_shown() { # the red title menu is on the window
-  import -window "$win" "$art/menu.png" 2>/dev/null &&
-    [ "$(convert "$art/menu.png" -crop 130x175+262+300 +repage -fx "r>0.8&&g<0.3&&b<0.3" \
-      -format "%[fx:mean*w*h]" info: | cut -d. -f1)" -gt 200 ]
-}
-poll() { # TENTHS COMMAND...
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+menu_shown() { xvfb_title_menu "$art/menu.png"; }
 # quits_at_once NAME SIGNAL: sends SIGNAL, the game must be gone within GONE_MS with status 0,
 # leave nothing in its folder but the recording, and no shared memory segment it made.
 quits_at_once() {
@@ -81,7 +63,7 @@ quits_at_once() {
 # 2. Each signal on the title menu, recording.
 for sig in TERM INT HUP; do
   start "menu-$sig" --record "$art/menu-$sig/match.qvr"
-  poll 100 menu_shown || fail "menu-$sig: no title menu"
+  xvfb_poll 100 menu_shown || fail "menu-$sig: no title menu"
   quits_at_once "menu-$sig" "$sig"
 done
 
@@ -92,9 +74,9 @@ menu_darker() {
     -v b="$(convert "$art/menu.png" -format "%[fx:mean]" info:)" 'BEGIN { exit !(a < b * 0.9) }'
 }
 start fade --record "$art/fade/match.qvr"
-poll 100 menu_shown || fail "fade: no title menu"
+xvfb_poll 100 menu_shown || fail "fade: no title menu"
 xdotool key --window "$win" Escape
-poll 20 menu_darker || fail "fade: Escape did not start the fade"
+xvfb_poll 20 menu_darker || fail "fade: Escape did not start the fade"
 quits_at_once fade HUP
 
 # 4. Joining a host that does not answer (the game would wait 8 s for it).
@@ -109,9 +91,9 @@ mkdir -p "$art/nohup"
 (cd "$build/assets" && trap '' HUP && exec "$build/quorvane" --window) >"$art/nohup.out" 2>"$art/nohup.err" &
 game=$!
 xvfb_game_window 100 "$art/nohup.err" nohup
-poll 100 menu_shown || fail "nohup: no title menu"
+xvfb_poll 100 menu_shown || fail "nohup: no title menu"
 kill -HUP "$game"
-poll 5 menu_shown || true # a moment for it to act, were it to
+xvfb_poll 5 menu_shown || true # a moment for it to act, were it to
 kill -0 "$game" 2>/dev/null || fail "nohup: an ignored SIGHUP ended the game"
 quits_at_once nohup TERM
 echo "nohup: SIGHUP stayed ignored"
