@@ -19,6 +19,7 @@ test=(
   xvfb xdotool imagemagick x11-utils openbox iproute2
   clang-14 libclang-rt-14-dev
   dpkg-dev lintian devscripts desktop-file-utils appstream librsvg2-bin
+  emscripten nodejs npm chromium vorbis-tools
 )
 
 case "${1:-}" in
