@@ -69,7 +69,7 @@ std::vector<std::string> game_lines(void) {
                                       "Player 1 Wins",
                                       "Player 2 Wins",
                                       "Waiting for the other player...",
-                                      "AV Wa To LT Yo ff fi \"Quorvane\" {x} ~ `j` |_|"};
+                                      "AV Wa To LT Yo ff fi fl ffi ffl offline \"Quorvane\" {x} ~ `j` |_|"};
     for (const char *line : story_lines) lines.push_back(line);
     char status[200];
     for (int p = 1; p <= 2; p++)

@@ -2,6 +2,6 @@
 #pragma once
 #include "platform/web/web_glyphs.h"
 
-// Fills atlas from plat_draw_text on the headless backend (its palette is changed); 1, or 0 when
-// the renderer has no font or a pair of characters does not fit the atlas's model.
+// Fills atlas from plat_draw_text on the headless backend (its palette is changed) and from
+// FreeType over the same font file; 1, or 0 when there is no font or a glyph cannot be read.
 int32_t webfont_measure(WebGlyphAtlas *atlas);
