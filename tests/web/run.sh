@@ -6,7 +6,7 @@ build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 for tool in emcc chromium node oggenc; do
   if ! command -v $tool >/dev/null; then
-    echo "SKIPPED: the browser tests need $tool (tools/install-deps.sh installs it)"
+    echo "SKIPPED: the browser tests need $tool (tools/install-deps.sh --test installs it)"
     exit 77
   fi
 done
