@@ -231,6 +231,9 @@ void plat_cursor_show(int32_t show) { web_cursor(show); }
 
 int plat_backend_escape_async(void) { return 0; }
 
+// A page gets no signals; closing the tab ends it outright.
+int32_t plat_quit_signal(void) { return 0; }
+
 uint32_t plat_ticks(void) {
     if (fast) return static_cast<uint32_t>(static_cast<int64_t>(virtual_now));
     double now = away_since >= 0 ? away_since : page_now();
