@@ -211,8 +211,13 @@ void draw_play_screen(void) {
 
 // The round end and the turrets came before the keys were read; then aiming, flight, explosion, drawing.
 void play_screen(void) {
-    if (shot.state != 1) game_turn_controls(); // aiming while no shot flies
-    game_step_shot();                          // flight
+    int32_t flying = shot.state == 1;
+    uint32_t fired = shots_fired;
+    if (!flying) game_turn_controls(); // aiming while no shot flies
+    game_step_shot();                  // flight
+    // A flight ended (the turn passed, or a ship went down and a round follows): the next turn
+    // starts clean, even when it is the same seat's.
+    if ((flying || shots_fired != fired) && shot.state != 1) strm_turn_begins();
     play_explosion();
     wrap_angles();
     draw_play_screen();
@@ -322,8 +327,9 @@ int32_t game_frame(void) {
     draw_turrets(&turrets, memory);
     gfx_unlock_back();
     // The player in turn has the say over a play frame; the menus over the rest.
-    strm_read_keys(screen == GAME_SCREEN_PLAY ? static_cast<int32_t>(current_player)
-                                              : static_cast<int32_t>(STRM_SEAT_MENUS));
+    int32_t seat = screen == GAME_SCREEN_PLAY ? static_cast<int32_t>(current_player) : STRM_SEAT_MENUS;
+    if (seat != strm_current_seat()) strm_turn_begins();
+    strm_read_keys(seat);
 
     switch (screen) {
     case GAME_SCREEN_PLAY: play_screen(); break;

@@ -18,6 +18,13 @@ int32_t frame_seat = STRM_SEAT_MENUS;
 uint8_t frame_keys;
 int32_t escape_seen; // the frame's quit, seen early by a pause or an explosion
 
+// The local keyboard's turns: the frames' key reads so far and the keyboard's last one, whether
+// the game began a new turn since, and the keys that were down when this turn began and have not
+// been let go since.
+uint32_t reads, local_read;
+int32_t turn_begun;
+uint8_t stale_keys;
+
 struct KeyBit {
     int32_t code;
     uint8_t bit;
@@ -43,6 +50,10 @@ void strm_reset(void) {
     frame_seat = STRM_SEAT_MENUS;
     frame_keys = 0;
     escape_seen = 0;
+    // The game's first frame reads the keyboard as it is.
+    reads = local_read = 0;
+    turn_begun = 0;
+    stale_keys = 0;
 }
 
 void strm_set_seat(int32_t seat, StrmKeysFn fn) {
@@ -65,8 +76,19 @@ uint8_t strm_keys_from_state(const uint8_t state[256]) {
 }
 
 int32_t strm_keyboard_keys(int32_t seat, uint8_t *keys) {
+    // A turn starts clean: at the first read after frames whose keys came from elsewhere (the
+    // computer, the peer) or after the game began a new turn, every key read down was pressed
+    // before the turn (a tap made meanwhile, or a key still held): it acts only once it has been
+    // let go and pressed again.
+    int32_t fresh = turn_begun || reads > local_read + 1;
+    turn_begun = 0;
+    local_read = reads;
     inp_keyboard_read();
-    *keys = strm_keys_from_state(keyboard_state) | pad_keys(seat);
+    uint8_t down = strm_keys_from_state(keyboard_state) | pad_keys(seat);
+    // Escape is never held back: it always quits.
+    if (fresh) stale_keys = down & static_cast<uint8_t>(~STRM_KEY_ESCAPE);
+    stale_keys &= down;
+    *keys = down & static_cast<uint8_t>(~stale_keys);
     return 1;
 }
 
@@ -75,9 +97,12 @@ void strm_forget_taps(void) {
     pad_forget_taps();
 }
 
+void strm_turn_begins(void) { turn_begun = 1; }
+
 int32_t strm_read_keys(int32_t seat) {
     if (seat < 0 || seat >= STRM_SEAT_COUNT) seat = STRM_SEAT_MENUS;
     frame_seat = seat;
+    reads++;
     StrmKeysFn fn = seat_sources[seat] ? seat_sources[seat] : strm_keyboard_keys;
     uint8_t keys = 0;
     int32_t ok = fn(seat, &keys);

@@ -33,8 +33,13 @@ void strm_set_seed_source(StrmSeedFn fn);
 int32_t strm_add_tap(StrmTapFn fn);
 
 // The local source: the keyboard's seven keys' bits (Escape included) and those of the
-// gamepads serving seat.
+// gamepads serving seat. A turn starts clean: at its first read after strm_turn_begins, or after
+// frames whose keys came from another source, presses made before are dropped and keys still
+// down stay unread until let go and pressed again (Escape excepted).
 int32_t strm_keyboard_keys(int32_t seat, uint8_t *keys);
+// The game, before the key read of a turn's first frame (another seat has the say, or a flight
+// ended): the local source's next read starts clean.
+void strm_turn_begins(void);
 // The key bits of a 256-byte key state (a byte other than 0 is down).
 uint8_t strm_keys_from_state(const uint8_t state[256]);
 

@@ -12,6 +12,7 @@ protected:
     void SetUp() override {
         Game::SetUp();
         start_match();
+        frames(1); // the first turn begins: keys pressed from now on are its own
     }
     // A quiet field: one photon (size 40, 44 by 44) at (213, 32), ships far from the test points.
     void quiet_field() {
@@ -49,6 +50,7 @@ TEST_F(Play, ArrowKeysAimAndSetThePowerOfThePlayerInTurn) {
         game_destroy_bodies();
         game_new_round();
         current_player = c.player;
+        frames(1); // the turn begins
         hold({c.key}, c.n);
         EXPECT_EQ(std::vector<int32_t>({angle[c.player], power[c.player]}), std::vector<int32_t>({c.angle, c.power}));
         EXPECT_EQ(std::vector<int32_t>({angle[1 - c.player], power[1 - c.player]}),

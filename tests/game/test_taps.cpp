@@ -137,4 +137,62 @@ TEST_F(Taps, AnExplosionHurriedByEscapeEndsAsItWouldHave) {
     EXPECT_LE(shown[1], 3) << "after Escape the rest of the burst is not shown";
 }
 
+// A turn starts clean: a tap made while another seat had the say, or a key still down when the
+// turn begins, does nothing in it; a key pressed within the turn acts as long as it is held.
+TEST_F(Taps, ATurnStartsCleanOfKeysPressedBeforeIt) {
+    enum Stretch {
+        COMPUTER_TURN,
+        OTHER_PLAYERS_FLIGHT,
+        EXPLOSION,
+        START_GAME
+    };
+    for (Stretch stretch : {COMPUTER_TURN, OTHER_PLAYERS_FLIGHT, EXPLOSION, START_GAME}) {
+        SCOPED_TRACE(stretch);
+        if (stretch == COMPUTER_TURN) {
+            strm_set_seat(STRM_SEAT_PLAYER2, computer_thinking);
+            start_match(5);
+            current_player = 1;
+            frames(3);
+            plat_headless_tap_key(DIK_RETURN); // while the computer aims
+            keys({DIK_RIGHT}, 1);
+            frames(3);
+            rest_shot(320.0f, 240.0f, 2); // the computer's shot, at its end
+            frames(2);
+        } else if (stretch == OTHER_PLAYERS_FLIGHT) {
+            start_match(5);
+            current_player = 1;
+            rest_shot(320.0f, 240.0f, 3); // player 2's shot
+            frames(1);
+            keys({DIK_RETURN, DIK_RIGHT}, 1); // player 1 gets ready too soon
+            frames(2);
+        } else if (stretch == EXPLOSION) {
+            start_match(5);
+            frames(1);
+            shot_into(ship2); // player 1's shot wins the round
+            keys({DIK_RETURN, DIK_RIGHT}, 1);
+            frames(2); // the burst, then the next round with player 1 in turn
+            ASSERT_EQ(score[0], 1);
+        } else {
+            keys({DIK_RETURN, DIK_RIGHT}, 1); // START GAME, held over the pause into play
+            frames(1);
+            ASSERT_EQ(screen(), GAME_SCREEN_PLAY);
+        }
+        ASSERT_EQ(current_player, 0);
+        ASSERT_NE(shot.state, 1);
+        uint32_t fired = shots_fired;
+        int32_t aim = angle[0];
+        frames(5);
+        EXPECT_EQ(shots_fired, fired) << "no shot fires by itself";
+        EXPECT_EQ(angle[0], aim) << "a key held since before the turn does not turn it";
+        keys({DIK_RETURN, DIK_RIGHT}, 0);
+        frames(1);
+        hold({DIK_RIGHT}, 4); // pressed in the turn: acts every frame it is held
+        EXPECT_EQ(angle[0], aim == 360 ? 4 : aim + 4);
+        hold({DIK_RETURN});
+        EXPECT_EQ(shots_fired, fired + 1);
+        TearDown();
+        SetUp();
+    }
+}
+
 } // namespace

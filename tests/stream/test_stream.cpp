@@ -106,4 +106,41 @@ TEST_F(StreamTest, ALocalEscapeTapQuitsAFrameWhoseKeysCameFromElsewhere) {
     EXPECT_EQ(events[1].value, uint32_t{STRM_KEY_LEFT});
 }
 
+// The local source after frames whose keys came from elsewhere, or after strm_turn_begins: taps
+// made before are gone, keys down then (a pad's too) stay unread until let go, Escape excepted;
+// a key pressed since acts every read while held.
+TEST_F(StreamTest, TheKeyboardStartsATurnClean) {
+    strm_set_seat(STRM_SEAT_PLAYER2, scripted);
+    scripted_keys = 0;
+    int32_t pad = plat_headless_pad_attach();
+    for (bool told : {false, true}) {
+        SCOPED_TRACE(told ? "told by the game" : "after another source's frames");
+        EXPECT_EQ(read(STRM_SEAT_PLAYER1), keys({}));
+        if (told)
+            strm_turn_begins();
+        else
+            read(STRM_SEAT_PLAYER2);
+        plat_headless_tap_key(DIK_RETURN);
+        plat_headless_set_key(DIK_RIGHT, 1);
+        plat_headless_set_key(DIK_ESCAPE, 1);
+        plat_headless_pad_set(pad, PLAT_PAD_DPAD_UP, 0, 0);
+        EXPECT_EQ(read(STRM_SEAT_PLAYER1), keys({DIK_ESCAPE})) << "the turn's first read";
+        plat_headless_set_key(DIK_ESCAPE, 0);
+        EXPECT_EQ(read(STRM_SEAT_PLAYER1), keys({})) << "still held";
+        plat_headless_set_key(DIK_RIGHT, 0);
+        plat_headless_pad_set(pad, 0, 0, 0);
+        EXPECT_EQ(read(STRM_SEAT_PLAYER1), keys({}));
+        plat_headless_set_key(DIK_RIGHT, 1);
+        plat_headless_pad_set(pad, PLAT_PAD_DPAD_UP, 0, 0);
+        for (int i = 0; i < 3; i++)
+            EXPECT_EQ(read(STRM_SEAT_PLAYER1), keys({DIK_UP, DIK_RIGHT})) << "pressed again, read " << i;
+        plat_headless_set_key(DIK_RIGHT, 0);
+        plat_headless_pad_set(pad, 0, 0, 0);
+    }
+    // Reads one after the other, whatever the seat, go on as they are: a tap still counts.
+    EXPECT_EQ(read(STRM_SEAT_MENUS), keys({}));
+    plat_headless_tap_key(DIK_SPACE);
+    EXPECT_EQ(read(STRM_SEAT_PLAYER1), keys({DIK_SPACE}));
+}
+
 } // namespace
