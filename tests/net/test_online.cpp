@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -423,6 +424,23 @@ TEST(Online, OnlineWithoutAServerOrWithABadCodeIsABadCommandLine) {
         EXPECT_EQ(exit_code(p), 2) << c.args;
         EXPECT_NE(rt::read_text(p.err_path).find(c.says), std::string::npos) << rt::read_text(p.err_path);
     }
+}
+
+// A room server that never answers (nothing listens on its port): a join gives up within 20 s
+// with one line saying so, status 3.
+TEST(Online, ASilentRoomServerIsGivenUpWithin20Seconds) {
+    uint16_t port = free_port();
+    auto t = std::chrono::steady_clock::now();
+    Proc p = spawn(SIM + " --online 7KQ3MZ --computer 2 --server 127.0.0.1:" + std::to_string(port), "silent-server");
+    EXPECT_TRUE(reap(&p, 30));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    EXPECT_LE(took, 21.0);
+    EXPECT_EQ(exit_code(p), 3);
+    std::string err = rt::read_text(p.err_path);
+    EXPECT_NE(err.find("The room server at 127.0.0.1:" + std::to_string(port) + " did not answer within 20 s"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 0) << err; // one line
 }
 
 } // namespace
