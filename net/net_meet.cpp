@@ -147,7 +147,11 @@ int32_t net_meet_peer(uint32_t *ip, uint16_t *port) {
 }
 int32_t net_meet_error(void) { return meet.error; }
 int32_t net_meet_server_stopped(void) { return meet.stopped; }
-void net_meet_set_link(uint8_t link) { meet.link = link; }
+void net_meet_set_link(uint8_t link) {
+    // The server hears of it at once: a short match may be over before the next keep-alive.
+    if (link != meet.link) meet.next_send_ms = net_now_ms();
+    meet.link = link;
+}
 int32_t net_meet_is_server(uint32_t ip, uint16_t port) {
     return meet.status != NET_MEET_OFF && ip == meet.server_ip && port == meet.server_port;
 }
