@@ -20,10 +20,14 @@ EM_JS(int, web_audio_start, (int rate, int frames), {
             var left = e.outputBuffer.getChannelData(0), right = e.outputBuffer.getChannelData(1);
             var at = Module["_web_audio_pull"](left.length) >> 2;
             var mixed = HEAPF32;
+            var peak = 0;
             for (var i = 0; i < left.length; i++) {
                 left[i] = mixed[at + 2 * i];
                 right[i] = mixed[at + 2 * i + 1];
+                peak = Math.max(peak, Math.abs(left[i]), Math.abs(right[i]));
             }
+            // The loudest sample since the page last looked (the browser tests listen here).
+            Module["audioPeak"] = Math.max(Module["audioPeak"] || 0, peak);
         };
         node.connect(ctx.destination);
         Module["audio"] = {ctx : ctx, node : node};

@@ -1,5 +1,6 @@
 // The page in Debian's chromium, served gzipped from 127.0.0.1 the way a web server would:
-//   first picture: the page's first frame equals the desktop game's, pixel for pixel; its size and time
+//   first picture: the page's first frame equals the desktop game's, pixel for pixel; its size and
+//                  time; then the title music, rendered at build time, comes out of the mixer
 //   focus: a tab that loses the player stops the frame clock, and runs on when they are back
 //   match: a best-of-1 match played by keys against the computer ends in a result line, a
 //          "play again" button and a recording that replays in quorvane-sim to the same line
@@ -86,6 +87,11 @@ async function firstPicture(browser, base) {
   console.log(`     first picture ${ms.toFixed(0)} ms after navigation (cold profile, local server)`);
   await until(page, 'Module.musicLoaded', 60);
   check(Object.keys(sent).some(k => k.endsWith('.ogg')), 'music pieces load after the first picture');
+  // The title menu makes no sound of its own: what the mixer sends out now is its music.
+  await page.evaluate('Module.audioPeak = 0');
+  let heard = true;
+  await until(page, 'Module.audioPeak > 0.01', 30).catch(() => { heard = false; });
+  check(heard, `the title music plays through the game's mixer (peak ${(await page.evaluate('Module.audioPeak')).toFixed(3)})`);
   const warm = await browser.newPage();
   await warm.goto(base + '/');
   await warm.waitForFunction('window.Module && Module.firstPictureMs > 0', {polling: 50, timeout: 60000});
