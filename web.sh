@@ -13,7 +13,8 @@ native=${WEB_NATIVE:-$src/build}
 jobs=$(nproc)
 
 # The native build makes what the page cannot: the assets, the glyph atlas and the music.
-cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# A native build folder that exists keeps its own settings (a sanitizer build, say).
+[ -f "$native/CMakeCache.txt" ] || cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$native" -j"$jobs" --target assets quorvane_webfont quorvane_webmusic >/dev/null
 mkdir -p "$out/data" "$out/music"
 cp "$native"/assets/* "$out/data/"
