@@ -48,7 +48,10 @@ waiting=$(notice "$art/online-room.png")
 (cd "$build/assets" && exec "$build/quorvane-sim" --online "$code" --server "127.0.0.1:$port" --computer 2) \
   >"$art/online-joiner.out" 2>"$art/online-joiner.err" &
 joiner=$!
-for _ in $(seq 100); do grep -q "plays direct" "$art/online-server.log" && break; sleep 0.1; done
+for _ in $(seq 100); do
+  grep -q "plays direct" "$art/online-server.log" && grep -qx "link: direct" "$art/online-joiner.err" && break
+  sleep 0.1
+done
 grep -q "room $code plays direct" "$art/online-server.log" || fail "the two did not link direct: $(cat "$art/online-server.log")"
 grep -qx "link: direct" "$art/online-joiner.err" || fail "the joiner did not say how it is linked"
 linked=0
