@@ -113,12 +113,12 @@ int32_t game_shutdown(void) {
 void game_pause(int32_t ms) {
     if (ms <= 0) return;
     // Escape cuts a pause short, so the quit's fade starts at once; the pause changes nothing else.
+    // Each slice waits to an absolute deadline from one start and reads no clock of its own, so a
+    // clock that jumps to each deadline (the simulator's) ends where one whole wait would.
     uint32_t start = plat_process_ms();
-    for (;;) {
-        uint32_t waited = plat_process_ms() - start;
-        if (waited >= static_cast<uint32_t>(ms) || strm_escape_pending()) break;
-        plat_wait_process_ms(start + waited, std::min(static_cast<uint32_t>(ms) - waited, PAUSE_SLICE_MS));
-    }
+    uint32_t total = static_cast<uint32_t>(ms);
+    for (uint32_t now = start; now - start < total && !strm_escape_pending();)
+        now = plat_wait_process_ms(start, std::min(total, now - start + PAUSE_SLICE_MS));
     // Keys tapped during the pause are not read by any frame: they must not act afterwards.
     strm_forget_taps();
 }
