@@ -16,7 +16,7 @@ play=(
 # The tests, benchmarks and fuzzing, and the package's checks.
 test=(
   libgtest-dev googletest libbenchmark-dev clang-format
-  xvfb xdotool imagemagick x11-utils openbox iproute2
+  xvfb xdotool imagemagick x11-utils openbox iproute2 nftables
   clang-14 libclang-rt-14-dev
   dpkg-dev lintian devscripts desktop-file-utils appstream librsvg2-bin
   emscripten nodejs npm chromium vorbis-tools
@@ -49,7 +49,7 @@ Install by hand, with your system's package manager:
     Xext, X11-xcb and xcb-shm; the DejaVu fonts (DejaVu Sans Condensed Bold) and a General
     MIDI SoundFont (for the music; the game plays without it).
   to test as well: GoogleTest, Google Benchmark, clang-format, Xvfb, xdotool, ImageMagick,
-    xprop, openbox, iproute2, Clang 14 with libFuzzer, dpkg-dev, lintian, devscripts
+    xprop, openbox, iproute2, nftables, Clang 14 with libFuzzer, dpkg-dev, lintian, devscripts
     (hardening-check), desktop-file-utils, appstream, librsvg (rsvg-convert).
 The Debian names of these packages: ${wanted[*]}
 EOF
@@ -59,6 +59,8 @@ esac
 
 missing=()
 for p in "${wanted[@]}"; do
+  # Node.js from elsewhere (NodeSource) brings its own npm, which Debian's npm package conflicts with.
+  if [ "$p" = npm ] && command -v npm >/dev/null; then continue; fi
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ $status == *"ok installed"* ]] || missing+=("$p")
 done

@@ -66,10 +66,18 @@ echo "play set through sudo: $(installs | wc -w) words, DEBIAN_FRONTEND kept"
 
 # The test set adds the tests', fuzzing's and packaging's tools; a derivative of Ubuntu counts.
 run mint --test || fail "test set: exit $?: $(cat "$work/out")"
-for p in cmake libsdl2-dev lintian devscripts dpkg-dev xvfb xdotool libgtest-dev clang-14 appstream; do
+for p in cmake libsdl2-dev lintian devscripts dpkg-dev xvfb xdotool libgtest-dev clang-14 appstream nftables; do
   installs | grep -qw -- "$p" || fail "the test set lacks $p: $(installs)"
 done
 echo "test set: the play set and the test tools"
+
+# A Node.js that brings its own npm (NodeSource's) conflicts with Debian's npm: not asked for then.
+printf '#!/bin/sh\n' >"$fake/npm"
+chmod +x "$fake/npm"
+run debian --test || fail "test set with npm present: exit $?: $(cat "$work/out")"
+installs | grep -qw -- npm && fail "npm asked for though an npm is there: $(installs)"
+installs | grep -qw -- nodejs || fail "the test set lacks nodejs: $(installs)"
+rm "$fake/npm"
 
 # The scripts ask for the right sets.
 grep -qx './tools/install-deps.sh' "$src/play.sh" || fail "play.sh does not install the play set alone"
