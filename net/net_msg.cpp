@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "net/net_msg.h"
+#include "net/net_bytes.h"
 
 namespace {
 
@@ -20,23 +21,6 @@ constexpr size_t PAYLOAD[] = {
     1,                       // BYE
 };
 constexpr uint8_t TYPE_LAST = NET_MSG_BYE;
-
-void put32(uint8_t *p, uint32_t v) {
-    for (int32_t i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put64(uint8_t *p, uint64_t v) {
-    for (int32_t i = 0; i < 8; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t get32(const uint8_t *p) {
-    uint32_t v = 0;
-    for (int32_t i = 0; i < 4; i++) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-    return v;
-}
-uint64_t get64(const uint8_t *p) {
-    uint64_t v = 0;
-    for (int32_t i = 0; i < 8; i++) v |= static_cast<uint64_t>(p[i]) << (8 * i);
-    return v;
-}
 
 // A version text: 1 to NET_VERSION_MAX-1 printable characters, NUL after them to the end.
 int32_t version_ok(const char *v) {
@@ -76,25 +60,25 @@ size_t net_encode(const NetMsg *m, uint8_t *out) {
     case NET_MSG_HELLO: std::memcpy(p, m->version, NET_VERSION_MAX); break;
     case NET_MSG_WELCOME:
         std::memcpy(p, m->version, NET_VERSION_MAX);
-        put32(p + NET_VERSION_MAX, m->seed);
-        put64(p + NET_VERSION_MAX + 4, m->hash);
+        net_put32(p + NET_VERSION_MAX, m->seed);
+        net_put64(p + NET_VERSION_MAX + 4, m->hash);
         break;
     case NET_MSG_REFUSE:
         p[0] = m->reason;
         std::memcpy(p + 1, m->version, NET_VERSION_MAX);
         break;
     case NET_MSG_FRAME:
-        put32(p, m->frame);
+        net_put32(p, m->frame);
         p[4] = m->seat;
         p[5] = m->keys;
         break;
     case NET_MSG_SEED:
-        put32(p, m->frame);
-        put32(p + 4, m->seed);
+        net_put32(p, m->frame);
+        net_put32(p + 4, m->seed);
         break;
     case NET_MSG_HASH:
-        put32(p, m->frame);
-        put64(p + 4, m->hash);
+        net_put32(p, m->frame);
+        net_put64(p + 4, m->hash);
         break;
     case NET_MSG_BYE: p[0] = m->reason; break;
     default: break;
@@ -117,25 +101,25 @@ int32_t net_decode(const uint8_t *data, size_t size, NetMsg *m) {
     case NET_MSG_HELLO: std::memcpy(m->version, p, NET_VERSION_MAX); break;
     case NET_MSG_WELCOME:
         std::memcpy(m->version, p, NET_VERSION_MAX);
-        m->seed = get32(p + NET_VERSION_MAX);
-        m->hash = get64(p + NET_VERSION_MAX + 4);
+        m->seed = net_get32(p + NET_VERSION_MAX);
+        m->hash = net_get64(p + NET_VERSION_MAX + 4);
         break;
     case NET_MSG_REFUSE:
         m->reason = p[0];
         std::memcpy(m->version, p + 1, NET_VERSION_MAX);
         break;
     case NET_MSG_FRAME:
-        m->frame = get32(p);
+        m->frame = net_get32(p);
         m->seat = p[4];
         m->keys = p[5];
         break;
     case NET_MSG_SEED:
-        m->frame = get32(p);
-        m->seed = get32(p + 4);
+        m->frame = net_get32(p);
+        m->seed = net_get32(p + 4);
         break;
     case NET_MSG_HASH:
-        m->frame = get32(p);
-        m->hash = get64(p + 4);
+        m->frame = net_get32(p);
+        m->hash = net_get64(p + 4);
         break;
     case NET_MSG_BYE: m->reason = p[0]; break;
     default: break;

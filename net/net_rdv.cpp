@@ -1,5 +1,6 @@
 // Rendezvous message encoding: fixed records, little-endian, like the match's messages.
 #include "net/net_rdv.h"
+#include "net/net_bytes.h"
 
 #include <cstring>
 
@@ -11,28 +12,6 @@ constexpr size_t HEADER = 4;
 constexpr size_t LENGTH[] = {0, 48, 20, 36, 36, 8, 16, 12};
 constexpr uint8_t TYPE_LAST = NET_RDV_PUNCH;
 constexpr char SYMBOLS[] = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
-
-void put16(uint8_t *p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t *p, uint32_t v) {
-    for (int32_t i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put64(uint8_t *p, uint64_t v) {
-    for (int32_t i = 0; i < 8; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint16_t get16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t get32(const uint8_t *p) {
-    uint32_t v = 0;
-    for (int32_t i = 0; i < 4; i++) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-    return v;
-}
-uint64_t get64(const uint8_t *p) {
-    uint64_t v = 0;
-    for (int32_t i = 0; i < 8; i++) v |= static_cast<uint64_t>(p[i]) << (8 * i);
-    return v;
-}
 
 int32_t values_ok(const NetRdvMsg *m) {
     if (m->code >> (5 * NET_RDV_CODE_CHARS)) return 0;
@@ -61,36 +40,36 @@ size_t net_rdv_encode(const NetRdvMsg *m, uint8_t *out) {
     switch (m->type) {
     case NET_RDV_REQUEST:
         p[0] = m->op;
-        put32(p + 4, m->code);
-        put64(p + 8, m->nonce);
-        put64(p + 16, m->token);
-        put64(p + 24, m->session);
+        net_put32(p + 4, m->code);
+        net_put64(p + 8, m->nonce);
+        net_put64(p + 16, m->token);
+        net_put64(p + 24, m->session);
         break;
     case NET_RDV_CHALLENGE:
-        put64(p, m->nonce);
-        put64(p + 8, m->token);
+        net_put64(p, m->nonce);
+        net_put64(p + 8, m->token);
         break;
     case NET_RDV_STATUS:
-        put32(p, m->code);
+        net_put32(p, m->code);
         p[4] = m->seat;
         p[5] = m->paired;
-        put64(p + 8, m->session);
+        net_put64(p + 8, m->session);
         std::memcpy(p + 16, &m->peer_ip, 4);
-        put16(p + 20, m->peer_port);
-        put64(p + 24, m->nonce);
+        net_put16(p + 20, m->peer_port);
+        net_put64(p + 24, m->nonce);
         break;
     case NET_RDV_KEEPALIVE:
-        put64(p, m->session);
-        put32(p + 8, m->seq);
+        net_put64(p, m->session);
+        net_put32(p + 8, m->seq);
         p[12] = m->link;
-        put32(p + 16, m->code);
+        net_put32(p + 16, m->code);
         break;
     case NET_RDV_ERROR: p[0] = m->reason; break;
     case NET_RDV_LEAVE:
-        put64(p, m->session);
-        put32(p + 8, m->code);
+        net_put64(p, m->session);
+        net_put32(p + 8, m->code);
         break;
-    case NET_RDV_PUNCH: put32(p, m->code); break;
+    case NET_RDV_PUNCH: net_put32(p, m->code); break;
     default: return 0;
     }
     return n;
@@ -116,36 +95,36 @@ int32_t net_rdv_decode(const uint8_t *data, size_t size, NetRdvMsg *m) {
     switch (type) {
     case NET_RDV_REQUEST:
         r.op = p[0], take(0, 1);
-        r.code = get32(p + 4), take(4, 4);
-        r.nonce = get64(p + 8), take(8, 8);
-        r.token = get64(p + 16), take(16, 8);
-        r.session = get64(p + 24), take(24, 8);
+        r.code = net_get32(p + 4), take(4, 4);
+        r.nonce = net_get64(p + 8), take(8, 8);
+        r.token = net_get64(p + 16), take(16, 8);
+        r.session = net_get64(p + 24), take(24, 8);
         break;
     case NET_RDV_CHALLENGE:
-        r.nonce = get64(p), take(0, 8);
-        r.token = get64(p + 8), take(8, 8);
+        r.nonce = net_get64(p), take(0, 8);
+        r.token = net_get64(p + 8), take(8, 8);
         break;
     case NET_RDV_STATUS:
-        r.code = get32(p), take(0, 4);
+        r.code = net_get32(p), take(0, 4);
         r.seat = p[4], take(4, 1);
         r.paired = p[5], take(5, 1);
-        r.session = get64(p + 8), take(8, 8);
+        r.session = net_get64(p + 8), take(8, 8);
         std::memcpy(&r.peer_ip, p + 16, 4), take(16, 4);
-        r.peer_port = get16(p + 20), take(20, 2);
-        r.nonce = get64(p + 24), take(24, 8);
+        r.peer_port = net_get16(p + 20), take(20, 2);
+        r.nonce = net_get64(p + 24), take(24, 8);
         break;
     case NET_RDV_KEEPALIVE:
-        r.session = get64(p), take(0, 8);
-        r.seq = get32(p + 8), take(8, 4);
+        r.session = net_get64(p), take(0, 8);
+        r.seq = net_get32(p + 8), take(8, 4);
         r.link = p[12], take(12, 1);
-        r.code = get32(p + 16), take(16, 4);
+        r.code = net_get32(p + 16), take(16, 4);
         break;
     case NET_RDV_ERROR: r.reason = p[0], take(0, 1); break;
     case NET_RDV_LEAVE:
-        r.session = get64(p), take(0, 8);
-        r.code = get32(p + 8), take(8, 4);
+        r.session = net_get64(p), take(0, 8);
+        r.code = net_get32(p + 8), take(8, 4);
         break;
-    case NET_RDV_PUNCH: r.code = get32(p), take(0, 4); break;
+    case NET_RDV_PUNCH: r.code = net_get32(p), take(0, 4); break;
     default: return 0;
     }
     for (size_t i = HEADER; i < size; i++)
