@@ -26,10 +26,12 @@ done
 
 homepage=https://quorvane.test/
 bugs=https://quorvane.test/bugs
+server=rooms.quorvane.test
 build() { # build FOLDER: configure, build what the package holds, pack; the .deb's path on stdout
   local dir=$1
   cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF \
-    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DQUORVANE_HOMEPAGE=$homepage -DQUORVANE_BUGS=$bugs >"$dir.log" 2>&1 &&
+    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DQUORVANE_HOMEPAGE=$homepage -DQUORVANE_BUGS=$bugs \
+    -DQUORVANE_DEFAULT_SERVER=$server >"$dir.log" 2>&1 &&
     cmake --build "$dir" -j"$(nproc)" --target packaged >>"$dir.log" 2>&1 &&
     (cd "$dir" && cpack -G DEB -B "$dir/pkg") >>"$dir.log" 2>&1 || {
     tail -n 30 "$dir.log" >&2
@@ -65,7 +67,7 @@ if [ "$sum_a" != "$sum_b" ]; then
 fi
 echo "reproducible: both packages are the same to the byte"
 
-# The first package again, now with a home page and a bug tracker to find everywhere.
+# The first package again, now with a home page, a bug tracker and a room server to find everywhere.
 bash "$src/tests/package/package.sh" "$work/a" "$src"
 rc=$?
 # 77: all checked but the desktop entry's windows (no Xvfb).
