@@ -33,6 +33,33 @@ int32_t online_local_keys(int32_t seat, uint8_t *keys) {
     return strm_keyboard_keys(seat, keys);
 }
 
+// A join: the window says what it waits for from the start, and why it gave up at the end.
+char waiting_line[320];
+uint32_t waiting_drawn_at;
+int32_t waiting_drawn;
+
+void draw_waiting(void) {
+    uint32_t now = plat_ticks();
+    if (waiting_drawn && now - waiting_drawn_at < 100) return;
+    waiting_drawn = 1;
+    waiting_drawn_at = now;
+    game_draw_waiting(waiting_line, nullptr);
+}
+
+// The reason stays on screen a few seconds, or until Escape or the window is closed.
+void show_join_failure(const char *reason) {
+    game_draw_waiting(waiting_line, reason);
+    uint32_t shown = plat_ticks();
+    PlatMessage msg{};
+    while (plat_ticks() - shown < 5000 && !plat_quit_signal()) {
+        plat_pump_events();
+        if (plat_escape_down()) break;
+        if (plat_message_peek(&msg) && msg.type == PLAT_MSG_QUIT) break;
+        game_draw_waiting(waiting_line, reason);
+        plat_wait_ticks(plat_ticks(), 100);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -84,11 +111,20 @@ int main(int argc, char **argv) {
         computer_seat = joining;
         local = online_local_keys;
     }
+    if (options.online_code[0])
+        std::snprintf(waiting_line, sizeof waiting_line, "Room %s: reaching the other player", options.online_code);
+    else if (options.join_host[0])
+        std::snprintf(waiting_line, sizeof waiting_line, "Joining %s, port %u: waiting for the host", options.join_host,
+                      options.port);
+    if (joining) net_set_wait_hook(draw_waiting);
     if ((options.online &&
          !net_online(options.server_host, options.server_port, options.online_code, local, 0, 20000)) ||
         (options.join_host[0] && !net_join(options.join_host, options.port, local, 0, 8000))) {
         // Asked to quit while the other side was still being reached: that is no failure.
-        if (!plat_quit_signal()) std::fprintf(stderr, "quorvane: %s\n", net_message());
+        if (!plat_quit_signal()) {
+            std::fprintf(stderr, "quorvane: %s\n", net_message());
+            if (joining) show_join_failure(net_message());
+        }
         rpl_record_abandon();
         plat_shutdown();
         return plat_quit_signal() ? 0 : 1;
@@ -99,6 +135,7 @@ int main(int argc, char **argv) {
         plat_shutdown();
         return 1;
     }
+    net_set_wait_hook(nullptr);
     game_init();
     if (joining) net_ready();
 

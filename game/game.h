@@ -18,6 +18,9 @@ extern int32_t cannon_sounds[8], explosion_sounds[8];
 int32_t game_init(void);
 // app message loop, once per pass.
 int32_t game_frame(void);
+// Before game_init, while a join reaches the other side: a black screen with up to two lines
+// (null for none) centred in the title's text. Opens the display the first time.
+void game_draw_waiting(const char *first, const char *second);
 // app entry point, after the quit message.
 int32_t game_shutdown(void);
 // menu screens: waits ms on the process clock; keys tapped meanwhile are dropped.

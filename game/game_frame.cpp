@@ -52,6 +52,13 @@ void draw_text(const char *text, int32_t x, int32_t y, uint32_t colour) {
     gfx_draw_text(screen_text, x, y, colour, back_surface);
 }
 
+// About 7 pixels a character.
+void draw_centred(const char *text, int32_t y) {
+    if (!text || !text[0]) return;
+    int32_t x = 320 - 7 * static_cast<int32_t>(std::strlen(text)) / 2;
+    draw_text(text, x < 0 ? 0 : x, y, TEXT_RED);
+}
+
 void draw_status_line(void) {
     int32_t p = current_player;
     std::snprintf(screen_text, sizeof screen_text, "PLAYER:%i      ANGLE:%i      POWER:%i      SCORE:%i out of %i",
@@ -280,8 +287,7 @@ void menu_screen(void) {
     draw_text("QUIT", 303, 405, TEXT_RED);
     draw_text("INSTRUCTIONS", 269, 455, TEXT_RED);
     // Centred under the title, about 7 pixels a character.
-    if (title_notice[0])
-        draw_text(title_notice, 320 - 7 * static_cast<int32_t>(std::strlen(title_notice)) / 2, 255, TEXT_RED);
+    draw_centred(title_notice, 255);
 }
 
 void win_screen(void) {
@@ -343,4 +349,12 @@ int32_t game_frame(void) {
     gfx_clock_wait(33);
     if (strm_escape_test()) game_request_quit();
     return 1;
+}
+
+void game_draw_waiting(const char *first, const char *second) {
+    if (!back_surface) gfx_display_init(640, 480, 8, 0, GAME_FILE_PALETTE);
+    gfx_fill_surface(back_surface, 0, nullptr);
+    draw_centred(first, 255);
+    draw_centred(second, 285);
+    gfx_flip();
 }

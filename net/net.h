@@ -39,6 +39,9 @@ int32_t net_join(const char *host, uint16_t port, StrmKeysFn local_keys, uint32_
 // timeout_ms. 1, or 0 with net_message() set.
 int32_t net_online(const char *server, uint16_t port, const char *code, StrmKeysFn local_keys, uint32_t wait_ms,
                    uint32_t timeout_ms);
+// Called once a slice while net_join or net_online reaches the other side, so the program can
+// keep its window drawn; null for none.
+void net_set_wait_hook(void (*hook)(void));
 enum NetLinkKind : int32_t {
     NET_LINK_NONE = 0,
     NET_LINK_DIRECT = 1,

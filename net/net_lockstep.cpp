@@ -279,7 +279,10 @@ int32_t net_ready(void) {
 }
 
 int32_t net_after_frame(void) {
-    if (net_link.state == NET_STATE_LINKED || net_link.state == NET_STATE_WAITING) service(0);
+    if (net_link.state == NET_STATE_LINKED || net_link.state == NET_STATE_WAITING)
+        service(0);
+    else if (net_link.state == NET_STATE_ENDED && net_link.local_player == 0)
+        net_session_turn_away();
     // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
     if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done && q_count == 0)
         net_session_lost();

@@ -40,7 +40,7 @@ int32_t values_ok(const NetMsg *m) {
     case NET_MSG_HELLO:
     case NET_MSG_WELCOME: return version_ok(m->version);
     case NET_MSG_REFUSE:
-        return (m->reason == NET_REFUSE_VERSION || m->reason == NET_REFUSE_BUSY) && version_ok(m->version);
+        return m->reason >= NET_REFUSE_VERSION && m->reason <= NET_REFUSE_ENDED && version_ok(m->version);
     case NET_MSG_FRAME: return m->seat < STRM_SEAT_COUNT && (m->keys & ~STRM_KEY_MASK) == 0;
     case NET_MSG_BYE: return m->reason >= NET_BYE_QUIT && m->reason <= NET_BYE_DESYNC;
     default: return 1;

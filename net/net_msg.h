@@ -23,7 +23,8 @@ enum NetMsgType : uint8_t {
 };
 enum NetRefuseReason : uint8_t {
     NET_REFUSE_VERSION = 1,
-    NET_REFUSE_BUSY = 2
+    NET_REFUSE_BUSY = 2,
+    NET_REFUSE_ENDED = 3 // the host's match was cut short: it plays on alone
 };
 enum NetByeReason : uint8_t {
     NET_BYE_QUIT = 1,

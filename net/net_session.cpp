@@ -20,6 +20,14 @@ NetLink net_link;
 
 namespace {
 
+void (*wait_hook)(void) = nullptr;
+
+// One slice of reaching the other side: the window's events, and its picture kept up.
+void wait_slice(void) {
+    plat_pump_events();
+    if (wait_hook) wait_hook();
+}
+
 void set_message(const char *text) { std::snprintf(net_link.message, sizeof net_link.message, "%s", text); }
 
 void set_notice(const char *text) {
@@ -143,6 +151,8 @@ int32_t handshake_event(const NetEvent &ev, int32_t *connected, int32_t *welcome
                 std::snprintf(net_link.message, sizeof net_link.message,
                               "The host runs version %s, this is version %s: both must match", m.version,
                               QUORVANE_VERSION);
+            else if (m.reason == NET_REFUSE_ENDED)
+                set_message("The host's online match was cut short and it plays on alone: both must start again");
             else
                 set_message("The host is already playing with someone else");
             net_close(0);
@@ -170,7 +180,7 @@ int32_t meet_failed(const char *text) {
 int32_t meet_create(const char *server, uint16_t port, uint32_t timeout_ms) {
     uint32_t started = net_now_ms();
     while (net_meet_status() == NET_MEET_ASKING && net_now_ms() - started < timeout_ms && !plat_quit_signal()) {
-        plat_pump_events();
+        wait_slice();
         net_meet_tick();
         NetEvent ev;
         net_transport_next(NET_SLICE_MS, &ev);
@@ -198,7 +208,7 @@ int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
     uint32_t server_ip = 0;
     net_transport_resolve(server, &server_ip);
     while (!welcomed && net_now_ms() - started < timeout_ms && !plat_quit_signal()) {
-        plat_pump_events();
+        wait_slice();
         net_meet_tick();
         if (net_meet_status() == NET_MEET_FAILED)
             return meet_failed(net_rdv_error_text(static_cast<uint8_t>(net_meet_error())));
@@ -242,6 +252,8 @@ int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
 }
 
 } // namespace
+
+void net_set_wait_hook(void (*hook)(void)) { wait_hook = hook; }
 
 int32_t net_session_meet(const char *server, uint16_t port, uint32_t code, uint32_t timeout_ms) {
     if (!net_transport_start()) {
@@ -324,7 +336,7 @@ int32_t net_session_dial(const char *host, uint16_t port, uint32_t timeout_ms) {
     uint32_t started = net_now_ms();
     int32_t connected = 0, welcomed = 0;
     while (!welcomed && net_now_ms() - started < timeout_ms && !plat_quit_signal()) {
-        plat_pump_events();
+        wait_slice();
         NetEvent ev;
         if (!net_transport_next(NET_SLICE_MS, &ev)) continue;
         if (ev.kind == NET_EVENT_DISCONNECT) {
@@ -371,6 +383,18 @@ void net_session_end(int32_t reason, const char *text) {
     net_link.ended_now = 1;
     set_message(text);
     net_transport_hang_up(reason != NET_END_QUIT && reason != NET_END_DESYNC && reason != NET_END_LOCAL);
+}
+
+void net_session_turn_away(void) {
+    NetEvent ev;
+    while (net_transport_next(0, &ev)) {
+        if (ev.kind == NET_EVENT_CONNECT && ev.peer != net_peer) {
+            refuse(ev.peer, NET_REFUSE_ENDED);
+            net_transport_let_go(ev.peer);
+        } else if (ev.kind == NET_EVENT_DISCONNECT && ev.peer == net_peer) {
+            net_peer = nullptr;
+        }
+    }
 }
 
 void net_session_lost(void) {

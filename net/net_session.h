@@ -34,6 +34,8 @@ void net_session_begin_frames(void);
 void net_session_end(int32_t reason, const char *text);
 // The transport lost the peer: the match ends with the reason as this side can tell it.
 void net_session_lost(void);
+// The host once its match was cut short: a newcomer is told so and let go.
+void net_session_turn_away(void);
 // The games went out of step: the report is written, the peer told, the match ended.
 void net_session_desync(uint32_t frame, uint64_t mine, uint64_t theirs, const char *what);
 void net_session_send_simple(uint8_t type, uint8_t reason);

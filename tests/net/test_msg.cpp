@@ -87,7 +87,7 @@ TEST(NetMsg, MalformedPacketsAreRefused) {
         {"key bit 0x80", NET_MSG_FRAME, 9, 0x83},
         {"bye reason 0", NET_MSG_BYE, 4, 0},
         {"bye reason 4", NET_MSG_BYE, 4, 4},
-        {"refuse reason 3", NET_MSG_REFUSE, 4, 3},
+        {"refuse reason 4", NET_MSG_REFUSE, 4, 4},
         {"empty version", NET_MSG_HELLO, 4, 0},
         {"control char", NET_MSG_HELLO, 5, '\n'},
         {"text after NUL", NET_MSG_HELLO, 20, 'x'},

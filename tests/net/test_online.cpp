@@ -444,3 +444,61 @@ TEST(Online, ASilentRoomServerIsGivenUpWithin20Seconds) {
 }
 
 } // namespace
+
+namespace {
+
+// One ENet client's connection to the host at port while the host's frames run: sends HELLO
+// once connected, and on WELCOME (with bye not 0) READY then that bye; the host's reply in *got.
+void hello_while_hosting(uint16_t port, uint8_t bye, NetMsg *got) {
+    ENetHost *client = enet_host_create(nullptr, 1, 1, 0, 0);
+    ENetAddress address{ENET_HOST_TO_NET_32(INADDR_LOOPBACK), port};
+    ENetPeer *peer = enet_host_connect(client, &address, 1, 0);
+    *got = NetMsg{};
+    for (int32_t i = 0; i < 2000 && got->type == 0; i++) {
+        net_after_frame();
+        ENetEvent ev;
+        if (enet_host_service(client, &ev, 5) <= 0) continue;
+        if (ev.type == ENET_EVENT_TYPE_CONNECT) {
+            NetMsg hello{};
+            hello.type = NET_MSG_HELLO;
+            std::snprintf(hello.version, sizeof hello.version, "%s", QUORVANE_VERSION);
+            send_msg(peer, hello);
+        } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
+            net_decode(ev.packet->data, ev.packet->dataLength, got);
+            enet_packet_destroy(ev.packet);
+        }
+    }
+    if (bye && got->type == NET_MSG_WELCOME) {
+        NetMsg m{};
+        m.type = NET_MSG_READY;
+        send_msg(peer, m);
+        m.type = NET_MSG_BYE;
+        m.reason = bye;
+        send_msg(peer, m);
+        enet_host_flush(client);
+        for (int32_t i = 0; i < 2000 && net_state() != NET_STATE_ENDED; i++) {
+            ENetEvent ev;
+            enet_host_service(client, &ev, 5);
+            net_after_frame();
+        }
+    }
+    enet_host_destroy(client);
+}
+
+} // namespace
+
+// A host whose match was cut short plays on alone: a newcomer hears that, not that the host is
+// busy or out of reach.
+TEST(Online, AJoinerAfterTheMatchWasCutShortIsToldSo) {
+    uint16_t port = free_port();
+    ASSERT_TRUE(net_host(port, nullptr, 0)) << net_message();
+    NetMsg got{};
+    hello_while_hosting(port, NET_BYE_QUIT, &got);
+    ASSERT_EQ(got.type, NET_MSG_WELCOME);
+    ASSERT_EQ(net_state(), NET_STATE_ENDED);
+    EXPECT_EQ(net_end_reason(), NET_END_QUIT);
+    hello_while_hosting(port, 0, &got);
+    EXPECT_EQ(got.type, NET_MSG_REFUSE);
+    EXPECT_EQ(got.reason, NET_REFUSE_ENDED);
+    net_close(NET_BYE_QUIT);
+}

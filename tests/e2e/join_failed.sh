@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# End-to-end: a join that cannot reach anyone shows the game's window at once, saying what it
+# waits for, then why it gave up, in the title's red text; it still exits 1 with the reason on
+# stderr. Both ways of joining, against a loopback port where nothing answers.
+# Usage: join_failed.sh BUILD_DIR SOURCE_DIR.
+set -uo pipefail
+build=$(cd "$1" && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import convert identify
+xvfb_artifacts "$build" join-failed
+xvfb_start 800x600 || fail "Xvfb did not start within 30 s"
+
+# A UDP port on loopback that nothing listens on: bound, its number read, closed again.
+port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+# red_at FILE Y: red text pixels on the 16-pixel row at Y of the 640x480 picture, centred at 1x.
+red_at() {
+  local w h
+  read -r w h < <(identify -format "%w %h" "$1")
+  convert "$1" -crop "640x16+$(((w - 640) / 2))+$(((h - 480) / 2 + $2 - 2))" +repage -fx "r>0.6&&g<0.3&&b<0.3" \
+    -format "%[fx:mean*w*h]" info: 2>/dev/null | cut -d. -f1
+}
+shows() { # FILE Y: the row holds a line of text
+  import -window "$win" "$1" 2>/dev/null && [ "$(red_at "$1" "$2")" -ge 150 ]
+}
+
+for way in join online; do
+  game_log="$art/$way.log"
+  if [ $way = join ]; then
+    args=(--join "127.0.0.1:$port")
+    gives_up=20
+  else
+    args=(--online 7KQ3MZ --server "127.0.0.1:$port")
+    gives_up=30
+  fi
+  (cd "$build/assets" && exec "$build/quorvane" --window "${args[@]}") >"$game_log" 2>&1 &
+  game=$!
+  # The window comes at once, not when the join gives up.
+  xvfb_game_window 50 "$game_log" "quorvane ${args[*]}"
+  xvfb_poll 50 shows "$art/$way-waiting.png" 255 || fail "$way: no waiting line on screen while joining"
+  [ "$(red_at "$art/$way-waiting.png" 285)" -lt 20 ] || fail "$way: a reason on screen before the join gave up"
+  # Given up: the reason under the waiting line, while the game is still there to show it.
+  xvfb_poll $((gives_up * 10)) shows "$art/$way-failed.png" 285 || fail "$way: no reason on screen when the join gave up"
+  [ "$(red_at "$art/$way-failed.png" 255)" -ge 150 ] || fail "$way: the waiting line went with the reason"
+  xvfb_game_exit 15
+  [ "$rc" -eq 1 ] || fail "$way: exited with $rc, not 1: $(cat "$game_log")"
+  grep -q '^quorvane: ' "$game_log" || fail "$way: no reason on stderr"
+  echo "$way: waiting line, then on screen and stderr: $(grep '^quorvane: ' "$game_log" | head -n1)"
+done
+echo "PASS"
