@@ -168,6 +168,7 @@ const char *net_rdv_error_text(uint8_t reason) {
     case NET_RDV_ERR_BUSY: return "The server is full: try again later";
     case NET_RDV_ERR_ADDRESS: return "This address holds too many rooms already";
     case NET_RDV_ERR_STOPPING: return "The server is shutting down";
+    case NET_RDV_ERR_ENDED: return "That room's match was cut short and its maker plays on alone: make a new room";
     default: return "The server refused";
     }
 }

@@ -39,7 +39,8 @@ enum NetRdvError : uint8_t {
     NET_RDV_ERR_BUSY = 4,     // the server has no room left
     NET_RDV_ERR_ADDRESS = 5,  // this address holds too many rooms
     NET_RDV_ERR_STOPPING = 6, // the server is shutting down
-    NET_RDV_ERR_LAST = NET_RDV_ERR_STOPPING
+    NET_RDV_ERR_ENDED = 7,    // the room's match was cut short and its maker left it
+    NET_RDV_ERR_LAST = NET_RDV_ERR_ENDED
 };
 
 struct NetRdvMsg {

@@ -383,6 +383,8 @@ void net_session_end(int32_t reason, const char *text) {
     net_link.ended_now = 1;
     set_message(text);
     net_transport_hang_up(reason != NET_END_QUIT && reason != NET_END_DESYNC && reason != NET_END_LOCAL);
+    // The room's maker plays on alone: the room server tells whoever comes with its code.
+    if (net_link.room[0] && net_link.local_player == 0) net_meet_stop();
 }
 
 void net_session_turn_away(void) {

@@ -22,7 +22,7 @@ struct SrvSeat {
 };
 struct SrvRoom {
     uint32_t code;
-    uint8_t used, paired, direct, relayed;
+    uint8_t used, paired, direct, relayed, ended;
     uint32_t owner_ip;
     uint64_t last_ms;
     SrvSeat seat[2];
@@ -223,6 +223,7 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     if (it == by_code.end()) return send_error(from, NET_RDV_ERR_NO_ROOM);
     int32_t id = it->second;
     SrvRoom &r = rooms[id];
+    if (r.ended) return send_error(from, NET_RDV_ERR_ENDED);
     int32_t s = -1;
     if (m.session) {
         // A player back after its link dropped: its session names its seat.
@@ -312,6 +313,12 @@ void on_leave(const SrvAddr *from, const NetRdvMsg &m) {
     int32_t id = static_cast<int32_t>(r - rooms.data());
     unseat(*r, s);
     logf(*r, s == 0 ? "left by its creator" : "left by its joiner", nullptr);
+    // A creator leaving a paired room ends its match: the code stays, until the room expires,
+    // to tell whoever comes with it why there is no game.
+    if (r->ended || (s == 0 && r->paired)) {
+        r->ended = 1;
+        return;
+    }
     if (!r->seat[1 - s].present) close_room(id, "closed: both players left");
 }
 

@@ -343,3 +343,27 @@ TEST_F(Rooms, CodesHaveNoLookAlikesAndDiffer) {
 }
 
 } // namespace
+
+// A maker that leaves once its room was paired has ended the match: a newcomer with the code
+// hears that, even after the joiner left too, where an unpaired room simply closes.
+TEST_F(Rooms, AMatchWhoseMakerLeftIsToldToNewcomers) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    NetRdvMsg joined = ask(b, NET_RDV_OP_JOIN, made.code, 2);
+    NetRdvMsg leave{};
+    leave.type = NET_RDV_LEAVE;
+    leave.code = made.code;
+    leave.session = made.session;
+    feed(a, leave);
+    EXPECT_EQ(ask(addr(3, 7000), NET_RDV_OP_JOIN, made.code, 3).reason, NET_RDV_ERR_ENDED);
+    leave.session = joined.session;
+    feed(b, leave);
+    EXPECT_EQ(ask(addr(3, 7001), NET_RDV_OP_JOIN, made.code, 4).reason, NET_RDV_ERR_ENDED);
+    EXPECT_EQ(ask(b, NET_RDV_OP_JOIN, made.code, 5, joined.session).reason, NET_RDV_ERR_ENDED);
+
+    NetRdvMsg alone = ask(addr(4, 5000), NET_RDV_OP_CREATE, 0, 6);
+    leave.code = alone.code;
+    leave.session = alone.session;
+    feed(addr(4, 5000), leave);
+    EXPECT_EQ(ask(addr(3, 7002), NET_RDV_OP_JOIN, alone.code, 7).reason, NET_RDV_ERR_NO_ROOM);
+}
