@@ -33,7 +33,8 @@ int32_t online_local_keys(int32_t seat, uint8_t *keys) {
     return strm_keyboard_keys(seat, keys);
 }
 
-// A join: the window says what it waits for from the start, and why it gave up at the end.
+// Reaching the other side or the room server: the window says what it waits for from the start,
+// and why it gave up at the end.
 char waiting_line[320];
 uint32_t waiting_drawn_at;
 int32_t waiting_drawn;
@@ -47,7 +48,7 @@ void draw_waiting(void) {
 }
 
 // The reason stays on screen a few seconds, or until Escape or the window is closed.
-void show_join_failure(const char *reason) {
+void show_online_failure(const char *reason) {
     game_draw_waiting(waiting_line, reason);
     uint32_t shown = plat_ticks();
     PlatMessage msg{};
@@ -116,14 +117,17 @@ int main(int argc, char **argv) {
     else if (options.join_host[0])
         std::snprintf(waiting_line, sizeof waiting_line, "Joining %s, port %u: waiting for the host", options.join_host,
                       options.port);
-    if (joining) net_set_wait_hook(draw_waiting);
+    else if (options.online)
+        std::snprintf(waiting_line, sizeof waiting_line, "Making a room on the room server %s, port %u",
+                      options.server_host, options.server_port);
+    if (joining || options.online) net_set_wait_hook(draw_waiting);
     if ((options.online &&
          !net_online(options.server_host, options.server_port, options.online_code, local, 0, 20000)) ||
         (options.join_host[0] && !net_join(options.join_host, options.port, local, 0, 8000))) {
         // Asked to quit while the other side was still being reached: that is no failure.
         if (!plat_quit_signal()) {
             std::fprintf(stderr, "quorvane: %s\n", net_message());
-            if (joining) show_join_failure(net_message());
+            show_online_failure(net_message());
         }
         rpl_record_abandon();
         plat_shutdown();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end: a join that cannot reach anyone shows the game's window at once, saying what it
-# waits for, then why it gave up, in the title's red text; it still exits 1 with the reason on
-# stderr. Both ways of joining, against a loopback port where nothing answers.
+# End-to-end: a join, or a room being made, that cannot reach anyone shows the game's window at
+# once, saying what it waits for, then why it gave up, in the title's red text; it still exits 1
+# with the reason on stderr. Both ways of joining, and making a room, against a loopback port
+# where nothing answers.
 # Usage: join_failed.sh BUILD_DIR SOURCE_DIR.
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -23,23 +24,26 @@ shows() { # FILE Y: the row holds a line of text
   import -window "$win" "$1" 2>/dev/null && [ "$(red_at "$1" "$2")" -ge 150 ]
 }
 
-for way in join online; do
+for way in join online create; do
   game_log="$art/$way.log"
   if [ $way = join ]; then
     args=(--join "127.0.0.1:$port")
     gives_up=20
-  else
+  elif [ $way = online ]; then
     args=(--online 7KQ3MZ --server "127.0.0.1:$port")
+    gives_up=30
+  else
+    args=(--online --server "127.0.0.1:$port")
     gives_up=30
   fi
   (cd "$build/assets" && exec "$build/quorvane" --window "${args[@]}") >"$game_log" 2>&1 &
   game=$!
   # The window comes at once, not when the join gives up.
   xvfb_game_window 50 "$game_log" "quorvane ${args[*]}"
-  xvfb_poll 50 shows "$art/$way-waiting.png" 255 || fail "$way: no waiting line on screen while joining"
-  [ "$(red_at "$art/$way-waiting.png" 285)" -lt 20 ] || fail "$way: a reason on screen before the join gave up"
+  xvfb_poll 50 shows "$art/$way-waiting.png" 255 || fail "$way: no waiting line on screen while it waits"
+  [ "$(red_at "$art/$way-waiting.png" 285)" -lt 20 ] || fail "$way: a reason on screen before it gave up"
   # Given up: the reason under the waiting line, while the game is still there to show it.
-  xvfb_poll $((gives_up * 10)) shows "$art/$way-failed.png" 285 || fail "$way: no reason on screen when the join gave up"
+  xvfb_poll $((gives_up * 10)) shows "$art/$way-failed.png" 285 || fail "$way: no reason on screen when it gave up"
   [ "$(red_at "$art/$way-failed.png" 255)" -ge 150 ] || fail "$way: the waiting line went with the reason"
   xvfb_game_exit 15
   [ "$rc" -eq 1 ] || fail "$way: exited with $rc, not 1: $(cat "$game_log")"
