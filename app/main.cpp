@@ -33,8 +33,8 @@ int32_t online_local_keys(int32_t seat, uint8_t *keys) {
     return strm_keyboard_keys(seat, keys);
 }
 
-// Reaching the other side or the room server: the window says what it waits for from the start,
-// and why it gave up at the end.
+// Reaching the other side or the room server, or taking the port to host on: the window says what
+// it waits for from the start, and why it gave up at the end.
 char waiting_line[320];
 uint32_t waiting_drawn_at;
 int32_t waiting_drawn;
@@ -120,10 +120,17 @@ int main(int argc, char **argv) {
     else if (options.online)
         std::snprintf(waiting_line, sizeof waiting_line, "Making a room on the room server %s, port %u",
                       options.server_host, options.server_port);
+    else if (options.host)
+        std::snprintf(waiting_line, sizeof waiting_line, "Hosting on port %u", options.port);
     if (joining || options.online) net_set_wait_hook(draw_waiting);
-    if ((options.online &&
-         !net_online(options.server_host, options.server_port, options.online_code, local, 0, 20000)) ||
-        (options.join_host[0] && !net_join(options.join_host, options.port, local, 0, 8000))) {
+    int32_t linked = 1;
+    if (options.online)
+        linked = net_online(options.server_host, options.server_port, options.online_code, local, 0, 20000);
+    else if (options.join_host[0])
+        linked = net_join(options.join_host, options.port, local, 0, 8000);
+    else if (options.host)
+        linked = net_host(options.port, local, 0);
+    if (!linked) {
         // Asked to quit while the other side was still being reached: that is no failure.
         if (!plat_quit_signal()) {
             std::fprintf(stderr, "quorvane: %s\n", net_message());
@@ -132,12 +139,6 @@ int main(int argc, char **argv) {
         rpl_record_abandon();
         plat_shutdown();
         return plat_quit_signal() ? 0 : 1;
-    }
-    if (options.host && !net_host(options.port, local, 0)) {
-        std::fprintf(stderr, "quorvane: %s\n", net_message());
-        rpl_record_abandon();
-        plat_shutdown();
-        return 1;
     }
     net_set_wait_hook(nullptr);
     game_init();
