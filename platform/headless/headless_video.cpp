@@ -5,7 +5,6 @@
 #include "platform/headless/headless_internal.h"
 #include "platform/plat_file.h"
 #include "platform/plat_headless.h"
-#include "platform/plat_input.h"
 #include "platform/plat_internal.h"
 
 static int32_t display_open = 0;
@@ -98,18 +97,3 @@ int plat_headless_save_bmp(const char *path) {
     if (!frame_count || frame_bpp != 8) return 0;
     return plat_write_bmp8(path, frame_w, frame_h, frame_indices.data(), frame_w, plat_palette_data());
 }
-
-// No mouse or game controller without a window system.
-int plat_mouse_open(void) { return 0; }
-int plat_mouse_read(PlatMouseState *out) {
-    if (out) *out = PlatMouseState{};
-    return 0;
-}
-void plat_mouse_close(void) {}
-void plat_joystick_enum(int32_t (*)(const PlatJoystickInfo *, void *), void *) {}
-int plat_joystick_open(const uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t) { return 0; }
-int plat_joystick_read(PlatJoystickState *out) {
-    if (out) *out = PlatJoystickState{};
-    return 0;
-}
-void plat_joystick_close(void) {}

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/plat_input.h"
 #include "platform/plat_internal.h"
 #include "platform/web/web_internal.h"
 
@@ -101,18 +100,3 @@ int plat_present_was_shown(void) { return was_shown; }
 
 // The page reads the picture back in tests (the canvas itself may be scaled by CSS).
 extern "C" EMSCRIPTEN_KEEPALIVE const uint32_t *web_frame_rgba(void) { return have_frame ? rgba.data() : nullptr; }
-
-// No mouse or joystick reader in the page; pads come through the Gamepad API (web_pad).
-int plat_mouse_open(void) { return 0; }
-int plat_mouse_read(PlatMouseState *out) {
-    if (out) *out = PlatMouseState{};
-    return 0;
-}
-void plat_mouse_close(void) {}
-void plat_joystick_enum(int32_t (*)(const PlatJoystickInfo *, void *), void *) {}
-int plat_joystick_open(const uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t) { return 0; }
-int plat_joystick_read(PlatJoystickState *out) {
-    if (out) *out = PlatJoystickState{};
-    return 0;
-}
-void plat_joystick_close(void) {}
