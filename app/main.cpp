@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "ai/ai.h"
+#include "app/loop.h"
 #include "app/options.h"
 #include "game/game.h"
 #include "game/game_internal.h"
@@ -144,18 +145,7 @@ int main(int argc, char **argv) {
     game_init();
     if (joining) net_ready();
 
-    PlatMessage msg{};
-    for (;;) {
-        // At most one message per pass, so frames never starve.
-        if (plat_message_peek(&msg)) {
-            if (msg.type == PLAT_MSG_QUIT) {
-                exit_code = msg.wparam;
-                break;
-            }
-            rpl_record_message(&msg);
-            game_window_proc(&msg);
-        }
-        game_frame();
+    while (app_loop_pass(&exit_code)) {
         if (online && net_after_frame()) {
             std::fprintf(stderr, "quorvane: %s\n", net_message());
             if (net_desync_path()[0])

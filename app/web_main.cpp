@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "ai/ai.h"
+#include "app/loop.h"
 #include "app/options.h"
 #include "game/game.h"
 #include "game/game_internal.h"
@@ -80,17 +81,7 @@ int main(int argc, char **argv) {
     }
     game_init();
 
-    PlatMessage msg{};
-    for (;;) {
-        if (plat_message_peek(&msg)) {
-            if (msg.type == PLAT_MSG_QUIT) {
-                exit_code = msg.wparam;
-                break;
-            }
-            rpl_record_message(&msg);
-            game_window_proc(&msg);
-        }
-        game_frame();
+    while (app_loop_pass(&exit_code)) {
     }
 
     char line[128] = "";
