@@ -55,10 +55,12 @@ int32_t parse_level(const char *s, int32_t *level) {
     return 0;
 }
 
-int32_t parse_number(const char *s, long lo, long hi, long *out) {
-    if (!s || !*s) return 0;
+// Digits only: strtoull would take a sign and wrap "-1" round; too many digits saturate above
+// every bound. 64 bits wide, as long has only 32 in the page (wasm32).
+int32_t parse_number(const char *s, uint64_t lo, uint64_t hi, uint64_t *out) {
+    if (!s || *s < '0' || *s > '9') return 0;
     char *end = nullptr;
-    long v = std::strtol(s, &end, 10);
+    unsigned long long v = std::strtoull(s, &end, 10);
     if (*end != '\0' || v < lo || v > hi) return 0;
     *out = v;
     return 1;
@@ -92,7 +94,7 @@ int32_t parse_address(const char *s, char *host, uint16_t *port_out) {
     } else {
         return copy_text(host, size, s);
     }
-    long port = 0;
+    uint64_t port = 0;
     if (!parse_number(colon + 1, 1, 65535, &port)) return 0;
     *port_out = static_cast<uint16_t>(port);
     return 1;
@@ -229,7 +231,7 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
             }
             seen[c] = 1;
         }
-        long n = 0;
+        uint64_t n = 0;
         switch (c) {
         case OPT_HELP: o.help = 1; break;
         case OPT_VERSION: o.version = 1; break;
@@ -292,7 +294,7 @@ int32_t app_parse_options(int32_t program, int argc, char **argv, AppOptions *ou
             o.matches = static_cast<int32_t>(n);
             break;
         case OPT_SEED:
-            if (!parse_number(optarg, 0, 4294967295L, &n)) return fail(program, exit_code, "bad seed", optarg);
+            if (!parse_number(optarg, 0, UINT32_MAX, &n)) return fail(program, exit_code, "bad seed", optarg);
             o.seed = static_cast<uint32_t>(n);
             o.seed_given = 1;
             break;

@@ -48,6 +48,9 @@ TEST(Options, SlipsAreRefusedWithTheUsage) {
         {APP_PROGRAM_GAME, {"--replay", "a.qvr", "--replay", "b.qvr"}, "--replay given twice"},
         {APP_PROGRAM_SIM, {"--computer", "both", "--seed", "1", "--seed", "2"}, "--seed given twice"},
         {APP_PROGRAM_SIM, {"-h", "--help"}, "--help given twice"},
+        {APP_PROGRAM_SIM, {"--seed", "4294967296"}, "bad seed"},
+        {APP_PROGRAM_SIM, {"--seed", "-18446744073709551615"}, "bad seed"}, // wrapped round, 1
+        {APP_PROGRAM_SIM, {"--seed", "7x"}, "bad seed"},
     };
     for (const Case &c : cases) {
         std::string line;
@@ -84,6 +87,12 @@ TEST(Options, EachSideTakesItsOwnLevelOverTheCommonOne) {
     ASSERT_EQ(p.ok, 1) << p.err;
     EXPECT_EQ(p.o.level[1], APP_LEVEL_HARD);
     EXPECT_EQ(p.o.windowed, 1);
+}
+
+TEST(Options, TheSeedTakesAllThirtyTwoBits) {
+    Parsed p = parse(APP_PROGRAM_SIM, {"--computer", "both", "--seed", "4294967295"});
+    ASSERT_EQ(p.ok, 1) << p.err;
+    EXPECT_EQ(p.o.seed, 4294967295u);
 }
 
 } // namespace
