@@ -48,6 +48,19 @@ void draw_waiting(void) {
     game_draw_waiting(waiting_line, nullptr);
 }
 
+// A room's match standing for a dropped link: what it waits for, and for how long yet.
+void draw_held(void) {
+    uint32_t now = plat_ticks();
+    if (waiting_drawn && now - waiting_drawn_at < 100) return;
+    waiting_drawn = 1;
+    waiting_drawn_at = now;
+    uint32_t held = net_held_ms();
+    char second[100];
+    std::snprintf(second, sizeof second, "%u s left; Escape leaves the match",
+                  held < 90000 ? (90000 - held) / 1000 : 0);
+    game_draw_waiting(net_message(), second);
+}
+
 // The reason stays on screen a few seconds, or until Escape or the window is closed.
 void show_online_failure(const char *reason) {
     game_draw_waiting(waiting_line, reason);
@@ -141,7 +154,7 @@ int main(int argc, char **argv) {
         plat_shutdown();
         return plat_quit_signal() ? 0 : 1;
     }
-    net_set_wait_hook(nullptr);
+    net_set_wait_hook(options.online ? draw_held : nullptr);
     game_init();
     if (joining) net_ready();
 

@@ -47,6 +47,12 @@ enum NetLinkKind : int32_t {
     NET_LINK_DIRECT = 1,
     NET_LINK_RELAYED = 2,
 };
+// A room's match whose link dropped stands still while both sides reach each other again, at
+// most 90 s (net_message says so; the wait hook is called meanwhile): how long it has stood, ms,
+// 0 while the link is up.
+uint32_t net_held_ms(void);
+// How many times a dropped link came back in this match.
+uint32_t net_relinks(void);
 // How the frames travel once linked: NET_LINK_.
 int32_t net_link_kind(void);
 // The room's code when met through the room server, "" otherwise.

@@ -79,6 +79,20 @@ void service(uint32_t ms) {
     }
 }
 
+// The link dropped in a room's match: the game stands at the frame it reached while the session
+// reaches the other side again. Returns once the match goes on, has ended, or Escape is down.
+void hold(void) {
+    while (net_link.relinking && !plat_quit_signal() && !plat_escape_down() && net_session_relink_slice())
+        service(NET_SLICE_MS);
+}
+
+// The transport lost the peer: a room's match holds for it, any other ends. 1 when it went on.
+int32_t peer_lost(void) {
+    net_session_lost();
+    hold();
+    return net_link.state == NET_STATE_LINKED && !net_link.relinking;
+}
+
 int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
     uint32_t started = net_now_ms();
     for (;;) {
@@ -117,9 +131,9 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
         // Waits run on the ENet clock: the simulator's game clock is virtual.
         if (net_link.state != NET_STATE_LINKED || plat_quit_signal()) return 0;
         // Keys may be slow on a bad link; only the transport says the peer is lost.
-        if (net_link.peer_gone) {
-            net_session_lost();
-            return 0;
+        if (net_link.peer_gone || net_link.relinking) {
+            if (!peer_lost() && !plat_escape_down()) return 0;
+            continue;
         }
         plat_pump_events();
         service(NET_SLICE_MS);
@@ -142,6 +156,7 @@ int32_t net_seat_keys(int32_t seat, uint8_t *keys) {
     uint32_t frame = strm_frame_count() - net_link.frame_base;
     if (!is_local_seat(seat)) return remote_keys(seat, frame, keys);
     service(0);
+    if (net_link.relinking) hold();
     if (net_link.state != NET_STATE_LINKED) return local_keys(seat, keys);
     last_seat_local = 1;
     int32_t ok = local_keys(seat, keys);
@@ -150,7 +165,7 @@ int32_t net_seat_keys(int32_t seat, uint8_t *keys) {
     m.frame = frame;
     m.seat = static_cast<uint8_t>(seat);
     m.keys = ok ? static_cast<uint8_t>(*keys & STRM_KEY_MASK) : 0;
-    net_transport_send(&m);
+    net_session_send_match(&m);
     return ok;
 }
 
@@ -165,10 +180,7 @@ int32_t net_seed_source(uint32_t live_tick, uint32_t *seed) {
     }
     while (seeds_received < number) {
         if (net_link.state != NET_STATE_LINKED || plat_quit_signal()) return 0;
-        if (net_link.peer_gone) {
-            net_session_lost();
-            return 0;
-        }
+        if ((net_link.peer_gone || net_link.relinking) && !peer_lost()) return 0;
         plat_pump_events();
         service(NET_SLICE_MS);
     }
@@ -188,7 +200,7 @@ void net_tap(int32_t kind, int32_t seat, uint32_t value) {
             m.type = NET_MSG_SEED;
             m.frame = number;
             m.seed = value;
-            net_transport_send(&m);
+            net_session_send_match(&m);
         }
         return;
     }
@@ -207,7 +219,7 @@ void net_tap(int32_t kind, int32_t seat, uint32_t value) {
         m.type = NET_MSG_HASH;
         m.frame = frame;
         m.hash = h;
-        net_transport_send(&m);
+        net_session_send_match(&m);
         take_hash(frame);
     }
     // A round end the peer hashed and this side passed without one.
@@ -284,8 +296,10 @@ int32_t net_after_frame(void) {
     else if (net_link.state == NET_STATE_ENDED && net_link.local_player == 0)
         net_session_turn_away();
     // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
-    if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done && q_count == 0)
-        net_session_lost();
+    // A room's match stands still at once, whatever is queued.
+    if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done &&
+        (q_count == 0 || net_link.room[0]))
+        peer_lost();
     if (!net_link.ended_now) return 0;
     net_link.ended_now = 0;
     if (net_link.end_reason == NET_END_LOCAL) return 0;

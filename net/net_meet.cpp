@@ -14,6 +14,7 @@ constexpr uint32_t KEEP_ALIVE_WAITING_MS = 1000; // alone in a room: the joiner'
 constexpr uint32_t KEEP_ALIVE_MS = 5000;         // well inside any NAT's 30 s for a UDP mapping
 constexpr uint32_t PUNCH_EVERY_MS = 200;
 constexpr uint32_t PUNCH_FOR_MS = 6000;
+constexpr uint32_t REASK_AFTER_MS = 4000; // relinking: keep-alives unanswered this long
 
 struct Meet {
     int32_t status;
@@ -24,9 +25,15 @@ struct Meet {
     uint64_t nonce, token, session;
     uint32_t peer_ip;
     uint16_t peer_port;
-    int32_t error, stopped;
-    uint32_t next_send_ms, next_punch_ms, punch_until_ms;
+    int32_t error, stopped, relinking;
+    uint32_t next_send_ms, next_punch_ms, punch_until_ms, answered_ms;
 } meet;
+
+void new_nonce(void) {
+    // Names this request among the server's; not a game number.
+    if (getrandom(&meet.nonce, sizeof meet.nonce, 0) != sizeof meet.nonce) meet.nonce = net_now_ms();
+    meet.nonce |= 1;
+}
 
 void send_msg(uint32_t ip, uint16_t port, const NetRdvMsg &m) {
     uint8_t bytes[NET_RDV_MAX];
@@ -42,6 +49,7 @@ void send_to_server(uint32_t now) {
         m.code = meet.code;
         m.nonce = meet.nonce;
         m.token = meet.token;
+        if (meet.op == NET_RDV_OP_JOIN) m.session = meet.session; // 0, or the seat asked for again
         meet.next_send_ms = now + ASK_EVERY_MS;
     } else {
         m.type = NET_RDV_KEEPALIVE;
@@ -49,7 +57,8 @@ void send_to_server(uint32_t now) {
         m.seq = ++meet.seq;
         m.link = meet.link;
         m.code = meet.code;
-        meet.next_send_ms = now + (meet.status == NET_MEET_PAIRED ? KEEP_ALIVE_MS : KEEP_ALIVE_WAITING_MS);
+        meet.next_send_ms =
+            now + (meet.status == NET_MEET_PAIRED && !meet.relinking ? KEEP_ALIVE_MS : KEEP_ALIVE_WAITING_MS);
     }
     send_msg(meet.server_ip, meet.server_port, m);
 }
@@ -69,6 +78,7 @@ void take(const NetRaw &raw, uint32_t now) {
         if (meet.status == NET_MEET_FAILED || meet.status == NET_MEET_OFF) return;
         meet.code = m.code;
         meet.session = m.session;
+        meet.answered_ms = now;
         if (meet.status == NET_MEET_ASKING) {
             meet.status = NET_MEET_ROOM;
             meet.next_send_ms = now + KEEP_ALIVE_WAITING_MS;
@@ -102,9 +112,7 @@ void net_meet_start(uint32_t server_ip, uint16_t server_port, uint32_t code) {
     meet.server_port = server_port;
     meet.op = code ? NET_RDV_OP_JOIN : NET_RDV_OP_CREATE;
     meet.code = code;
-    // Names this request among the server's; not a game number.
-    if (getrandom(&meet.nonce, sizeof meet.nonce, 0) != sizeof meet.nonce) meet.nonce = net_now_ms();
-    meet.nonce |= 1;
+    new_nonce();
     send_to_server(net_now_ms());
 }
 
@@ -114,10 +122,20 @@ void net_meet_tick(void) {
     NetRaw raw;
     while (net_transport_take_raw(&raw)) take(raw, now);
     if (meet.status == NET_MEET_FAILED) return;
+    // The server no longer hears this side: a new request names the seat by its session. A new
+    // nonce, so the server seats it again even from the same address.
+    if (meet.relinking && meet.status != NET_MEET_ASKING && now - meet.answered_ms > REASK_AFTER_MS) {
+        meet.status = NET_MEET_ASKING;
+        meet.op = NET_RDV_OP_JOIN;
+        meet.token = 0;
+        new_nonce();
+        meet.next_send_ms = now;
+    }
     if (static_cast<int32_t>(now - meet.next_send_ms) >= 0) send_to_server(now);
     // Both sides punch at once: each one's datagrams open its own NAT for the other's.
-    if (meet.status == NET_MEET_PAIRED && static_cast<int32_t>(meet.punch_until_ms - now) > 0 &&
-        static_cast<int32_t>(now - meet.next_punch_ms) >= 0) {
+    int32_t punching =
+        meet.relinking || (meet.status == NET_MEET_PAIRED && static_cast<int32_t>(meet.punch_until_ms - now) > 0);
+    if (meet.peer_port && punching && static_cast<int32_t>(now - meet.next_punch_ms) >= 0) {
         NetRdvMsg p{};
         p.type = NET_RDV_PUNCH;
         p.code = meet.code;
@@ -140,7 +158,7 @@ void net_meet_stop(void) {
 int32_t net_meet_status(void) { return meet.status; }
 uint32_t net_meet_code(void) { return meet.code; }
 int32_t net_meet_peer(uint32_t *ip, uint16_t *port) {
-    if (meet.status != NET_MEET_PAIRED) return 0;
+    if (!meet.peer_port || meet.status == NET_MEET_OFF || meet.status == NET_MEET_FAILED) return 0;
     *ip = meet.peer_ip;
     *port = meet.peer_port;
     return 1;
@@ -152,6 +170,12 @@ void net_meet_set_link(uint8_t link) {
     if (link != meet.link) meet.next_send_ms = net_now_ms();
     meet.link = link;
 }
+void net_meet_relink(void) {
+    if (meet.status == NET_MEET_OFF || meet.status == NET_MEET_FAILED) return;
+    meet.relinking = 1;
+    meet.answered_ms = meet.next_send_ms = meet.next_punch_ms = net_now_ms();
+}
+void net_meet_relinked(void) { meet.relinking = 0; }
 int32_t net_meet_is_server(uint32_t ip, uint16_t port) {
     return meet.status != NET_MEET_OFF && ip == meet.server_ip && port == meet.server_port;
 }

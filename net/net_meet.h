@@ -20,7 +20,7 @@ void net_meet_tick(void);
 void net_meet_stop(void);
 int32_t net_meet_status(void);
 uint32_t net_meet_code(void);
-// The other player's public address: 1 once known.
+// The other player's public address: 1 once known (kept while the seat is asked for again).
 int32_t net_meet_peer(uint32_t *ip, uint16_t *port);
 // The refusal's reason (NET_RDV_ERR_), 0 for none.
 int32_t net_meet_error(void);
@@ -28,5 +28,10 @@ int32_t net_meet_error(void);
 int32_t net_meet_server_stopped(void);
 // The link the match got (NET_RDV_LINK_), told to the server with the keep-alives.
 void net_meet_set_link(uint8_t link);
+// The match's link dropped: keep-alives every second and punches towards the other player until
+// net_meet_relinked; when the server stops answering (this side's path was cut, or its NAT
+// mapped it anew) the seat is asked for again by its session.
+void net_meet_relink(void);
+void net_meet_relinked(void);
 // The address is the room server's.
 int32_t net_meet_is_server(uint32_t ip, uint16_t port);

@@ -19,8 +19,9 @@ constexpr size_t PAYLOAD[] = {
     4 + 4,                   // SEED
     4 + 8,                   // HASH
     1,                       // BYE
+    4 + 4,                   // RESUME
 };
-constexpr uint8_t TYPE_LAST = NET_MSG_BYE;
+constexpr uint8_t TYPE_LAST = NET_MSG_RESUME;
 
 // A version text: 1 to NET_VERSION_MAX-1 printable characters, NUL after them to the end.
 int32_t version_ok(const char *v) {
@@ -73,6 +74,7 @@ size_t net_encode(const NetMsg *m, uint8_t *out) {
         p[5] = m->keys;
         break;
     case NET_MSG_SEED:
+    case NET_MSG_RESUME:
         net_put32(p, m->frame);
         net_put32(p + 4, m->seed);
         break;
@@ -114,6 +116,7 @@ int32_t net_decode(const uint8_t *data, size_t size, NetMsg *m) {
         m->keys = p[5];
         break;
     case NET_MSG_SEED:
+    case NET_MSG_RESUME:
         m->frame = net_get32(p);
         m->seed = net_get32(p + 4);
         break;

@@ -20,6 +20,8 @@ enum NetMsgType : uint8_t {
     NET_MSG_SEED = 6,    // host -> joiner: seed number, tick
     NET_MSG_HASH = 7,    // frame number, state hash at the end of that frame
     NET_MSG_BYE = 8,     // reason: the sender is leaving
+    NET_MSG_RESUME = 9,  // after a dropped link, both ways: frame counts the match messages the
+                         // sender has of the other side's; seed is the host's first seed
 };
 enum NetRefuseReason : uint8_t {
     NET_REFUSE_VERSION = 1,
@@ -37,8 +39,8 @@ struct NetMsg {
     uint8_t seat;                  // FRAME: 0..2
     uint8_t keys;                  // FRAME: StrmKey bits
     uint8_t reason;                // REFUSE, BYE
-    uint32_t frame;                // FRAME, HASH; SEED: the seed's number
-    uint32_t seed;                 // WELCOME, SEED
+    uint32_t frame;                // FRAME, HASH; SEED: the seed's number; RESUME: a count
+    uint32_t seed;                 // WELCOME, SEED, RESUME
     uint64_t hash;                 // WELCOME, HASH
     char version[NET_VERSION_MAX]; // HELLO, WELCOME, REFUSE: printable ASCII, NUL terminated
 };

@@ -2,6 +2,7 @@
 // lost peer or a desync.
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "game/game.h"
 #include "game/game_internal.h"
@@ -21,6 +22,22 @@ NetLink net_link;
 namespace {
 
 void (*wait_hook)(void) = nullptr;
+
+constexpr uint32_t HOLD_MS = 90000;     // a dropped link not back by then ends the match
+constexpr uint32_t DIRECT_MS = 3000;    // a direct path not open by then: through the relay
+constexpr uint32_t RELAY_TRY_MS = 8000; // relinking: one try through the relay, then direct again
+
+// The match messages this side sent since frames began, to send again after a dropped link.
+struct Sent {
+    uint8_t type, seat, keys;
+    uint32_t frame;
+    uint64_t value; // SEED: the seed, HASH: the hash
+};
+std::vector<Sent> sent_log;
+ENetPeer *candidate; // host: who connected while the match runs, until it asks to resume
+uint32_t server_ip, dialed_at;
+uint16_t server_port;
+int32_t dial_relay;
 
 // One slice of reaching the other side: the window's events, and its picture kept up.
 void wait_slice(void) {
@@ -60,13 +77,65 @@ void accept_hello(const NetMsg &m) {
     NetMsg w{};
     w.type = NET_MSG_WELCOME;
     std::snprintf(w.version, sizeof w.version, "%s", QUORVANE_VERSION);
-    w.seed = net_link.host_seed;
+    w.seed = net_link.welcome_seed = net_link.host_seed;
     w.hash = game_state_hash();
     net_transport_send(&w);
 }
 
+void note_link(ENetPeer *peer);
+
+void send_resume(void) {
+    NetMsg r{};
+    r.type = NET_MSG_RESUME;
+    r.frame = net_link.received;
+    r.seed = net_link.welcome_seed;
+    net_transport_send(&r);
+}
+
+// The other side has the first `have` of this side's match messages: the rest go again, in order.
+int32_t resend_from(uint32_t have) {
+    if (have > sent_log.size()) return 0;
+    NetMsg m;
+    for (uint32_t i = have; net_sent_get(i, &m); i++) net_transport_send(&m);
+    return 1;
+}
+
+// Both sides named what they have: the match goes on from the frame it stood at.
+void on_resume(ENetPeer *from, const NetMsg &m) {
+    // The host's first seed names the match: no stranger steps in with a resume of its own.
+    if (net_link.state != NET_STATE_LINKED || !net_link.room[0] || m.seed != net_link.welcome_seed ||
+        (net_link.local_player == 1 && !net_link.relinking)) {
+        net_link.bad_packets++;
+        return;
+    }
+    if (net_link.local_player == 0) {
+        if (from != net_peer) {
+            net_transport_drop(net_peer);
+            net_transport_accept(from);
+            candidate = nullptr;
+        }
+        send_resume();
+    }
+    if (!resend_from(m.frame)) {
+        net_session_desync(net_frames(), 0, 0, "the other side has more of this side's frames than were sent");
+        return;
+    }
+    uint32_t held = net_link.relinking ? net_now_ms() - net_link.held_at : 0;
+    net_link.relinking = net_link.peer_gone = 0;
+    net_link.relinks++;
+    note_link(net_peer);
+    net_meet_relinked();
+    std::snprintf(net_link.message, sizeof net_link.message,
+                  "Room %s: the link is back (%s) after %u s; the match goes on", net_link.room,
+                  net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", (held + 500) / 1000);
+}
+
 // 1 when m is for the running match.
 int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
+    if (ev.valid && ev.msg.type == NET_MSG_RESUME && from && (from == net_peer || from == candidate)) {
+        on_resume(from, ev.msg);
+        return 0;
+    }
     if (from != net_peer || !ev.valid) {
         net_link.bad_packets++;
         return 0;
@@ -85,6 +154,8 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
         return 0;
     }
     if (ev.msg.type != NET_MSG_BYE) {
+        if (ev.msg.type == NET_MSG_FRAME || ev.msg.type == NET_MSG_SEED || ev.msg.type == NET_MSG_HASH)
+            net_link.received++;
         *m = ev.msg;
         return 1;
     }
@@ -117,6 +188,13 @@ int32_t on_event(const NetEvent &ev, NetMsg *m) {
             if (net_peer && net_peer != ev.peer) net_transport_drop(net_peer);
             net_transport_accept(ev.peer);
             note_link(ev.peer);
+        } else if (net_link.local_player == 0 && net_link.room[0] && net_link.state == NET_STATE_LINKED &&
+                   ev.peer != net_peer) {
+            // Perhaps the joiner back after a dropped link: it takes over once it asks to resume.
+            if (candidate && candidate != ev.peer) net_transport_drop(candidate);
+            candidate = ev.peer;
+        } else if (net_link.local_player == 1 && net_link.relinking && ev.peer == net_peer) {
+            send_resume();
         } else if (ev.peer != net_peer) {
             // A second player while one is joining or playing.
             refuse(ev.peer, NET_REFUSE_BUSY);
@@ -125,9 +203,11 @@ int32_t on_event(const NetEvent &ev, NetMsg *m) {
         return 0;
     case NET_EVENT_RECEIVE: return on_receive(ev.peer, ev, m);
     case NET_EVENT_DISCONNECT:
+        if (ev.peer == candidate) candidate = nullptr;
         if (ev.peer != net_peer) return 0;
         net_peer = nullptr;
         if (net_link.state == NET_STATE_WAITING) return 0; // a player who left before the game began
+        if (net_link.relinking) return 0;                  // a try at the host that failed: the next follows
         net_link.peer_gone = 1;
         return 0;
     default: return 0;
@@ -168,8 +248,6 @@ int32_t handshake_event(const NetEvent &ev, int32_t *connected, int32_t *welcome
     return 1;
 }
 
-constexpr uint32_t DIRECT_MS = 3000; // a direct path not open by then: through the relay
-
 int32_t meet_failed(const char *text) {
     set_message(text);
     net_close(0);
@@ -205,8 +283,6 @@ int32_t meet_create(const char *server, uint16_t port, uint32_t timeout_ms) {
 int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
     uint32_t started = net_now_ms(), dialed_at = 0;
     int32_t connected = 0, welcomed = 0, relayed = 0;
-    uint32_t server_ip = 0;
-    net_transport_resolve(server, &server_ip);
     while (!welcomed && net_now_ms() - started < timeout_ms && !plat_quit_signal()) {
         wait_slice();
         net_meet_tick();
@@ -270,6 +346,8 @@ int32_t net_session_meet(const char *server, uint16_t port, uint32_t code, uint3
         return 0;
     }
     net_link.local_player = code ? 1 : 0;
+    server_ip = ip;
+    server_port = port;
     net_meet_start(ip, port, code);
     if (!code) {
         if (!meet_create(server, port, timeout_ms)) return 0;
@@ -293,7 +371,8 @@ void net_session_reset(void) {
     net_link.welcome_seed = kept.welcome_seed;
     net_link.welcome_hash = kept.welcome_hash;
     net_desync_reset();
-    net_peer = nullptr;
+    net_peer = candidate = nullptr;
+    sent_log.clear();
 }
 
 int32_t net_session_listen(uint16_t port) {
@@ -364,6 +443,8 @@ void net_session_begin_frames(void) {
     net_link.frame_base = strm_frame_count();
     if (net_link.local_player == 0) net_link.seed_base = strm_seed_count();
     net_desync_begin();
+    sent_log.clear();
+    net_link.received = 0;
     // Who this side is and who chooses on the menus: the joiner's menu keys do nothing.
     const char *role = net_link.local_player == 0 ? "you are player 1 (left ship) and choose on the menus"
                                                   : "you are player 2 (right ship); the host chooses on the menus";
@@ -380,6 +461,9 @@ void net_session_end(int32_t reason, const char *text) {
     if (net_link.state != NET_STATE_LINKED && net_link.state != NET_STATE_WAITING) return;
     net_link.state = NET_STATE_ENDED;
     net_link.end_reason = reason;
+    net_link.relinking = 0;
+    if (candidate) net_transport_drop(candidate);
+    candidate = nullptr;
     net_link.ended_now = 1;
     set_message(text);
     net_transport_hang_up(reason != NET_END_QUIT && reason != NET_END_DESYNC && reason != NET_END_LOCAL);
@@ -401,6 +485,21 @@ void net_session_turn_away(void) {
 
 void net_session_lost(void) {
     if (net_link.peer_done) return net_session_end(NET_END_LOST, "The other player has left");
+    // Met through the room server: the match stands still while both sides reach each other again.
+    if (net_link.room[0] && net_link.state == NET_STATE_LINKED) {
+        if (net_link.relinking) return;
+        net_link.relinking = 1;
+        net_link.peer_gone = 0;
+        net_link.held_at = net_now_ms();
+        net_transport_drop(net_peer);
+        net_peer = nullptr;
+        dial_relay = 0;
+        net_meet_relink();
+        std::snprintf(net_link.message, sizeof net_link.message,
+                      "Room %s: the link dropped; waiting up to %u s for the other player to come back", net_link.room,
+                      HOLD_MS / 1000);
+        return;
+    }
     // A stop of this process long enough for the peer to give up: the fault is here.
     uint32_t frozen = net_transport_frozen_ms(12000);
     if (frozen >= 3000) {
@@ -410,6 +509,65 @@ void net_session_lost(void) {
         return net_session_end(NET_END_LOST, text);
     }
     net_session_end(NET_END_LOST, "The other player's machine has gone silent for 6 s: the link is lost");
+}
+
+void net_session_send_match(const NetMsg *m) {
+    sent_log.push_back({m->type, m->seat, m->keys, m->frame, m->type == NET_MSG_SEED ? m->seed : m->hash});
+    if (!net_link.relinking) net_transport_send(m);
+}
+
+uint32_t net_sent_count(void) { return static_cast<uint32_t>(sent_log.size()); }
+
+int32_t net_sent_get(uint32_t i, NetMsg *m) {
+    if (i >= sent_log.size()) return 0;
+    const Sent &s = sent_log[i];
+    *m = NetMsg{};
+    m->type = s.type;
+    m->seat = s.seat;
+    m->keys = s.keys;
+    m->frame = s.frame;
+    if (s.type == NET_MSG_SEED)
+        m->seed = static_cast<uint32_t>(s.value);
+    else
+        m->hash = s.value;
+    return 1;
+}
+
+int32_t net_session_relink_slice(void) {
+    if (net_link.state != NET_STATE_LINKED) return 0;
+    uint32_t now = net_now_ms();
+    if (net_meet_server_stopped())
+        net_session_end(NET_END_LOST, "The room server has shut down while the link was down: the match cannot go on");
+    else if (net_meet_status() == NET_MEET_FAILED) {
+        char text[200];
+        std::snprintf(text, sizeof text, "The link dropped and the room server refused the seat again: %s",
+                      net_rdv_error_text(static_cast<uint8_t>(net_meet_error())));
+        net_session_end(NET_END_LOST, text);
+    } else if (now - net_link.held_at >= HOLD_MS) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "The link to the other player did not come back within %u s: the match is over", HOLD_MS / 1000);
+        net_session_end(NET_END_LOST, text);
+    }
+    if (net_link.state != NET_STATE_LINKED) return 0;
+    wait_slice();
+    // The joiner calls: straight to the host's public address, else through the relay.
+    if (net_link.local_player != 1) return 1;
+    if (net_peer && now - dialed_at > (dial_relay ? RELAY_TRY_MS : DIRECT_MS)) {
+        net_transport_drop(net_peer);
+        net_peer = nullptr;
+        dial_relay = !dial_relay;
+    }
+    uint32_t ip;
+    uint16_t port;
+    if (!net_peer) {
+        if (dial_relay)
+            net_peer = net_transport_connect(server_ip, server_port);
+        else if (net_meet_peer(&ip, &port))
+            net_peer = net_transport_connect(ip, port);
+        dialed_at = now;
+    }
+    return 1;
 }
 
 void net_session_send_simple(uint8_t type, uint8_t reason) {
@@ -430,7 +588,8 @@ void net_session_desync(uint32_t frame, uint64_t mine, uint64_t theirs, const ch
 
 int32_t net_session_next(uint32_t ms, NetMsg *m) {
     net_meet_tick();
-    if (net_meet_server_stopped() && net_link.link_kind == NET_LINK_RELAYED && net_link.state == NET_STATE_LINKED)
+    if (net_meet_server_stopped() && net_link.link_kind == NET_LINK_RELAYED && net_link.state == NET_STATE_LINKED &&
+        !net_link.relinking)
         net_session_end(NET_END_LOST, "The room server has shut down: the relayed match cannot go on");
     NetEvent ev;
     while (net_transport_next(ms, &ev)) {
@@ -465,6 +624,8 @@ const char *net_message(void) { return net_link.message; }
 uint32_t net_bad_packets(void) { return net_link.bad_packets; }
 uint32_t net_round_trip_ms(void) { return net_transport_round_trip_ms(); }
 int32_t net_link_kind(void) { return net_link.link_kind; }
+uint32_t net_held_ms(void) { return net_link.relinking ? net_now_ms() - net_link.held_at + 1 : 0; }
+uint32_t net_relinks(void) { return net_link.relinks; }
 const char *net_room_code(void) { return net_link.room; }
 uint32_t net_frames(void) { return strm_frame_count() - net_link.frame_base; }
 

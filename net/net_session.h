@@ -19,6 +19,10 @@ struct NetLink {
     int32_t greeted;   // host: the peer said HELLO
     int32_t link_kind; // NET_LINK_
     char room[8];      // the room's code text when met through the room server
+    // A room's match whose link dropped stands still while both sides reach each other again.
+    int32_t relinking;
+    uint32_t held_at, relinks;
+    uint32_t received; // the other side's match messages (FRAME, SEED, HASH) taken
 };
 extern NetLink net_link;
 
@@ -39,6 +43,16 @@ void net_session_turn_away(void);
 // The games went out of step: the report is written, the peer told, the match ended.
 void net_session_desync(uint32_t frame, uint64_t mine, uint64_t theirs, const char *what);
 void net_session_send_simple(uint8_t type, uint8_t reason);
+// A message of the running match (FRAME, SEED, HASH): kept, to be sent again after a dropped
+// link, and sent now unless the link is down.
+void net_session_send_match(const NetMsg *m);
+// The messages kept by net_session_send_match since frames began: their count, and the one at
+// index i (1 with *m, 0 past the end).
+uint32_t net_sent_count(void);
+int32_t net_sent_get(uint32_t i, NetMsg *m);
+// One slice while the match stands for a dropped link: the window's events, the joiner's next
+// try at the host (direct, else through the relay), the 90 s limit. 0 once the match has ended.
+int32_t net_session_relink_slice(void);
 // Takes what has arrived, waiting up to ms for the first event. Connections, the handshake and
 // goodbyes are the session's own; 1 with *m for a message of the running match, 0 when no more.
 int32_t net_session_next(uint32_t ms, NetMsg *m);

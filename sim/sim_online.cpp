@@ -59,6 +59,14 @@ void report_end(void) {
         std::fprintf(stderr, "quorvane-sim: both input streams written to %s\n", net_desync_path());
 }
 
+// The match stands for a dropped link: said once on stderr.
+int32_t told_held;
+void held_hook(void) {
+    if (told_held || !net_held_ms()) return;
+    told_held = 1;
+    std::fprintf(stderr, "quorvane-sim: %s\n", net_message());
+}
+
 int32_t finish(int32_t code) {
     net_close(code == 0 ? NET_BYE_DONE : 0);
     game_shutdown();
@@ -102,6 +110,9 @@ int32_t sim_online(const AppOptions *options) {
         return finish(3);
     }
     int32_t told = 0;
+    uint32_t relinks = 0;
+    told_held = 0;
+    net_set_wait_hook(held_hook);
 
     auto started = std::chrono::steady_clock::now();
     PlatMessage msg{};
@@ -118,6 +129,12 @@ int32_t sim_online(const AppOptions *options) {
             std::fprintf(stderr, "quorvane-sim: online match begins, this side plays player %d\n", me + 1);
             if (net_link_kind() != NET_LINK_NONE)
                 std::fprintf(stderr, "link: %s\n", net_link_kind() == NET_LINK_DIRECT ? "direct" : "relayed");
+        }
+        if (net_relinks() != relinks) {
+            relinks = net_relinks();
+            told_held = 0;
+            std::fprintf(stderr, "quorvane-sim: %s\nlink: %s\n", net_message(),
+                         net_link_kind() == NET_LINK_DIRECT ? "direct" : "relayed");
         }
         if (net_state() == NET_STATE_WAITING && seconds_since(started) > HOST_WAIT_S) {
             std::fprintf(stderr, "quorvane-sim: no player joined within %.0f s\n", HOST_WAIT_S);

@@ -25,8 +25,9 @@ struct Sized {
     size_t size;
 };
 // Header of four bytes, then the fixed payload of each type.
-constexpr Sized SIZES[] = {{NET_MSG_HELLO, 28}, {NET_MSG_WELCOME, 40}, {NET_MSG_REFUSE, 29}, {NET_MSG_READY, 4},
-                           {NET_MSG_FRAME, 10}, {NET_MSG_SEED, 12},    {NET_MSG_HASH, 16},   {NET_MSG_BYE, 5}};
+constexpr Sized SIZES[] = {{NET_MSG_HELLO, 28}, {NET_MSG_WELCOME, 40}, {NET_MSG_REFUSE, 29},
+                           {NET_MSG_READY, 4},  {NET_MSG_FRAME, 10},   {NET_MSG_SEED, 12},
+                           {NET_MSG_HASH, 16},  {NET_MSG_BYE, 5},      {NET_MSG_RESUME, 12}};
 
 TEST(NetMsg, EveryTypeRoundTripsAtItsFixedSizeAndNoOtherAndOnlyValidOnesEncode) {
     for (const Sized &s : SIZES) {
@@ -78,20 +79,13 @@ TEST(NetMsg, MalformedPacketsAreRefused) {
         uint8_t value;
     };
     const Case cases[] = {
-        {"magic", NET_MSG_FRAME, 0, 'X'},
-        {"second magic", NET_MSG_FRAME, 1, 'X'},
-        {"protocol", NET_MSG_FRAME, 2, 9},
-        {"type 0", NET_MSG_FRAME, 3, 0},
-        {"type 9", NET_MSG_BYE, 3, 9},
-        {"seat 3", NET_MSG_FRAME, 8, 3},
-        {"key bit 0x80", NET_MSG_FRAME, 9, 0x83},
-        {"bye reason 0", NET_MSG_BYE, 4, 0},
-        {"bye reason 4", NET_MSG_BYE, 4, 4},
-        {"refuse reason 4", NET_MSG_REFUSE, 4, 4},
-        {"empty version", NET_MSG_HELLO, 4, 0},
-        {"control char", NET_MSG_HELLO, 5, '\n'},
-        {"text after NUL", NET_MSG_HELLO, 20, 'x'},
-        {"unterminated", NET_MSG_HELLO, 27, 'x'},
+        {"magic", NET_MSG_FRAME, 0, 'X'},           {"second magic", NET_MSG_FRAME, 1, 'X'},
+        {"protocol", NET_MSG_FRAME, 2, 9},          {"type 0", NET_MSG_FRAME, 3, 0},
+        {"type 10", NET_MSG_RESUME, 3, 10},         {"seat 3", NET_MSG_FRAME, 8, 3},
+        {"key bit 0x80", NET_MSG_FRAME, 9, 0x83},   {"bye reason 0", NET_MSG_BYE, 4, 0},
+        {"bye reason 4", NET_MSG_BYE, 4, 4},        {"refuse reason 4", NET_MSG_REFUSE, 4, 4},
+        {"empty version", NET_MSG_HELLO, 4, 0},     {"control char", NET_MSG_HELLO, 5, '\n'},
+        {"text after NUL", NET_MSG_HELLO, 20, 'x'}, {"unterminated", NET_MSG_HELLO, 27, 'x'},
     };
     for (const Case &c : cases) {
         NetMsg in = msg(c.type), out;
@@ -107,6 +101,38 @@ TEST(NetMsg, MalformedPacketsAreRefused) {
     EXPECT_FALSE(net_decode(nullptr, 0, &out));
     const uint8_t three[3] = {'Q', 'V', 1};
     EXPECT_FALSE(net_decode(three, sizeof three, &out));
+}
+
+} // namespace
+
+#include "net/net_session.h"
+
+namespace {
+
+// After a dropped link the match messages go again from the log: each must come back with
+// every field it was sent with (a hash is 64 bits, a seed 32).
+TEST(NetMsg, TheSentLogGivesBackEachMatchMessageAsSent) {
+    net_session_reset();
+    NetMsg sent[3] = {msg(NET_MSG_FRAME), msg(NET_MSG_SEED), msg(NET_MSG_HASH)};
+    sent[0].seat = 1;
+    for (const NetMsg &m : sent) net_session_send_match(&m);
+    ASSERT_EQ(net_sent_count(), 3u);
+    NetMsg got;
+    for (uint32_t i = 0; i < 3; i++) {
+        ASSERT_TRUE(net_sent_get(i, &got));
+        EXPECT_EQ(got.type, sent[i].type);
+        EXPECT_EQ(got.frame, 0x01020304u);
+    }
+    net_sent_get(0, &got);
+    EXPECT_EQ(got.seat, 1);
+    EXPECT_EQ(got.keys, STRM_KEY_RETURN | STRM_KEY_ESCAPE);
+    net_sent_get(1, &got);
+    EXPECT_EQ(got.seed, 0xA0B0C0D0u);
+    net_sent_get(2, &got);
+    EXPECT_EQ(got.hash, 0x1122334455667788ull);
+    EXPECT_FALSE(net_sent_get(3, &got));
+    net_session_reset();
+    EXPECT_EQ(net_sent_count(), 0u);
 }
 
 } // namespace
