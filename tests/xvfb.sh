@@ -8,7 +8,7 @@ fail() {
   exit 1
 }
 xvfb_cleanup() {
-  [ -n "$game" ] && kill "$game" 2>/dev/null
+  [ -n "$game" ] && kill "$game" 2>/dev/null && kill -CONT "$game" 2>/dev/null # a stopped game would never end
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null
   if declare -F on_exit >/dev/null; then on_exit; fi
