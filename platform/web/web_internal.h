@@ -6,7 +6,7 @@
 // is given a moment every so often.
 void web_set_fast(int32_t fast);
 int32_t web_fast(void);
-// web_video: 1 when the page was last handed the picture longer ago than a fast replay waits.
-int32_t web_paint_due(void);
+// web_video: hands the page the newest frame a fast replay held back.
+void web_paint_pending(void);
 // web_system: the window lost or regained the player (focus or visibility).
 void web_focus_changed(int32_t focused);

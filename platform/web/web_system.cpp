@@ -163,6 +163,7 @@ void web_focus_changed(int32_t focused) {
 void web_set_fast(int32_t on) {
     fast = on ? 1 : 0;
     virtual_now = 0.0;
+    last_yield = page_now();
 }
 int32_t web_fast(void) { return fast; }
 
@@ -245,14 +246,13 @@ uint32_t plat_process_ms(void) { return plat_ticks(); }
 // The page's tests read the frame clock.
 extern "C" EMSCRIPTEN_KEEPALIVE uint32_t web_clock_ms(void) { return plat_ticks(); }
 
-int32_t web_paint_due(void) { return !fast || page_now() - last_yield > 200.0; }
-
 uint32_t plat_wait_ticks(uint32_t start, uint32_t ms) {
     if (fast) {
         uint32_t now = plat_ticks();
         if (now - start < ms) virtual_now += static_cast<double>(ms - (now - start));
         // A moment for the page now and then, so it stays alive and shows the replay.
         if (page_now() - last_yield > 200.0) {
+            web_paint_pending();
             emscripten_sleep(0);
             last_yield = page_now();
         }

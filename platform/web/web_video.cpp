@@ -18,6 +18,7 @@ PlatColor shown_palette[256];
 int32_t have_frame = 0;
 int32_t was_shown = 0;
 int32_t first_painted = 0;
+int32_t pending = 0; // a frame (or palette) the page has not been handed yet
 
 EM_JS(void, web_paint, (const uint8_t *pixels, int width, int height, int first), {
     var canvas = Module["canvas"];
@@ -34,6 +35,7 @@ EM_JS(void, web_paint, (const uint8_t *pixels, int width, int height, int first)
 });
 
 void paint(void) {
+    pending = 0;
     if (!have_frame) return;
     const PlatColor *pal = plat_palette_data();
     uint32_t lut[256];
@@ -54,7 +56,20 @@ void paint(void) {
     first_painted = 1;
 }
 
+// A fast replay hands the page only the frame in hand when it yields: the first one at once
+// (the page waits for it), later ones when the page gets the thread (web_paint_pending).
+void show(void) {
+    if (!web_fast() || !first_painted)
+        paint();
+    else
+        pending = 1;
+}
+
 } // namespace
+
+void web_paint_pending(void) {
+    if (pending) paint();
+}
 
 int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
     if (width <= 0 || height <= 0 || (bpp != 8 && bpp != 16)) {
@@ -66,12 +81,14 @@ int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
 }
 
 void plat_display_close(void) {
+    // The last picture stays on the page when the game ends.
+    web_paint_pending();
     display_open = 0;
     was_shown = 0;
 }
 
 void plat_backend_palette_changed(void) {
-    if (display_open && web_paint_due()) paint();
+    if (display_open) show();
 }
 
 int plat_present(PlatSurface *back) {
@@ -92,7 +109,7 @@ int plat_present(PlatSurface *back) {
     std::memcpy(shown_palette, plat_palette_data(), sizeof shown_palette);
     have_frame = 1;
     was_shown = same ? 1 : 0;
-    if (!same && web_paint_due()) paint();
+    if (!same) show();
     return 1;
 }
 

@@ -4,7 +4,8 @@
 //   focus: a tab that loses the player stops the frame clock, and runs on when they are back
 //   match: a best-of-1 match played by keys against the computer ends in a result line, a
 //          "play again" button and a recording that replays in quorvane-sim to the same line
-//   replays: every recording in tests/replays gives in the page the line quorvane-sim gives
+//   replays: every recording in tests/replays gives in the page the line quorvane-sim gives, and
+//            played as fast as it goes, leaves its last picture (the fade to black) on the page
 // Usage: node page.test.js PAGE_DIR TITLE.ppm QUORVANE_SIM REPLAY_DIR
 const fs = require('fs');
 const http = require('http');
@@ -181,7 +182,14 @@ async function replays(browser, base) {
     await until(page, 'Module.finished', 240);
     const got = await page.evaluate('Module.resultLine');
     const shown = await page.evaluate(() => document.getElementById('result').textContent);
-    check(got == want && shown == want, `replay ${name}: "${got}"`);
+    // Every replay ends in the quit's fade: the page keeps that last picture, all but black.
+    const lit = await page.evaluate(() => {
+      const d = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 480).data;
+      let lit = 0;
+      for (let i = 0; i < d.length; i += 4) if (Math.max(d[i], d[i + 1], d[i + 2]) >= 32) lit++;
+      return lit;
+    });
+    check(got == want && shown == want && lit == 0, `replay ${name}: "${got}", faded out (${lit} pixels lit)`);
     await page.close();
   }
 }
