@@ -26,9 +26,11 @@ ip netns del "$tag-probe"
 
 ns() { ip netns add "$1" && namespaces+=("$1") && ip -n "$1" link set lo up; }
 
-# The public segment: a bridge, with the room server on 203.0.113.10.
+# The public segment: a bridge, with the room server on 203.0.113.10. Every bridge gets its own
+# fixed MAC address: one left to the kernel takes its lowest port's, so a router added later can
+# change the server's under the others' ARP caches, and their frames to it are then dropped.
 ns "$pub"
-ip -n "$pub" link add br0 type bridge
+ip -n "$pub" link add br0 address 02:00:00:00:00:0a type bridge
 ip -n "$pub" addr add 203.0.113.10/24 dev br0
 ip -n "$pub" link set br0 up
 
@@ -40,7 +42,7 @@ router() {
   ip -n "$pub" link set dev "to-$1" master br0 up
   ip -n "$r" addr add "203.0.113.$2/24" dev wan
   ip -n "$r" link set wan up
-  ip -n "$r" link add lan type bridge
+  ip -n "$r" link add lan address "02:00:00:00:01:$(printf %02x "$2")" type bridge
   ip -n "$r" addr add "$3.1/24" dev lan
   ip -n "$r" link set lan up
   ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1
