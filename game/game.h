@@ -33,6 +33,8 @@ extern uint8_t menu_active, options_active, story_active;
 extern char screen_text[200];
 // online play: a line for the player on the title menu (waiting, who left); "" for none.
 extern char title_notice[100];
+// online play: a line under the match while it runs (watching a room); "" for none.
+extern char play_notice[100];
 
 // ---- match state ----
 enum BodyKind : int32_t {

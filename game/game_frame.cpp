@@ -20,6 +20,7 @@
 uint8_t menu_active = 1, options_active = 0, story_active = 0;
 char screen_text[200];
 char title_notice[100];
+char play_notice[100];
 
 const char *const story_lines[STORY_LINE_COUNT] = {
     "STORY:",
@@ -214,6 +215,7 @@ void draw_play_screen(void) {
     draw_bodies();
     draw_play_ships();
     draw_status_line();
+    draw_centred(play_notice, 462);
 }
 
 // The round end and the turrets came before the keys were read; then aiming, flight, explosion, drawing.

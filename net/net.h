@@ -55,6 +55,9 @@ uint32_t net_held_ms(void);
 uint32_t net_relinks(void);
 // How the frames travel once linked: NET_LINK_.
 int32_t net_link_kind(void);
+// A join by code to a full room watches: every seat's keys come from the room's maker, from the
+// match's start, and this side never acts on the match.
+int32_t net_watching(void);
 // The room's code when met through the room server, "" otherwise.
 const char *net_room_code(void);
 // After game_init on the joining side: tells the host the game has started.

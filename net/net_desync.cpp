@@ -123,3 +123,12 @@ void net_desync_write(int32_t local_player, uint32_t frame, uint64_t mine, uint6
 }
 
 const char *net_desync_path(void) { return desync_path; }
+
+int32_t net_desync_event(uint32_t i, uint8_t *kind, uint8_t *seat, uint32_t *number, uint32_t *value) {
+    if (i >= events.size()) return 0;
+    *kind = events[i].kind;
+    *seat = events[i].seat;
+    *number = events[i].number;
+    *value = events[i].value;
+    return 1;
+}

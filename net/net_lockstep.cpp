@@ -14,7 +14,7 @@
 namespace {
 
 constexpr uint32_t QUEUE_SIZE = 1u << 16; // frames received and not yet played
-constexpr uint32_t SEED_QUEUE = 64;
+constexpr uint32_t SEED_QUEUE = 1024;     // a watcher may get a whole match's seeds at once
 
 struct Remote {
     uint32_t frame;
@@ -32,6 +32,7 @@ NetWaits waits;
 int32_t last_seat_local;
 
 int32_t is_local_seat(int32_t seat) {
+    if (net_link.watching) return 0;
     if (seat == STRM_SEAT_MENUS) return net_link.local_player == 0;
     return seat == net_link.local_player;
 }
@@ -121,7 +122,8 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
             *keys = r.keys & static_cast<uint8_t>(~STRM_KEY_ESCAPE);
             // The next frame is here already: this one runs short, so the lag melts. Only
             // in a paced loop: the simulator's frames take no time and its clock must stay its own.
-            if (q_count >= 1 && poll_ms == 0) clock_start_ticks -= 16;
+            // A watcher far behind (catching up from the match's start) runs them unpaced.
+            if (q_count >= 1 && poll_ms == 0) clock_start_ticks -= net_link.watching && q_count > 2 ? 33 : 16;
             return 1;
         }
         if (plat_escape_down()) {
@@ -196,6 +198,7 @@ void net_tap(int32_t kind, int32_t seat, uint32_t value) {
         uint32_t number = strm_seed_count() - net_link.seed_base - (net_link.local_player == 1 ? 1 : 0);
         net_desync_log(STRM_EVENT_SEED, 0, number, value);
         if (net_link.local_player == 0) {
+            net_session_tell_watchers(STRM_EVENT_SEED, 0, number, value);
             NetMsg m{};
             m.type = NET_MSG_SEED;
             m.frame = number;
@@ -206,6 +209,8 @@ void net_tap(int32_t kind, int32_t seat, uint32_t value) {
     }
     uint32_t frame = strm_frame_count() - 1 - net_link.frame_base;
     net_desync_log(STRM_EVENT_FRAME, static_cast<uint8_t>(seat), frame, value);
+    if (net_link.local_player == 0)
+        net_session_tell_watchers(STRM_EVENT_FRAME, static_cast<uint8_t>(seat), frame, value);
     if (value & STRM_KEY_ESCAPE) {
         net_session_send_simple(NET_MSG_BYE, NET_BYE_QUIT);
         net_session_end(NET_END_LOCAL, "You have quit the online match");
@@ -286,7 +291,7 @@ int32_t net_ready(void) {
         net_session_desync(0, game_state_hash(), net_link.welcome_hash, "the games start differently");
         return 0;
     }
-    net_session_send_simple(NET_MSG_READY, 0);
+    if (!net_link.watching) net_session_send_simple(NET_MSG_READY, 0);
     return 1;
 }
 
@@ -298,7 +303,7 @@ int32_t net_after_frame(void) {
     // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
     // A room's match stands still at once, whatever is queued.
     if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done &&
-        (q_count == 0 || net_link.room[0]))
+        (q_count == 0 || (net_link.room[0] && !net_link.watching)))
         peer_lost();
     if (!net_link.ended_now) return 0;
     net_link.ended_now = 0;

@@ -23,8 +23,10 @@ struct Meet {
     uint8_t op, link;
     uint32_t code, seq;
     uint64_t nonce, token, session;
-    uint32_t peer_ip;
-    uint16_t peer_port;
+    uint32_t peer_ip, watcher_ip;
+    uint16_t peer_port, watcher_port;
+    int32_t seat;
+    uint32_t watcher_punch_until_ms;
     int32_t error, stopped, relinking;
     uint32_t next_send_ms, next_punch_ms, punch_until_ms, answered_ms;
 } meet;
@@ -79,6 +81,7 @@ void take(const NetRaw &raw, uint32_t now) {
         meet.code = m.code;
         meet.session = m.session;
         meet.answered_ms = now;
+        meet.seat = m.seat;
         if (meet.status == NET_MEET_ASKING) {
             meet.status = NET_MEET_ROOM;
             meet.next_send_ms = now + KEEP_ALIVE_WAITING_MS;
@@ -91,6 +94,13 @@ void take(const NetRaw &raw, uint32_t now) {
             meet.punch_until_ms = now + PUNCH_FOR_MS;
             meet.next_punch_ms = now;
         }
+        return;
+    case NET_RDV_WATCHER:
+        if (m.session != meet.session || meet.status == NET_MEET_ASKING) return;
+        meet.watcher_ip = m.peer_ip;
+        meet.watcher_port = m.peer_port;
+        meet.watcher_punch_until_ms = now + PUNCH_FOR_MS;
+        meet.next_punch_ms = now;
         return;
     case NET_RDV_ERROR:
         if (m.reason == NET_RDV_ERR_STOPPING) meet.stopped = 1;
@@ -133,15 +143,16 @@ void net_meet_tick(void) {
     }
     if (static_cast<int32_t>(now - meet.next_send_ms) >= 0) send_to_server(now);
     // Both sides punch at once: each one's datagrams open its own NAT for the other's.
-    int32_t punching =
+    if (static_cast<int32_t>(now - meet.next_punch_ms) < 0) return;
+    int32_t to_peer =
         meet.relinking || (meet.status == NET_MEET_PAIRED && static_cast<int32_t>(meet.punch_until_ms - now) > 0);
-    if (meet.peer_port && punching && static_cast<int32_t>(now - meet.next_punch_ms) >= 0) {
-        NetRdvMsg p{};
-        p.type = NET_RDV_PUNCH;
-        p.code = meet.code;
-        send_msg(meet.peer_ip, meet.peer_port, p);
-        meet.next_punch_ms = now + PUNCH_EVERY_MS;
-    }
+    int32_t to_watcher = meet.watcher_port && static_cast<int32_t>(meet.watcher_punch_until_ms - now) > 0;
+    NetRdvMsg p{};
+    p.type = NET_RDV_PUNCH;
+    p.code = meet.code;
+    if (to_peer && meet.peer_port) send_msg(meet.peer_ip, meet.peer_port, p);
+    if (to_watcher) send_msg(meet.watcher_ip, meet.watcher_port, p);
+    meet.next_punch_ms = now + PUNCH_EVERY_MS;
 }
 
 void net_meet_stop(void) {
@@ -164,6 +175,13 @@ int32_t net_meet_peer(uint32_t *ip, uint16_t *port) {
     return 1;
 }
 int32_t net_meet_error(void) { return meet.error; }
+int32_t net_meet_seat(void) { return meet.seat; }
+int32_t net_meet_watcher(uint32_t *ip, uint16_t *port) {
+    if (!meet.watcher_port) return 0;
+    *ip = meet.watcher_ip;
+    *port = meet.watcher_port;
+    return 1;
+}
 int32_t net_meet_server_stopped(void) { return meet.stopped; }
 void net_meet_set_link(uint8_t link) {
     // The server hears of it at once: a short match may be over before the next keep-alive.

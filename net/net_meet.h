@@ -22,6 +22,10 @@ int32_t net_meet_status(void);
 uint32_t net_meet_code(void);
 // The other player's public address: 1 once known (kept while the seat is asked for again).
 int32_t net_meet_peer(uint32_t *ip, uint16_t *port);
+// The seat the server gave: 0 the room's maker, 1 the joiner, NET_RDV_SEAT_WATCHER (a full room).
+int32_t net_meet_seat(void);
+// The room's maker: the latest watcher's public address (punched towards a while): 1 once known.
+int32_t net_meet_watcher(uint32_t *ip, uint16_t *port);
 // The refusal's reason (NET_RDV_ERR_), 0 for none.
 int32_t net_meet_error(void);
 // The server said it stops.

@@ -22,7 +22,9 @@ enum NetRdvType : uint8_t {
     NET_RDV_ERROR = 5,     // server -> player: reason
     NET_RDV_LEAVE = 6,     // player -> server: leaving the room (session)
     NET_RDV_PUNCH = 7,     // player -> player: opens this side's NAT for the other; ignored
+    NET_RDV_WATCHER = 8,   // server -> the room's creator: someone watches from peer_ip/peer_port
 };
+constexpr uint8_t NET_RDV_SEAT_WATCHER = 2; // STATUS: a join to a full room watches the match
 enum NetRdvOp : uint8_t {
     NET_RDV_OP_CREATE = 1,
     NET_RDV_OP_JOIN = 2
@@ -46,7 +48,7 @@ enum NetRdvError : uint8_t {
 struct NetRdvMsg {
     uint8_t type;
     uint8_t op;         // REQUEST
-    uint8_t seat;       // STATUS: 0 the room's creator (hosts), 1 the joiner
+    uint8_t seat;       // STATUS: 0 the room's creator (hosts), 1 the joiner, 2 a watcher
     uint8_t paired;     // STATUS: the other player is there; peer_ip/peer_port say where
     uint8_t link;       // KEEPALIVE: NET_RDV_LINK_
     uint8_t reason;     // ERROR
@@ -54,9 +56,9 @@ struct NetRdvMsg {
     uint32_t seq;       // KEEPALIVE
     uint64_t nonce;     // REQUEST, CHALLENGE, STATUS: the player's own pick, names its request
     uint64_t token;     // REQUEST, CHALLENGE
-    uint64_t session;   // REQUEST (rejoin, else 0), STATUS, KEEPALIVE, LEAVE
-    uint32_t peer_ip;   // STATUS: IPv4, network byte order
-    uint16_t peer_port; // STATUS: host byte order
+    uint64_t session;   // REQUEST (rejoin, else 0), STATUS, KEEPALIVE, LEAVE, WATCHER (the creator's)
+    uint32_t peer_ip;   // STATUS, WATCHER: IPv4, network byte order
+    uint16_t peer_port; // STATUS, WATCHER: host byte order
 };
 
 // The encoded bytes of m into out (NET_RDV_MAX bytes); their count, 0 for a message not valid.

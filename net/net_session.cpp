@@ -34,7 +34,9 @@ struct Sent {
     uint64_t value; // SEED: the seed, HASH: the hash
 };
 std::vector<Sent> sent_log;
-ENetPeer *candidate; // host: who connected while the match runs, until it asks to resume
+ENetPeer *candidate; // host: who connected while the match runs, until it asks to resume or watch
+constexpr int32_t WATCHERS = 2;
+ENetPeer *watchers[WATCHERS]; // host: who watches, fed the match's stream
 uint32_t server_ip, dialed_at;
 uint16_t server_port;
 int32_t dial_relay;
@@ -78,6 +80,7 @@ void accept_hello(const NetMsg &m) {
     w.type = NET_MSG_WELCOME;
     std::snprintf(w.version, sizeof w.version, "%s", QUORVANE_VERSION);
     w.seed = net_link.welcome_seed = net_link.host_seed;
+    w.hash = net_link.welcome_hash = game_state_hash();
     w.hash = game_state_hash();
     net_transport_send(&w);
 }
@@ -130,10 +133,74 @@ void on_resume(ENetPeer *from, const NetMsg &m) {
                   net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", (held + 500) / 1000);
 }
 
+int32_t watcher_slot(const ENetPeer *p) {
+    for (int32_t i = 0; i < WATCHERS; i++)
+        if (p && watchers[i] == p) return i;
+    return -1;
+}
+
+void stream_to(ENetPeer *to, uint8_t kind, uint8_t seat, uint32_t number, uint32_t value) {
+    NetMsg m{};
+    m.type = kind == STRM_EVENT_SEED ? NET_MSG_SEED : NET_MSG_FRAME;
+    m.frame = number;
+    if (kind == STRM_EVENT_SEED)
+        m.seed = value;
+    else {
+        m.seat = seat;
+        m.keys = static_cast<uint8_t>(value & STRM_KEY_MASK);
+    }
+    net_transport_queue_to(to, &m);
+}
+
+// Someone who came to a full room: the match's start (the seed and state the joiner had), then
+// every seed and frame played so far; live ones follow as they are played.
+void accept_watcher(ENetPeer *from, const NetMsg &hello) {
+    candidate = nullptr;
+    int32_t slot = -1;
+    for (int32_t i = 0; i < WATCHERS && slot < 0; i++)
+        if (!watchers[i]) slot = i;
+    if (std::strcmp(hello.version, QUORVANE_VERSION) != 0 || slot < 0) {
+        refuse(from, slot < 0 ? NET_REFUSE_BUSY : NET_REFUSE_VERSION);
+        net_transport_let_go(from);
+        return;
+    }
+    watchers[slot] = from;
+    NetMsg w{};
+    w.type = NET_MSG_WELCOME;
+    std::snprintf(w.version, sizeof w.version, "%s", QUORVANE_VERSION);
+    w.seed = net_link.welcome_seed;
+    w.hash = net_link.welcome_hash;
+    net_transport_queue_to(from, &w);
+    uint8_t kind, seat;
+    uint32_t number, value;
+    for (uint32_t i = 0; net_desync_event(i, &kind, &seat, &number, &value); i++)
+        stream_to(from, kind, seat, number, value);
+    net_transport_flush();
+}
+
+// The match ends here: watchers hear how, and get what is queued for them before they go.
+void let_watchers_go(uint8_t reason) {
+    for (ENetPeer *&w : watchers) {
+        if (!w) continue;
+        NetMsg bye{};
+        bye.type = NET_MSG_BYE;
+        bye.reason = reason;
+        net_transport_send_to(w, &bye);
+        net_transport_let_go(w);
+        w = nullptr;
+    }
+}
+
 // 1 when m is for the running match.
 int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
     if (ev.valid && ev.msg.type == NET_MSG_RESUME && from && (from == net_peer || from == candidate)) {
         on_resume(from, ev.msg);
+        return 0;
+    }
+    if (watcher_slot(from) >= 0) return 0; // a watcher has no say
+    if (ev.valid && ev.msg.type == NET_MSG_HELLO && from && from == candidate && net_link.local_player == 0 &&
+        net_link.state == NET_STATE_LINKED) {
+        accept_watcher(from, ev.msg);
         return 0;
     }
     if (from != net_peer || !ev.valid) {
@@ -160,7 +227,8 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
         return 1;
     }
     if (ev.msg.reason == NET_BYE_QUIT)
-        net_session_end(NET_END_QUIT, "The other player has quit");
+        net_session_end(NET_END_QUIT,
+                        net_link.watching ? "The match you watched was cut short" : "The other player has quit");
     else if (ev.msg.reason == NET_BYE_DESYNC) {
         net_desync_write(net_link.local_player, strm_frame_count() - net_link.frame_base, 0, 0);
         net_session_end(NET_END_DESYNC, "Desync: the other machine found the games out of step");
@@ -204,6 +272,7 @@ int32_t on_event(const NetEvent &ev, NetMsg *m) {
     case NET_EVENT_RECEIVE: return on_receive(ev.peer, ev, m);
     case NET_EVENT_DISCONNECT:
         if (ev.peer == candidate) candidate = nullptr;
+        if (watcher_slot(ev.peer) >= 0) watchers[watcher_slot(ev.peer)] = nullptr;
         if (ev.peer != net_peer) return 0;
         net_peer = nullptr;
         if (net_link.state == NET_STATE_WAITING) return 0; // a player who left before the game began
@@ -354,6 +423,7 @@ int32_t net_session_meet(const char *server, uint16_t port, uint32_t code, uint3
     } else {
         net_rdv_code_text(code, net_link.room);
         if (!meet_join(server, port, timeout_ms)) return 0;
+        net_link.watching = net_meet_seat() == NET_RDV_SEAT_WATCHER;
         net_link.state = NET_STATE_WAITING;
         net_link.seed_base = strm_seed_count();
     }
@@ -372,7 +442,9 @@ void net_session_reset(void) {
     net_link.welcome_hash = kept.welcome_hash;
     net_desync_reset();
     net_peer = candidate = nullptr;
+    for (ENetPeer *&w : watchers) w = nullptr;
     sent_log.clear();
+    play_notice[0] = '\0';
 }
 
 int32_t net_session_listen(uint16_t port) {
@@ -449,7 +521,10 @@ void net_session_begin_frames(void) {
     const char *role = net_link.local_player == 0 ? "you are player 1 (left ship) and choose on the menus"
                                                   : "you are player 2 (right ship); the host chooses on the menus";
     char text[100];
-    if (!net_link.room[0])
+    if (net_link.watching) {
+        std::snprintf(text, sizeof text, "Watching room %s", net_link.room);
+        std::snprintf(play_notice, sizeof play_notice, "%s", text);
+    } else if (!net_link.room[0])
         std::snprintf(text, sizeof text, "Online: %s", role);
     else
         std::snprintf(text, sizeof text, "Room %s, %s: %s", net_link.room,
@@ -464,6 +539,7 @@ void net_session_end(int32_t reason, const char *text) {
     net_link.relinking = 0;
     if (candidate) net_transport_drop(candidate);
     candidate = nullptr;
+    let_watchers_go(NET_BYE_QUIT);
     net_link.ended_now = 1;
     set_message(text);
     net_transport_hang_up(reason != NET_END_QUIT && reason != NET_END_DESYNC && reason != NET_END_LOCAL);
@@ -484,9 +560,11 @@ void net_session_turn_away(void) {
 }
 
 void net_session_lost(void) {
-    if (net_link.peer_done) return net_session_end(NET_END_LOST, "The other player has left");
+    if (net_link.peer_done)
+        return net_session_end(NET_END_LOST,
+                               net_link.watching ? "The match you watched is over" : "The other player has left");
     // Met through the room server: the match stands still while both sides reach each other again.
-    if (net_link.room[0] && net_link.state == NET_STATE_LINKED) {
+    if (net_link.room[0] && net_link.state == NET_STATE_LINKED && !net_link.watching) {
         if (net_link.relinking) return;
         net_link.relinking = 1;
         net_link.peer_gone = 0;
@@ -512,6 +590,7 @@ void net_session_lost(void) {
 }
 
 void net_session_send_match(const NetMsg *m) {
+    if (net_link.watching) return;
     sent_log.push_back({m->type, m->seat, m->keys, m->frame, m->type == NET_MSG_SEED ? m->seed : m->hash});
     if (!net_link.relinking) net_transport_send(m);
 }
@@ -531,6 +610,11 @@ int32_t net_sent_get(uint32_t i, NetMsg *m) {
     else
         m->hash = s.value;
     return 1;
+}
+
+void net_session_tell_watchers(uint8_t kind, uint8_t seat, uint32_t number, uint32_t value) {
+    for (ENetPeer *w : watchers)
+        if (w) stream_to(w, kind, seat, number, value);
 }
 
 int32_t net_session_relink_slice(void) {
@@ -601,6 +685,10 @@ int32_t net_session_next(uint32_t ms, NetMsg *m) {
 
 void net_close(uint8_t reason) {
     if (net_transport_open()) {
+        // Watchers get what is queued for them before the socket closes.
+        let_watchers_go(reason == NET_BYE_DONE ? NET_BYE_DONE : NET_BYE_QUIT);
+        net_transport_drop(candidate);
+        candidate = nullptr;
         if (net_peer && reason && (net_link.state == NET_STATE_LINKED || net_link.state == NET_STATE_WAITING)) {
             net_session_send_simple(NET_MSG_BYE, reason);
             net_transport_let_go(net_peer);
@@ -626,6 +714,7 @@ uint32_t net_round_trip_ms(void) { return net_transport_round_trip_ms(); }
 int32_t net_link_kind(void) { return net_link.link_kind; }
 uint32_t net_held_ms(void) { return net_link.relinking ? net_now_ms() - net_link.held_at + 1 : 0; }
 uint32_t net_relinks(void) { return net_link.relinks; }
+int32_t net_watching(void) { return net_link.watching; }
 const char *net_room_code(void) { return net_link.room; }
 uint32_t net_frames(void) { return strm_frame_count() - net_link.frame_base; }
 

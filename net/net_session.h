@@ -23,6 +23,7 @@ struct NetLink {
     int32_t relinking;
     uint32_t held_at, relinks;
     uint32_t received; // the other side's match messages (FRAME, SEED, HASH) taken
+    int32_t watching;  // a join to a full room: both seats come from the maker's stream
 };
 extern NetLink net_link;
 
@@ -50,6 +51,8 @@ void net_session_send_match(const NetMsg *m);
 // index i (1 with *m, 0 past the end).
 uint32_t net_sent_count(void);
 int32_t net_sent_get(uint32_t i, NetMsg *m);
+// The room's maker: one event of the match as played, for whoever watches.
+void net_session_tell_watchers(uint8_t kind, uint8_t seat, uint32_t number, uint32_t value);
 // One slice while the match stands for a dropped link: the window's events, the joiner's next
 // try at the host (direct, else through the relay), the 90 s limit. 0 once the match has ended.
 int32_t net_session_relink_slice(void);

@@ -110,7 +110,7 @@ int32_t net_transport_open_any(void) {
     ENetAddress address{};
     address.host = ENET_HOST_ANY;
     address.port = 0;
-    link_host = enet_host_create(&address, 3, 1, 0, 0);
+    link_host = enet_host_create(&address, 6, 1, 0, 0);
     if (!link_host) return 0;
     link_host->intercept = intercept;
     raw_head = raw_count = 0;
@@ -160,15 +160,37 @@ void net_transport_accept(ENetPeer *peer) {
     set_timeouts(peer);
 }
 
-void net_transport_send_to(ENetPeer *to, const NetMsg *m) {
+void net_transport_queue_to(ENetPeer *to, const NetMsg *m) {
     if (!to) return;
     uint8_t bytes[NET_MSG_MAX];
     size_t n = net_encode(m, bytes);
     if (!n) return;
     ENetPacket *packet = enet_packet_create(bytes, n, ENET_PACKET_FLAG_RELIABLE);
     if (packet && enet_peer_send(to, 0, packet) != 0) enet_packet_destroy(packet);
+}
+
+void net_transport_flush(void) {
+    if (link_host) enet_host_flush(link_host);
+}
+
+void net_transport_send_to(ENetPeer *to, const NetMsg *m) {
+    if (!to) return;
+    net_transport_queue_to(to, m);
     enet_host_flush(link_host);
 }
+
+namespace {
+// A peer still connected or saying goodbye: what is queued for it may not have gone yet.
+int32_t any_peer_busy(void) {
+    for (size_t p = 0; p < link_host->peerCount; p++) {
+        ENetPeerState s = link_host->peers[p].state;
+        if (s == ENET_PEER_STATE_CONNECTED || s == ENET_PEER_STATE_DISCONNECT_LATER ||
+            s == ENET_PEER_STATE_DISCONNECTING)
+            return 1;
+    }
+    return 0;
+}
+} // namespace
 
 void net_transport_send(const NetMsg *m) { net_transport_send_to(net_peer, m); }
 
@@ -221,7 +243,7 @@ void net_transport_close(void) {
     // only a moment: the game must be gone at once, and the peer notices a silence anyway.
     uint32_t started = net_now_ms();
     const uint32_t limit = plat_quit_signal() ? 100 : LOST_MS + 1000;
-    while (net_peer && net_now_ms() - started < limit) {
+    while ((net_peer || any_peer_busy()) && net_now_ms() - started < limit) {
         ENetEvent ev;
         before_service();
         int32_t r = enet_host_service(link_host, &ev, NET_SLICE_MS);

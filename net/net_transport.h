@@ -44,7 +44,7 @@ int32_t net_transport_listen(uint16_t port);
 NetDial net_transport_dial(const char *host, uint16_t port);
 int32_t net_transport_open(void);
 // A socket on any free port for meeting through the room server: room for the player, for a
-// stale attempt of its, and for one to be told the game is taken.
+// stale attempt of its, for two watchers, and for one to be told the game is taken.
 int32_t net_transport_open_any(void);
 // The IPv4 address of a host name (network byte order): 1, or 0 when it does not resolve.
 int32_t net_transport_resolve(const char *host, uint32_t *ip);
@@ -62,6 +62,9 @@ int32_t net_transport_take_raw(NetRaw *raw);
 void net_transport_accept(ENetPeer *peer);
 void net_transport_send(const NetMsg *m);
 void net_transport_send_to(ENetPeer *to, const NetMsg *m);
+// Queued for the next service or send, not sent at once: for many messages in a row.
+void net_transport_queue_to(ENetPeer *to, const NetMsg *m);
+void net_transport_flush(void);
 // Asks a peer to leave once what is queued for it has gone.
 void net_transport_let_go(ENetPeer *peer);
 // The match ends: the peer is let go gently, or dropped at once when it is lost.

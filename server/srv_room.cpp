@@ -13,6 +13,10 @@ namespace {
 
 constexpr uint64_t TOKEN_PERIOD_MS = 30000; // a token holds for one or two periods
 constexpr uint64_t MINUTE_MS = 60000;
+// Seats 0 and 1 are the players; the rest watch (a join to a full room). A watcher gets the
+// creator's address and the creator the watcher's, to punch; the match's stream comes from
+// the creator's game, never through the server.
+constexpr int32_t SLOTS = 4;
 
 struct SrvSeat {
     SrvAddr addr;
@@ -25,7 +29,7 @@ struct SrvRoom {
     uint8_t used, paired, direct, relayed, ended;
     uint32_t owner_ip;
     uint64_t last_ms;
-    SrvSeat seat[2];
+    SrvSeat seat[SLOTS];
 };
 struct SrvSource {
     uint64_t window_ms;
@@ -39,7 +43,7 @@ SrvCounters counters;
 std::vector<SrvRoom> rooms;
 std::vector<int32_t> free_rooms;
 std::unordered_map<uint32_t, int32_t> by_code;   // code -> room
-std::unordered_map<uint64_t, int32_t> by_addr;   // address -> room * 2 + seat
+std::unordered_map<uint64_t, int32_t> by_addr;   // address -> room * SLOTS + seat
 std::unordered_map<uint32_t, SrvSource> sources; // IP address -> its attempts and rooms
 uint64_t random_counter;
 
@@ -133,11 +137,11 @@ void send_error(const SrvAddr *to, uint8_t reason) {
 }
 
 void send_status(const SrvRoom &r, int32_t s) {
-    const SrvSeat &me = r.seat[s], &other = r.seat[1 - s];
+    const SrvSeat &me = r.seat[s], &other = r.seat[s >= 2 ? 0 : 1 - s];
     NetRdvMsg m{};
     m.type = NET_RDV_STATUS;
     m.code = r.code;
-    m.seat = static_cast<uint8_t>(s);
+    m.seat = static_cast<uint8_t>(s >= 2 ? NET_RDV_SEAT_WATCHER : s);
     m.session = me.session;
     m.nonce = me.nonce;
     if (other.present) {
@@ -163,11 +167,22 @@ void unseat(SrvRoom &r, int32_t s) {
     r.seat[s].present = 0;
 }
 
+// The creator hears where a watcher is, so both can punch.
+void send_watcher(const SrvRoom &r, int32_t s) {
+    if (!r.seat[0].present) return;
+    NetRdvMsg m{};
+    m.type = NET_RDV_WATCHER;
+    m.code = r.code;
+    m.session = r.seat[0].session;
+    m.peer_ip = r.seat[s].addr.ip;
+    m.peer_port = r.seat[s].addr.port;
+    out(&r.seat[0].addr, &m);
+}
+
 void close_room(int32_t id, const char *why) {
     SrvRoom &r = rooms[id];
     logf(r, why, nullptr);
-    unseat(r, 0);
-    unseat(r, 1);
+    for (int32_t s = 0; s < SLOTS; s++) unseat(r, s);
     by_code.erase(r.code);
     auto src = sources.find(r.owner_ip);
     if (src != sources.end() && src->second.rooms > 0) src->second.rooms--;
@@ -185,7 +200,7 @@ void seat_player(int32_t id, int32_t s, const SrvAddr *from, uint64_t session, u
     seat.nonce = nonce;
     seat.last_seq = 0;
     seat.present = 1;
-    by_addr[addr_key(from)] = id * 2 + s;
+    by_addr[addr_key(from)] = id * SLOTS + s;
 }
 
 void create_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
@@ -233,8 +248,19 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         seat_player(id, s, from, m.session, m.nonce);
         counters.rejoins++;
         logf(r, s == 0 ? "creator back from" : "joiner back from", from);
+    } else if (r.seat[1].session) {
+        // A full room: the newcomer watches, while a watcher's seat is free.
+        for (int32_t i = 2; i < SLOTS && s < 0; i++)
+            if (!r.seat[i].present) s = i;
+        if (s < 0) return send_error(from, NET_RDV_ERR_FULL);
+        seat_player(id, s, from, random64() | 1, m.nonce);
+        counters.spectators++;
+        logf(r, "watched from", from);
+        r.last_ms = now_ms;
+        send_status(r, s);
+        send_watcher(r, s);
+        return;
     } else {
-        if (r.seat[1].session) return send_error(from, NET_RDV_ERR_FULL);
         s = 1;
         seat_player(id, 1, from, random64() | 1, m.nonce);
         if (!r.paired) counters.rooms_paired++;
@@ -260,8 +286,8 @@ void on_request(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     // The same request again (its answer was lost): the same answer, nothing new made.
     auto seated = by_addr.find(addr_key(from));
     if (seated != by_addr.end()) {
-        SrvRoom &r = rooms[seated->second / 2];
-        int32_t s = seated->second % 2;
+        SrvRoom &r = rooms[seated->second / SLOTS];
+        int32_t s = seated->second % SLOTS;
         if (r.seat[s].nonce == m.nonce) {
             drop(SRV_DROP_REPLAY);
             r.last_ms = now_ms;
@@ -286,8 +312,8 @@ void on_request(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
 SrvRoom *seat_of(const SrvAddr *from, uint64_t session, int32_t *s) {
     auto it = by_addr.find(addr_key(from));
     if (it == by_addr.end()) return nullptr;
-    SrvRoom &r = rooms[it->second / 2];
-    *s = it->second % 2;
+    SrvRoom &r = rooms[it->second / SLOTS];
+    *s = it->second % SLOTS;
     return r.seat[*s].session == session ? &r : nullptr;
 }
 
@@ -298,7 +324,7 @@ void on_keepalive(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     if (m.seq <= r->seat[s].last_seq) return drop(SRV_DROP_REPLAY);
     r->seat[s].last_seq = m.seq;
     r->last_ms = now_ms;
-    if (m.link == NET_RDV_LINK_DIRECT && !r->direct) {
+    if (m.link == NET_RDV_LINK_DIRECT && !r->direct && s < 2) {
         r->direct = 1;
         counters.direct++;
         logf(*r, "plays direct", nullptr);
@@ -312,6 +338,7 @@ void on_leave(const SrvAddr *from, const NetRdvMsg &m) {
     if (!r) return drop(SRV_DROP_STRANGER);
     int32_t id = static_cast<int32_t>(r - rooms.data());
     unseat(*r, s);
+    if (s >= 2) return logf(*r, "left by a watcher", nullptr);
     logf(*r, s == 0 ? "left by its creator" : "left by its joiner", nullptr);
     // A creator leaving a paired room ends its match: the code stays, until the room expires,
     // to tell whoever comes with it why there is no game.
@@ -325,8 +352,11 @@ void on_leave(const SrvAddr *from, const NetRdvMsg &m) {
 void relay(const SrvAddr *from, const uint8_t *data, size_t size, uint64_t now_ms) {
     auto it = by_addr.find(addr_key(from));
     if (it == by_addr.end()) return drop(SRV_DROP_STRANGER);
-    SrvRoom &r = rooms[it->second / 2];
-    const SrvSeat &other = r.seat[1 - it->second % 2];
+    SrvRoom &r = rooms[it->second / SLOTS];
+    int32_t s = it->second % SLOTS;
+    // Only the two players' datagrams are relayed, and only to each other.
+    if (s >= 2) return drop(SRV_DROP_STRANGER);
+    const SrvSeat &other = r.seat[1 - s];
     r.last_ms = now_ms;
     if (!other.present) return drop(SRV_DROP_STRANGER);
     if (!r.relayed) {

@@ -126,7 +126,10 @@ int32_t sim_online(const AppOptions *options) {
         }
         if (!told && net_state() == NET_STATE_LINKED) {
             told = 1;
-            std::fprintf(stderr, "quorvane-sim: online match begins, this side plays player %d\n", me + 1);
+            if (net_watching())
+                std::fprintf(stderr, "quorvane-sim: watching room %s from the match's start\n", net_room_code());
+            else
+                std::fprintf(stderr, "quorvane-sim: online match begins, this side plays player %d\n", me + 1);
             if (net_link_kind() != NET_LINK_NONE)
                 std::fprintf(stderr, "link: %s\n", net_link_kind() == NET_LINK_DIRECT ? "direct" : "relayed");
         }

@@ -2,7 +2,8 @@
 # A dropped link in a room's match, across NATs in network namespaces (topology.sh): the
 # joiner's home router drops everything for 20 s mid-match; both sides say they wait for the
 # link, reach each other again and finish with equal result lines; the room server counts
-# one rejoin.
+# one rejoin. Meanwhile a third machine comes with the room's code: it watches the match from
+# its start and prints the same result line, the server counting one spectator.
 # Usage: rejoin.sh BUILD_DIR SOURCE_DIR. Exit 77 (skipped) where namespaces cannot be made.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/topology.sh" "$@"
@@ -11,6 +12,8 @@ router ra 1 10.1.0 "" || fail "nftables refused the router rules"
 home a ra 10.1.0 2
 router rb 2 10.2.0 ""
 home b rb 10.2.0 2
+router rc 3 10.3.0 ""
+home c rc 10.3.0 2
 
 make_room cut a
 (cd "$build/assets" && exec ip netns exec "$tag-b" "$sim" --online "$code" --server 203.0.113.10 --computer 2) \
@@ -30,22 +33,29 @@ for side in maker joiner; do
   wait_for "the link dropped; waiting up to 90 s" "$work/cut-$side.err" 300 || fail "the $side did not say it waits"
 done
 kill -0 "$maker" && kill -0 "$joiner" || fail "a side ended while the link was down"
+(cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10) \
+  >"$work/cut-watcher.out" 2>"$work/cut-watcher.err" &
+watcher=$!
+pids+=($watcher)
+wait_for "watching room $code" "$work/cut-watcher.err" 200 || fail "the third machine does not watch"
 while [ $(( $(date +%s) - cut_at )) -lt 20 ]; do sleep 0.2; done
 ip netns exec "$tag-rb" nft delete table ip cut
 
 wait_gone "$joiner" 1200; js=$st
 wait_gone "$maker" 300; ms=$st
-[ "$ms" = 0 ] && [ "$js" = 0 ] || fail "exit statuses $ms and $js"
+wait_gone "$watcher" 300; ws=$st
+[ "$ms" = 0 ] && [ "$js" = 0 ] && [ "$ws" = 0 ] || fail "exit statuses $ms, $js and $ws"
 a=$(sed -n '/^result: /p' "$work/cut-maker.out")
 b=$(sed -n '/^result: /p' "$work/cut-joiner.out")
-[ -n "$a" ] && [ "$a" = "$b" ] || fail "result lines differ: '$a' / '$b'"
+c=$(sed -n '/^result: /p' "$work/cut-watcher.out")
+[ -n "$a" ] && [ "$a" = "$b" ] && [ "$a" = "$c" ] || fail "result lines differ: '$a' / '$b' / '$c'"
 for side in maker joiner; do
   grep -q "the link is back" "$work/cut-$side.err" || fail "the $side did not say the link came back"
 done
 kill -USR1 "${pids[0]}"
 wait_for "^stats" "$work/server.out" 100
 stats=$(grep "^stats" "$work/server.out" | tail -n 1)
-grep -q " rejoins=1 " <<<"$stats" || fail "the server did not count one rejoin: $stats"
+grep -q " rejoins=1 spectators=1 " <<<"$stats" || fail "the server did not count one rejoin and one spectator: $stats"
 echo "ok: link cut for 20 s: $(grep -h "link is back" "$work"/cut-*.err | tr '\n' ' ')"
 echo "ok: $a"
 echo "PASS"

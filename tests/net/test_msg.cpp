@@ -110,8 +110,8 @@ TEST(NetMsg, MalformedPacketsAreRefused) {
 namespace {
 
 // After a dropped link the match messages go again from the log: each must come back with
-// every field it was sent with (a hash is 64 bits, a seed 32).
-TEST(NetMsg, TheSentLogGivesBackEachMatchMessageAsSent) {
+// every field it was sent with (a hash is 64 bits, a seed 32). A watcher sends none.
+TEST(NetMsg, TheSentLogGivesBackEachMatchMessageAsSentAndAWatcherSendsNone) {
     net_session_reset();
     NetMsg sent[3] = {msg(NET_MSG_FRAME), msg(NET_MSG_SEED), msg(NET_MSG_HASH)};
     sent[0].seat = 1;
@@ -133,6 +133,11 @@ TEST(NetMsg, TheSentLogGivesBackEachMatchMessageAsSent) {
     EXPECT_FALSE(net_sent_get(3, &got));
     net_session_reset();
     EXPECT_EQ(net_sent_count(), 0u);
+    // Whoever watches a room's match has no say in it: nothing of its goes out.
+    net_link.watching = 1;
+    net_session_send_match(&sent[0]);
+    EXPECT_EQ(net_sent_count(), 0u);
+    net_session_reset();
 }
 
 } // namespace

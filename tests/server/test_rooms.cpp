@@ -104,8 +104,24 @@ TEST_F(Rooms, CreateAndJoinTellEachTheOthersAddress) {
     ASSERT_GE(logged.size(), 2u);
     EXPECT_EQ(logged[0], std::string("room ") + code + " created by 203.0.113.1:5000");
     EXPECT_EQ(logged[1], std::string("room ") + code + " joined by 203.0.113.2:6000");
-    // A third player finds the room full.
-    EXPECT_EQ(ask(addr(3, 7000), NET_RDV_OP_JOIN, made.code, 33).reason, NET_RDV_ERR_FULL);
+    // Two more come to watch: each hears the creator's address and the creator each one's; a
+    // fifth finds the room full. A watcher's datagrams are relayed to nobody.
+    for (uint8_t w = 3; w <= 4; w++) {
+        NetRdvMsg watching = ask(addr(w, 7000), NET_RDV_OP_JOIN, made.code, 30 + w);
+        EXPECT_EQ(watching.seat, NET_RDV_SEAT_WATCHER);
+        EXPECT_EQ(watching.peer_ip, a.ip);
+        EXPECT_EQ(watching.peer_port, 5000);
+        NetRdvMsg heard = last_to(a);
+        EXPECT_EQ(heard.type, NET_RDV_WATCHER);
+        EXPECT_EQ(heard.session, made.session);
+        EXPECT_EQ(heard.peer_ip, addr(w, 7000).ip);
+        EXPECT_EQ(heard.peer_port, 7000);
+    }
+    EXPECT_EQ(srv_counters().spectators, 2u);
+    EXPECT_EQ(ask(addr(5, 7000), NET_RDV_OP_JOIN, made.code, 35).reason, NET_RDV_ERR_FULL);
+    size_t before = sent.size();
+    feed_raw(addr(3, 7000), std::vector<uint8_t>(40, 0x51));
+    EXPECT_EQ(sent.size(), before);
     EXPECT_EQ(ask(addr(3, 7001), NET_RDV_OP_JOIN, made.code ^ 1, 34).reason, NET_RDV_ERR_NO_ROOM);
 }
 
