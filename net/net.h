@@ -58,6 +58,9 @@ int32_t net_link_kind(void);
 // A join by code to a full room watches: every seat's keys come from the room's maker, from the
 // match's start, and this side never acts on the match.
 int32_t net_watching(void);
+// A new game in a dropped joiner's seat: the frames it was brought up to before it plays (0
+// for none).
+uint32_t net_catch_up_frames(void);
 // The room's code when met through the room server, "" otherwise.
 const char *net_room_code(void);
 // After game_init on the joining side: tells the host the game has started.

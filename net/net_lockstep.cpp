@@ -31,8 +31,10 @@ uint32_t seeds_received; // seeds 1..seeds_received have arrived (number 0 is in
 NetWaits waits;
 int32_t last_seat_local;
 
-int32_t is_local_seat(int32_t seat) {
-    if (net_link.watching) return 0;
+// Whether this side has the say over seat at frame: never while watching, nor over the frames a
+// new game in a dropped seat catches up on.
+int32_t is_local_seat(int32_t seat, uint32_t frame) {
+    if (net_link.watching || frame < net_link.catch_up_to) return 0;
     if (seat == STRM_SEAT_MENUS) return net_link.local_player == 0;
     return seat == net_link.local_player;
 }
@@ -46,7 +48,7 @@ void take(const NetMsg &m) {
     switch (m.type) {
     case NET_MSG_FRAME:
         // The peer only ever speaks for its own seats, in rising frame order.
-        if (is_local_seat(m.seat) || (any_remote && m.frame <= last_remote_frame) || q_count == QUEUE_SIZE) {
+        if (is_local_seat(m.seat, m.frame) || (any_remote && m.frame <= last_remote_frame) || q_count == QUEUE_SIZE) {
             net_link.bad_packets++;
             return;
         }
@@ -123,7 +125,8 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
             // The next frame is here already: this one runs short, so the lag melts. Only
             // in a paced loop: the simulator's frames take no time and its clock must stay its own.
             // A watcher far behind (catching up from the match's start) runs them unpaced.
-            if (q_count >= 1 && poll_ms == 0) clock_start_ticks -= net_link.watching && q_count > 2 ? 33 : 16;
+            int32_t catching_up = net_link.watching || frame < net_link.catch_up_to;
+            if (q_count >= 1 && poll_ms == 0) clock_start_ticks -= catching_up && q_count > 2 ? 33 : 16;
             return 1;
         }
         if (plat_escape_down()) {
@@ -156,7 +159,7 @@ int32_t net_seat_keys(int32_t seat, uint8_t *keys) {
     }
     if (net_link.state != NET_STATE_LINKED) return local_keys(seat, keys);
     uint32_t frame = strm_frame_count() - net_link.frame_base;
-    if (!is_local_seat(seat)) return remote_keys(seat, frame, keys);
+    if (!is_local_seat(seat, frame)) return remote_keys(seat, frame, keys);
     service(0);
     if (net_link.relinking) hold();
     if (net_link.state != NET_STATE_LINKED) return local_keys(seat, keys);
@@ -291,7 +294,8 @@ int32_t net_ready(void) {
         net_session_desync(0, game_state_hash(), net_link.welcome_hash, "the games start differently");
         return 0;
     }
-    if (!net_link.watching) net_session_send_simple(NET_MSG_READY, 0);
+    // A watcher and a new game in a dropped seat are sent the match as it stands, unasked.
+    if (!net_link.watching && !net_link.rejoined) net_session_send_simple(NET_MSG_READY, 0);
     return 1;
 }
 
@@ -301,10 +305,9 @@ int32_t net_after_frame(void) {
     else if (net_link.state == NET_STATE_ENDED && net_link.local_player == 0)
         net_session_turn_away();
     // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
-    // A room's match stands still at once, whatever is queued.
-    if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done &&
-        (q_count == 0 || (net_link.room[0] && !net_link.watching)))
-        peer_lost();
+    // A room's match stands at the first frame it has no keys for: every frame it took is
+    // played, so its log is where the match stands for a new game in the dropped seat.
+    if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done && q_count == 0) peer_lost();
     if (!net_link.ended_now) return 0;
     net_link.ended_now = 0;
     if (net_link.end_reason == NET_END_LOCAL) return 0;

@@ -152,8 +152,60 @@ void stream_to(ENetPeer *to, uint8_t kind, uint8_t seat, uint32_t number, uint32
     net_transport_queue_to(to, &m);
 }
 
-// Someone who came to a full room: the match's start (the seed and state the joiner had), then
-// every seed and frame played so far; live ones follow as they are played.
+// The match's start (the seed and state the joiner had), then every seed and frame played so
+// far; live ones follow as they are played.
+void send_stream(ENetPeer *to) {
+    NetMsg w{};
+    w.type = NET_MSG_WELCOME;
+    std::snprintf(w.version, sizeof w.version, "%s", QUORVANE_VERSION);
+    w.seed = net_link.welcome_seed;
+    w.hash = net_link.welcome_hash;
+    net_transport_queue_to(to, &w);
+    uint8_t kind, seat;
+    uint32_t number, value;
+    for (uint32_t i = 0; net_desync_event(i, &kind, &seat, &number, &value); i++)
+        stream_to(to, kind, seat, number, value);
+    net_transport_flush();
+}
+
+uint32_t stream_events(void) {
+    uint8_t kind, seat;
+    uint32_t number, value, n = 0;
+    while (net_desync_event(n, &kind, &seat, &number, &value)) n++;
+    return n;
+}
+
+// A new game in the dropped joiner's seat: it hears where the match stands (RESUME: the frame
+// it takes over at and how many messages the stream holds), gets the stream, then plays on.
+void take_over(ENetPeer *from, const NetMsg &hello) {
+    if (std::strcmp(hello.version, QUORVANE_VERSION) != 0) {
+        refuse(from, NET_REFUSE_VERSION);
+        net_transport_let_go(from);
+        return;
+    }
+    net_transport_drop(net_peer);
+    net_transport_accept(from);
+    candidate = nullptr;
+    NetMsg r{};
+    r.type = NET_MSG_RESUME;
+    r.frame = net_frames();
+    r.seed = stream_events() + 1; // the WELCOME, then the stream
+    net_transport_queue_to(from, &r);
+    send_stream(from);
+    // Both sides count what they send and take from here.
+    sent_log.clear();
+    net_link.received = 0;
+    uint32_t held = net_now_ms() - net_link.held_at;
+    net_link.relinking = net_link.peer_gone = 0;
+    net_link.relinks++;
+    note_link(net_peer);
+    net_meet_relinked();
+    std::snprintf(net_link.message, sizeof net_link.message,
+                  "Room %s: the other player is back (%s) in a new game after %u s; the match goes on", net_link.room,
+                  net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", (held + 500) / 1000);
+}
+
+// Someone who came to a full room watches.
 void accept_watcher(ENetPeer *from, const NetMsg &hello) {
     candidate = nullptr;
     int32_t slot = -1;
@@ -165,17 +217,7 @@ void accept_watcher(ENetPeer *from, const NetMsg &hello) {
         return;
     }
     watchers[slot] = from;
-    NetMsg w{};
-    w.type = NET_MSG_WELCOME;
-    std::snprintf(w.version, sizeof w.version, "%s", QUORVANE_VERSION);
-    w.seed = net_link.welcome_seed;
-    w.hash = net_link.welcome_hash;
-    net_transport_queue_to(from, &w);
-    uint8_t kind, seat;
-    uint32_t number, value;
-    for (uint32_t i = 0; net_desync_event(i, &kind, &seat, &number, &value); i++)
-        stream_to(from, kind, seat, number, value);
-    net_transport_flush();
+    send_stream(from);
 }
 
 // The match ends here: watchers hear how, and get what is queued for them before they go.
@@ -200,7 +242,17 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
     if (watcher_slot(from) >= 0) return 0; // a watcher has no say
     if (ev.valid && ev.msg.type == NET_MSG_HELLO && from && from == candidate && net_link.local_player == 0 &&
         net_link.state == NET_STATE_LINKED) {
-        accept_watcher(from, ev.msg);
+        // While the joiner's link is down its seat may have gone to a new game: the server then
+        // names its address as the joiner's (or it comes through the relay). Anyone else watches.
+        uint32_t ip, joiner_ip;
+        uint16_t port, joiner_port;
+        net_transport_peer_address(from, &ip, &port);
+        int32_t joiner = net_meet_is_server(ip, port) ||
+                         (net_meet_peer(&joiner_ip, &joiner_port) && ip == joiner_ip && port == joiner_port);
+        if (net_link.relinking && joiner)
+            take_over(from, ev.msg);
+        else
+            accept_watcher(from, ev.msg);
         return 0;
     }
     if (from != net_peer || !ev.valid) {
@@ -221,8 +273,13 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
         return 0;
     }
     if (ev.msg.type != NET_MSG_BYE) {
-        if (ev.msg.type == NET_MSG_FRAME || ev.msg.type == NET_MSG_SEED || ev.msg.type == NET_MSG_HASH)
-            net_link.received++;
+        // A new game's count starts after the stream that brought it up to the match's frame.
+        if (ev.msg.type == NET_MSG_FRAME || ev.msg.type == NET_MSG_SEED || ev.msg.type == NET_MSG_HASH) {
+            if (net_link.stream_count)
+                net_link.stream_count--;
+            else
+                net_link.received++;
+        }
         *m = ev.msg;
         return 1;
     }
@@ -306,6 +363,10 @@ int32_t handshake_event(const NetEvent &ev, int32_t *connected, int32_t *welcome
                 set_message("The host is already playing with someone else");
             net_close(0);
             return 0;
+        } else if (m.type == NET_MSG_RESUME) {
+            net_link.rejoined = 1;
+            net_link.catch_up_to = m.frame;
+            net_link.stream_count = m.seed - 1; // the WELCOME is taken here
         } else if (m.type == NET_MSG_WELCOME && std::strcmp(m.version, QUORVANE_VERSION) == 0) {
             net_link.welcome_seed = m.seed;
             net_link.welcome_hash = m.hash;
@@ -590,7 +651,8 @@ void net_session_lost(void) {
 }
 
 void net_session_send_match(const NetMsg *m) {
-    if (net_link.watching) return;
+    // A watcher has no say; a new game in a dropped seat has none over frames already played.
+    if (net_link.watching || (m->type != NET_MSG_SEED && m->frame < net_link.catch_up_to)) return;
     sent_log.push_back({m->type, m->seat, m->keys, m->frame, m->type == NET_MSG_SEED ? m->seed : m->hash});
     if (!net_link.relinking) net_transport_send(m);
 }
@@ -715,6 +777,7 @@ int32_t net_link_kind(void) { return net_link.link_kind; }
 uint32_t net_held_ms(void) { return net_link.relinking ? net_now_ms() - net_link.held_at + 1 : 0; }
 uint32_t net_relinks(void) { return net_link.relinks; }
 int32_t net_watching(void) { return net_link.watching; }
+uint32_t net_catch_up_frames(void) { return net_link.catch_up_to; }
 const char *net_room_code(void) { return net_link.room; }
 uint32_t net_frames(void) { return strm_frame_count() - net_link.frame_base; }
 

@@ -24,6 +24,10 @@ struct NetLink {
     uint32_t held_at, relinks;
     uint32_t received; // the other side's match messages (FRAME, SEED, HASH) taken
     int32_t watching;  // a join to a full room: both seats come from the maker's stream
+    // A new game in a dropped joiner's seat: both seats come from the maker's stream up to
+    // this frame, then this side plays its own; stream_count of the maker's messages first.
+    uint32_t catch_up_to, stream_count;
+    int32_t rejoined;
 };
 extern NetLink net_link;
 

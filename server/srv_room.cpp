@@ -17,12 +17,16 @@ constexpr uint64_t MINUTE_MS = 60000;
 // creator's address and the creator the watcher's, to punch; the match's stream comes from
 // the creator's game, never through the server.
 constexpr int32_t SLOTS = 4;
+// A joiner silent this long (three keep-alives) has dropped: a new game with the code takes its
+// seat, and the room maker's game brings it up to the match's frame.
+constexpr uint64_t VACANT_MS = 15000;
 
 struct SrvSeat {
     SrvAddr addr;
     uint64_t session, nonce;
     uint32_t last_seq;
     uint8_t present;
+    uint64_t heard_ms; // its last request, keep-alive or relayed datagram
 };
 struct SrvRoom {
     uint32_t code;
@@ -191,7 +195,7 @@ void close_room(int32_t id, const char *why) {
     counters.rooms_open--;
 }
 
-void seat_player(int32_t id, int32_t s, const SrvAddr *from, uint64_t session, uint64_t nonce) {
+void seat_player(int32_t id, int32_t s, const SrvAddr *from, uint64_t session, uint64_t nonce, uint64_t now_ms) {
     SrvRoom &r = rooms[id];
     unseat(r, s);
     SrvSeat &seat = r.seat[s];
@@ -200,6 +204,7 @@ void seat_player(int32_t id, int32_t s, const SrvAddr *from, uint64_t session, u
     seat.nonce = nonce;
     seat.last_seq = 0;
     seat.present = 1;
+    seat.heard_ms = now_ms;
     by_addr[addr_key(from)] = id * SLOTS + s;
 }
 
@@ -228,7 +233,7 @@ void create_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     src.rooms++;
     counters.rooms_open++;
     counters.rooms_created++;
-    seat_player(id, 0, from, random64() | 1, m.nonce);
+    seat_player(id, 0, from, random64() | 1, m.nonce, now_ms);
     logf(r, "created by", from);
     send_status(r, 0);
 }
@@ -245,15 +250,21 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         for (int32_t i = 0; i < 2; i++)
             if (r.seat[i].session == m.session) s = i;
         if (s < 0) return send_error(from, NET_RDV_ERR_FULL);
-        seat_player(id, s, from, m.session, m.nonce);
+        seat_player(id, s, from, m.session, m.nonce, now_ms);
         counters.rejoins++;
         logf(r, s == 0 ? "creator back from" : "joiner back from", from);
+    } else if (r.seat[1].session && r.seat[0].present &&
+               (!r.seat[1].present || now_ms - r.seat[1].heard_ms >= VACANT_MS)) {
+        s = 1;
+        seat_player(id, 1, from, random64() | 1, m.nonce, now_ms);
+        counters.rejoins++;
+        logf(r, "joiner replaced by a new game from", from);
     } else if (r.seat[1].session) {
         // A full room: the newcomer watches, while a watcher's seat is free.
         for (int32_t i = 2; i < SLOTS && s < 0; i++)
             if (!r.seat[i].present) s = i;
         if (s < 0) return send_error(from, NET_RDV_ERR_FULL);
-        seat_player(id, s, from, random64() | 1, m.nonce);
+        seat_player(id, s, from, random64() | 1, m.nonce, now_ms);
         counters.spectators++;
         logf(r, "watched from", from);
         r.last_ms = now_ms;
@@ -262,7 +273,7 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         return;
     } else {
         s = 1;
-        seat_player(id, 1, from, random64() | 1, m.nonce);
+        seat_player(id, 1, from, random64() | 1, m.nonce, now_ms);
         if (!r.paired) counters.rooms_paired++;
         r.paired = 1;
         logf(r, "joined by", from);
@@ -323,6 +334,7 @@ void on_keepalive(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     if (!r) return drop(SRV_DROP_STRANGER);
     if (m.seq <= r->seat[s].last_seq) return drop(SRV_DROP_REPLAY);
     r->seat[s].last_seq = m.seq;
+    r->seat[s].heard_ms = now_ms;
     r->last_ms = now_ms;
     if (m.link == NET_RDV_LINK_DIRECT && !r->direct && s < 2) {
         r->direct = 1;
@@ -357,7 +369,7 @@ void relay(const SrvAddr *from, const uint8_t *data, size_t size, uint64_t now_m
     // Only the two players' datagrams are relayed, and only to each other.
     if (s >= 2) return drop(SRV_DROP_STRANGER);
     const SrvSeat &other = r.seat[1 - s];
-    r.last_ms = now_ms;
+    r.last_ms = r.seat[s].heard_ms = now_ms;
     if (!other.present) return drop(SRV_DROP_STRANGER);
     if (!r.relayed) {
         r.relayed = 1;

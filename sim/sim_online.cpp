@@ -126,7 +126,11 @@ int32_t sim_online(const AppOptions *options) {
         }
         if (!told && net_state() == NET_STATE_LINKED) {
             told = 1;
-            if (net_watching())
+            if (net_catch_up_frames())
+                std::fprintf(stderr,
+                             "quorvane-sim: back in room %s in a new game: caught up %u frames, plays player %d\n",
+                             net_room_code(), net_catch_up_frames(), me + 1);
+            else if (net_watching())
                 std::fprintf(stderr, "quorvane-sim: watching room %s from the match's start\n", net_room_code());
             else
                 std::fprintf(stderr, "quorvane-sim: online match begins, this side plays player %d\n", me + 1);

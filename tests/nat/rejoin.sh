@@ -2,8 +2,10 @@
 # A dropped link in a room's match, across NATs in network namespaces (topology.sh): the
 # joiner's home router drops everything for 20 s mid-match; both sides say they wait for the
 # link, reach each other again and finish with equal result lines; the room server counts
-# one rejoin. Meanwhile a third machine comes with the room's code: it watches the match from
-# its start and prints the same result line, the server counting one spectator.
+# one rejoin. As the link is cut a third machine comes with the room's code: it watches the
+# match from its start and prints the same result line, the server counting one spectator. Then a joiner
+# is killed mid-match and a new game comes with the code 16 s later: it is brought up to the
+# match's frame and the two finish with equal result lines.
 # Usage: rejoin.sh BUILD_DIR SOURCE_DIR. Exit 77 (skipped) where namespaces cannot be made.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/topology.sh" "$@"
@@ -21,6 +23,12 @@ make_room cut a
 joiner=$!
 pids+=($joiner)
 wait_for "match begins" "$work/cut-joiner.err" 200 || fail "the match did not begin"
+# A third machine comes with the code as the link is cut, long before the joiner has been
+# silent 15 s (when its seat would go to a newcomer): it watches.
+(cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10) \
+  >"$work/cut-watcher.out" 2>"$work/cut-watcher.err" &
+watcher=$!
+pids+=($watcher)
 
 # The cut: the joiner's router forwards nothing, either way, for 20 s.
 ip netns exec "$tag-rb" nft -f - <<'NFT' || fail "nftables refused the cut"
@@ -33,10 +41,6 @@ for side in maker joiner; do
   wait_for "the link dropped; waiting up to 90 s" "$work/cut-$side.err" 300 || fail "the $side did not say it waits"
 done
 kill -0 "$maker" && kill -0 "$joiner" || fail "a side ended while the link was down"
-(cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10) \
-  >"$work/cut-watcher.out" 2>"$work/cut-watcher.err" &
-watcher=$!
-pids+=($watcher)
 wait_for "watching room $code" "$work/cut-watcher.err" 200 || fail "the third machine does not watch"
 while [ $(( $(date +%s) - cut_at )) -lt 20 ]; do sleep 0.2; done
 ip netns exec "$tag-rb" nft delete table ip cut
@@ -52,10 +56,55 @@ c=$(sed -n '/^result: /p' "$work/cut-watcher.out")
 for side in maker joiner; do
   grep -q "the link is back" "$work/cut-$side.err" || fail "the $side did not say the link came back"
 done
+echo "ok: link cut for 20 s: $(grep -h "link is back" "$work"/cut-*.err | tr '\n' ' ')"
+echo "ok: $a"
+
+make_room new a
+joiner_in() { # NAME [OPTION...]
+  local name=$1
+  shift
+  (cd "$build/assets" && exec ip netns exec "$tag-b" "$sim" --online "$code" --server 203.0.113.10 --computer 2 "$@") \
+    >"$work/$name.out" 2>"$work/$name.err" &
+  joiner=$!
+  pids+=($joiner)
+}
+# The kill comes once the joiner has sent 300 of its frames (datagrams of 48 bytes or more from
+# its home; acknowledgements and pings are shorter), so the new game has frames of its own seat
+# to catch up on.
+ip netns exec "$tag-rb" nft -f - <<'NFT' || fail "nftables refused the probe"
+table ip probe {
+  chain keys { type filter hook forward priority -20; policy accept; iifname "lan" ip length >= 48 counter; }
+}
+NFT
+# The killed joiner plays another level than the new game: the frames it played must come from
+# the stream, not be played again by the new game.
+joiner_in new-joiner --level easy
+sent=0
+for _ in $(seq 1 600); do
+  sent=$(ip netns exec "$tag-rb" nft list chain ip probe keys | sed -n 's/.*counter packets \([0-9]*\).*/\1/p')
+  [ "${sent:-0}" -ge 300 ] && break
+  sleep 0.02
+done
+[ "${sent:-0}" -ge 300 ] || fail "the joiner did not send its frames"
+kill -9 "$joiner"
+wait "$joiner" 2>/dev/null
+killed_at=$(date +%s)
+wait_for "the link dropped" "$work/new-maker.err" 300 || fail "the maker did not say it waits"
+# The server hands the seat on once its joiner has been silent 15 s.
+while [ $(( $(date +%s) - killed_at )) -lt 16 ]; do sleep 0.2; done
+joiner_in new-game
+wait_gone "$joiner" 1200; js=$st
+wait_gone "$maker" 300; ms=$st
+[ "$ms" = 0 ] && [ "$js" = 0 ] || fail "after a new game: exit statuses $ms and $js"
+a=$(sed -n '/^result: /p' "$work/new-maker.out")
+b=$(sed -n '/^result: /p' "$work/new-game.out")
+[ -n "$a" ] && [ "$a" = "$b" ] || fail "after a new game: result lines differ: '$a' / '$b'"
+grep -q "in a new game: caught up [1-9][0-9]* frames, plays player 2" "$work/new-game.err" ||
+  fail "the new game did not catch up"
+echo "ok: a new game in the killed joiner's seat: $a"
+
 kill -USR1 "${pids[0]}"
 wait_for "^stats" "$work/server.out" 100
 stats=$(grep "^stats" "$work/server.out" | tail -n 1)
-grep -q " rejoins=1 spectators=1 " <<<"$stats" || fail "the server did not count one rejoin and one spectator: $stats"
-echo "ok: link cut for 20 s: $(grep -h "link is back" "$work"/cut-*.err | tr '\n' ' ')"
-echo "ok: $a"
+grep -q " rejoins=2 spectators=1 " <<<"$stats" || fail "the server did not count two rejoins and one spectator: $stats"
 echo "PASS"

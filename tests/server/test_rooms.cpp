@@ -301,6 +301,17 @@ TEST_F(Rooms, ALostAnswerIsAnsweredAgainAndARejoinKeepsTheSeat) {
     EXPECT_EQ(srv_counters().rejoins, 1u);
     // A made-up session takes no seat.
     EXPECT_EQ(ask(addr(7, 1), NET_RDV_OP_JOIN, made.code, 4, 12345).reason, NET_RDV_ERR_FULL);
+    // A new game with the code while the joiner is heard from watches; once it has been silent
+    // 15 s, one takes its seat (a rejoin), and its old session no longer does.
+    now += 14000;
+    EXPECT_EQ(ask(addr(8, 1), NET_RDV_OP_JOIN, made.code, 5).seat, NET_RDV_SEAT_WATCHER);
+    now += 1000;
+    NetRdvMsg seated = ask(addr(8, 2), NET_RDV_OP_JOIN, made.code, 6);
+    EXPECT_EQ(seated.seat, 1);
+    EXPECT_NE(seated.session, joined.session);
+    EXPECT_EQ(last_to(a).peer_port, 2);
+    EXPECT_EQ(srv_counters().rejoins, 2u);
+    EXPECT_EQ(ask(b2, NET_RDV_OP_JOIN, made.code, 7, joined.session).reason, NET_RDV_ERR_FULL);
 }
 
 TEST_F(Rooms, ShutdownTellsEveryPlayer) {
