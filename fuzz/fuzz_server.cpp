@@ -1,4 +1,4 @@
-// The room server's input: any datagram from anyone, in any order.
+// The room server's input: any datagram from anyone, by UDP or WebSocket, in any order.
 #include <cstdint>
 #include <cstring>
 
@@ -29,10 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         uint8_t head = data[at++];
         size_t n = head & 63;
         if (n > size - at) n = size - at;
-        SrvAddr from{0x0100007fu, static_cast<uint16_t>(4000 + (head >> 6)), SRV_TRANSPORT_UDP};
+        // Two of the sources are browsers (WebSocket), whose connections may close at any time.
+        uint8_t transport = head >> 7 ? SRV_TRANSPORT_WS : SRV_TRANSPORT_UDP;
+        SrvAddr from{0x0100007fu, static_cast<uint16_t>(4000 + (head >> 6)), transport};
         srv_datagram(&from, data + at, n, now);
         now += 1000;
         if ((head & 7) == 0) srv_tick(now);
+        if ((head & 15) == 9 && transport == SRV_TRANSPORT_WS) srv_gone(&from);
         at += n;
     }
     srv_shutdown();

@@ -2,6 +2,7 @@
 // keeps nothing for a source that has not echoed its token.
 #include "net/net_meet.h"
 
+#include <cstddef> // before sys/random.h, which needs size_t in the page's C library
 #include <sys/random.h>
 
 #include "net/net_rdv.h"
@@ -33,7 +34,7 @@ struct Meet {
 
 void new_nonce(void) {
     // Names this request among the server's; not a game number.
-    if (getrandom(&meet.nonce, sizeof meet.nonce, 0) != sizeof meet.nonce) meet.nonce = net_now_ms();
+    if (getentropy(&meet.nonce, sizeof meet.nonce) != 0) meet.nonce = net_now_ms(); // glibc and the page alike
     meet.nonce |= 1;
 }
 

@@ -418,10 +418,13 @@ int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
         net_meet_tick();
         if (net_meet_status() == NET_MEET_FAILED)
             return meet_failed(net_rdv_error_text(static_cast<uint8_t>(net_meet_error())));
-        uint32_t ip;
-        uint16_t peer_port;
-        if (!net_peer && !relayed && net_meet_peer(&ip, &peer_port)) {
-            net_peer = net_transport_connect(ip, peer_port);
+        uint32_t ip = 0;
+        uint16_t peer_port = 0;
+        // Paired with no address for the other player (a browser's): through the server at once.
+        int32_t known = net_meet_peer(&ip, &peer_port) || net_meet_status() == NET_MEET_PAIRED;
+        if (!net_peer && !relayed && known) {
+            relayed = !ip;
+            net_peer = relayed ? net_transport_connect(server_ip, port) : net_transport_connect(ip, peer_port);
             dialed_at = net_now_ms();
         }
         if (net_peer && !connected && !relayed && net_now_ms() - dialed_at > DIRECT_MS) {

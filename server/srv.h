@@ -1,6 +1,6 @@
 // quorvane-server's rooms: rendezvous, hole-punch coordination and relay as a pure function of
-// the datagrams it gets. The transport (UDP here, a WebSocket gateway later) hands each datagram
-// in with its source and sends what comes out; nothing here touches a socket or a clock.
+// the datagrams it gets. The transports (UDP, and WebSocket for the page) hand each datagram or
+// message in with its source and send what comes out; nothing here touches a socket or a clock.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +13,8 @@ struct SrvAddr {
     uint8_t transport; // SRV_TRANSPORT_
 };
 enum SrvTransport : uint8_t {
-    SRV_TRANSPORT_UDP = 0
+    SRV_TRANSPORT_UDP = 0,
+    SRV_TRANSPORT_WS = 1 // ip: the browser's IPv4 address; port: its connection's number
 };
 
 struct SrvConfig {
@@ -55,6 +56,12 @@ void srv_default_config(SrvConfig *config);
 int32_t srv_init(const SrvConfig *config, SrvSendFn send, SrvLogFn log);
 // Handles one datagram that arrived at now_ms (any monotonic clock, ms).
 void srv_datagram(const SrvAddr *from, const uint8_t *data, size_t size, uint64_t now_ms);
+// A room's two players by different transports cannot reach each other: each is told a zero
+// address for the other, and the transports carry the match between them. 1 with *other and
+// this player's seat when a is seated and the room's other player is there; 0 otherwise.
+int32_t srv_partner(const SrvAddr *a, SrvAddr *other, int32_t *seat);
+// The source is gone for good (a closed connection): it leaves its room, as with LEAVE.
+void srv_gone(const SrvAddr *a);
 // Closes idle rooms; call about once a second.
 void srv_tick(uint64_t now_ms);
 // Tells every player in a room that the server stops, and frees everything.

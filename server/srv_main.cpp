@@ -1,5 +1,7 @@
-// quorvane-server: the room server on one UDP port. This file is the UDP side only: the
-// rooms themselves live in srv_room.cpp and never see a socket.
+// quorvane-server: the room server on one UDP port, and a TCP port for browsers (srv_ws.cpp).
+// This file is the UDP side: the rooms themselves live in srv_room.cpp and never see a socket.
+// The UDP socket belongs to an ENet host, which sees only the datagrams of desktop players
+// bridged to a browser; every other datagram goes to the rooms first (the intercept below).
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
@@ -13,10 +15,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include <enet/enet.h>
 
 #include "net/net_rdv.h"
 #include "server/srv.h"
 #include "server/srv_load.h"
+#include "server/srv_ws.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0.0.0"
@@ -25,10 +31,13 @@
 namespace {
 
 constexpr int32_t POLL_MS = 200; // the longest a signal waits to be seen
+constexpr int32_t BRIDGE_POLL_MS = 20; // with bridged links open: ENet's resends and pings are due
+constexpr size_t BRIDGES_MAX = 256;    // ENet links with desktop players whose partner is a browser
 constexpr uint64_t STATS_MS = 60000;
 
 volatile sig_atomic_t stop_signal, stats_wanted;
 int sock = -1;
+uint64_t loop_now;
 
 void on_signal(int sig) {
     if (sig == SIGUSR1)
@@ -44,12 +53,21 @@ uint64_t now_ms(void) {
 }
 
 void udp_send(const SrvAddr *to, const uint8_t *data, size_t size) {
+    if (srv_ws_send(to, data, size)) return;
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = to->ip;
     a.sin_port = htons(to->port);
     // A full send buffer loses this datagram as the network would; the players resend.
     sendto(sock, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&a), sizeof a);
+}
+
+// Every datagram on the socket: the rooms', unless it is ENet of a bridged link.
+int ENET_CALLBACK intercept(ENetHost *host, ENetEvent *) {
+    SrvAddr a{host->receivedAddress.host, host->receivedAddress.port, SRV_TRANSPORT_UDP};
+    if (srv_ws_for_enet(&a, host->receivedData, host->receivedDataLength)) return 0;
+    srv_datagram(&a, host->receivedData, host->receivedDataLength, loop_now);
+    return 1;
 }
 
 void log_line(const char *line) {
@@ -67,8 +85,11 @@ void usage(FILE *f) {
     std::fprintf(f,
                  "Usage: quorvane-server [OPTION]...\n"
                  "Meets Quorvane players by room code, helps their games punch through their NATs,\n"
-                 "and relays a match between them when that fails. One UDP port; no files.\n\n"
+                 "and relays a match between them when that fails. One UDP port, and one TCP port\n"
+                 "for players in a browser (WebSocket); no files.\n\n"
                  "  --port N         UDP port to serve on (default %u)\n"
+                 "  --ws-port N      TCP port for WebSocket players (default: the UDP port's\n"
+                 "                   number; 0: none)\n"
                  "  --bind ADDRESS   IPv4 address to serve on (default: all)\n"
                  "  --max-rooms N    open rooms at most (default 10000)\n"
                  "  --verbose        log every dropped datagram and refusal too\n"
@@ -101,6 +122,8 @@ int main(int argc, char **argv) {
     SrvConfig config;
     srv_default_config(&config);
     uint16_t port = NET_RDV_PORT;
+    long ws_port = -1; // the UDP port's number unless given
+    const char *bind_text = nullptr;
     in_addr bind_addr{};
     bind_addr.s_addr = htonl(INADDR_ANY);
     if (argc > 1 && !std::strcmp(argv[1], "--load")) return srv_load(argc - 2, argv + 2);
@@ -120,6 +143,10 @@ int main(int argc, char **argv) {
             if (!has_value || !parse_number(argv[++i], 1, 65535, &v))
                 return bad_usage("--port needs a port, 1 to 65535%s", "");
             port = static_cast<uint16_t>(v);
+        } else if (!std::strcmp(a, "--ws-port")) {
+            if (!has_value || !parse_number(argv[++i], 0, 65535, &v))
+                return bad_usage("--ws-port needs a port, 0 (none) to 65535%s", "");
+            ws_port = v;
         } else if (!std::strcmp(a, "--max-rooms")) {
             if (!has_value || !parse_number(argv[++i], 1, 10000000, &v))
                 return bad_usage("--max-rooms needs a number, 1 to 10000000%s", "");
@@ -127,6 +154,7 @@ int main(int argc, char **argv) {
         } else if (!std::strcmp(a, "--bind")) {
             if (!has_value || inet_pton(AF_INET, argv[++i], &bind_addr) != 1)
                 return bad_usage("--bind needs an IPv4 address, not '%s'", has_value ? argv[i] : "");
+            bind_text = argv[i];
         } else {
             return bad_usage("unknown option '%s'", a);
         }
@@ -135,15 +163,19 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "quorvane-server: no random numbers for the address tokens: %s\n", std::strerror(errno));
         return 1;
     }
-    sock = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in me{};
-    me.sin_family = AF_INET;
-    me.sin_addr = bind_addr;
-    me.sin_port = htons(port);
-    if (sock < 0 || bind(sock, reinterpret_cast<sockaddr *>(&me), sizeof me) != 0) {
+    if (ws_port < 0) ws_port = port;
+    ENetAddress me{bind_addr.s_addr, port};
+    ENetHost *host = enet_initialize() == 0 ? enet_host_create(&me, BRIDGES_MAX, 1, 0, 0) : nullptr;
+    if (!host) {
         char where[INET_ADDRSTRLEN];
         inet_ntop(AF_INET, &bind_addr, where, sizeof where);
         std::fprintf(stderr, "quorvane-server: cannot listen on UDP %s:%u: %s\n", where, port, std::strerror(errno));
+        return 1;
+    }
+    host->intercept = intercept;
+    sock = host->socket;
+    if (ws_port && !srv_ws_start(host, bind_text, static_cast<uint16_t>(ws_port))) {
+        std::fprintf(stderr, "quorvane-server: cannot listen on TCP port %ld for WebSocket players\n", ws_port);
         return 1;
     }
     int buf = 4 << 20;
@@ -162,25 +194,33 @@ int main(int argc, char **argv) {
     {
         char where[INET_ADDRSTRLEN], line[160];
         inet_ntop(AF_INET, &bind_addr, where, sizeof where);
-        std::snprintf(line, sizeof line, "quorvane-server %s on UDP %s:%u, at most %d rooms", QUORVANE_VERSION, where,
-                      port, config.max_rooms);
+        int n = std::snprintf(line, sizeof line, "quorvane-server %s on UDP %s:%u", QUORVANE_VERSION, where, port);
+        if (ws_port) n += std::snprintf(line + n, sizeof line - n, ", WebSocket on TCP %s:%ld", where, ws_port);
+        std::snprintf(line + n, sizeof line - n, ", at most %d rooms", config.max_rooms);
         log_line(line);
     }
     uint64_t next_tick = now_ms() + 1000, next_stats = now_ms() + STATS_MS;
-    uint8_t data[NET_RDV_RELAY_MAX + 1];
+    std::vector<pollfd> fds;
     while (!stop_signal) {
-        pollfd p{sock, POLLIN, 0};
-        poll(&p, 1, POLL_MS);
+        fds.assign(1, pollfd{sock, POLLIN, 0});
+        srv_ws_poll_fds(&fds);
+        poll(fds.data(), fds.size(), srv_ws_busy() ? BRIDGE_POLL_MS : POLL_MS);
         uint64_t now = now_ms();
-        // A bounded batch, so the clock and the signals are looked at between batches.
-        for (int32_t n = 0; n < 4096 && !stop_signal; n++) {
-            sockaddr_in from{};
-            socklen_t len = sizeof from;
-            ssize_t got = recvfrom(sock, data, sizeof data, 0, reinterpret_cast<sockaddr *>(&from), &len);
-            if (got < 0) break;
-            SrvAddr a{from.sin_addr.s_addr, ntohs(from.sin_port), SRV_TRANSPORT_UDP};
-            srv_datagram(&a, data, static_cast<size_t>(got), now);
+        loop_now = now;
+        // Bounded batches (ENet reads at most 256 datagrams a service), so the clock and the
+        // signals are looked at between them.
+        for (int32_t n = 0; n < 16 && !stop_signal; n++) {
+            uint32_t before = host->totalReceivedPackets;
+            ENetEvent ev;
+            int got = enet_host_service(host, &ev, 0);
+            if (got > 0) {
+                srv_ws_enet_event(&ev, now);
+                continue;
+            }
+            if (got < 0 || host->totalReceivedPackets - before < 256) break;
         }
+        srv_ws_service(now);
+        enet_host_flush(host);
         if (now >= next_tick) {
             srv_tick(now);
             next_tick = now + 1000;
@@ -192,8 +232,12 @@ int main(int argc, char **argv) {
         }
     }
     srv_shutdown();
+    enet_host_flush(host);
+    srv_ws_drain(300);
     print_stats();
     log_line(stop_signal == SIGINT ? "stopped (SIGINT)" : "stopped (SIGTERM)");
-    close(sock);
+    srv_ws_stop();
+    enet_host_destroy(host);
+    enet_deinitialize();
     return 0;
 }

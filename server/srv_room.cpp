@@ -150,8 +150,11 @@ void send_status(const SrvRoom &r, int32_t s) {
     m.nonce = me.nonce;
     if (other.present) {
         m.paired = 1;
-        m.peer_ip = other.addr.ip;
-        m.peer_port = other.addr.port;
+        // No hole to punch between a browser and a UDP socket: zero says "through the server".
+        if (other.addr.transport == me.addr.transport) {
+            m.peer_ip = other.addr.ip;
+            m.peer_port = other.addr.port;
+        }
     }
     out(&me.addr, &m);
 }
@@ -344,10 +347,7 @@ void on_keepalive(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     send_status(*r, s);
 }
 
-void on_leave(const SrvAddr *from, const NetRdvMsg &m) {
-    int32_t s;
-    SrvRoom *r = seat_of(from, m.session, &s);
-    if (!r) return drop(SRV_DROP_STRANGER);
+void leave(SrvRoom *r, int32_t s) {
     int32_t id = static_cast<int32_t>(r - rooms.data());
     unseat(*r, s);
     if (s >= 2) return logf(*r, "left by a watcher", nullptr);
@@ -359,6 +359,13 @@ void on_leave(const SrvAddr *from, const NetRdvMsg &m) {
         return;
     }
     if (!r->seat[1 - s].present) close_room(id, "closed: both players left");
+}
+
+void on_leave(const SrvAddr *from, const NetRdvMsg &m) {
+    int32_t s;
+    SrvRoom *r = seat_of(from, m.session, &s);
+    if (!r) return drop(SRV_DROP_STRANGER);
+    leave(r, s);
 }
 
 void relay(const SrvAddr *from, const uint8_t *data, size_t size, uint64_t now_ms) {
@@ -427,6 +434,23 @@ void srv_datagram(const SrvAddr *from, const uint8_t *data, size_t size, uint64_
     }
 }
 
+int32_t srv_partner(const SrvAddr *a, SrvAddr *other, int32_t *seat) {
+    auto it = by_addr.find(addr_key(a));
+    if (it == by_addr.end() || it->second % SLOTS >= 2) return 0; // a watcher plays with nobody
+    const SrvRoom &r = rooms[it->second / SLOTS];
+    const SrvSeat &o = r.seat[1 - it->second % SLOTS];
+    if (!o.present) return 0;
+    *other = o.addr;
+    *seat = it->second % SLOTS;
+    return 1;
+}
+
+void srv_gone(const SrvAddr *a) {
+    auto it = by_addr.find(addr_key(a));
+    if (it == by_addr.end()) return;
+    leave(&rooms[it->second / SLOTS], it->second % SLOTS);
+}
+
 void srv_tick(uint64_t now_ms) {
     for (size_t i = 0; i < rooms.size(); i++)
         if (rooms[i].used && now_ms - rooms[i].last_ms >= cfg.idle_ms) {
@@ -482,6 +506,8 @@ void srv_addr_text(const SrvAddr *a, char *out, size_t size) {
     const uint8_t *b = reinterpret_cast<const uint8_t *>(&a->ip);
     if (a->transport == SRV_TRANSPORT_UDP)
         std::snprintf(out, size, "%u.%u.%u.%u:%u", b[0], b[1], b[2], b[3], a->port);
+    else if (a->transport == SRV_TRANSPORT_WS)
+        std::snprintf(out, size, "ws %u.%u.%u.%u#%u", b[0], b[1], b[2], b[3], a->port);
     else
         std::snprintf(out, size, "conn%u/%u:%u", a->transport, a->ip, a->port);
 }

@@ -9,7 +9,7 @@ set -euo pipefail
 # Build and run the game.
 play=(
   build-essential cmake pkg-config
-  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libfluidsynth-dev libenet-dev libpng-dev
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libfluidsynth-dev libenet-dev libpng-dev libwebsockets-dev
   libx11-dev libxext-dev libx11-xcb-dev libxcb-shm0-dev
   fonts-dejavu-core fonts-dejavu-extra timgm6mb-soundfont
 )

@@ -28,7 +28,7 @@ names_of() { tr ',|' '\n\n' | sed 's/(.*//; s/ //g' | sed '/^$/d'; }
 depends=$(field Depends | names_of)
 recommends=$(field Recommends | names_of)
 # Libraries as dpkg-shlibdeps finds them (versioned), the font the game cannot start without.
-for need in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libenet7 libc6 fonts-dejavu-extra; do
+for need in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libenet7 libwebsockets17 libc6 fonts-dejavu-extra; do
   grep -qx -- "$need" <<<"$depends" || fail "Depends lacks $need: $(field Depends)"
 done
 field Depends | grep -q 'libsdl2-2.0-0 (>= ' || fail "Depends not computed by dpkg-shlibdeps: $(field Depends)"

@@ -394,3 +394,57 @@ TEST_F(Rooms, AMatchWhoseMakerLeftIsToldToNewcomers) {
     feed(addr(4, 5000), leave);
     EXPECT_EQ(ask(addr(3, 7002), NET_RDV_OP_JOIN, alone.code, 7).reason, NET_RDV_ERR_NO_ROOM);
 }
+
+// A browser (WebSocket) and a desktop player (UDP) cannot punch a hole to each other: each is
+// told the other is there at a zero address, which sends the match through the server at once.
+TEST_F(Rooms, PlayersOfDifferentTransportsAreToldNoAddress) {
+    struct Row {
+        uint8_t maker, joiner;
+        int32_t through_server;
+    } rows[] = {{SRV_TRANSPORT_UDP, SRV_TRANSPORT_WS, 1},
+                {SRV_TRANSPORT_WS, SRV_TRANSPORT_UDP, 1},
+                {SRV_TRANSPORT_UDP, SRV_TRANSPORT_UDP, 0},
+                {SRV_TRANSPORT_WS, SRV_TRANSPORT_WS, 0}};
+    for (uint8_t i = 0; i < 4; i++) {
+        SCOPED_TRACE(i);
+        SrvAddr a = addr(10 + 2 * i, 5000), b = addr(11 + 2 * i, 6000);
+        a.transport = rows[i].maker;
+        b.transport = rows[i].joiner;
+        NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 40 + i);
+        NetRdvMsg joined = ask(b, NET_RDV_OP_JOIN, made.code, 50 + i);
+        NetRdvMsg told = last_to(a);
+        ASSERT_EQ(joined.paired, 1);
+        ASSERT_EQ(told.paired, 1);
+        EXPECT_EQ(joined.peer_ip, rows[i].through_server ? 0u : a.ip);
+        EXPECT_EQ(joined.peer_port, rows[i].through_server ? 0 : 5000);
+        EXPECT_EQ(told.peer_ip, rows[i].through_server ? 0u : b.ip);
+        EXPECT_EQ(told.peer_port, rows[i].through_server ? 0 : 6000);
+        // The transport asks who a player's partner is, to carry the match between the two.
+        SrvAddr other{};
+        int32_t seat = -1;
+        ASSERT_TRUE(srv_partner(&b, &other, &seat));
+        EXPECT_EQ(seat, 1);
+        EXPECT_EQ(other.ip, a.ip);
+        EXPECT_EQ(other.port, 5000);
+        EXPECT_EQ(other.transport, rows[i].maker);
+    }
+}
+
+// A browser's connection that closes is a player gone: its room closes when nobody is left, and
+// its partner has none any more.
+TEST_F(Rooms, AClosedConnectionLeavesItsRoom) {
+    SrvAddr ws = addr(30, 1), udp = addr(31, 2), late = addr(32, 3);
+    ws.transport = SRV_TRANSPORT_WS;
+    NetRdvMsg alone = ask(ws, NET_RDV_OP_CREATE, 0, 60);
+    srv_gone(&ws);
+    EXPECT_EQ(srv_counters().rooms_open, 0u);
+    EXPECT_EQ(ask(late, NET_RDV_OP_JOIN, alone.code, 61).reason, NET_RDV_ERR_NO_ROOM);
+    NetRdvMsg made = ask(udp, NET_RDV_OP_CREATE, 0, 62);
+    ask(ws, NET_RDV_OP_JOIN, made.code, 63);
+    SrvAddr other;
+    int32_t seat;
+    ASSERT_TRUE(srv_partner(&udp, &other, &seat));
+    srv_gone(&ws);
+    EXPECT_FALSE(srv_partner(&udp, &other, &seat));
+    EXPECT_EQ(srv_counters().rooms_open, 1u);
+}
