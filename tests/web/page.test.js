@@ -6,16 +6,21 @@
 //          "play again" button and a recording that replays in quorvane-sim to the same line
 //   replays: every recording in tests/replays gives in the page the line quorvane-sim gives, and
 //            played as fast as it goes, leaves its last picture (the fade to black) on the page
-// Usage: node page.test.js PAGE_DIR TITLE.ppm QUORVANE_SIM REPLAY_DIR
+//   online: quorvane-sim and the page meet on a quorvane-server, each way round (the sim makes
+//           the room and the page joins by its code over WebSocket, then the page makes it), the
+//           server bridges the two, and both end the match with the same line
+// Usage: node page.test.js PAGE_DIR TITLE.ppm QUORVANE_SIM REPLAY_DIR [QUORVANE_SERVER ASSETS_DIR]
 const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const {execFileSync} = require('child_process');
+const {execFileSync, spawn} = require('child_process');
+const dgram = require('dgram');
 const puppeteer = require('puppeteer-core');
 
-const [pageDir, refPath, sim, replayDir] = process.argv.slice(2);
+const [pageDir, refPath, sim, replayDir, roomServer, assetsDir] = process.argv.slice(2);
+const simPath = sim;
 const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.ogg': 'audio/ogg',
                '.txt': 'text/plain'};
 const sent = {}; // bytes sent per path, gzipped where the browser accepts it
@@ -183,6 +188,88 @@ async function replays(browser, base) {
   }
 }
 
+// A UDP port free now; the server takes the TCP port of the same number for WebSocket.
+function freePort() {
+  return new Promise(resolve => {
+    const s = dgram.createSocket('udp4');
+    s.bind(0, '127.0.0.1', () => { const p = s.address().port; s.close(() => resolve(p)); });
+  });
+}
+
+// A child process's output as it comes, and its end.
+function run(file, args, options) {
+  const child = spawn(file, args, options);
+  const got = {out: '', err: '', code: null, child};
+  child.stdout.on('data', d => { got.out += d; });
+  child.stderr.on('data', d => { got.err += d; });
+  child.on('exit', code => { got.code = code; });
+  return got;
+}
+
+async function waitFor(fn, seconds) {
+  for (let i = 0; i < seconds * 10 && !fn(); i++) await sleep(100);
+  return fn();
+}
+
+// One match between the page and quorvane-sim through a room server: the room made by the sim
+// (the page joins by the code in its address) or by the page (the sim joins by the code it shows).
+async function onlineMatch(browser, base, port, pageMakes) {
+  const what = pageMakes ? 'the page makes the room' : 'quorvane-sim makes the room';
+  const server = `ws://127.0.0.1:${port}`;
+  let sim = null, page = null, code = null;
+  try {
+    if (pageMakes) {
+      page = await open(browser, base, `?online=1&computer=1&level=hard&server=${server}`);
+      await until(page, 'Module.roomCode || Module.finished', 30);
+      code = await page.evaluate('Module.roomCode');
+      const shown = await page.evaluate(() => document.getElementById('room').textContent);
+      check(!!code && shown.includes(`?room=${code}&server=`), `${what}: its code and link show in the page ("${shown}")`);
+      if (!code) return;
+      sim = run(simPath, ['--online', code, '--server', `127.0.0.1:${port}`, '--computer', '2'], {cwd: assetsDir});
+      // The room's maker chooses on the menus: START GAME (Return, which only the title menu
+      // heeds once the match runs; before the link is up the menus wait), Space on the win screen.
+      check(await waitFor(() => /online match begins/.test(sim.err), 30), `${what}: quorvane-sim joined`);
+      for (let i = 0; i < 1200 && !(await page.evaluate('Module.finished')); i++) {
+        await page.keyboard.press(await page.evaluate(WIN_SCREEN) ? 'Space' : 'Enter');
+        await sleep(500);
+      }
+    } else {
+      sim = run(simPath, ['--online', '--server', `127.0.0.1:${port}`, '--computer', '1'], {cwd: assetsDir});
+      await waitFor(() => /^room: /m.test(sim.out) || sim.code !== null, 20);
+      code = (sim.out.match(/^room: ([0-9A-Z]+)$/m) || [])[1];
+      check(!!code, `${what} (${code || sim.err.trim()})`);
+      if (!code) return;
+      page = await open(browser, base, `?room=${code}&computer=2&level=hard&server=${server}&speed=max`);
+    }
+    await until(page, 'Module.finished', 600);
+    const line = await page.evaluate('Module.resultLine');
+    await waitFor(() => sim.code !== null, 30);
+    const simLine = sim.out.trim().split('\n').pop();
+    check(/^result: player1 \d player2 \d frames \d+ shots \d+ hash [0-9a-f]{16}$/.test(line) && line == simLine,
+          `${what}: the page and quorvane-sim end the match alike: "${line}" / "${simLine}"`);
+    check(/^link: relayed$/m.test(sim.err), `${what}: the desktop side says its link is relayed`);
+    if (line != simLine) console.log(`     quorvane-sim said: ${sim.err.trim().split('\n').slice(-3).join(' / ')}`);
+  } finally {
+    if (sim && sim.code === null) sim.child.kill('SIGKILL');
+    if (page) await page.close();
+  }
+}
+
+async function online(browser, base) {
+  if (!roomServer || !fs.existsSync(roomServer)) return console.log('SKIPPED online: no quorvane-server built');
+  const port = await freePort();
+  const server = run(roomServer, ['--bind', '127.0.0.1', '--port', String(port)]);
+  try {
+    check(await waitFor(() => /WebSocket on TCP/.test(server.out), 10), `the room server listens on UDP and TCP ${port}`);
+    for (const pageMakes of (process.env.WEB_TEST_ROOM == 'page' ? [true] : [false, true]))
+      await onlineMatch(browser, base, port, pageMakes);
+    if (failures) console.log(`     the room server said: ${server.out.trim().split('\n').slice(-8).join(' / ')}`);
+  } finally {
+    server.child.kill('SIGTERM');
+    await waitFor(() => server.code !== null, 5);
+  }
+}
+
 (async () => {
   const server = await serve();
   const base = `http://127.0.0.1:${server.address().port}`;
@@ -197,6 +284,7 @@ async function replays(browser, base) {
     if (!only || only == 'first') await focusStopsTheClock(await firstPicture(browser, base));
     if (!only || only == 'match') await matchByKeys(browser, base);
     if (!only || only == 'replays') await replays(browser, base);
+    if (!only || only == 'online') await online(browser, base);
   } catch (e) {
     check(false, String(e.stack || e));
   } finally {

@@ -15,7 +15,8 @@ if [ ! -d "$src/tests/web/node_modules/puppeteer-core" ]; then
 fi
 WEB_SKIP_INSTALL=1 WEB_OUT="$build/web" WEB_NATIVE="$build" "$src/web.sh" build >"$build/web-build.log" 2>&1 ||
   { tail -30 "$build/web-build.log"; echo "FAIL: the web build failed"; exit 1; }
-cmake --build "$build" --target quorvane_webref quorvane-sim >/dev/null
+cmake --build "$build" --target quorvane_webref quorvane-sim quorvane-server >/dev/null
 "$build/quorvane_webref" "$build/assets" "$build/web-title.ppm"
 cd "$src/tests/web"
-exec node page.test.js "$build/web" "$build/web-title.ppm" "$build/quorvane-sim" "$src/tests/replays"
+exec node page.test.js "$build/web" "$build/web-title.ppm" "$build/quorvane-sim" "$src/tests/replays" \
+  "$build/quorvane-server" "$build/assets"
