@@ -53,7 +53,7 @@ installs() { grep ' install ' "$work/apt"; }
 
 # The play set: what building and playing need, none of the test tools.
 run debian || fail "play set: exit $?: $(cat "$work/out")"
-for p in cmake libsdl2-dev libfluidsynth-dev libenet-dev libpng-dev fonts-dejavu-extra; do
+for p in cmake libsdl2-dev libfluidsynth-dev libenet-dev libwebsockets-dev libpng-dev fonts-dejavu-extra; do
   installs | grep -qw -- "$p" || fail "the play set lacks $p: $(installs)"
 done
 for p in lintian devscripts xvfb libgtest-dev clang-14; do
