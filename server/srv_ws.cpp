@@ -52,17 +52,25 @@ int32_t browser_partner(const SrvAddr *a, SrvAddr *other) {
     return srv_partner(a, other, &seat) && other->transport == SRV_TRANSPORT_WS;
 }
 
-void ws_queue(uint16_t number, const uint8_t *data, size_t size) {
-    auto it = conns.find(number);
-    if (it == conns.end() || it->second.closing || it->second.out.size() >= OUT_MAX) return;
-    it->second.out.emplace_back(data, data + size);
-    lws_callback_on_writable(it->second.wsi);
-}
-
 void ws_close(uint16_t number) {
     auto it = conns.find(number);
     if (it == conns.end()) return;
     it->second.closing = 1;
+    lws_callback_on_writable(it->second.wsi);
+}
+
+void ws_queue(uint16_t number, const uint8_t *data, size_t size) {
+    auto it = conns.find(number);
+    if (it == conns.end() || it->second.closing) return;
+    // A gap in a match's messages would split the two games: a browser this far behind is cut
+    // off instead (it reads nothing, so waiting for its queue to drain would never end), and
+    // both players hear that the link is lost.
+    if (it->second.out.size() >= OUT_MAX) {
+        it->second.closing = 1;
+        lws_set_timeout(it->second.wsi, PENDING_TIMEOUT_USER_OK, LWS_TO_KILL_ASYNC);
+        return;
+    }
+    it->second.out.emplace_back(data, data + size);
     lws_callback_on_writable(it->second.wsi);
 }
 
