@@ -460,6 +460,31 @@ int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
     return meet_failed(text);
 }
 
+// A room's match played to its end here: the other side may still lack the last frames. Until
+// it has them and the goodbye, this side keeps its seat and holds a dropped link as in play, so
+// both end the match on the same frame.
+void see_match_out(void) {
+    if (!net_link.room[0] || net_link.watching || net_link.state != NET_STATE_LINKED) return;
+    int32_t told = 0;
+    while (net_link.state == NET_STATE_LINKED && !net_link.peer_done && !plat_quit_signal()) {
+        if (net_link.peer_gone) net_session_lost();
+        if (net_link.relinking) {
+            told = 0; // a resumed link gets the goodbye again, after the frames it lacked
+            if (!net_session_relink_slice()) return;
+        } else if (!net_peer) {
+            return;
+        } else if (!told) {
+            net_session_send_simple(NET_MSG_BYE, NET_BYE_DONE);
+            told = 1;
+        } else if (net_transport_delivered()) {
+            return;
+        }
+        NetMsg m;
+        while (net_session_next(NET_SLICE_MS, &m)) {
+        }
+    }
+}
+
 } // namespace
 
 void net_set_wait_hook(void (*hook)(void)) { wait_hook = hook; }
@@ -750,6 +775,7 @@ int32_t net_session_next(uint32_t ms, NetMsg *m) {
 
 void net_close(uint8_t reason) {
     if (net_transport_open()) {
+        if (reason == NET_BYE_DONE) see_match_out();
         // Watchers get what is queued for them before the socket closes.
         let_watchers_go(reason == NET_BYE_DONE ? NET_BYE_DONE : NET_BYE_QUIT);
         net_transport_drop(candidate);

@@ -196,6 +196,11 @@ void net_transport_send(const NetMsg *m) { net_transport_send_to(net_peer, m); }
 
 void net_transport_let_go(ENetPeer *peer) { enet_peer_disconnect_later(peer, 0); }
 
+int32_t net_transport_delivered(void) {
+    return net_peer && net_peer->state == ENET_PEER_STATE_CONNECTED &&
+           enet_list_empty(&net_peer->sentReliableCommands) && enet_list_empty(&net_peer->outgoingCommands);
+}
+
 void net_transport_hang_up(int32_t lost) {
     if (!net_peer) return;
     if (lost)

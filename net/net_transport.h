@@ -67,6 +67,8 @@ void net_transport_queue_to(ENetPeer *to, const NetMsg *m);
 void net_transport_flush(void);
 // Asks a peer to leave once what is queued for it has gone.
 void net_transport_let_go(ENetPeer *peer);
+// 1 when the peer is connected and has acknowledged everything sent to it.
+int32_t net_transport_delivered(void);
 // The match ends: the peer is let go gently, or dropped at once when it is lost.
 void net_transport_hang_up(int32_t lost);
 // The next event, waiting up to ms for it: 1 with *ev, 0 for none.

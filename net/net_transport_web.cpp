@@ -150,6 +150,9 @@ void net_transport_send(const NetMsg *m) { net_transport_send_to(net_peer, m); }
 void net_transport_queue_to(ENetPeer *to, const NetMsg *m) { net_transport_send_to(to, m); }
 void net_transport_flush(void) {}
 void net_transport_let_go(ENetPeer *) {}
+// What the page sent is in the server's hands, which carries it on: as far as the page can know,
+// delivered.
+int32_t net_transport_delivered(void) { return net_peer != nullptr; }
 
 void net_transport_hang_up(int32_t lost) {
     if (lost) net_peer = nullptr;

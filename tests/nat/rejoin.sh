@@ -5,7 +5,8 @@
 # one rejoin. As the link is cut a third machine comes with the room's code: it watches the
 # match from its start and prints the same result line, the server counting one spectator. Then a joiner
 # is killed mid-match and a new game comes with the code 16 s later: it is brought up to the
-# match's frame and the two finish with equal result lines.
+# match's frame and the two finish with equal result lines. A cut in the match's last frames,
+# when the maker has played to the end and the joiner has not, is held alike by both.
 # Usage: rejoin.sh BUILD_DIR SOURCE_DIR. Exit 77 (skipped) where namespaces cannot be made.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/topology.sh" "$@"
@@ -59,7 +60,6 @@ done
 echo "ok: link cut for 20 s: $(grep -h "link is back" "$work"/cut-*.err | tr '\n' ' ')"
 echo "ok: $a"
 
-make_room new a
 joiner_in() { # NAME [OPTION...]
   local name=$1
   shift
@@ -68,6 +68,56 @@ joiner_in() { # NAME [OPTION...]
   joiner=$!
   pids+=($joiner)
 }
+
+# The cut in the match's last frames. The match is the same every time (same seed and levels)
+# and the maker wins it with its own shot: its last frames need nothing from the joiner, so it
+# plays them to the end while the joiner still lacks them. A calm match counts the maker's
+# datagrams to the joiner (48 bytes or more: its messages); the same match is then cut for
+# 20 s, either way, from the one 30 before its last.
+make_room calm a
+ip netns exec "$tag-rb" nft -f - <<'NFT' || fail "nftables refused the count"
+table ip calm {
+  chain keys { type filter hook forward priority -20; policy accept; oifname "lan" ip length >= 48 counter; }
+}
+NFT
+joiner_in calm-joiner
+wait_gone "$joiner" 300
+wait_gone "$maker" 300
+total=$(ip netns exec "$tag-rb" nft list chain ip calm keys | sed -n 's/.*counter packets \([0-9]*\).*/\1/p')
+ip netns exec "$tag-rb" nft delete table ip calm
+[ "${total:-0}" -gt 100 ] || fail "the calm match sent ${total:-no} datagrams to the joiner"
+make_room end a
+ip netns exec "$tag-rb" nft -f - <<NFT || fail "nftables refused the cut at the end"
+table ip cut {
+  set gone { type ipv4_addr; flags dynamic; }
+  chain end {
+    type filter hook forward priority -10; policy accept;
+    ip daddr @gone drop
+    ip saddr @gone drop
+    oifname "lan" ip length >= 48 numgen inc mod 1000000 >= $((total - 30)) add @gone { ip daddr } drop
+  }
+}
+NFT
+joiner_in end-joiner
+for _ in $(seq 1 300); do
+  ip netns exec "$tag-rb" nft list set ip cut gone | grep -q "elements" && break
+  sleep 0.05
+done
+cut_at=$(date +%s)
+for side in maker joiner; do
+  wait_for "the link dropped; waiting up to 90 s" "$work/end-$side.err" 300 || fail "at the end: the $side did not say it waits"
+done
+while [ $(( $(date +%s) - cut_at )) -lt 20 ]; do sleep 0.2; done
+ip netns exec "$tag-rb" nft delete table ip cut
+wait_gone "$joiner" 1200; js=$st
+wait_gone "$maker" 300; ms=$st
+[ "$ms" = 0 ] && [ "$js" = 0 ] || fail "after a cut at the end: exit statuses $ms and $js"
+a=$(sed -n '/^result: /p' "$work/end-maker.out")
+b=$(sed -n '/^result: /p' "$work/end-joiner.out")
+[ -n "$a" ] && [ "$a" = "$b" ] || fail "after a cut at the end: result lines differ: '$a' / '$b'"
+echo "ok: link cut for 20 s in the match's last frames: $a"
+
+make_room new a
 # The kill comes once the joiner has sent 300 of its frames (datagrams of 48 bytes or more from
 # its home; acknowledgements and pings are shorter), so the new game has frames of its own seat
 # to catch up on.
@@ -106,5 +156,5 @@ echo "ok: a new game in the killed joiner's seat: $a"
 kill -USR1 "${pids[0]}"
 wait_for "^stats" "$work/server.out" 100
 stats=$(grep "^stats" "$work/server.out" | tail -n 1)
-grep -q " rejoins=2 spectators=1 " <<<"$stats" || fail "the server did not count two rejoins and one spectator: $stats"
+grep -q " rejoins=3 spectators=1 " <<<"$stats" || fail "the server did not count three rejoins and one spectator: $stats"
 echo "PASS"
