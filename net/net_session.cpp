@@ -87,6 +87,17 @@ void accept_hello(const NetMsg &m) {
 
 void note_link(ENetPeer *peer);
 
+// The link is up again after a hold: counted, told to the server, and said to the player.
+void link_back(uint32_t held_ms, const char *how) {
+    net_link.relinking = net_link.peer_gone = 0;
+    net_link.relinks++;
+    note_link(net_peer);
+    net_meet_relinked();
+    std::snprintf(net_link.message, sizeof net_link.message, "Room %s: %s (%s) after %u s; the match goes on",
+                  net_link.room, how, net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct",
+                  (held_ms + 500) / 1000);
+}
+
 void send_resume(void) {
     NetMsg r{};
     r.type = NET_MSG_RESUME;
@@ -123,14 +134,7 @@ void on_resume(ENetPeer *from, const NetMsg &m) {
         net_session_desync(net_frames(), 0, 0, "the other side has more of this side's frames than were sent");
         return;
     }
-    uint32_t held = net_link.relinking ? net_now_ms() - net_link.held_at : 0;
-    net_link.relinking = net_link.peer_gone = 0;
-    net_link.relinks++;
-    note_link(net_peer);
-    net_meet_relinked();
-    std::snprintf(net_link.message, sizeof net_link.message,
-                  "Room %s: the link is back (%s) after %u s; the match goes on", net_link.room,
-                  net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", (held + 500) / 1000);
+    link_back(net_link.relinking ? net_now_ms() - net_link.held_at : 0, "the link is back");
 }
 
 int32_t watcher_slot(const ENetPeer *p) {
@@ -195,14 +199,7 @@ void take_over(ENetPeer *from, const NetMsg &hello) {
     // Both sides count what they send and take from here.
     sent_log.clear();
     net_link.received = 0;
-    uint32_t held = net_now_ms() - net_link.held_at;
-    net_link.relinking = net_link.peer_gone = 0;
-    net_link.relinks++;
-    note_link(net_peer);
-    net_meet_relinked();
-    std::snprintf(net_link.message, sizeof net_link.message,
-                  "Room %s: the other player is back (%s) in a new game after %u s; the match goes on", net_link.room,
-                  net_link.link_kind == NET_LINK_RELAYED ? "relayed" : "direct", (held + 500) / 1000);
+    link_back(net_now_ms() - net_link.held_at, "the other player is back in a new game");
 }
 
 // Someone who came to a full room watches.

@@ -10,18 +10,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/topology.sh" "$@"
 
 # match NAME MAKER JOINER EXPECTED_LINK: a whole match between two homes, met by room code.
 match() {
-  local name=$1 maker=$tag-$2 joiner=$tag-$3 want=$4
-  (cd "$build/assets" && exec ip netns exec "$maker" "$sim" --online --server 203.0.113.10 --computer 1) \
-    >"$work/$name-maker.out" 2>"$work/$name-maker.err" &
-  local mp=$!
-  pids+=($mp)
-  local code=""
-  for _ in $(seq 1 200); do
-    code=$(sed -n 's/^room: //p' "$work/$name-maker.out")
-    [ -n "$code" ] && break
-    sleep 0.05
-  done
-  [ -n "$code" ] || fail "$name: no room code"
+  local name=$1 joiner=$tag-$3 want=$4
+  make_room "$name" "$2"
+  local mp=$maker
   (cd "$build/assets" && exec timeout 150 ip netns exec "$joiner" "$sim" --online "$code" --server 203.0.113.10 \
     --computer 2) >"$work/$name-joiner.out" 2>"$work/$name-joiner.err"
   local js=$?
@@ -70,13 +61,8 @@ for reason in short oversized stranger; do
 done
 
 # The server stops mid-match (SIGTERM): both relayed players are told, and end within 10 s.
-(cd "$build/assets" && exec ip netns exec "$tag-a" "$sim" --online --server 203.0.113.10 --computer 1) \
-  >"$work/stop-maker.out" 2>"$work/stop-maker.err" &
-mp=$!
-pids+=($mp)
-code=""
-for _ in $(seq 1 200); do code=$(sed -n 's/^room: //p' "$work/stop-maker.out"); [ -n "$code" ] && break; sleep 0.05; done
-[ -n "$code" ] || fail "stop: no room code"
+make_room stop a
+mp=$maker
 (cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10 --computer 2) \
   >"$work/stop-joiner.out" 2>"$work/stop-joiner.err" &
 jp=$!
