@@ -22,9 +22,9 @@ ENetPeer the_peer;
 char server_host[256];
 uint16_t server_port;
 int32_t opened, socket_started;
-int32_t up;           // the other player's link is there (its first message came, or we asked)
-int32_t connect_due;  // a CONNECT event to give
-NetEvent held;        // a message that came with the link: given after its CONNECT
+int32_t up;          // the other player's link is there (its first message came, or we asked)
+int32_t connect_due; // a CONNECT event to give
+NetEvent held;       // a message that came with the link: given after its CONNECT
 int32_t holding;
 
 constexpr uint32_t RAW_SLOTS = 16;

@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr int32_t POLL_MS = 200; // the longest a signal waits to be seen
+constexpr int32_t POLL_MS = 200;       // the longest a signal waits to be seen
 constexpr int32_t BRIDGE_POLL_MS = 20; // with bridged links open: ENet's resends and pings are due
 constexpr size_t BRIDGES_MAX = 256;    // ENet links with desktop players whose partner is a browser
 constexpr uint64_t STATS_MS = 60000;

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr size_t OUT_MAX = 1024;      // messages waiting for one browser; beyond, it has stalled
+constexpr size_t OUT_MAX = 1024;       // messages waiting for one browser; beyond, it has stalled
 constexpr size_t BRIDGE_WAIT_MAX = 64; // a browser's messages before its partner's link is up
 constexpr size_t CONNS_MAX = 4096;
 constexpr uint32_t LOST_MS = 6000; // as the players' own ENet links
@@ -39,8 +39,8 @@ struct Bridge {
 lws_context *context;
 ENetHost *enet;
 uint64_t now;
-std::unordered_map<uint16_t, WsConn> conns;     // by connection number (the address's port)
-std::unordered_map<uint64_t, Bridge> bridges;   // by the desktop player's address
+std::unordered_map<uint16_t, WsConn> conns;   // by connection number (the address's port)
+std::unordered_map<uint64_t, Bridge> bridges; // by the desktop player's address
 std::vector<pollfd> lws_fds;
 uint16_t next_number = 1;
 

@@ -7,7 +7,7 @@ namespace {
 
 EM_JS(void, js_open, (const char *host, int port), {
     var url = (location.protocol == 'https:' ? 'wss://' : 'ws://') + UTF8ToString(host) + ':' + port + '/';
-    var s = {queue: [], waiting: [], closed: false};
+    var s = {queue : [], waiting : [], closed : false};
     Module.roomSocket = s;
     try {
         s.ws = new WebSocket(url);
@@ -35,7 +35,7 @@ EM_JS(void, js_send, (const uint8_t *data, int size), {
     else
         s.waiting.push(m);
 });
-EM_JS(int, js_take, (uint8_t *out, int size), {
+EM_JS(int, js_take, (uint8_t * out, int size), {
     var s = Module.roomSocket;
     if (!s || !s.queue.length) return -1;
     var m = s.queue.shift();
