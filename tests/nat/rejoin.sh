@@ -60,6 +60,18 @@ done
 echo "ok: link cut for 20 s: $(grep -h "link is back" "$work"/cut-*.err | tr '\n' ' ')"
 echo "ok: $a"
 
+# ends_alike CASE MAKER JOINER: both games end with status 0 and the same result line, which is
+# left in $a.
+ends_alike() {
+  wait_gone "$joiner" 1200; local js=$st
+  wait_gone "$maker" 300; local ms=$st
+  [ "$ms" = 0 ] && [ "$js" = 0 ] || fail "$1: exit statuses $ms and $js"
+  a=$(sed -n '/^result: /p' "$work/$2.out")
+  local b
+  b=$(sed -n '/^result: /p' "$work/$3.out")
+  [ -n "$a" ] && [ "$a" = "$b" ] || fail "$1: result lines differ: '$a' / '$b'"
+}
+
 joiner_in() { # NAME [OPTION...]
   local name=$1
   shift
@@ -109,12 +121,7 @@ for side in maker joiner; do
 done
 while [ $(( $(date +%s) - cut_at )) -lt 20 ]; do sleep 0.2; done
 ip netns exec "$tag-rb" nft delete table ip cut
-wait_gone "$joiner" 1200; js=$st
-wait_gone "$maker" 300; ms=$st
-[ "$ms" = 0 ] && [ "$js" = 0 ] || fail "after a cut at the end: exit statuses $ms and $js"
-a=$(sed -n '/^result: /p' "$work/end-maker.out")
-b=$(sed -n '/^result: /p' "$work/end-joiner.out")
-[ -n "$a" ] && [ "$a" = "$b" ] || fail "after a cut at the end: result lines differ: '$a' / '$b'"
+ends_alike "after a cut at the end" end-maker end-joiner
 echo "ok: link cut for 20 s in the match's last frames: $a"
 
 make_room new a
@@ -143,12 +150,7 @@ wait_for "the link dropped" "$work/new-maker.err" 300 || fail "the maker did not
 # The server hands the seat on once its joiner has been silent 15 s.
 while [ $(( $(date +%s) - killed_at )) -lt 16 ]; do sleep 0.2; done
 joiner_in new-game
-wait_gone "$joiner" 1200; js=$st
-wait_gone "$maker" 300; ms=$st
-[ "$ms" = 0 ] && [ "$js" = 0 ] || fail "after a new game: exit statuses $ms and $js"
-a=$(sed -n '/^result: /p' "$work/new-maker.out")
-b=$(sed -n '/^result: /p' "$work/new-game.out")
-[ -n "$a" ] && [ "$a" = "$b" ] || fail "after a new game: result lines differ: '$a' / '$b'"
+ends_alike "after a new game" new-maker new-game
 grep -q "in a new game: caught up [1-9][0-9]* frames, plays player 2" "$work/new-game.err" ||
   fail "the new game did not catch up"
 echo "ok: a new game in the killed joiner's seat: $a"
