@@ -2,6 +2,7 @@
 #include "net/net_rdv.h"
 #include "net/net_bytes.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -183,5 +184,14 @@ const char *net_rdv_error_text(uint8_t reason) {
     case NET_RDV_ERR_STOPPING: return "The server is shutting down";
     case NET_RDV_ERR_ENDED: return "That room's match was cut short and its maker plays on alone: make a new room";
     default: return "The server refused";
+    }
+}
+
+const char *net_rdv_listen_error_text(int err) {
+    switch (err) {
+    case EADDRINUSE: return "another program uses that port";
+    case EACCES: return "not allowed (ports below 1024 need root)";
+    case EADDRNOTAVAIL: return "that address is not on this machine";
+    default: return std::strerror(err);
     }
 }

@@ -79,3 +79,5 @@ void net_rdv_code_text(uint32_t code, char *out);
 int32_t net_rdv_code_parse(const char *text, uint32_t *code);
 // One line naming an error reason for the player.
 const char *net_rdv_error_text(uint8_t reason);
+// Why a UDP port could not be had, from bind's errno: for the game's and the server's messages.
+const char *net_rdv_listen_error_text(int err);

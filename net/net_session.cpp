@@ -1,5 +1,6 @@
 // The session: hosting and joining, the version handshake, and the end of a match by a quit, a
 // lost peer or a desync.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -539,7 +540,8 @@ int32_t net_session_listen(uint16_t port) {
         return 0;
     }
     if (!net_transport_listen(port)) {
-        std::snprintf(net_link.message, sizeof net_link.message, "Cannot listen on UDP port %u (in use?)", port);
+        std::snprintf(net_link.message, sizeof net_link.message, "Cannot listen on UDP port %u: %s", port,
+                      net_rdv_listen_error_text(errno));
         return 0;
     }
     net_link.local_player = 0;

@@ -40,6 +40,7 @@ struct NetRaw {
 
 int32_t net_transport_start(void);
 // The host's socket: room for the player and for a second one to be told the game is taken.
+// 0 with errno set by the failed bind.
 int32_t net_transport_listen(uint16_t port);
 NetDial net_transport_dial(const char *host, uint16_t port);
 int32_t net_transport_open(void);

@@ -4,6 +4,7 @@
 // bridged to a browser; every other datagram goes to the rooms first (the intercept below).
 #include <arpa/inet.h>
 #include <errno.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -169,7 +170,8 @@ int main(int argc, char **argv) {
     if (!host) {
         char where[INET_ADDRSTRLEN];
         inet_ntop(AF_INET, &bind_addr, where, sizeof where);
-        std::fprintf(stderr, "quorvane-server: cannot listen on UDP %s:%u: %s\n", where, port, std::strerror(errno));
+        std::fprintf(stderr, "quorvane-server: cannot listen on UDP %s:%u: %s\n", where, port,
+                     net_rdv_listen_error_text(errno));
         return 1;
     }
     host->intercept = intercept;
@@ -178,6 +180,12 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "quorvane-server: cannot listen on TCP port %ld for WebSocket players\n", ws_port);
         return 1;
     }
+    // ENet reads into a 4 KiB buffer and fails the whole read of a longer datagram, which the
+    // rooms then never see. The kernel cuts every datagram to one byte past the longest we
+    // relay instead (the UDP header counts too), so the rooms drop and count it as oversized.
+    sock_filter cut = {BPF_RET | BPF_K, 0, 0, 8 + NET_RDV_RELAY_MAX + 1};
+    sock_fprog cut_all = {1, &cut};
+    setsockopt(sock, SOL_SOCKET, SO_ATTACH_FILTER, &cut_all, sizeof cut_all);
     int buf = 4 << 20;
     setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &buf, sizeof buf);
     setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &buf, sizeof buf);

@@ -426,6 +426,19 @@ TEST(Online, OnlineWithoutAServerOrWithABadCodeIsABadCommandLine) {
     }
 }
 
+// A port another program holds: the host says so, not a guess.
+TEST(Online, AHostWhosePortIsTakenSaysSo) {
+    uint16_t port;
+    int held = loopback_socket(&port);
+    Proc p = spawn(SIM + " --host " + std::to_string(port) + " --computer 1", "port-taken");
+    EXPECT_TRUE(reap(&p, 10));
+    close(held);
+    EXPECT_NE(rt::read_text(p.err_path)
+                  .find("Cannot listen on UDP port " + std::to_string(port) + ": another program uses that port"),
+              std::string::npos)
+        << rt::read_text(p.err_path);
+}
+
 // A room server that never answers (nothing listens on its port): a join gives up within 20 s
 // with one line saying so, status 3.
 TEST(Online, ASilentRoomServerIsGivenUpWithin20Seconds) {

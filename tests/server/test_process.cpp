@@ -150,6 +150,48 @@ TEST(ServerProcess, MeetsTwoPlayersCountsOnSigusr1AndStopsWithinASecondOfSigterm
     }
 }
 
+// ENet reads a datagram into 4 KiB: a longer one must still reach the rooms' count, not vanish.
+TEST(ServerProcess, CountsDatagramsLongerThanAnythingRelayedAsOversized) {
+    Server s = start("oversized");
+    ASSERT_GT(s.pid, 0);
+    int a = udp_socket();
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(s.port);
+    static uint8_t junk[9000];
+    for (size_t size : {1501, 4096, 5000, 9000}) sendto(a, junk, size, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    close(a);
+    std::string out;
+    for (int i = 0; i < 50 && out.find("oversized=4") == std::string::npos; i++) {
+        kill(s.pid, SIGUSR1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        out = read_text(s.out);
+    }
+    EXPECT_NE(out.find(",oversized=4,"), std::string::npos) << out;
+    kill(s.pid, SIGTERM);
+    waitpid(s.pid, nullptr, 0);
+}
+
+// A port it cannot have: the message names the cause, not a guess.
+TEST(ServerProcess, SaysWhyItCannotListen) {
+    int held = udp_socket();
+    struct Case {
+        std::string args, cause;
+    } cases[] = {
+        {"--bind 127.0.0.1 --ws-port 0 --port " + std::to_string(port_of(held)), "another program uses that port"},
+        {"--bind 192.0.2.1 --ws-port 0", "that address is not on this machine"},
+    };
+    for (const Case &c : cases) {
+        std::string err = std::string(QUORVANE_BINARY_DIR) + "/server-listen.err";
+        int status = std::system(("'" + SERVER + "' " + c.args + " >/dev/null 2>'" + err + "'").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.args;
+        EXPECT_NE(read_text(err).find("cannot listen on UDP"), std::string::npos) << c.args;
+        EXPECT_NE(read_text(err).find(c.cause), std::string::npos) << read_text(err);
+    }
+    close(held);
+}
+
 TEST(ServerProcess, ABadCommandLineExitsWith2) {
     for (const char *args : {"--port 0", "--port x", "--bind nowhere", "--max-rooms 0", "--frobnicate"}) {
         std::string cmd = "'" + SERVER + "' " + args + " >/dev/null 2>&1";
