@@ -137,6 +137,8 @@ int online(const AppOptions &options) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // When the page's start-up reached the game (tools/webfirstpic measures the steps).
+    EM_ASM({ Module["mainMs"] = performance.now(); });
     // Emscripten starts with a umask of 0777, under which the recording's file, once given the
     // mask's permissions, could no longer be written.
     umask(022);

@@ -1,0 +1,166 @@
+// Navigation to the page's first picture, and where the time goes: loads the built page N times
+// from a local server in Debian's chromium and prints min / median / max of each step.
+//   plain  python3 -m http.server, what ./web.sh serves (no compression)
+//   gzip   a server that sends each file gzipped, compressed once as a web server's static
+//          gzip does (nginx gzip_static, a CDN)
+// cold: a fresh browser profile for each load; warm: the same browser loading the page again.
+// Steps (ms after navigation start, from the Performance API and the page's own stamps):
+//   doc      the page's HTML received   html         the document parsed (domInteractive)
+//   js       index.js fetched           wasm, data   index.wasm / index.data fetched
+//   compiled the wasm compiled          ready        the wasm instantiated
+//   main     main() entered             picture      the first picture drawn (Module.firstPictureMs)
+// The last column says how the wasm was compiled (compileStreaming, instantiateStreaming, or from
+// the whole file after a streaming compile failed) and what the first picture took to fetch.
+// Usage: node measure.js PAGE_DIR [RUNS] [plain|gzip|both]
+//   (puppeteer-core from tests/web/node_modules: cd tests/web && npm ci)
+const fs = require('fs');
+const http = require('http');
+const os = require('os');
+const path = require('path');
+const zlib = require('zlib');
+const {spawn} = require('child_process');
+const puppeteer = require(path.join(__dirname, '../../tests/web/node_modules/puppeteer-core'));
+
+const pageDir = path.resolve(process.argv[2] || 'build-web');
+const runs = Number(process.argv[3] || 10);
+const which = process.argv[4] || 'both';
+const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.ogg': 'audio/ogg',
+               '.txt': 'text/plain'};
+const sleep = ms => new Promise(r => setTimeout(r, ms));
+
+function freePort() {
+  return new Promise(resolve => {
+    const s = http.createServer().listen(0, '127.0.0.1', () => { const p = s.address().port; s.close(() => resolve(p)); });
+  });
+}
+
+async function plainServer() {
+  const port = await freePort();
+  const child = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', '--directory', pageDir, String(port)],
+                      {stdio: 'ignore'});
+  for (let i = 0; i < 100; i++) {
+    const up = await new Promise(r => http.get(`http://127.0.0.1:${port}/`, res => { res.resume(); r(true); })
+                                      .on('error', () => r(false)));
+    if (up) return {base: `http://127.0.0.1:${port}`, close: () => child.kill()};
+    await sleep(100);
+  }
+  child.kill();
+  throw new Error('python3 -m http.server did not answer');
+}
+
+async function gzipServer() {
+  const cache = {};
+  const server = http.createServer((req, res) => {
+    const url = decodeURIComponent(req.url.split('?')[0]);
+    const file = path.join(pageDir, url === '/' ? 'index.html' : path.normalize(url));
+    if (!file.startsWith(pageDir) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      res.writeHead(404);
+      return res.end();
+    }
+    const headers = {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream'};
+    let body;
+    if (/gzip/.test(req.headers['accept-encoding'] || '') && path.extname(file) !== '.ogg') {
+      const mtime = fs.statSync(file).mtimeMs;
+      if (!cache[file] || cache[file].mtime !== mtime) cache[file] = {mtime, body: zlib.gzipSync(fs.readFileSync(file))};
+      body = cache[file].body;
+      headers['Content-Encoding'] = 'gzip';
+    } else {
+      body = fs.readFileSync(file);
+    }
+    headers['Last-Modified'] = fs.statSync(file).mtime.toUTCString();
+    res.writeHead(200, headers);
+    res.end(body);
+  });
+  await new Promise(r => server.listen(0, '127.0.0.1', r));
+  return {base: `http://127.0.0.1:${server.address().port}`, close: () => server.close()};
+}
+
+// Stamps the wasm's compile and instantiation; everything else comes from the Performance API.
+const HOOK = `(() => {
+  const t = window.__firstpic = {};
+  const wrap = (name, stamp) => {
+    const f = WebAssembly[name];
+    if (!f) return;
+    WebAssembly[name] = function() {
+      if (!t.via) t.via = name;
+      return f.apply(WebAssembly, arguments).then(x => {
+        t.compiled = t.compiled || performance.now();
+        if (stamp) t.instantiated = performance.now();
+        return x;
+      });
+    };
+  };
+  wrap('compileStreaming', 0);
+  wrap('compile', 0);
+  wrap('instantiateStreaming', 1);
+  wrap('instantiate', 1);
+})()`;
+
+async function launch() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvane-firstpic-'));
+  const browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium', headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', `--user-data-dir=${profile}`]});
+  return {browser, close: async () => { await browser.close(); fs.rmSync(profile, {recursive: true, force: true}); }};
+}
+
+async function load(browser, base) {
+  const page = await browser.newPage();
+  await page.bringToFront();
+  await page.evaluateOnNewDocument(HOOK);
+  await page.goto(base + '/');
+  await page.waitForFunction('window.Module && Module.firstPictureMs > 0', {polling: 20, timeout: 60000});
+  const got = await page.evaluate(() => {
+    const nav = performance.getEntriesByType('navigation')[0];
+    const res = name => performance.getEntriesByType('resource').find(e => e.name.endsWith('/' + name)) || {};
+    const t = window.__firstpic;
+    return {doc: nav.responseEnd, html: nav.domInteractive, js: res('index.js').responseEnd, wasm: res('index.wasm').responseEnd,
+            data: res('index.data').responseEnd, compiled: t.compiled, ready: t.instantiated, via: t.via, main: Module.mainMs,
+            picture: Module.firstPictureMs,
+            bytes: ['index.js', 'index.wasm', 'index.data'].reduce((n, k) => n + (res(k).encodedBodySize || 0),
+                                                                   nav.encodedBodySize)};
+  });
+  await page.close();
+  return got;
+}
+
+const STEPS = ['doc', 'html', 'js', 'wasm', 'data', 'compiled', 'ready', 'main', 'picture'];
+
+function report(name, samples) {
+  const stat = key => {
+    const v = samples.map(s => s[key]).filter(x => typeof x === 'number').sort((a, b) => a - b);
+    if (!v.length) return '       -';
+    const med = v.length % 2 ? v[(v.length - 1) / 2] : (v[v.length / 2 - 1] + v[v.length / 2]) / 2;
+    return `${v[0].toFixed(0)}/${med.toFixed(0)}/${v[v.length - 1].toFixed(0)}`.padStart(13);
+  };
+  const via = [...new Set(samples.map(s => s.via))].join(',');
+  const kib = (samples[0].bytes / 1024).toFixed(0);
+  console.log(`${name.padEnd(11)}${STEPS.map(stat).join('')}   ${kib} KiB, wasm ${via}`);
+}
+
+(async () => {
+  console.log(`${runs} loads each of ${pageDir}; load average ${os.loadavg().map(x => x.toFixed(2)).join(' ')}`);
+  console.log(`ms after navigation, min/median/max`);
+  console.log(`${''.padEnd(11)}${STEPS.map(s => s.padStart(13)).join('')}`);
+  for (const kind of which == 'both' ? ['plain', 'gzip'] : [which]) {
+    const server = kind == 'plain' ? await plainServer() : await gzipServer();
+    try {
+      const cold = [], warm = [];
+      for (let i = 0; i < runs; i++) {
+        const b = await launch();
+        try {
+          cold.push(await load(b.browser, server.base));
+          warm.push(await load(b.browser, server.base));
+        } finally {
+          await b.close();
+        }
+      }
+      report(`${kind} cold`, cold);
+      report(`${kind} warm`, warm);
+    } finally {
+      server.close();
+    }
+  }
+  console.log(`load average ${os.loadavg().map(x => x.toFixed(2)).join(' ')}`);
+})().catch(e => { console.error(e); process.exit(1); });
