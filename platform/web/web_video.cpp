@@ -31,7 +31,15 @@ EM_JS(void, web_paint, (const uint8_t *pixels, int width, int height, int first)
     var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4).slice(), width, height);
     ctx.putImageData(image, 0, 0);
     Module["paints"] = (Module["paints"] || 0) + 1;
-    if (first && Module["onFirstPicture"]) Module["onFirstPicture"]();
+    if (!first) return;
+    if (Module["onFirstPicture"]) Module["onFirstPicture"]();
+    // What waited for the first picture (the audio device) runs once it is on the screen.
+    var later = Module["afterFirstPicture"] || [];
+    Module["afterFirstPicture"] = [];
+    var run = function() {
+        later.forEach(function(f) { f(); });
+    };
+    requestAnimationFrame(function() { setTimeout(run, 0); });
 });
 
 void paint(void) {
