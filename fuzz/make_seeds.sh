@@ -49,8 +49,11 @@ printf 'QV\x01\x08\x01' >"$out/net/bye"
 { printf 'QV\x01\x01'; printf '0.1.0'; head -c 19 /dev/zero; } >"$out/net/hello"
 
 # The room server: datagrams behind a length-and-source byte each (see fuzz_server.cpp).
-# A create request, the same with a made-up token, a keep-alive, an ENet-like datagram to relay.
+# A create request, the same with a made-up token, a keep-alive, an ENet-like datagram to relay,
+# a feed for a watcher (session 1, port 1).
 { printf '\x30QR\x01\x01\x01'; head -c 43 /dev/zero; } >"$out/server/create"
 { printf '\x30QR\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x07\x00\x00\x00\x00\x00\x00\x00\x09\x09\x09\x09\x09\x09\x09\x09'
   head -c 20 /dev/zero; } >"$out/server/token"
 { printf '\x64QR\x01\x04\x01\x00\x00\x00\x00\x00\x00\x00\x01'; head -c 23 /dev/zero; printf '\x47\x80\x00\x12\x34\x01\x02\x03'; } >"$out/server/keepalive-relay"
+{ printf '\x30QR\x01\x09'; head -c 20 /dev/zero; printf '\x01'; head -c 11 /dev/zero; printf '\x01'; head -c 11 /dev/zero; } \
+  >"$out/server/feed"

@@ -15,7 +15,19 @@ constexpr uint32_t KEEP_ALIVE_WAITING_MS = 1000; // alone in a room: the joiner'
 constexpr uint32_t KEEP_ALIVE_MS = 5000;         // well inside any NAT's 30 s for a UDP mapping
 constexpr uint32_t PUNCH_EVERY_MS = 200;
 constexpr uint32_t PUNCH_FOR_MS = 6000;
-constexpr uint32_t REASK_AFTER_MS = 4000; // relinking: keep-alives unanswered this long
+constexpr uint32_t REASK_AFTER_MS = 4000;   // relinking: keep-alives unanswered this long
+constexpr uint32_t FEED_ASK_FOR_MS = 20000; // a feed the server does not take by then stays unused
+
+// The room maker's feed of one watcher through the relay, on a socket of its own (net_transport's
+// feed slot of the same index). It is opened as the server names the watcher, beside the punches,
+// so the relayed path is ready when the watcher turns to it.
+struct MeetFeed {
+    uint32_t watcher_ip;
+    uint16_t watcher_port; // 0: the slot serves nobody
+    int32_t registered;
+    uint64_t nonce, token;
+    uint32_t seq, next_send_ms, ask_until_ms;
+};
 
 struct Meet {
     int32_t status;
@@ -30,13 +42,16 @@ struct Meet {
     uint32_t watcher_punch_until_ms;
     int32_t error, stopped, relinking;
     uint32_t next_send_ms, next_punch_ms, punch_until_ms, answered_ms;
+    MeetFeed feed[NET_FEEDS];
 } meet;
 
-void new_nonce(void) {
-    // Names this request among the server's; not a game number.
-    if (getentropy(&meet.nonce, sizeof meet.nonce) != 0) meet.nonce = net_now_ms(); // glibc and the page alike
-    meet.nonce |= 1;
+uint64_t nonce_pick(void) {
+    // Names a request among the server's; not a game number.
+    uint64_t n;
+    if (getentropy(&n, sizeof n) != 0) n = net_now_ms(); // glibc and the page alike
+    return n | 1;
 }
+void new_nonce(void) { meet.nonce = nonce_pick(); }
 
 void send_msg(uint32_t ip, uint16_t port, const NetRdvMsg &m) {
     uint8_t bytes[NET_RDV_MAX];
@@ -64,6 +79,61 @@ void send_to_server(uint32_t now) {
             now + (meet.status == NET_MEET_PAIRED && !meet.relinking ? KEEP_ALIVE_MS : KEEP_ALIVE_WAITING_MS);
     }
     send_msg(meet.server_ip, meet.server_port, m);
+}
+
+void send_feed(int32_t i, uint32_t now) {
+    MeetFeed &f = meet.feed[i];
+    NetRdvMsg m{};
+    m.session = meet.session;
+    m.code = meet.code;
+    if (!f.registered) {
+        if (static_cast<int32_t>(now - f.ask_until_ms) > 0) return;
+        m.type = NET_RDV_FEED;
+        m.nonce = f.nonce;
+        m.token = f.token;
+        m.peer_ip = f.watcher_ip;
+        m.peer_port = f.watcher_port;
+        f.next_send_ms = now + ASK_EVERY_MS;
+    } else {
+        m.type = NET_RDV_KEEPALIVE;
+        m.seq = ++f.seq;
+        f.next_send_ms = now + KEEP_ALIVE_MS;
+    }
+    uint8_t bytes[NET_RDV_MAX];
+    size_t n = net_rdv_encode(&m, bytes);
+    if (n) net_transport_feed_send_raw(i, meet.server_ip, meet.server_port, bytes, n);
+}
+
+// A watcher named: a feed for it, in a slot that serves nobody or whose socket is idle.
+void open_feed(uint32_t ip, uint16_t port, uint32_t now) {
+    int32_t slot = -1;
+    for (int32_t i = 0; i < NET_FEEDS; i++) {
+        if (meet.feed[i].watcher_ip == ip && meet.feed[i].watcher_port == port) return;
+        if (slot < 0 && !meet.feed[i].watcher_port) slot = i;
+    }
+    for (int32_t i = 0; i < NET_FEEDS && slot < 0; i++)
+        if (net_transport_feed_idle(i)) slot = i;
+    if (slot < 0 || !net_transport_feed_open(slot)) return;
+    MeetFeed &f = meet.feed[slot];
+    f = MeetFeed{};
+    f.watcher_ip = ip;
+    f.watcher_port = port;
+    f.nonce = nonce_pick();
+    f.ask_until_ms = now + FEED_ASK_FOR_MS;
+    send_feed(slot, now);
+}
+
+void take_feed(int32_t i, const NetRaw &raw, uint32_t now) {
+    MeetFeed &f = meet.feed[i];
+    NetRdvMsg m;
+    if (!net_rdv_decode(raw.data, raw.size, &m) || !net_meet_is_server(raw.ip, raw.port) || f.registered) return;
+    if (m.type == NET_RDV_CHALLENGE && m.nonce == f.nonce) {
+        f.token = m.token;
+        send_feed(i, now);
+    } else if (m.type == NET_RDV_STATUS && m.nonce == f.nonce) {
+        f.registered = 1;
+        f.next_send_ms = now + KEEP_ALIVE_MS;
+    }
 }
 
 void take(const NetRaw &raw, uint32_t now) {
@@ -102,6 +172,7 @@ void take(const NetRaw &raw, uint32_t now) {
         meet.watcher_port = m.peer_port;
         meet.watcher_punch_until_ms = now + PUNCH_FOR_MS;
         meet.next_punch_ms = now;
+        open_feed(m.peer_ip, m.peer_port, now);
         return;
     case NET_RDV_ERROR:
         if (m.reason == NET_RDV_ERR_STOPPING) meet.stopped = 1;
@@ -133,6 +204,11 @@ void net_meet_tick(void) {
     NetRaw raw;
     while (net_transport_take_raw(&raw)) take(raw, now);
     if (meet.status == NET_MEET_FAILED) return;
+    for (int32_t i = 0; i < NET_FEEDS; i++) {
+        if (!meet.feed[i].watcher_port) continue;
+        while (net_transport_feed_take_raw(i, &raw)) take_feed(i, raw, now);
+        if (static_cast<int32_t>(now - meet.feed[i].next_send_ms) >= 0) send_feed(i, now);
+    }
     // The server no longer hears this side: a new request names the seat by its session. A new
     // nonce, so the server seats it again even from the same address.
     if (meet.relinking && meet.status != NET_MEET_ASKING && now - meet.answered_ms > REASK_AFTER_MS) {
@@ -156,6 +232,8 @@ void net_meet_tick(void) {
     meet.next_punch_ms = now + PUNCH_EVERY_MS;
 }
 
+// The feeds say no goodbye: their watchers' last frames go out through the relay as the
+// transport closes, and a watcher's own leaving frees its feed's seat at the server.
 void net_meet_stop(void) {
     if (meet.session && meet.status != NET_MEET_FAILED) {
         NetRdvMsg m{};

@@ -10,8 +10,8 @@ namespace {
 constexpr size_t HEADER = 4;
 // Whole length of each type, by type number. A player's messages are at least as long as the
 // server's answers to them: the server never sends an unproven address more than it got.
-constexpr size_t LENGTH[] = {0, 48, 20, 36, 36, 8, 16, 12, 24};
-constexpr uint8_t TYPE_LAST = NET_RDV_WATCHER;
+constexpr size_t LENGTH[] = {0, 48, 20, 36, 36, 8, 16, 12, 24, 48};
+constexpr uint8_t TYPE_LAST = NET_RDV_FEED;
 constexpr char SYMBOLS[] = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
 
 int32_t values_ok(const NetRdvMsg *m) {
@@ -21,6 +21,7 @@ int32_t values_ok(const NetRdvMsg *m) {
         return (m->op == NET_RDV_OP_CREATE && m->code == 0 && m->session == 0) || m->op == NET_RDV_OP_JOIN;
     case NET_RDV_STATUS: return m->seat <= NET_RDV_SEAT_WATCHER && m->paired <= 1;
     case NET_RDV_WATCHER: return m->session != 0;
+    case NET_RDV_FEED: return m->session != 0 && m->peer_port != 0;
     case NET_RDV_KEEPALIVE: return m->link <= NET_RDV_LINK_RELAYED && m->session != 0;
     case NET_RDV_ERROR: return m->reason >= 1 && m->reason <= NET_RDV_ERR_LAST;
     case NET_RDV_LEAVE: return m->session != 0;
@@ -77,6 +78,14 @@ size_t net_rdv_encode(const NetRdvMsg *m, uint8_t *out) {
         net_put64(p + 4, m->session);
         std::memcpy(p + 12, &m->peer_ip, 4);
         net_put16(p + 16, m->peer_port);
+        break;
+    case NET_RDV_FEED:
+        net_put32(p, m->code);
+        net_put64(p + 4, m->nonce);
+        net_put64(p + 12, m->token);
+        net_put64(p + 20, m->session);
+        std::memcpy(p + 28, &m->peer_ip, 4);
+        net_put16(p + 32, m->peer_port);
         break;
     default: return 0;
     }
@@ -138,6 +147,14 @@ int32_t net_rdv_decode(const uint8_t *data, size_t size, NetRdvMsg *m) {
         r.session = net_get64(p + 4), take(4, 8);
         std::memcpy(&r.peer_ip, p + 12, 4), take(12, 4);
         r.peer_port = net_get16(p + 16), take(16, 2);
+        break;
+    case NET_RDV_FEED:
+        r.code = net_get32(p), take(0, 4);
+        r.nonce = net_get64(p + 4), take(4, 8);
+        r.token = net_get64(p + 12), take(12, 8);
+        r.session = net_get64(p + 20), take(20, 8);
+        std::memcpy(&r.peer_ip, p + 28, 4), take(28, 4);
+        r.peer_port = net_get16(p + 32), take(32, 2);
         break;
     default: return 0;
     }

@@ -23,6 +23,10 @@ enum NetRdvType : uint8_t {
     NET_RDV_LEAVE = 6,     // player -> server: leaving the room (session)
     NET_RDV_PUNCH = 7,     // player -> player: opens this side's NAT for the other; ignored
     NET_RDV_WATCHER = 8,   // server -> the room's creator: someone watches from peer_ip/peer_port
+    // The room's creator -> server, from a socket of its own (a feed): relay between it and the
+    // watcher at peer_ip/peer_port (session: the creator's; token as REQUEST). The answer is a
+    // STATUS naming the watcher; the feed's keep-alives and LEAVE carry the creator's session.
+    NET_RDV_FEED = 9,
 };
 constexpr uint8_t NET_RDV_SEAT_WATCHER = 2; // STATUS: a join to a full room watches the match
 enum NetRdvOp : uint8_t {
@@ -52,13 +56,13 @@ struct NetRdvMsg {
     uint8_t paired;     // STATUS: the other player is there; peer_ip/peer_port say where
     uint8_t link;       // KEEPALIVE: NET_RDV_LINK_
     uint8_t reason;     // ERROR
-    uint32_t code;      // REQUEST (join), STATUS, KEEPALIVE, LEAVE, PUNCH: the room, 30 bits
+    uint32_t code;      // REQUEST (join), STATUS, KEEPALIVE, LEAVE, PUNCH, FEED: the room, 30 bits
     uint32_t seq;       // KEEPALIVE
-    uint64_t nonce;     // REQUEST, CHALLENGE, STATUS: the player's own pick, names its request
-    uint64_t token;     // REQUEST, CHALLENGE
-    uint64_t session;   // REQUEST (rejoin, else 0), STATUS, KEEPALIVE, LEAVE, WATCHER (the creator's)
-    uint32_t peer_ip;   // STATUS, WATCHER: IPv4, network byte order
-    uint16_t peer_port; // STATUS, WATCHER: host byte order
+    uint64_t nonce;     // REQUEST, CHALLENGE, STATUS, FEED: the player's own pick, names its request
+    uint64_t token;     // REQUEST, CHALLENGE, FEED
+    uint64_t session;   // REQUEST (rejoin, else 0), STATUS, KEEPALIVE, LEAVE, WATCHER and FEED (the creator's)
+    uint32_t peer_ip;   // STATUS, WATCHER, FEED: IPv4, network byte order
+    uint16_t peer_port; // STATUS, WATCHER, FEED: host byte order
 };
 
 // The encoded bytes of m into out (NET_RDV_MAX bytes); their count, 0 for a message not valid.

@@ -245,8 +245,9 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
         uint32_t ip, joiner_ip;
         uint16_t port, joiner_port;
         net_transport_peer_address(from, &ip, &port);
-        int32_t joiner = net_meet_is_server(ip, port) ||
-                         (net_meet_peer(&joiner_ip, &joiner_port) && ip == joiner_ip && port == joiner_port);
+        int32_t joiner = !net_transport_is_fed(from) &&
+                         (net_meet_is_server(ip, port) ||
+                          (net_meet_peer(&joiner_ip, &joiner_port) && ip == joiner_ip && port == joiner_port));
         if (net_link.relinking && joiner)
             take_over(from, ev.msg);
         else
@@ -304,7 +305,7 @@ void note_link(ENetPeer *peer) {
 int32_t on_event(const NetEvent &ev, NetMsg *m) {
     switch (ev.kind) {
     case NET_EVENT_CONNECT:
-        if (net_link.local_player == 0 && net_link.state == NET_STATE_WAITING &&
+        if (net_link.local_player == 0 && net_link.state == NET_STATE_WAITING && !net_transport_is_fed(ev.peer) &&
             (!net_peer || (!net_link.greeted && net_link.room[0]))) {
             // Met by room code, the joiner may give up a direct attempt that reached this side
             // and come again through the relay: the newer attempt is the one it waits on.

@@ -22,13 +22,14 @@ constexpr uint32_t LOST_MS = 6000;
 constexpr uint32_t FREEZE_MS = 2000;
 
 ENetHost *link_host;
+ENetHost *feed_hosts[NET_FEEDS];
 int32_t enet_started;
 uint32_t last_service_ms, frozen_ms, thawed_at_ms;
 
 // Every peer's, a connection's handshake included: the host's answer to a joiner is resent too.
-void keep_resending(void) {
-    for (size_t p = 0; p < link_host->peerCount; p++) {
-        ENetList *sent = &link_host->peers[p].sentReliableCommands;
+void keep_resending(ENetHost *host) {
+    for (size_t p = 0; host && p < host->peerCount; p++) {
+        ENetList *sent = &host->peers[p].sentReliableCommands;
         for (ENetListIterator it = enet_list_begin(sent); it != enet_list_end(sent); it = enet_list_next(it)) {
             ENetOutgoingCommand *c = reinterpret_cast<ENetOutgoingCommand *>(it);
             if (c->roundTripTimeout > RESEND_MAX_MS) c->roundTripTimeout = RESEND_MAX_MS;
@@ -51,27 +52,65 @@ void before_service(void) {
     uint32_t now = enet_time_get();
     if (last_service_ms && now - last_service_ms > FREEZE_MS) thaw(now);
     last_service_ms = now;
-    keep_resending();
+    keep_resending(link_host);
+    for (ENetHost *h : feed_hosts) keep_resending(h);
 }
 
 void set_timeouts(ENetPeer *peer) { enet_peer_timeout(peer, 0, LOST_MS, LOST_MS); }
 
 constexpr uint32_t RAW_SLOTS = 16;
-NetRaw raw_ring[RAW_SLOTS];
-uint32_t raw_head, raw_count;
+struct RawRing {
+    NetRaw raw[RAW_SLOTS];
+    uint32_t head, count;
+};
+RawRing link_raws, feed_raws[NET_FEEDS];
 
 // The room server's datagrams share the socket: they are kept aside, never parsed by ENet.
 int ENET_CALLBACK intercept(ENetHost *host, ENetEvent *) {
     if (!net_rdv_is_ours(host->receivedData, host->receivedDataLength)) return 0;
-    if (host->receivedDataLength <= NET_RAW_MAX && raw_count < RAW_SLOTS) {
-        NetRaw &r = raw_ring[(raw_head + raw_count) % RAW_SLOTS];
+    RawRing *ring = &link_raws;
+    for (int32_t i = 0; i < NET_FEEDS; i++)
+        if (host == feed_hosts[i]) ring = &feed_raws[i];
+    if (host->receivedDataLength <= NET_RAW_MAX && ring->count < RAW_SLOTS) {
+        NetRaw &r = ring->raw[(ring->head + ring->count) % RAW_SLOTS];
         r.ip = host->receivedAddress.host;
         r.port = host->receivedAddress.port;
         r.size = static_cast<uint16_t>(host->receivedDataLength);
         std::memcpy(r.data, host->receivedData, r.size);
-        raw_count++;
+        ring->count++;
     }
     return 1;
+}
+
+int32_t take_raw(RawRing *ring, NetRaw *raw) {
+    if (!ring->count) return 0;
+    *raw = ring->raw[ring->head];
+    ring->head = (ring->head + 1) % RAW_SLOTS;
+    ring->count--;
+    return 1;
+}
+
+void send_raw(ENetHost *host, uint32_t ip, uint16_t port, const uint8_t *data, size_t size) {
+    if (!host) return;
+    ENetAddress address{ip, port};
+    ENetBuffer buffer{const_cast<uint8_t *>(data), size};
+    enet_socket_send(host->socket, &address, &buffer, 1);
+}
+
+ENetHost *open_any(size_t peers) {
+    ENetAddress address{};
+    address.host = ENET_HOST_ANY;
+    address.port = 0;
+    ENetHost *host = enet_host_create(&address, peers, 1, 0, 0);
+    if (host) host->intercept = intercept;
+    return host;
+}
+
+// The feeds first, without waiting, then the match's socket for up to ms.
+int32_t service(uint32_t ms, ENetEvent *e) {
+    for (ENetHost *h : feed_hosts)
+        if (h && enet_host_service(h, e, 0) > 0) return 1;
+    return enet_host_service(link_host, e, ms);
 }
 
 } // namespace
@@ -107,14 +146,39 @@ NetDial net_transport_dial(const char *host, uint16_t port) {
 int32_t net_transport_open(void) { return link_host != nullptr; }
 
 int32_t net_transport_open_any(void) {
-    ENetAddress address{};
-    address.host = ENET_HOST_ANY;
-    address.port = 0;
-    link_host = enet_host_create(&address, 6, 1, 0, 0);
-    if (!link_host) return 0;
-    link_host->intercept = intercept;
-    raw_head = raw_count = 0;
+    link_host = open_any(6);
+    link_raws = RawRing{};
+    return link_host != nullptr;
+}
+
+int32_t net_transport_feed_open(int32_t slot) {
+    if (slot < 0 || slot >= NET_FEEDS) return 0;
+    // A watcher and a stale attempt of its.
+    if (!feed_hosts[slot]) feed_hosts[slot] = open_any(2);
+    feed_raws[slot] = RawRing{};
+    return feed_hosts[slot] != nullptr;
+}
+
+int32_t net_transport_feed_idle(int32_t slot) {
+    ENetHost *h = slot >= 0 && slot < NET_FEEDS ? feed_hosts[slot] : nullptr;
+    if (!h) return 0;
+    for (size_t p = 0; p < h->peerCount; p++)
+        if (h->peers[p].state != ENET_PEER_STATE_DISCONNECTED) return 0;
     return 1;
+}
+
+void net_transport_feed_send_raw(int32_t slot, uint32_t ip, uint16_t port, const uint8_t *data, size_t size) {
+    if (slot >= 0 && slot < NET_FEEDS) send_raw(feed_hosts[slot], ip, port, data, size);
+}
+
+int32_t net_transport_feed_take_raw(int32_t slot, NetRaw *raw) {
+    return slot >= 0 && slot < NET_FEEDS && take_raw(&feed_raws[slot], raw);
+}
+
+int32_t net_transport_is_fed(const ENetPeer *peer) {
+    for (ENetHost *h : feed_hosts)
+        if (peer && h && peer->host == h) return 1;
+    return 0;
 }
 
 int32_t net_transport_resolve(const char *host, uint32_t *ip) {
@@ -141,19 +205,10 @@ void net_transport_peer_address(const ENetPeer *peer, uint32_t *ip, uint16_t *po
 }
 
 void net_transport_send_raw(uint32_t ip, uint16_t port, const uint8_t *data, size_t size) {
-    if (!link_host) return;
-    ENetAddress address{ip, port};
-    ENetBuffer buffer{const_cast<uint8_t *>(data), size};
-    enet_socket_send(link_host->socket, &address, &buffer, 1);
+    send_raw(link_host, ip, port, data, size);
 }
 
-int32_t net_transport_take_raw(NetRaw *raw) {
-    if (!raw_count) return 0;
-    *raw = raw_ring[raw_head];
-    raw_head = (raw_head + 1) % RAW_SLOTS;
-    raw_count--;
-    return 1;
-}
+int32_t net_transport_take_raw(NetRaw *raw) { return take_raw(&link_raws, raw); }
 
 void net_transport_accept(ENetPeer *peer) {
     net_peer = peer;
@@ -171,24 +226,31 @@ void net_transport_queue_to(ENetPeer *to, const NetMsg *m) {
 
 void net_transport_flush(void) {
     if (link_host) enet_host_flush(link_host);
+    for (ENetHost *h : feed_hosts)
+        if (h) enet_host_flush(h);
 }
 
 void net_transport_send_to(ENetPeer *to, const NetMsg *m) {
     if (!to) return;
     net_transport_queue_to(to, m);
-    enet_host_flush(link_host);
+    enet_host_flush(to->host);
 }
 
 namespace {
 // A peer still connected or saying goodbye: what is queued for it may not have gone yet.
-int32_t any_peer_busy(void) {
-    for (size_t p = 0; p < link_host->peerCount; p++) {
-        ENetPeerState s = link_host->peers[p].state;
+int32_t peer_busy(const ENetHost *host) {
+    for (size_t p = 0; host && p < host->peerCount; p++) {
+        ENetPeerState s = host->peers[p].state;
         if (s == ENET_PEER_STATE_CONNECTED || s == ENET_PEER_STATE_DISCONNECT_LATER ||
             s == ENET_PEER_STATE_DISCONNECTING)
             return 1;
     }
     return 0;
+}
+int32_t any_peer_busy(void) {
+    int32_t busy = peer_busy(link_host);
+    for (ENetHost *h : feed_hosts) busy |= peer_busy(h);
+    return busy;
 }
 } // namespace
 
@@ -216,7 +278,7 @@ int32_t net_transport_next(uint32_t ms, NetEvent *ev) {
     ENetEvent e;
     before_service();
     uint32_t asked = enet_time_get();
-    int32_t got = enet_host_service(link_host, &e, ms);
+    int32_t got = service(ms, &e);
     last_service_ms = enet_time_get();
     // Stopped inside the service: ENet may have given up on the peer before this side could
     // restart its clocks. The loss is then this side's own doing, and says so.
@@ -251,12 +313,16 @@ void net_transport_close(void) {
     while ((net_peer || any_peer_busy()) && net_now_ms() - started < limit) {
         ENetEvent ev;
         before_service();
-        int32_t r = enet_host_service(link_host, &ev, NET_SLICE_MS);
+        int32_t r = service(NET_SLICE_MS, &ev);
         if (r > 0 && ev.type == ENET_EVENT_TYPE_DISCONNECT && ev.peer == net_peer) net_peer = nullptr;
         if (r > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
     }
     enet_host_destroy(link_host);
     link_host = nullptr;
+    for (ENetHost *&h : feed_hosts) {
+        if (h) enet_host_destroy(h);
+        h = nullptr;
+    }
     last_service_ms = frozen_ms = thawed_at_ms = 0;
 }
 

@@ -59,6 +59,19 @@ void net_transport_peer_address(const ENetPeer *peer, uint32_t *ip, uint16_t *po
 void net_transport_send_raw(uint32_t ip, uint16_t port, const uint8_t *data, size_t size);
 // The next room-server datagram that arrived: 1 with *raw, 0 for none.
 int32_t net_transport_take_raw(NetRaw *raw);
+// Feeds: the room's maker feeds a watcher that no punched hole reaches through the room
+// server's relay, from a socket of its own per watcher (the server cannot tell whom a datagram
+// from the match's socket is for). Their peers' events come from net_transport_next.
+constexpr int32_t NET_FEEDS = 2;
+// Opens feed slot's socket on any free port, or keeps it if open: 1, or 0 without a socket.
+int32_t net_transport_feed_open(int32_t slot);
+// 1 when the feed's socket is open and none of its peers is connected or connecting.
+int32_t net_transport_feed_idle(int32_t slot);
+// A datagram straight on a feed's socket, and the next room-server datagram that came to it.
+void net_transport_feed_send_raw(int32_t slot, uint32_t ip, uint16_t port, const uint8_t *data, size_t size);
+int32_t net_transport_feed_take_raw(int32_t slot, NetRaw *raw);
+// 1 when the peer came to a feed's socket (a watcher, never the other player).
+int32_t net_transport_is_fed(const ENetPeer *peer);
 // Takes the player who connected as the peer.
 void net_transport_accept(ENetPeer *peer);
 void net_transport_send(const NetMsg *m);

@@ -136,6 +136,13 @@ int32_t net_transport_take_raw(NetRaw *raw) {
     return 1;
 }
 
+// The page feeds no watchers: the server's relay reaches it by its one WebSocket.
+int32_t net_transport_feed_open(int32_t) { return 0; }
+int32_t net_transport_feed_idle(int32_t) { return 0; }
+void net_transport_feed_send_raw(int32_t, uint32_t, uint16_t, const uint8_t *, size_t) {}
+int32_t net_transport_feed_take_raw(int32_t, NetRaw *) { return 0; }
+int32_t net_transport_is_fed(const ENetPeer *) { return 0; }
+
 void net_transport_accept(ENetPeer *peer) { net_peer = peer; }
 
 void net_transport_send_to(ENetPeer *to, const NetMsg *m) {

@@ -41,6 +41,7 @@ struct SrvCounters {
     uint64_t datagrams_in, bytes_in, datagrams_out, bytes_out;
     uint32_t rooms_open, rooms_created, rooms_paired, rooms_expired;
     uint32_t direct, relayed, rejoins, spectators;
+    uint32_t relayed_spectators; // watchers fed through the relay
     uint64_t relayed_datagrams;
     uint32_t refused; // errors sent: no room, full, limits
     uint64_t dropped[SRV_DROP_COUNT];

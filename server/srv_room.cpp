@@ -13,10 +13,13 @@ namespace {
 
 constexpr uint64_t TOKEN_PERIOD_MS = 30000; // a token holds for one or two periods
 constexpr uint64_t MINUTE_MS = 60000;
-// Seats 0 and 1 are the players; the rest watch (a join to a full room). A watcher gets the
+// Seats 0 and 1 are the players; 2 and 3 watch (a join to a full room). A watcher gets the
 // creator's address and the creator the watcher's, to punch; the match's stream comes from
-// the creator's game, never through the server.
-constexpr int32_t SLOTS = 4;
+// the creator's game. Where no hole opens, the creator feeds the watcher from a socket of its
+// own (a feed, seats 4 and 5 for watchers 2 and 3): the server relays between the two only,
+// since datagrams from the creator's match socket are all for the joiner.
+constexpr int32_t WATCH_FIRST = 2, FEED_FIRST = 4, SLOTS = 6;
+constexpr int32_t FEED_OF = FEED_FIRST - WATCH_FIRST; // watcher seat + FEED_OF: its feed
 // A joiner silent this long (three keep-alives) has dropped: a new game with the code takes its
 // seat, and the room maker's game brings it up to the match's frame.
 constexpr uint64_t VACANT_MS = 15000;
@@ -26,6 +29,7 @@ struct SrvSeat {
     uint64_t session, nonce;
     uint32_t last_seq;
     uint8_t present;
+    uint8_t relayed;   // a watcher: its stream came through the relay
     uint64_t heard_ms; // its last request, keep-alive or relayed datagram
 };
 struct SrvRoom {
@@ -141,7 +145,8 @@ void send_error(const SrvAddr *to, uint8_t reason) {
 }
 
 void send_status(const SrvRoom &r, int32_t s) {
-    const SrvSeat &me = r.seat[s], &other = r.seat[s >= 2 ? 0 : 1 - s];
+    // A player hears of the other, a watcher of the creator, a feed of its watcher.
+    const SrvSeat &me = r.seat[s], &other = r.seat[s < WATCH_FIRST ? 1 - s : s < FEED_FIRST ? 0 : s - FEED_OF];
     NetRdvMsg m{};
     m.type = NET_RDV_STATUS;
     m.code = r.code;
@@ -172,6 +177,7 @@ void unseat(SrvRoom &r, int32_t s) {
     if (!r.seat[s].present) return;
     by_addr.erase(addr_key(&r.seat[s].addr));
     r.seat[s].present = 0;
+    if (s >= WATCH_FIRST && s < FEED_FIRST) unseat(r, s + FEED_OF); // a feed serves its one watcher
 }
 
 // The creator hears where a watcher is, so both can punch.
@@ -207,6 +213,7 @@ void seat_player(int32_t id, int32_t s, const SrvAddr *from, uint64_t session, u
     seat.nonce = nonce;
     seat.last_seq = 0;
     seat.present = 1;
+    seat.relayed = 0;
     seat.heard_ms = now_ms;
     by_addr[addr_key(from)] = id * SLOTS + s;
 }
@@ -264,7 +271,7 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         logf(r, "joiner replaced by a new game from", from);
     } else if (r.seat[1].session) {
         // A full room: the newcomer watches, while a watcher's seat is free.
-        for (int32_t i = 2; i < SLOTS && s < 0; i++)
+        for (int32_t i = WATCH_FIRST; i < FEED_FIRST && s < 0; i++)
             if (!r.seat[i].present) s = i;
         if (s < 0) return send_error(from, NET_RDV_ERR_FULL);
         seat_player(id, s, from, random64() | 1, m.nonce, now_ms);
@@ -286,17 +293,21 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     if (r.seat[1 - s].present) send_status(r, 1 - s);
 }
 
+// 1 when the request echoes this address's token; else it is challenged to.
+int32_t proven(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
+    if (m.token && token_ok(from, m.token, now_ms)) return 1;
+    if (m.token) drop(SRV_DROP_TOKEN);
+    // The challenge is shorter than the request: nothing to gain by spoofing a victim.
+    NetRdvMsg c{};
+    c.type = NET_RDV_CHALLENGE;
+    c.nonce = m.nonce;
+    c.token = token_for(from, now_ms / TOKEN_PERIOD_MS);
+    out(from, &c);
+    return 0;
+}
+
 void on_request(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
-    if (m.token == 0 || !token_ok(from, m.token, now_ms)) {
-        if (m.token) drop(SRV_DROP_TOKEN);
-        // The challenge is shorter than the request: nothing to gain by spoofing a victim.
-        NetRdvMsg c{};
-        c.type = NET_RDV_CHALLENGE;
-        c.nonce = m.nonce;
-        c.token = token_for(from, now_ms / TOKEN_PERIOD_MS);
-        out(from, &c);
-        return;
-    }
+    if (!proven(from, m, now_ms)) return;
     // The same request again (its answer was lost): the same answer, nothing new made.
     auto seated = by_addr.find(addr_key(from));
     if (seated != by_addr.end()) {
@@ -320,6 +331,37 @@ void on_request(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         create_room(from, m, now_ms);
     else
         join_room(from, m, now_ms);
+}
+
+// The creator's feed for the watcher at peer_ip/peer_port. Only the creator knows its session,
+// so a feed counts no attempts; a source seated as a player or watcher cannot become one.
+void on_feed(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
+    if (!proven(from, m, now_ms)) return;
+    auto room = by_code.find(m.code);
+    if (room == by_code.end()) return drop(SRV_DROP_STRANGER);
+    int32_t id = room->second;
+    SrvRoom &r = rooms[id];
+    if (!r.seat[0].present || r.seat[0].session != m.session) return drop(SRV_DROP_STRANGER);
+    int32_t f = -1;
+    for (int32_t w = WATCH_FIRST; w < FEED_FIRST; w++) {
+        const SrvAddr &a = r.seat[w].addr;
+        if (r.seat[w].present && a.transport == SRV_TRANSPORT_UDP && a.ip == m.peer_ip && a.port == m.peer_port)
+            f = w + FEED_OF;
+    }
+    if (f < 0) return drop(SRV_DROP_STRANGER);
+    auto seated = by_addr.find(addr_key(from));
+    int32_t at = seated == by_addr.end() ? -1 : seated->second;
+    if (at == id * SLOTS + f) {
+        drop(SRV_DROP_REPLAY); // its answer was lost
+    } else {
+        // A feed that served another watcher of this room may serve this one instead.
+        if (at >= 0 && (at / SLOTS != id || at % SLOTS < FEED_FIRST)) return drop(SRV_DROP_STRANGER);
+        if (at >= 0) unseat(r, at % SLOTS);
+        seat_player(id, f, from, m.session, m.nonce, now_ms);
+        logf(r, "feeds a watcher through the relay from", from);
+    }
+    r.last_ms = now_ms;
+    send_status(r, f);
 }
 
 // The room and seat of a message that names a session: only from that seat's own address.
@@ -350,7 +392,8 @@ void on_keepalive(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
 void leave(SrvRoom *r, int32_t s) {
     int32_t id = static_cast<int32_t>(r - rooms.data());
     unseat(*r, s);
-    if (s >= 2) return logf(*r, "left by a watcher", nullptr);
+    if (s >= FEED_FIRST) return logf(*r, "left by a watcher's feed", nullptr);
+    if (s >= WATCH_FIRST) return logf(*r, "left by a watcher", nullptr);
     logf(*r, s == 0 ? "left by its creator" : "left by its joiner", nullptr);
     // A creator leaving a paired room ends its match: the code stays, until the room expires,
     // to tell whoever comes with it why there is no game.
@@ -373,15 +416,20 @@ void relay(const SrvAddr *from, const uint8_t *data, size_t size, uint64_t now_m
     if (it == by_addr.end()) return drop(SRV_DROP_STRANGER);
     SrvRoom &r = rooms[it->second / SLOTS];
     int32_t s = it->second % SLOTS;
-    // Only the two players' datagrams are relayed, and only to each other.
-    if (s >= 2) return drop(SRV_DROP_STRANGER);
-    const SrvSeat &other = r.seat[1 - s];
+    // The two players' datagrams go to each other, a watcher's to its feed and a feed's to its
+    // watcher: never from a watcher or a feed to a player.
+    SrvSeat &other = r.seat[s < WATCH_FIRST ? 1 - s : s < FEED_FIRST ? s + FEED_OF : s - FEED_OF];
+    if (s >= WATCH_FIRST && s < FEED_FIRST && !r.seat[s + FEED_OF].present) return drop(SRV_DROP_STRANGER);
     r.last_ms = r.seat[s].heard_ms = now_ms;
     if (!other.present) return drop(SRV_DROP_STRANGER);
-    if (!r.relayed) {
+    if (s < WATCH_FIRST && !r.relayed) {
         r.relayed = 1;
         counters.relayed++;
         logf(r, "relayed", nullptr);
+    } else if (s >= FEED_FIRST && !other.relayed) {
+        other.relayed = 1;
+        counters.relayed_spectators++;
+        logf(r, "watched through the relay", nullptr);
     }
     counters.relayed_datagrams++;
     counters.datagrams_out++;
@@ -430,13 +478,14 @@ void srv_datagram(const SrvAddr *from, const uint8_t *data, size_t size, uint64_
     case NET_RDV_REQUEST: return on_request(from, m, now_ms);
     case NET_RDV_KEEPALIVE: return on_keepalive(from, m, now_ms);
     case NET_RDV_LEAVE: return on_leave(from, m);
+    case NET_RDV_FEED: return on_feed(from, m, now_ms);
     default: return drop(SRV_DROP_GARBAGE); // the server's own messages, or a punch gone astray
     }
 }
 
 int32_t srv_partner(const SrvAddr *a, SrvAddr *other, int32_t *seat) {
     auto it = by_addr.find(addr_key(a));
-    if (it == by_addr.end() || it->second % SLOTS >= 2) return 0; // a watcher plays with nobody
+    if (it == by_addr.end() || it->second % SLOTS >= WATCH_FIRST) return 0; // a watcher plays with nobody
     const SrvRoom &r = rooms[it->second / SLOTS];
     const SrvSeat &o = r.seat[1 - it->second % SLOTS];
     if (!o.present) return 0;
@@ -492,12 +541,13 @@ const char *srv_drop_name(int32_t reason) {
 
 void srv_stats_line(char *line, size_t size) {
     const SrvCounters &c = counters;
-    int n =
-        std::snprintf(line, size,
-                      "stats rooms=%u created=%u paired=%u expired=%u direct=%u relayed=%u rejoins=%u "
-                      "spectators=%u relayed_datagrams=%" PRIu64 " in=%" PRIu64 " out=%" PRIu64 " refused=%u dropped",
-                      c.rooms_open, c.rooms_created, c.rooms_paired, c.rooms_expired, c.direct, c.relayed, c.rejoins,
-                      c.spectators, c.relayed_datagrams, c.datagrams_in, c.datagrams_out, c.refused);
+    int n = std::snprintf(line, size,
+                          "stats rooms=%u created=%u paired=%u expired=%u direct=%u relayed=%u rejoins=%u "
+                          "spectators=%u relayed_spectators=%u relayed_datagrams=%" PRIu64 " in=%" PRIu64
+                          " out=%" PRIu64 " refused=%u dropped",
+                          c.rooms_open, c.rooms_created, c.rooms_paired, c.rooms_expired, c.direct, c.relayed,
+                          c.rejoins, c.spectators, c.relayed_spectators, c.relayed_datagrams, c.datagrams_in,
+                          c.datagrams_out, c.refused);
     for (int32_t i = 0; i < SRV_DROP_COUNT && n > 0 && static_cast<size_t>(n) < size; i++)
         n += std::snprintf(line + n, size - n, "%s%s=%" PRIu64, i ? "," : " ", srv_drop_name(i), c.dropped[i]);
 }

@@ -2,8 +2,10 @@
 # A dropped link in a room's match, across NATs in network namespaces (topology.sh): the
 # joiner's home router drops everything for 20 s mid-match; both sides say they wait for the
 # link, reach each other again and finish with equal result lines; the room server counts
-# one rejoin. As the link is cut a third machine comes with the room's code: it watches the
-# match from its start and prints the same result line, the server counting one spectator. Then a joiner
+# one rejoin. As the link is cut two more machines come with the room's code: they watch the
+# match from its start and print the same result line, the server counting two spectators; one
+# of them is behind a symmetric NAT, which no punched hole crosses, and watches through the
+# relay. Then a joiner
 # is killed mid-match and a new game comes with the code 16 s later: it is brought up to the
 # match's frame and the two finish with equal result lines. A cut in the match's last frames,
 # when the maker has played to the end and the joiner has not, is held alike by both.
@@ -17,6 +19,8 @@ router rb 2 10.2.0 ""
 home b rb 10.2.0 2
 router rc 3 10.3.0 ""
 home c rc 10.3.0 2
+router rd 4 10.4.0 fully-random
+home d rd 10.4.0 2
 
 make_room cut a
 (cd "$build/assets" && exec ip netns exec "$tag-b" "$sim" --online "$code" --server 203.0.113.10 --computer 2) \
@@ -24,12 +28,15 @@ make_room cut a
 joiner=$!
 pids+=($joiner)
 wait_for "match begins" "$work/cut-joiner.err" 200 || fail "the match did not begin"
-# A third machine comes with the code as the link is cut, long before the joiner has been
-# silent 15 s (when its seat would go to a newcomer): it watches.
-(cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10) \
-  >"$work/cut-watcher.out" 2>"$work/cut-watcher.err" &
-watcher=$!
-pids+=($watcher)
+# Two more machines come with the code as the link is cut, long before the joiner has been
+# silent 15 s (when its seat would go to a newcomer): they watch.
+watchers=()
+for w in c d; do
+  (cd "$build/assets" && exec ip netns exec "$tag-$w" "$sim" --online "$code" --server 203.0.113.10) \
+    >"$work/cut-watcher-$w.out" 2>"$work/cut-watcher-$w.err" &
+  watchers+=($!)
+  pids+=($!)
+done
 
 # The cut: the joiner's router forwards nothing, either way, for 20 s.
 ip netns exec "$tag-rb" nft -f - <<'NFT' || fail "nftables refused the cut"
@@ -42,23 +49,30 @@ for side in maker joiner; do
   wait_for "the link dropped; waiting up to 90 s" "$work/cut-$side.err" 300 || fail "the $side did not say it waits"
 done
 kill -0 "$maker" && kill -0 "$joiner" || fail "a side ended while the link was down"
-wait_for "watching room $code" "$work/cut-watcher.err" 200 || fail "the third machine does not watch"
+for w in c d; do
+  wait_for "watching room $code" "$work/cut-watcher-$w.err" 200 || fail "the machine in home $w does not watch"
+done
+wait_for "^link: direct$" "$work/cut-watcher-c.err" 20 || fail "the watcher behind a NAT that keeps ports is not direct"
+wait_for "^link: relayed$" "$work/cut-watcher-d.err" 20 || fail "the watcher behind a symmetric NAT is not relayed"
 while [ $(( $(date +%s) - cut_at )) -lt 20 ]; do sleep 0.2; done
 ip netns exec "$tag-rb" nft delete table ip cut
 
 wait_gone "$joiner" 1200; js=$st
 wait_gone "$maker" 300; ms=$st
-wait_gone "$watcher" 300; ws=$st
-[ "$ms" = 0 ] && [ "$js" = 0 ] && [ "$ws" = 0 ] || fail "exit statuses $ms, $js and $ws"
+wait_gone "${watchers[0]}" 300; wc=$st
+wait_gone "${watchers[1]}" 300; wd=$st
+[ "$ms" = 0 ] && [ "$js" = 0 ] && [ "$wc" = 0 ] && [ "$wd" = 0 ] || fail "exit statuses $ms, $js, $wc and $wd"
 a=$(sed -n '/^result: /p' "$work/cut-maker.out")
 b=$(sed -n '/^result: /p' "$work/cut-joiner.out")
-c=$(sed -n '/^result: /p' "$work/cut-watcher.out")
-[ -n "$a" ] && [ "$a" = "$b" ] && [ "$a" = "$c" ] || fail "result lines differ: '$a' / '$b' / '$c'"
+c=$(sed -n '/^result: /p' "$work/cut-watcher-c.out")
+d=$(sed -n '/^result: /p' "$work/cut-watcher-d.out")
+[ -n "$a" ] && [ "$a" = "$b" ] && [ "$a" = "$c" ] && [ "$a" = "$d" ] ||
+  fail "result lines differ: '$a' / '$b' / '$c' / '$d'"
 for side in maker joiner; do
   grep -q "the link is back" "$work/cut-$side.err" || fail "the $side did not say the link came back"
 done
 echo "ok: link cut for 20 s: $(grep -h "link is back" "$work"/cut-*.err | tr '\n' ' ')"
-echo "ok: $a"
+echo "ok: $a, watched direct and, from behind a symmetric NAT, through the relay"
 
 # ends_alike CASE MAKER JOINER: both games end with status 0 and the same result line, which is
 # left in $a.
@@ -158,5 +172,6 @@ echo "ok: a new game in the killed joiner's seat: $a"
 kill -USR1 "${pids[0]}"
 wait_for "^stats" "$work/server.out" 100
 stats=$(grep "^stats" "$work/server.out" | tail -n 1)
-grep -q " rejoins=3 spectators=1 " <<<"$stats" || fail "the server did not count three rejoins and one spectator: $stats"
+grep -q " rejoins=3 spectators=2 relayed_spectators=1 " <<<"$stats" ||
+  fail "the server did not count three rejoins and two spectators, one relayed: $stats"
 echo "PASS"

@@ -71,12 +71,27 @@ struct Rooms : ::testing::Test {
     }
     // A request answered: the challenge first, then the token echoed. The answer.
     NetRdvMsg ask(const SrvAddr &from, uint8_t op, uint32_t code, uint64_t nonce, uint64_t session = 0) {
-        feed(from, request(op, code, nonce, 0, session));
+        return proven(from, request(op, code, nonce, 0, session));
+    }
+    NetRdvMsg proven(const SrvAddr &from, NetRdvMsg m) {
+        feed(from, m);
         NetRdvMsg c = last_to(from);
         EXPECT_EQ(c.type, NET_RDV_CHALLENGE);
-        EXPECT_EQ(c.nonce, nonce);
-        feed(from, request(op, code, nonce, c.token, session));
+        EXPECT_EQ(c.nonce, m.nonce);
+        m.token = c.token;
+        feed(from, m);
         return last_to(from);
+    }
+    // The room maker's feed for the watcher at w, from the socket f.
+    NetRdvMsg ask_feed(const SrvAddr &f, const NetRdvMsg &made, const SrvAddr &w, uint64_t nonce) {
+        NetRdvMsg m{};
+        m.type = NET_RDV_FEED;
+        m.code = made.code;
+        m.session = made.session;
+        m.nonce = nonce;
+        m.peer_ip = w.ip;
+        m.peer_port = w.port;
+        return proven(f, m);
     }
 };
 
@@ -220,6 +235,62 @@ TEST_F(Rooms, RelayOnlyBetweenTheRoomsTwoPlayers) {
     EXPECT_EQ(srv_counters().dropped[SRV_DROP_STRANGER], 3u);
     EXPECT_EQ(srv_counters().relayed, 1u);
     EXPECT_EQ(srv_counters().relayed_datagrams, 2u);
+}
+
+// A watcher no hole reaches gets the match from the maker's feed: the two are relayed to each
+// other and to nobody else; no one else becomes a feed.
+TEST_F(Rooms, AFeedIsRelayedOnlyToItsWatcherAndAWatcherOnlyToItsFeed) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000), w = addr(3, 7000), w2 = addr(4, 7000), f = addr(1, 5100);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    NetRdvMsg joined = ask(b, NET_RDV_OP_JOIN, made.code, 2);
+    NetRdvMsg watching = ask(w, NET_RDV_OP_JOIN, made.code, 3);
+    ask(w2, NET_RDV_OP_JOIN, made.code, 4);
+    std::vector<uint8_t> enet_like = {0x80, 0x00, 0x12, 0x34, 1, 2, 3};
+    // Not feeds: another session, a watcher not in the room, a player's own socket, no room.
+    NetRdvMsg joiners = made, nowhere = made;
+    joiners.session = joined.session;
+    nowhere.code = made.code ^ 1;
+    struct Bad {
+        SrvAddr from;
+        NetRdvMsg room;
+        SrvAddr watcher;
+    } bad[] = {{addr(2, 6100), joiners, w}, {f, made, addr(9, 7000)}, {b, made, w}, {f, nowhere, w}};
+    for (const Bad &c : bad) EXPECT_EQ(ask_feed(c.from, c.room, c.watcher, 8).type, NET_RDV_CHALLENGE);
+    EXPECT_EQ(srv_counters().dropped[SRV_DROP_STRANGER], 4u);
+    NetRdvMsg fed = ask_feed(f, made, w, 9);
+    ASSERT_EQ(fed.type, NET_RDV_STATUS);
+    EXPECT_EQ(fed.session, made.session);
+    EXPECT_EQ(fed.peer_ip, w.ip);
+    EXPECT_EQ(fed.peer_port, 7000);
+    // Who sends, and who gets it (port 0: nobody).
+    struct Hop {
+        SrvAddr from;
+        uint16_t to_port;
+        uint8_t to_last;
+    } hops[] = {{w, 5100, 1}, {f, 7000, 3}, {w2, 0, 0}, {a, 6000, 2}, {b, 5000, 1}, {addr(9, 7000), 0, 0}};
+    for (const Hop &h : hops) {
+        sent.clear();
+        feed_raw(h.from, enet_like);
+        if (!h.to_port) {
+            EXPECT_TRUE(sent.empty()) << "from port " << h.from.port;
+            continue;
+        }
+        ASSERT_EQ(sent.size(), 1u) << "from port " << h.from.port;
+        EXPECT_EQ(sent[0].to.ip, addr(h.to_last, 0).ip);
+        EXPECT_EQ(sent[0].to.port, h.to_port);
+        EXPECT_EQ(sent[0].bytes, enet_like);
+    }
+    EXPECT_EQ(srv_counters().relayed_spectators, 1u);
+    // The watcher leaves: its feed goes with it, and serves no one who takes the seat after.
+    NetRdvMsg leave{};
+    leave.type = NET_RDV_LEAVE;
+    leave.session = watching.session;
+    leave.code = made.code;
+    feed(w, leave);
+    ask(addr(5, 7000), NET_RDV_OP_JOIN, made.code, 5);
+    sent.clear();
+    feed_raw(f, enet_like);
+    EXPECT_TRUE(sent.empty());
 }
 
 TEST_F(Rooms, BadDatagramsAreDroppedAndCountedByReason) {
