@@ -19,6 +19,12 @@ int32_t plat_blind = 0;
 void plat_set_error(const char *text) { last_error = text && *text ? text : "unknown error"; }
 const char *plat_error(void) { return last_error.c_str(); }
 
+int32_t plat_display_mode_ok(int32_t width, int32_t height, int32_t bpp) {
+    if (width > 0 && height > 0 && (bpp == 8 || bpp == 16)) return 1;
+    plat_set_error("unsupported display mode");
+    return 0;
+}
+
 void plat_queue_push(const PlatMessage &msg) { queue.push_back(msg); }
 void plat_queue_clear(void) { queue.clear(); }
 

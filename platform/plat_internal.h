@@ -6,6 +6,9 @@
 
 // Backends: remembers the reason of a failure for plat_error.
 void plat_set_error(const char *text);
+// Backends without a window of their own: 1 for a display they can show (8 or 16 bits per pixel),
+// else 0 with the error set.
+int32_t plat_display_mode_ok(int32_t width, int32_t height, int32_t bpp);
 
 // Backends: the window's messages (close, paint, focus) in arrival order.
 void plat_queue_push(const PlatMessage &msg);

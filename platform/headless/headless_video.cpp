@@ -28,10 +28,7 @@ void plat_headless_video_reset(void) {
 }
 
 int plat_display_open(int32_t width, int32_t height, int32_t bpp) {
-    if (width <= 0 || height <= 0 || (bpp != 8 && bpp != 16)) {
-        plat_set_error("unsupported display mode");
-        return 0;
-    }
+    if (!plat_display_mode_ok(width, height, bpp)) return 0;
     display_open = 1;
     return 1;
 }

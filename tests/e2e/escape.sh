@@ -1,18 +1,14 @@
 #!/usr/bin/env bash
 # A quick tap of Escape quits the real binary, with its fade, while the computer has the turn and
 # while a recording plays: frames whose keys come from elsewhere never read the keyboard.
-# Usage: escape.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts.
+# Usage: escape.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts/escape.
 set -uo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
-for tool in Xvfb xdotool import convert; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
-done
-art="$build/e2e-artifacts"
-mkdir -p "$art"
-rm -f "$art"/escape-*.png
 
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import convert
+xvfb_artifacts "$build" escape
 # The screen the size of the game: full screen shows it 1:1.
 xvfb_start 640x480 || fail "Xvfb did not start within 30 s"
 

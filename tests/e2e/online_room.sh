@@ -4,12 +4,9 @@
 # the two are linked. Usage: online_room.sh BUILD_DIR SOURCE_DIR.
 set -uo pipefail
 build=$(cd "$1" && pwd)
-for tool in Xvfb xdotool import convert; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
-done
-art="$build/e2e-artifacts"
-mkdir -p "$art"
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import convert
+xvfb_artifacts "$build" online-room
 server="" joiner=""
 # The joiner waits on the game's menus forever: it goes before the sourced clean-up waits.
 stop_others() { for p in $server $joiner; do kill -9 "$p" 2>/dev/null; done; }

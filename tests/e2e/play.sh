@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
 # End-to-end: the real binary under Xvfb (no window manager), driven with xdotool.
-# Usage: play.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts.
+# Usage: play.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts/play.
 set -uo pipefail
 build=$(cd "$1" && pwd)
-for tool in Xvfb xdotool import convert; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
-done
-art="$build/e2e-artifacts"
-mkdir -p "$art"
-rm -f "$art"/*.png
 
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import convert
+xvfb_artifacts "$build" play
 xvfb_start 1280x1024 || fail "Xvfb did not start within 30 s"
 
 # Count pixels of a region whose colour passes an fx test, e.g. red text.

@@ -4,17 +4,13 @@
 # server is held still (SIGSTOP) for 2 s right after each key, so every screen change is sent
 # while it reads nothing, as on a machine too busy to run it. Screens are compared with the same
 # screen shown while the server kept up.
-# Usage: slow_server.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts.
+# Usage: slow_server.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts/slow-server.
 set -uo pipefail
 build=$(cd "$1" && pwd)
-for tool in Xvfb xdotool import compare; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
-done
-art="$build/e2e-artifacts"
-mkdir -p "$art"
-rm -f "$art"/slow-*
 
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import compare
+xvfb_artifacts "$build" slow-server
 on_exit() { [ -n "$xvfb" ] && kill -CONT "$xvfb" 2>/dev/null; }
 xvfb_start 1920x1080 || fail "Xvfb did not start within 30 s"
 

@@ -2,19 +2,15 @@
 # A turn starts clean, in the real binary: against the computer (--computer 2), a Return tapped
 # and Right held while the computer has its turn neither fire nor turn the player's next turn;
 # Right pressed again in that turn turns it. The recording's result line counts the shots.
-# Usage: turns.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts.
+# Usage: turns.sh BUILD_DIR SOURCE_DIR. Screenshots stay in BUILD_DIR/e2e-artifacts/turns.
 set -uo pipefail
 build=$(cd "$1" && pwd)
-for tool in Xvfb xdotool import convert compare; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (./tools/install-deps.sh installs it)"; exit 1; }
-done
-art="$build/e2e-artifacts"
-mkdir -p "$art"
-rm -f "$art"/turns-*.png
 work=$(mktemp -d)
 on_exit() { rm -rf "$work"; }
 
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
+xvfb_need Xvfb xdotool import convert compare
+xvfb_artifacts "$build" turns
 xvfb_start 640x480 || fail "Xvfb did not start within 30 s"
 
 shot() { import -window root "$art/turns-$1.png"; }

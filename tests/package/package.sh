@@ -9,9 +9,7 @@ cpack=${3:-cpack}
 work=$(mktemp -d)
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
 on_exit() { rm -rf "$work"; }
-for tool in dpkg-deb identify convert lintian hardening-check readelf objdump cc; do
-  command -v $tool >/dev/null || fail "$tool is missing (./tools/install-deps.sh installs it)"
-done
+xvfb_need dpkg-deb identify convert lintian hardening-check readelf objdump cc
 
 # --- build and unpack ------------------------------------------------------------
 (cd "$build" && timeout 240 "$cpack" -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) ||
