@@ -11,7 +11,9 @@
 //   main     main() entered             picture      the first picture drawn (Module.firstPictureMs)
 // The last column says how the wasm was compiled (compileStreaming, instantiateStreaming, or from
 // the whole file after a streaming compile failed) and what the first picture took to fetch.
-// Usage: node measure.js PAGE_DIR [RUNS] [plain|gzip|both]
+// Usage: node measure.js [-n RUNS] [-s plain|gzip|both] PAGE_DIR...
+//   Several page folders (two builds to compare) take turns load by load, so each sees the
+//   machine as busy as the others do.
 //   (puppeteer-core from tests/web/node_modules: cd tests/web && npm ci)
 const fs = require('fs');
 const http = require('http');
@@ -21,9 +23,14 @@ const zlib = require('zlib');
 const {spawn} = require('child_process');
 const puppeteer = require(path.join(__dirname, '../../tests/web/node_modules/puppeteer-core'));
 
-const pageDir = path.resolve(process.argv[2] || 'build-web');
-const runs = Number(process.argv[3] || 10);
-const which = process.argv[4] || 'both';
+let runs = 10, which = 'both';
+const pageDirs = [];
+for (let i = 2; i < process.argv.length; i++) {
+  if (process.argv[i] == '-n') runs = Number(process.argv[++i]);
+  else if (process.argv[i] == '-s') which = process.argv[++i];
+  else pageDirs.push(path.resolve(process.argv[i]));
+}
+if (!pageDirs.length) pageDirs.push(path.resolve('build-web'));
 const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.ogg': 'audio/ogg',
                '.txt': 'text/plain'};
 const sleep = ms => new Promise(r => setTimeout(r, ms));
@@ -34,7 +41,7 @@ function freePort() {
   });
 }
 
-async function plainServer() {
+async function plainServer(pageDir) {
   const port = await freePort();
   const child = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', '--directory', pageDir, String(port)],
                       {stdio: 'ignore'});
@@ -48,7 +55,7 @@ async function plainServer() {
   throw new Error('python3 -m http.server did not answer');
 }
 
-async function gzipServer() {
+async function gzipServer(pageDir) {
   const cache = {};
   const server = http.createServer((req, res) => {
     const url = decodeURIComponent(req.url.split('?')[0]);
@@ -140,27 +147,34 @@ function report(name, samples) {
 }
 
 (async () => {
-  console.log(`${runs} loads each of ${pageDir}; load average ${os.loadavg().map(x => x.toFixed(2)).join(' ')}`);
+  const load_avg = () => os.loadavg().map(x => x.toFixed(2)).join(' ');
+  console.log(`${runs} loads each, cold and warm; load average ${load_avg()}`);
   console.log(`ms after navigation, min/median/max`);
   console.log(`${''.padEnd(11)}${STEPS.map(s => s.padStart(13)).join('')}`);
   for (const kind of which == 'both' ? ['plain', 'gzip'] : [which]) {
-    const server = kind == 'plain' ? await plainServer() : await gzipServer();
+    const servers = [];
     try {
-      const cold = [], warm = [];
+      for (const dir of pageDirs) servers.push(kind == 'plain' ? await plainServer(dir) : await gzipServer(dir));
+      const cold = servers.map(() => []), warm = servers.map(() => []);
       for (let i = 0; i < runs; i++) {
-        const b = await launch();
-        try {
-          cold.push(await load(b.browser, server.base));
-          warm.push(await load(b.browser, server.base));
-        } finally {
-          await b.close();
+        for (let k = 0; k < servers.length; k++) {
+          const b = await launch();
+          try {
+            cold[k].push(await load(b.browser, servers[k].base));
+            warm[k].push(await load(b.browser, servers[k].base));
+          } finally {
+            await b.close();
+          }
         }
       }
-      report(`${kind} cold`, cold);
-      report(`${kind} warm`, warm);
+      for (let k = 0; k < servers.length; k++) {
+        if (servers.length > 1) console.log(pageDirs[k]);
+        report(`${kind} cold`, cold[k]);
+        report(`${kind} warm`, warm[k]);
+      }
     } finally {
-      server.close();
+      servers.forEach(s => s.close());
     }
   }
-  console.log(`load average ${os.loadavg().map(x => x.toFixed(2)).join(' ')}`);
+  console.log(`load average ${load_avg()}`);
 })().catch(e => { console.error(e); process.exit(1); });
