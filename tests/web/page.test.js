@@ -24,8 +24,18 @@ const simPath = sim;
 const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.ogg': 'audio/ogg',
                '.txt': 'text/plain'};
 const sent = {}; // bytes sent per path, gzipped where the browser accepts it
+const gzipped = {}; // file: its mtime and gzipped bytes
+
+// Each file compressed once, as a web server's static gzip does, so the times printed are the page's.
+function gzip(file) {
+  const mtime = fs.statSync(file).mtimeMs;
+  if (!gzipped[file] || gzipped[file].mtime !== mtime)
+    gzipped[file] = {mtime, body: zlib.gzipSync(fs.readFileSync(file), {level: 9})};
+  return gzipped[file].body;
+}
 
 function serve() {
+  for (const name of ['index.html', 'index.js', 'index.wasm', 'index.data']) gzip(path.join(pageDir, name));
   const server = http.createServer((req, res) => {
     const url = decodeURIComponent(req.url.split('?')[0]);
     const file = url.startsWith('/replays/') ? path.join(replayDir, path.basename(url))
@@ -37,7 +47,7 @@ function serve() {
     let body = fs.readFileSync(file);
     const headers = {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-cache'};
     if (/gzip/.test(req.headers['accept-encoding'] || '') && path.extname(file) !== '.ogg') {
-      body = zlib.gzipSync(body, {level: 9});
+      body = gzip(file);
       headers['Content-Encoding'] = 'gzip';
     }
     sent[url] = (sent[url] || 0) + body.length;
