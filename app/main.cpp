@@ -154,6 +154,12 @@ int main(int argc, char **argv) {
         plat_shutdown();
         return plat_quit_signal() ? 0 : 1;
     }
+    // A join by code may be given the maker's seat back: the computer plays that one.
+    if (computer_seat >= 0 && computer_seat != net_local_player()) {
+        ai_reset();
+        ai_setup(net_local_player(), options.level[computer_seat]);
+        computer_seat = net_local_player();
+    }
     net_set_wait_hook(options.online ? draw_held : nullptr);
     game_init();
     if (joining) net_ready();

@@ -58,7 +58,8 @@ void take(const NetMsg &m) {
         any_remote = 1;
         return;
     case NET_MSG_SEED:
-        if (net_link.local_player != 1 || m.frame != seeds_received + 1) {
+        // The joiner's seeds, and those a new game in the maker's seat catches up on.
+        if ((net_link.local_player != 1 && !net_link.rejoined) || m.frame != seeds_received + 1) {
             net_link.bad_packets++;
             return;
         }
@@ -184,6 +185,8 @@ int32_t net_seed_source(uint32_t live_tick, uint32_t *seed) {
         return 1;
     }
     while (seeds_received < number) {
+        // A new game in the maker's seat: a seed its stream lacks is its own to draw.
+        if (net_link.local_player == 0 && !net_link.stream_count) return 0;
         if (net_link.state != NET_STATE_LINKED || plat_quit_signal()) return 0;
         if ((net_link.peer_gone || net_link.relinking) && !peer_lost()) return 0;
         plat_pump_events();
@@ -198,10 +201,12 @@ void net_tap(int32_t kind, int32_t seat, uint32_t value) {
     if (kind == STRM_EVENT_SEED) net_link.host_seed = value;
     if (net_link.state != NET_STATE_LINKED) return;
     if (kind == STRM_EVENT_SEED) {
-        uint32_t number = strm_seed_count() - net_link.seed_base - (net_link.local_player == 1 ? 1 : 0);
+        // Counted from before game_init on a side that took seed 0 from the WELCOME.
+        uint32_t number = strm_seed_count() - net_link.seed_base - (net_link.local_player == 1 || net_link.rejoined);
         net_desync_log(STRM_EVENT_SEED, 0, number, value);
-        if (net_link.local_player == 0) {
-            net_session_tell_watchers(STRM_EVENT_SEED, 0, number, value);
+        if (net_link.local_player == 0) net_session_tell_watchers(STRM_EVENT_SEED, 0, number, value);
+        // Seeds the stayed side sent in the stream are its already.
+        if (net_link.local_player == 0 && number > seeds_received) {
             NetMsg m{};
             m.type = NET_MSG_SEED;
             m.frame = number;
@@ -250,7 +255,7 @@ void reset(StrmKeysFn keys, uint32_t wait_ms) {
 
 void install(void) {
     for (int32_t s = 0; s < STRM_SEAT_COUNT; s++) strm_set_seat(s, net_seat_keys);
-    if (net_link.local_player == 1) strm_set_seed_source(net_seed_source);
+    if (net_link.local_player == 1 || net_link.rejoined) strm_set_seed_source(net_seed_source);
     static int32_t tapped;
     if (!tapped) tapped = strm_add_tap(net_tap);
 }
@@ -288,7 +293,7 @@ int32_t net_online(const char *server, uint16_t port, const char *code, StrmKeys
 }
 
 int32_t net_ready(void) {
-    if (net_link.local_player != 1 || net_link.state != NET_STATE_WAITING) return 0;
+    if ((net_link.local_player != 1 && !net_link.rejoined) || net_link.state != NET_STATE_WAITING) return 0;
     net_session_begin_frames();
     if (game_state_hash() != net_link.welcome_hash) {
         net_session_desync(0, game_state_hash(), net_link.welcome_hash, "the games start differently");

@@ -138,6 +138,16 @@ void on_resume(ENetPeer *from, const NetMsg &m) {
     link_back(net_link.relinking ? net_now_ms() - net_link.held_at : 0, "the link is back");
 }
 
+// The peer's datagrams come from the other player's address as the server named it, or
+// through the server's relay to the match's socket (not to a watcher's feed).
+int32_t from_partner(const ENetPeer *p) {
+    uint32_t ip, partner_ip;
+    uint16_t port, partner_port;
+    net_transport_peer_address(p, &ip, &port);
+    return !net_transport_is_fed(p) && (net_meet_is_server(ip, port) || (net_meet_peer(&partner_ip, &partner_port) &&
+                                                                         ip == partner_ip && port == partner_port));
+}
+
 int32_t watcher_slot(const ENetPeer *p) {
     for (int32_t i = 0; i < WATCHERS; i++)
         if (p && watchers[i] == p) return i;
@@ -180,16 +190,19 @@ uint32_t stream_events(void) {
     return n;
 }
 
-// A new game in the dropped joiner's seat: it hears where the match stands (RESUME: the frame
-// it takes over at and how many messages the stream holds), gets the stream, then plays on.
+// A new game in the other player's dropped seat: it hears where the match stands (RESUME: the
+// frame it takes over at and how many messages the stream holds), gets the stream, then plays on.
+// Both sides had every frame played, so whichever stayed feeds it.
 void take_over(ENetPeer *from, const NetMsg &hello) {
     if (std::strcmp(hello.version, QUORVANE_VERSION) != 0) {
         refuse(from, NET_REFUSE_VERSION);
         net_transport_let_go(from);
         return;
     }
-    net_transport_drop(net_peer);
-    net_transport_accept(from);
+    if (from != net_peer) {
+        net_transport_drop(net_peer);
+        net_transport_accept(from);
+    }
     candidate = nullptr;
     NetMsg r{};
     r.type = NET_MSG_RESUME;
@@ -242,16 +255,17 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
         net_link.state == NET_STATE_LINKED) {
         // While the joiner's link is down its seat may have gone to a new game: the server then
         // names its address as the joiner's (or it comes through the relay). Anyone else watches.
-        uint32_t ip, joiner_ip;
-        uint16_t port, joiner_port;
-        net_transport_peer_address(from, &ip, &port);
-        int32_t joiner = !net_transport_is_fed(from) &&
-                         (net_meet_is_server(ip, port) ||
-                          (net_meet_peer(&joiner_ip, &joiner_port) && ip == joiner_ip && port == joiner_port));
-        if (net_link.relinking && joiner)
+        if (net_link.relinking && from_partner(from))
             take_over(from, ev.msg);
         else
             accept_watcher(from, ev.msg);
+        return 0;
+    }
+    if (ev.valid && ev.msg.type == NET_MSG_HELLO && from && from == net_peer && net_link.local_player == 1 &&
+        net_link.state == NET_STATE_LINKED && net_link.relinking) {
+        // The joiner called the maker's seat again and a new game there greets it as a joiner
+        // would: the maker's game was closed, and this side brings the new one up.
+        take_over(from, ev.msg);
         return 0;
     }
     if (from != net_peer || !ev.valid) {
@@ -408,7 +422,9 @@ int32_t meet_create(const char *server, uint16_t port, uint32_t timeout_ms) {
 }
 
 // Joining a room: the other player's address from the server, then a direct connection
-// while both sides punch; after DIRECT_MS without one, through the server's relay.
+// while both sides punch; after DIRECT_MS without one, through the server's relay. Given the
+// maker's seat (its game was closed), this side waits instead for the joiner's game to call that
+// seat again, directly or through the relay, and greets it as a joiner would.
 int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
     uint32_t started = net_now_ms(), dialed_at = 0;
     int32_t connected = 0, welcomed = 0, relayed = 0;
@@ -417,22 +433,35 @@ int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
         net_meet_tick();
         if (net_meet_status() == NET_MEET_FAILED)
             return meet_failed(net_rdv_error_text(static_cast<uint8_t>(net_meet_error())));
+        int32_t called = net_meet_status() != NET_MEET_ASKING && net_meet_seat() == 0;
         uint32_t ip = 0;
         uint16_t peer_port = 0;
         // Paired with no address for the other player (a browser's): through the server at once.
         int32_t known = net_meet_peer(&ip, &peer_port) || net_meet_status() == NET_MEET_PAIRED;
-        if (!net_peer && !relayed && known) {
+        if (!net_peer && !relayed && known && !called) {
             relayed = !ip;
             net_peer = relayed ? net_transport_connect(server_ip, port) : net_transport_connect(ip, peer_port);
             dialed_at = net_now_ms();
         }
-        if (net_peer && !connected && !relayed && net_now_ms() - dialed_at > DIRECT_MS) {
+        if (net_peer && !connected && !relayed && !called && net_now_ms() - dialed_at > DIRECT_MS) {
             net_transport_drop(net_peer);
             net_peer = net_transport_connect(server_ip, port);
             relayed = 1;
         }
         NetEvent ev;
         if (!net_transport_next(NET_SLICE_MS, &ev)) continue;
+        if (called && ev.kind == NET_EVENT_CONNECT && ev.peer != net_peer) {
+            // The joiner's newest call is the one it waits on; a stranger is let go.
+            if (!from_partner(ev.peer)) {
+                net_transport_drop(ev.peer);
+                continue;
+            }
+            net_transport_drop(net_peer);
+            net_transport_accept(ev.peer);
+        } else if (called && ev.kind == NET_EVENT_DISCONNECT) {
+            if (ev.peer == net_peer) net_peer = nullptr;
+            continue;
+        }
         if (ev.kind == NET_EVENT_DISCONNECT && ev.peer == net_peer) {
             net_peer = nullptr;
             if (relayed) break;
@@ -450,6 +479,9 @@ int32_t meet_join(const char *server, uint16_t port, uint32_t timeout_ms) {
                       timeout_ms / 1000);
     else if (net_meet_status() == NET_MEET_ROOM)
         std::snprintf(text, sizeof text, "The room server never said where the other player is");
+    else if (net_meet_seat() == 0 && !connected)
+        std::snprintf(text, sizeof text, "The other player's game did not call this seat again within %u s",
+                      timeout_ms / 1000);
     else if (!connected)
         std::snprintf(text, sizeof text,
                       "No direct path to the other player and no answer through the relay within %u s",
@@ -512,6 +544,7 @@ int32_t net_session_meet(const char *server, uint16_t port, uint32_t code, uint3
         net_rdv_code_text(code, net_link.room);
         if (!meet_join(server, port, timeout_ms)) return 0;
         net_link.watching = net_meet_seat() == NET_RDV_SEAT_WATCHER;
+        if (net_meet_seat() == 0) net_link.local_player = 0; // the maker's seat, back in a new game
         net_link.state = NET_STATE_WAITING;
         net_link.seed_base = strm_seed_count();
     }
@@ -602,7 +635,8 @@ int32_t net_session_dial(const char *host, uint16_t port, uint32_t timeout_ms) {
 void net_session_begin_frames(void) {
     net_link.state = NET_STATE_LINKED;
     net_link.frame_base = strm_frame_count();
-    if (net_link.local_player == 0) net_link.seed_base = strm_seed_count();
+    // A new game in the maker's seat counts seeds from before game_init, as a joiner does.
+    if (net_link.local_player == 0 && !net_link.rejoined) net_link.seed_base = strm_seed_count();
     net_desync_begin();
     sent_log.clear();
     net_link.received = 0;
@@ -667,6 +701,9 @@ void net_session_lost(void) {
                       HOLD_MS / 1000);
         return;
     }
+    // Only the maker's game feeds a watcher: without it there is nothing more to watch.
+    if (net_link.watching)
+        return net_session_end(NET_END_LOST, "The link to the room maker's game is lost: watching ends here");
     // A stop of this process long enough for the peer to give up: the fault is here.
     uint32_t frozen = net_transport_frozen_ms(12000);
     if (frozen >= 3000) {

@@ -20,8 +20,8 @@ constexpr uint64_t MINUTE_MS = 60000;
 // since datagrams from the creator's match socket are all for the joiner.
 constexpr int32_t WATCH_FIRST = 2, FEED_FIRST = 4, SLOTS = 6;
 constexpr int32_t FEED_OF = FEED_FIRST - WATCH_FIRST; // watcher seat + FEED_OF: its feed
-// A joiner silent this long (three keep-alives) has dropped: a new game with the code takes its
-// seat, and the room maker's game brings it up to the match's frame.
+// A player silent this long (three keep-alives) has dropped: a new game with the code takes its
+// seat, and the other player's game brings it up to the match's frame.
 constexpr uint64_t VACANT_MS = 15000;
 
 struct SrvSeat {
@@ -218,6 +218,16 @@ void seat_player(int32_t id, int32_t s, const SrvAddr *from, uint64_t session, u
     by_addr[addr_key(from)] = id * SLOTS + s;
 }
 
+// The seat of a paired room's player gone silent, for a new game with the code; -1 for none. The
+// joiner's first: its seat is the one a newcomer took before the maker's could be.
+int32_t vacant_seat(const SrvRoom &r, uint64_t now_ms) {
+    auto silent = [&](int32_t s) { return !r.seat[s].present || now_ms - r.seat[s].heard_ms >= VACANT_MS; };
+    if (!r.seat[1].session) return -1;
+    if (r.seat[0].present && silent(1)) return 1;
+    if (silent(0)) return 0;
+    return -1;
+}
+
 void create_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
     SrvSource &src = source(from->ip, now_ms);
     if (counters.rooms_open >= static_cast<uint32_t>(cfg.max_rooms)) return send_error(from, NET_RDV_ERR_BUSY);
@@ -263,12 +273,10 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         seat_player(id, s, from, m.session, m.nonce, now_ms);
         counters.rejoins++;
         logf(r, s == 0 ? "creator back from" : "joiner back from", from);
-    } else if (r.seat[1].session && r.seat[0].present &&
-               (!r.seat[1].present || now_ms - r.seat[1].heard_ms >= VACANT_MS)) {
-        s = 1;
-        seat_player(id, 1, from, random64() | 1, m.nonce, now_ms);
+    } else if ((s = vacant_seat(r, now_ms)) >= 0) {
+        seat_player(id, s, from, random64() | 1, m.nonce, now_ms);
         counters.rejoins++;
-        logf(r, "joiner replaced by a new game from", from);
+        logf(r, s == 0 ? "creator replaced by a new game from" : "joiner replaced by a new game from", from);
     } else if (r.seat[1].session) {
         // A full room: the newcomer watches, while a watcher's seat is free.
         for (int32_t i = WATCH_FIRST; i < FEED_FIRST && s < 0; i++)

@@ -104,8 +104,17 @@ int32_t sim_online(const AppOptions *options) {
         std::printf("room: %s\n", net_room_code());
         std::fflush(stdout);
     }
+    // A join by code may be given the maker's seat back: the computer plays that one.
+    int32_t joined = me;
+    // Its match began long ago: the clock is not set back.
+    if (net_local_player() != me) {
+        ai_reset();
+        ai_setup(net_local_player(), options->level[me]);
+        me = net_local_player();
+        clock_set = 1;
+    }
     game_init();
-    if (me == 1 && !net_ready()) {
+    if (joined && !net_ready()) {
         report_end();
         return finish(3);
     }

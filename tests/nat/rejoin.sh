@@ -7,8 +7,10 @@
 # of them is behind a symmetric NAT, which no punched hole crosses, and watches through the
 # relay. Then a joiner
 # is killed mid-match and a new game comes with the code 16 s later: it is brought up to the
-# match's frame and the two finish with equal result lines. A cut in the match's last frames,
-# when the maker has played to the end and the joiner has not, is held alike by both.
+# match's frame and the two finish with equal result lines; so too when the maker is killed and
+# a new game takes its seat back, the joiner's game feeding it, while a watcher of the killed
+# maker is told watching ends. A cut in the match's last frames, when the maker has played to the
+# end and the joiner has not, is held alike by both.
 # Usage: rejoin.sh BUILD_DIR SOURCE_DIR. Exit 77 (skipped) where namespaces cannot be made.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/topology.sh" "$@"
@@ -169,9 +171,54 @@ grep -q "in a new game: caught up [1-9][0-9]* frames, plays player 2" "$work/new
   fail "the new game did not catch up"
 echo "ok: a new game in the killed joiner's seat: $a"
 
+# The maker killed once it has sent the joiner 300 of its frames; it plays another level than its
+# new game, so the frames it played must come from the joiner's stream.
+make_room back a --level easy
+ip netns exec "$tag-ra" nft -f - <<'NFT' || fail "nftables refused the probe"
+table ip probe {
+  chain keys {
+    type filter hook forward priority -20; policy accept;
+    iifname "lan" ip daddr 203.0.113.2 ip length >= 48 counter
+  }
+}
+NFT
+joiner_in back-joiner
+wait_for "match begins" "$work/back-joiner.err" 200 || fail "back: the match did not begin"
+(cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10) \
+  >"$work/back-watcher.out" 2>"$work/back-watcher.err" &
+watcher=$!
+pids+=($watcher)
+wait_for "watching room $code" "$work/back-watcher.err" 200 || fail "back: the third machine does not watch"
+sent=0
+for _ in $(seq 1 600); do
+  sent=$(ip netns exec "$tag-ra" nft list chain ip probe keys | sed -n 's/.*counter packets \([0-9]*\).*/\1/p')
+  [ "${sent:-0}" -ge 300 ] && break
+  sleep 0.02
+done
+[ "${sent:-0}" -ge 300 ] || fail "back: the maker did not send its frames"
+kill -9 "$maker"
+wait "$maker" 2>/dev/null
+killed_at=$(date +%s)
+wait_for "the link dropped" "$work/back-joiner.err" 300 || fail "back: the joiner did not say it waits"
+wait_gone "$watcher" 300
+[ "$st" = 3 ] && grep -q "The link to the room maker's game is lost: watching ends here" "$work/back-watcher.err" ||
+  fail "back: the watcher did not end saying why (status $st)"
+while [ $(( $(date +%s) - killed_at )) -lt 16 ]; do sleep 0.2; done
+(cd "$build/assets" && exec ip netns exec "$tag-a" "$sim" --online "$code" --server 203.0.113.10 --computer 2) \
+  >"$work/back-game.out" 2>"$work/back-game.err" &
+maker=$!
+pids+=($maker)
+ends_alike "after the maker's new game" back-game back-joiner
+grep -q "in a new game: caught up [1-9][0-9]* frames, plays player 1" "$work/back-game.err" ||
+  fail "the maker's new game did not catch up"
+grep -q "the other player is back in a new game" "$work/back-joiner.err" || fail "the joiner did not say the maker is back"
+# The new game sends only what the stream lacked: the joiner took nothing out of place.
+grep -q "; 0 bad packets" "$work/back-joiner.err" || fail "the joiner took bad packets from the maker's new game"
+echo "ok: a new game in the killed maker's seat: $a"
+
 kill -USR1 "${pids[0]}"
 wait_for "^stats" "$work/server.out" 100
 stats=$(grep "^stats" "$work/server.out" | tail -n 1)
-grep -q " rejoins=3 spectators=2 relayed_spectators=1 " <<<"$stats" ||
-  fail "the server did not count three rejoins and two spectators, one relayed: $stats"
+grep -q " rejoins=4 spectators=3 relayed_spectators=1 " <<<"$stats" ||
+  fail "the server did not count four rejoins and three spectators, one relayed: $stats"
 echo "PASS"

@@ -82,20 +82,22 @@ for _ in $(seq 1 100); do grep -q "on UDP" "$work/server.out" && break; sleep 0.
 grep -q "on UDP" "$work/server.out" || fail "the room server did not start"
 
 
-# make_room NAME HOME: the computer makes a room from a home and plays player 1 there; sets
-# code (the room's) and maker (its pid). Output in $work/NAME-maker.out/.err.
+# make_room NAME HOME [OPTION...]: the computer makes a room from a home and plays player 1
+# there; sets code (the room's) and maker (its pid). Output in $work/NAME-maker.out/.err.
 make_room() {
-  (cd "$build/assets" && exec ip netns exec "$tag-$2" "$sim" --online --server 203.0.113.10 --computer 1) \
-    >"$work/$1-maker.out" 2>"$work/$1-maker.err" &
+  local name=$1 home=$2
+  shift 2
+  (cd "$build/assets" && exec ip netns exec "$tag-$home" "$sim" --online --server 203.0.113.10 --computer 1 "$@") \
+    >"$work/$name-maker.out" 2>"$work/$name-maker.err" &
   maker=$!
   pids+=($maker)
   code=""
   for _ in $(seq 1 200); do
-    code=$(sed -n 's/^room: //p' "$work/$1-maker.out")
+    code=$(sed -n 's/^room: //p' "$work/$name-maker.out")
     [ -n "$code" ] && break
     sleep 0.05
   done
-  [ -n "$code" ] || fail "$1: no room code"
+  [ -n "$code" ] || fail "$name: no room code"
 }
 
 # wait_for PATTERN FILE TENTHS: polls until FILE has a line matching PATTERN; 1 if it never did.

@@ -385,6 +385,50 @@ TEST_F(Rooms, ALostAnswerIsAnsweredAgainAndARejoinKeepsTheSeat) {
     EXPECT_EQ(ask(b2, NET_RDV_OP_JOIN, made.code, 7, joined.session).reason, NET_RDV_ERR_FULL);
 }
 
+// The maker's game killed while the joiner's lives on: once the maker has been silent 15 s a new
+// game with the code takes seat 0, the joiner hears its address and relays to it; the old
+// session no longer seats anyone. With both silent the joiner's seat goes first.
+TEST_F(Rooms, ASilentMakersSeatGoesToANewGameWhileTheJoinerIsHeard) {
+    SrvAddr a = addr(1, 5000), b = addr(2, 6000), n = addr(9, 4000);
+    NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
+    NetRdvMsg joined = ask(b, NET_RDV_OP_JOIN, made.code, 2);
+    NetRdvMsg alive{};
+    alive.type = NET_RDV_KEEPALIVE;
+    alive.code = made.code;
+    alive.session = joined.session;
+    for (uint32_t seq = 1; seq <= 3; seq++) {
+        now += seq < 3 ? 5000 : 4000;
+        alive.seq = seq;
+        feed(b, alive);
+    }
+    // The maker silent 14 s: the newcomer watches; at 15 s it takes the seat.
+    EXPECT_EQ(ask(addr(8, 1), NET_RDV_OP_JOIN, made.code, 3).seat, NET_RDV_SEAT_WATCHER);
+    now += 1000;
+    NetRdvMsg seated = ask(n, NET_RDV_OP_JOIN, made.code, 5);
+    ASSERT_EQ(seated.type, NET_RDV_STATUS);
+    EXPECT_EQ(seated.seat, 0);
+    EXPECT_EQ(seated.paired, 1);
+    EXPECT_NE(seated.session, made.session);
+    EXPECT_EQ(seated.peer_ip, b.ip);
+    EXPECT_EQ(seated.peer_port, 6000);
+    NetRdvMsg told = last_to(b);
+    EXPECT_EQ(told.type, NET_RDV_STATUS);
+    EXPECT_EQ(told.peer_ip, n.ip);
+    EXPECT_EQ(told.peer_port, 4000);
+    EXPECT_EQ(srv_counters().rejoins, 1u);
+    char code[8];
+    net_rdv_code_text(made.code, code);
+    EXPECT_EQ(logged.back(), std::string("room ") + code + " creator replaced by a new game from 203.0.113.9:4000");
+    feed_raw(b, std::vector<uint8_t>(40, 0x51));
+    EXPECT_EQ(sent.back().to.ip, n.ip);
+    EXPECT_EQ(sent.back().to.port, 4000);
+    EXPECT_EQ(ask(a, NET_RDV_OP_JOIN, made.code, 4, made.session).reason, NET_RDV_ERR_FULL);
+
+    // Both silent: the joiner's seat is the one taken.
+    now += 15000;
+    EXPECT_EQ(ask(addr(8, 2), NET_RDV_OP_JOIN, made.code, 6).seat, 1);
+}
+
 TEST_F(Rooms, ShutdownTellsEveryPlayer) {
     SrvAddr a = addr(1, 5000), b = addr(2, 6000);
     NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
