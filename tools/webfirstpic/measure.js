@@ -3,7 +3,10 @@
 //   plain  python3 -m http.server, what ./web.sh serves (no compression)
 //   gzip   a server that sends each file gzipped, compressed once as a web server's static
 //          gzip does (nginx gzip_static, a CDN)
-// cold: a fresh browser profile for each load; warm: the same browser loading the page again.
+// cold:  the first page a browser with a fresh profile shows (its own start-up costs included)
+// first: a fresh profile, the browser having shown another page first (fonts and processes up,
+//        nothing of this page cached): a player opening the link in a browser already running
+// warm:  the cold browser loading the page again
 // Steps (ms after navigation start, from the Performance API and the page's own stamps):
 //   doc      the page's HTML received   html         the document parsed (domInteractive)
 //   js       index.js fetched           wasm, data   index.wasm / index.data fetched
@@ -112,6 +115,9 @@ async function launch() {
   return {browser, close: async () => { await browser.close(); fs.rmSync(profile, {recursive: true, force: true}); }};
 }
 
+// Another page with words and a canvas, from no server: what a running browser has done before.
+const OTHER_PAGE = 'data:text/html,<title>other</title><p style="font: 14px sans-serif">Some words</p><canvas></canvas>';
+
 async function load(browser, base) {
   const page = await browser.newPage();
   await page.bringToFront();
@@ -155,13 +161,22 @@ function report(name, samples) {
     const servers = [];
     try {
       for (const dir of pageDirs) servers.push(kind == 'plain' ? await plainServer(dir) : await gzipServer(dir));
-      const cold = servers.map(() => []), warm = servers.map(() => []);
+      const cold = servers.map(() => []), first = servers.map(() => []), warm = servers.map(() => []);
       for (let i = 0; i < runs; i++) {
         for (let k = 0; k < servers.length; k++) {
-          const b = await launch();
+          let b = await launch();
           try {
             cold[k].push(await load(b.browser, servers[k].base));
             warm[k].push(await load(b.browser, servers[k].base));
+          } finally {
+            await b.close();
+          }
+          b = await launch();
+          try {
+            const other = await b.browser.newPage();
+            await other.goto(OTHER_PAGE);
+            await other.close();
+            first[k].push(await load(b.browser, servers[k].base));
           } finally {
             await b.close();
           }
@@ -170,6 +185,7 @@ function report(name, samples) {
       for (let k = 0; k < servers.length; k++) {
         if (servers.length > 1) console.log(pageDirs[k]);
         report(`${kind} cold`, cold[k]);
+        report(`${kind} first`, first[k]);
         report(`${kind} warm`, warm[k]);
       }
     } finally {
