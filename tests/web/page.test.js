@@ -1,6 +1,7 @@
 // The page in Debian's chromium, served gzipped from 127.0.0.1 the way a web server would:
 //   first picture: the page's first frame equals the desktop game's, pixel for pixel; its size and
-//                  time; then the title music, rendered at build time, comes out of the mixer
+//                  time; the audio device opened only after it; then the title music, rendered at
+//                  build time, comes out of the mixer
 //   focus: a tab that loses the player stops the frame clock, and runs on when they are back
 //   match: a best-of-1 match played by keys against the computer ends in a result line, a
 //          "play again" button and a recording that replays in quorvane-sim to the same line
@@ -63,11 +64,24 @@ function check(ok, what) {
   if (!ok) failures++;
 }
 
+// When the page opened its audio device: opening it holds the page's thread, so it must wait
+// until the first picture is shown.
+const AUDIO_STAMP = `(() => {
+  const Context = window.AudioContext;
+  window.AudioContext = class extends Context {
+    constructor(options) {
+      if (!window.audioOpenedMs) window.audioOpenedMs = performance.now();
+      super(options);
+    }
+  };
+})()`;
+
 async function open(browser, base, query) {
   const page = await browser.newPage();
   await page.bringToFront(); // the game's clock stands while its tab is in the background
   page.on('pageerror', e => console.log('page error: ' + e.message));
   await page.evaluateOnNewDocument('window.quorvaneTest = true');
+  await page.evaluateOnNewDocument(AUDIO_STAMP);
   await page.goto(base + '/' + query);
   await page.waitForFunction('window.Module && Module.firstPictureMs > 0', {polling: 100, timeout: 60000});
   return page;
@@ -109,6 +123,8 @@ async function firstPicture(browser, base) {
   let heard = true;
   await until(page, 'Module.audioPeak > 0.01', 30).catch(() => { heard = false; });
   check(heard, `the title music plays through the game's mixer (peak ${(await page.evaluate('Module.audioPeak')).toFixed(3)})`);
+  const opened = await page.evaluate('window.audioOpenedMs || 0');
+  check(opened > ms, `the audio device opens after the first picture (${opened.toFixed(0)} ms, picture ${ms.toFixed(0)} ms)`);
   const warm = await browser.newPage();
   await warm.goto(base + '/');
   await warm.waitForFunction('window.Module && Module.firstPictureMs > 0', {polling: 50, timeout: 60000});
