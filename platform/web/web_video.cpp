@@ -28,7 +28,8 @@ EM_JS(void, web_paint, (const uint8_t *pixels, int width, int height, int first)
         canvas.height = height;
     }
     var ctx = canvas.getContext("2d");
-    var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4).slice(), width, height);
+    // putImageData copies the pixels: the image may stand on the heap itself.
+    var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
     ctx.putImageData(image, 0, 0);
     Module["paints"] = (Module["paints"] || 0) + 1;
     if (!first) return;
