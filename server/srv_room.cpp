@@ -395,6 +395,9 @@ void on_keepalive(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         logf(*r, "plays direct", nullptr);
     }
     send_status(*r, s);
+    // The creator hears of a watcher again with its first keep-alives while it has no feed: the
+    // first word may have been lost, and without it the creator neither punches nor feeds.
+    if (s >= WATCH_FIRST && s < FEED_FIRST && m.seq <= 3 && !r->seat[s + FEED_OF].present) send_watcher(*r, s);
 }
 
 void leave(SrvRoom *r, int32_t s) {

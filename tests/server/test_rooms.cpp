@@ -244,7 +244,7 @@ TEST_F(Rooms, AFeedIsRelayedOnlyToItsWatcherAndAWatcherOnlyToItsFeed) {
     NetRdvMsg made = ask(a, NET_RDV_OP_CREATE, 0, 1);
     NetRdvMsg joined = ask(b, NET_RDV_OP_JOIN, made.code, 2);
     NetRdvMsg watching = ask(w, NET_RDV_OP_JOIN, made.code, 3);
-    ask(w2, NET_RDV_OP_JOIN, made.code, 4);
+    NetRdvMsg watching2 = ask(w2, NET_RDV_OP_JOIN, made.code, 4);
     std::vector<uint8_t> enet_like = {0x80, 0x00, 0x12, 0x34, 1, 2, 3};
     // Not feeds: another session, a watcher not in the room, a player's own socket, no room.
     NetRdvMsg joiners = made, nowhere = made;
@@ -262,6 +262,25 @@ TEST_F(Rooms, AFeedIsRelayedOnlyToItsWatcherAndAWatcherOnlyToItsFeed) {
     EXPECT_EQ(fed.session, made.session);
     EXPECT_EQ(fed.peer_ip, w.ip);
     EXPECT_EQ(fed.peer_port, 7000);
+    // A watcher's first keep-alives name it to the maker again while it has no feed.
+    NetRdvMsg k{};
+    k.type = NET_RDV_KEEPALIVE;
+    k.code = made.code;
+    k.seq = 1;
+    struct Alive {
+        SrvAddr from;
+        uint64_t session;
+        uint8_t told; // the message type the maker gets, 0 for none
+    } alive[] = {{w, watching.session, 0}, {w2, watching2.session, NET_RDV_WATCHER}};
+    for (const Alive &c : alive) {
+        sent.clear();
+        k.session = c.session;
+        feed(c.from, k);
+        EXPECT_EQ(last_to(a).type, c.told) << "watcher port " << c.from.port;
+        if (c.told) {
+            EXPECT_EQ(last_to(a).peer_ip, c.from.ip);
+        }
+    }
     // Who sends, and who gets it (port 0: nobody).
     struct Hop {
         SrvAddr from;
