@@ -104,9 +104,9 @@ int32_t sim_online(const AppOptions *options) {
         std::printf("room: %s\n", net_room_code());
         std::fflush(stdout);
     }
-    // A join by code may be given the maker's seat back: the computer plays that one.
+    // A join by code may be given the maker's seat back: the computer plays that one, and the
+    // clock of a match that began long ago is not set back.
     int32_t joined = me;
-    // Its match began long ago: the clock is not set back.
     if (net_local_player() != me) {
         ai_reset();
         ai_setup(net_local_player(), options->level[me]);
