@@ -97,5 +97,6 @@ uint32_t net_round_trip_ms(void);
 uint32_t net_frames(void);
 
 // ---- the game side ----
-// Back to the title menu as after a win, scores cleared; the game goes on as a local game.
+// Back to the title menu as after a win, scores cleared; the game goes on as a local game. A
+// match played to its end stays on its win screen until its player leaves it. The title says why.
 void net_return_to_menu(void);

@@ -136,8 +136,9 @@ int32_t remote_keys(int32_t seat, uint32_t frame, uint8_t *keys) {
         }
         // Waits run on the ENet clock: the simulator's game clock is virtual.
         if (net_link.state != NET_STATE_LINKED || plat_quit_signal()) return 0;
-        // Keys may be slow on a bad link; only the transport says the peer is lost.
-        if (net_link.peer_gone || net_link.relinking) {
+        // Keys may be slow on a bad link; only the transport says the peer is lost. A quit counts
+        // once every frame sent before it is played.
+        if (net_link.peer_gone || net_link.relinking || net_link.peer_quit) {
             if (!peer_lost() && !plat_escape_down()) return 0;
             continue;
         }
@@ -188,7 +189,7 @@ int32_t net_seed_source(uint32_t live_tick, uint32_t *seed) {
         // A new game in the maker's seat: a seed its stream lacks is its own to draw.
         if (net_link.local_player == 0 && !net_link.stream_count) return 0;
         if (net_link.state != NET_STATE_LINKED || plat_quit_signal()) return 0;
-        if ((net_link.peer_gone || net_link.relinking) && !peer_lost()) return 0;
+        if ((net_link.peer_gone || net_link.relinking || net_link.peer_quit) && !peer_lost()) return 0;
         plat_pump_events();
         service(NET_SLICE_MS);
     }
@@ -312,7 +313,9 @@ int32_t net_after_frame(void) {
     // Gone without a goodbye while this side plays its own frames: no need to wait for its turn.
     // A room's match stands at the first frame it has no keys for: every frame it took is
     // played, so its log is where the match stands for a new game in the dropped seat.
-    if (net_link.state == NET_STATE_LINKED && net_link.peer_gone && !net_link.peer_done && q_count == 0) peer_lost();
+    if (net_link.state == NET_STATE_LINKED && (net_link.peer_gone || net_link.peer_quit) && !net_link.peer_done &&
+        q_count == 0)
+        peer_lost();
     if (!net_link.ended_now) return 0;
     net_link.ended_now = 0;
     if (net_link.end_reason == NET_END_LOCAL) return 0;

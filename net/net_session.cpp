@@ -297,8 +297,7 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
         return 1;
     }
     if (ev.msg.reason == NET_BYE_QUIT)
-        net_session_end(NET_END_QUIT,
-                        net_link.watching ? "The match you watched was cut short" : "The other player has quit");
+        net_link.peer_quit = 1;
     else if (ev.msg.reason == NET_BYE_DESYNC) {
         net_desync_write(net_link.local_player, strm_frame_count() - net_link.frame_base, 0, 0);
         net_session_end(NET_END_DESYNC, "Desync: the other machine found the games out of step");
@@ -683,6 +682,9 @@ void net_session_turn_away(void) {
 }
 
 void net_session_lost(void) {
+    if (net_link.peer_quit)
+        return net_session_end(NET_END_QUIT,
+                               net_link.watching ? "The match you watched was cut short" : "The other player has quit");
     if (net_link.peer_done)
         return net_session_end(NET_END_LOST,
                                net_link.watching ? "The match you watched is over" : "The other player has left");
@@ -848,6 +850,9 @@ const char *net_room_code(void) { return net_link.room; }
 uint32_t net_frames(void) { return strm_frame_count() - net_link.frame_base; }
 
 void net_return_to_menu(void) {
+    set_notice(net_link.message);
+    // A match played to its end keeps its win screen: its player leaves it to the title as always.
+    if (game_current_screen() == GAME_SCREEN_WIN) return;
     game_destroy_bodies();
     game_reset_shot();
     game_reset_particles();
@@ -859,5 +864,4 @@ void net_return_to_menu(void) {
     ship1.y = 305.0f;
     ship2.x = 390.0f;
     ship2.y = 305.0f;
-    set_notice(net_link.message);
 }

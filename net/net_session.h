@@ -10,6 +10,7 @@ struct NetLink {
     int32_t ended_now; // the next net_after_frame reports the end
     int32_t local_player;
     int32_t peer_gone, peer_done;
+    int32_t peer_quit; // the other player quit: the match ends once the frames sent before are played
     uint32_t bad_packets;
     uint32_t frame_base, seed_base; // the stream's counts when the link came up
     uint32_t host_seed;             // the host's latest seed: what a joiner's game_init starts from

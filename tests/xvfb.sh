@@ -1,13 +1,15 @@
 # Sourced by the scripted tests of the real binary (not a test itself: it lies outside the folders
-# whose scripts ctest runs). Sourcing it defines fail() and, on exit, kills the game ($game) and
+# whose scripts ctest runs). Sourcing it defines fail() and, on exit, kills the programs in
+# $helpers (started beside the game, they would never end by themselves), the game ($game) and
 # Xvfb ($xvfb), then runs the script's own on_exit if it defines one.
 
-xvfb="" game=""
+xvfb="" game="" helpers=""
 fail() {
   echo "FAIL: $*"
   exit 1
 }
 xvfb_cleanup() {
+  for p in $helpers; do kill -9 "$p" 2>/dev/null; done
   [ -n "$game" ] && kill "$game" 2>/dev/null && kill -CONT "$game" 2>/dev/null # a stopped game would never end
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null
@@ -59,6 +61,11 @@ xvfb_game_exit() {
   wait "$game"
   rc=$?
   game=""
+}
+
+# xvfb_free_port: a UDP port on loopback that was free a moment ago.
+xvfb_free_port() {
+  python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
 # xvfb_need TOOL...: fails unless every tool is installed.

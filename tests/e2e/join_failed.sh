@@ -12,7 +12,7 @@ xvfb_artifacts "$build" join-failed
 xvfb_start 800x600 || fail "Xvfb did not start within 30 s"
 
 # A UDP port on loopback that nothing listens on: bound, its number read, closed again.
-port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(xvfb_free_port)
 # A UDP port held open, for the host to find taken.
 coproc holder { exec python3 -c 'import socket, signal
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("", 0)); print(s.getsockname()[1], flush=True); signal.pause()'; }

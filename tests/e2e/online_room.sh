@@ -7,15 +7,11 @@ build=$(cd "$1" && pwd)
 source "$(dirname "${BASH_SOURCE[0]}")/../xvfb.sh"
 xvfb_need Xvfb xdotool import convert
 xvfb_artifacts "$build" online-room
-server="" joiner=""
-# The joiner waits on the game's menus forever: it goes before the sourced clean-up waits.
-stop_others() { for p in $server $joiner; do kill -9 "$p" 2>/dev/null; done; }
-trap 'stop_others; xvfb_cleanup' EXIT
 xvfb_start 800x600 || fail "Xvfb did not start within 30 s"
 
-port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(xvfb_free_port)
 "$build/quorvane-server" --bind 127.0.0.1 --port "$port" >"$art/online-server.log" 2>&1 &
-server=$!
+helpers=$!
 for _ in $(seq 100); do grep -q "on UDP" "$art/online-server.log" && break; sleep 0.05; done
 (cd "$build/assets" && exec "$build/quorvane" --window --online --server "127.0.0.1:$port") >"$art/online-game.log" 2>&1 &
 game=$!
@@ -44,7 +40,7 @@ waiting=$(notice "$art/online-room.png")
 
 (cd "$build/assets" && exec "$build/quorvane-sim" --online "$code" --server "127.0.0.1:$port" --computer 2) \
   >"$art/online-joiner.out" 2>"$art/online-joiner.err" &
-joiner=$!
+helpers="$helpers $!" # it waits on the game's menus forever
 for _ in $(seq 100); do
   grep -q "plays direct" "$art/online-server.log" && grep -qx "link: direct" "$art/online-joiner.err" && break
   sleep 0.1

@@ -4,7 +4,9 @@
 // ones overtake earlier ones, as on a congested Wi-Fi link).
 //   quorvane_lossy_relay --listen PORT --to HOST:PORT [--loss 0.1] [--delay 50-150] [--seed N]
 // Prints "relay: PORT" once it listens (PORT 0 picks a free one); runs until SIGTERM/SIGINT,
-// then prints how many datagrams it forwarded and dropped each way.
+// then prints how many datagrams it forwarded and dropped each way. SIGUSR1 holds every
+// datagram until the next SIGUSR1, which lets them all go at once: the burst a receiver gets
+// after a lost datagram is resent.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -22,8 +24,9 @@
 
 namespace {
 
-volatile sig_atomic_t stopping;
+volatile sig_atomic_t stopping, holding;
 void on_signal(int) { stopping = 1; }
+void on_hold(int) { holding = !holding; }
 
 uint64_t now_us(void) {
     timespec t;
@@ -92,6 +95,7 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     signal(SIGTERM, on_signal);
     signal(SIGINT, on_signal);
+    signal(SIGUSR1, on_hold);
 
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> coin(0.0, 1.0);
@@ -100,9 +104,13 @@ int main(int argc, char **argv) {
     sockaddr_in client{};
     int have_client = 0;
     uint64_t order = 0, forwarded[2] = {0, 0}, dropped[2] = {0, 0};
+    int was_holding = 0;
     while (!stopping) {
         uint64_t now = now_us();
-        while (!held.empty() && held.top().due_us <= now) {
+        int releasing = was_holding && !holding;
+        was_holding = holding;
+        uint64_t upto = holding ? 0 : releasing ? UINT64_MAX : now;
+        while (!held.empty() && held.top().due_us <= upto) {
             const Held &h = held.top();
             if (h.to_target)
                 sendto(back, h.bytes.data(), h.bytes.size(), 0, reinterpret_cast<const sockaddr *>(&target),
@@ -111,7 +119,7 @@ int main(int argc, char **argv) {
                 sendto(front, h.bytes.data(), h.bytes.size(), 0, reinterpret_cast<sockaddr *>(&client), sizeof client);
             held.pop();
         }
-        int wait_ms = held.empty() ? 100 : static_cast<int>((held.top().due_us - now + 999) / 1000);
+        int wait_ms = holding || held.empty() ? 100 : static_cast<int>((held.top().due_us - now + 999) / 1000);
         pollfd p[2] = {{front, POLLIN, 0}, {back, POLLIN, 0}};
         if (poll(p, 2, wait_ms) <= 0) continue;
         for (int side = 0; side < 2; side++) {
