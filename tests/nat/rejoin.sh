@@ -88,6 +88,20 @@ ends_alike() {
   [ -n "$a" ] && [ "$a" = "$b" ] || fail "$1: result lines differ: '$a' / '$b'"
 }
 
+# Kills PID with SIGKILL once the probe counter in router ROUTER has seen 300 frames; sets killed_at.
+kill_after_frames() { # ROUTER PID
+  local sent=0
+  for _ in $(seq 1 600); do
+    sent=$(ip netns exec "$tag-$1" nft list chain ip probe keys | sed -n 's/.*counter packets \([0-9]*\).*/\1/p')
+    [ "${sent:-0}" -ge 300 ] && break
+    sleep 0.02
+  done
+  [ "${sent:-0}" -ge 300 ] || return 1
+  kill -9 "$2"
+  wait "$2" 2>/dev/null
+  killed_at=$(date +%s)
+}
+
 joiner_in() { # NAME [OPTION...]
   local name=$1
   shift
@@ -152,16 +166,7 @@ NFT
 # The killed joiner plays another level than the new game: the frames it played must come from
 # the stream, not be played again by the new game.
 joiner_in new-joiner --level easy
-sent=0
-for _ in $(seq 1 600); do
-  sent=$(ip netns exec "$tag-rb" nft list chain ip probe keys | sed -n 's/.*counter packets \([0-9]*\).*/\1/p')
-  [ "${sent:-0}" -ge 300 ] && break
-  sleep 0.02
-done
-[ "${sent:-0}" -ge 300 ] || fail "the joiner did not send its frames"
-kill -9 "$joiner"
-wait "$joiner" 2>/dev/null
-killed_at=$(date +%s)
+kill_after_frames rb "$joiner" || fail "the joiner did not send its frames"
 wait_for "the link dropped" "$work/new-maker.err" 300 || fail "the maker did not say it waits"
 # The server hands the seat on once its joiner has been silent 15 s.
 while [ $(( $(date +%s) - killed_at )) -lt 16 ]; do sleep 0.2; done
@@ -189,16 +194,7 @@ wait_for "match begins" "$work/back-joiner.err" 200 || fail "back: the match did
 watcher=$!
 pids+=($watcher)
 wait_for "watching room $code" "$work/back-watcher.err" 200 || fail "back: the third machine does not watch"
-sent=0
-for _ in $(seq 1 600); do
-  sent=$(ip netns exec "$tag-ra" nft list chain ip probe keys | sed -n 's/.*counter packets \([0-9]*\).*/\1/p')
-  [ "${sent:-0}" -ge 300 ] && break
-  sleep 0.02
-done
-[ "${sent:-0}" -ge 300 ] || fail "back: the maker did not send its frames"
-kill -9 "$maker"
-wait "$maker" 2>/dev/null
-killed_at=$(date +%s)
+kill_after_frames ra "$maker" || fail "back: the maker did not send its frames"
 wait_for "the link dropped" "$work/back-joiner.err" 300 || fail "back: the joiner did not say it waits"
 wait_gone "$watcher" 300
 [ "$st" = 3 ] && grep -q "The link to the room maker's game is lost: watching ends here" "$work/back-watcher.err" ||
