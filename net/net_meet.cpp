@@ -187,13 +187,14 @@ void take(const NetRaw &raw, uint32_t now) {
 
 } // namespace
 
-void net_meet_start(uint32_t server_ip, uint16_t server_port, uint32_t code) {
+void net_meet_start(uint32_t server_ip, uint16_t server_port, uint32_t code, uint64_t session) {
     meet = Meet{};
     meet.status = NET_MEET_ASKING;
     meet.server_ip = server_ip;
     meet.server_port = server_port;
     meet.op = code ? NET_RDV_OP_JOIN : NET_RDV_OP_CREATE;
     meet.code = code;
+    meet.session = code ? session : 0;
     new_nonce();
     send_to_server(net_now_ms());
 }
@@ -255,6 +256,7 @@ int32_t net_meet_peer(uint32_t *ip, uint16_t *port) {
 }
 int32_t net_meet_error(void) { return meet.error; }
 int32_t net_meet_seat(void) { return meet.seat; }
+uint64_t net_meet_session(void) { return meet.session; }
 int32_t net_meet_watcher(uint32_t *ip, uint16_t *port) {
     if (!meet.watcher_port) return 0;
     *ip = meet.watcher_ip;

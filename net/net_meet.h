@@ -13,8 +13,8 @@ enum NetMeetStatus : int32_t {
 };
 
 // Starts asking the server (address in network byte order) for a new room (code 0) or to
-// join the room of that code.
-void net_meet_start(uint32_t server_ip, uint16_t server_port, uint32_t code);
+// join the room of that code: a seat of its own, or the seat of session (0 for none).
+void net_meet_start(uint32_t server_ip, uint16_t server_port, uint32_t code, uint64_t session);
 // Reads what the server sent and sends what is due (requests, keep-alives, punches).
 void net_meet_tick(void);
 void net_meet_stop(void);
@@ -24,6 +24,8 @@ uint32_t net_meet_code(void);
 int32_t net_meet_peer(uint32_t *ip, uint16_t *port);
 // The seat the server gave: 0 the room's maker, 1 the joiner, NET_RDV_SEAT_WATCHER (a full room).
 int32_t net_meet_seat(void);
+// The seat's session, which asks for it again; 0 before the server gave one.
+uint64_t net_meet_session(void);
 // The room's maker: the latest watcher's public address (punched towards a while): 1 once known.
 int32_t net_meet_watcher(uint32_t *ip, uint16_t *port);
 // The refusal's reason (NET_RDV_ERR_), 0 for none.

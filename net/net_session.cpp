@@ -10,6 +10,7 @@
 #include "net/net_desync.h"
 #include "net/net_meet.h"
 #include "net/net_rdv.h"
+#include "net/net_seat.h"
 #include "net/net_session.h"
 #include "net/net_transport.h"
 #include "platform/plat_system.h"
@@ -36,6 +37,10 @@ struct Sent {
 };
 std::vector<Sent> sent_log;
 ENetPeer *candidate; // host: who connected while the match runs, until it asks to resume or watch
+// host: a new game in the joiner's seat that greeted before the old one's link was seen to drop;
+// it takes over once the frames the old one sent are played.
+ENetPeer *newcomer;
+NetMsg newcomer_hello;
 constexpr int32_t WATCHERS = 2;
 ENetPeer *watchers[WATCHERS]; // host: who watches, fed the match's stream
 uint32_t server_ip, dialed_at;
@@ -255,10 +260,16 @@ int32_t on_receive(ENetPeer *from, const NetEvent &ev, NetMsg *m) {
         net_link.state == NET_STATE_LINKED) {
         // While the joiner's link is down its seat may have gone to a new game: the server then
         // names its address as the joiner's (or it comes through the relay). Anyone else watches.
-        if (net_link.relinking && from_partner(from))
-            take_over(from, ev.msg);
-        else
+        if (!from_partner(from)) {
             accept_watcher(from, ev.msg);
+        } else if (net_link.relinking) {
+            take_over(from, ev.msg);
+        } else {
+            // The server gave the seat to a new game: the old one is gone, its link not yet timed out.
+            newcomer = from;
+            newcomer_hello = ev.msg;
+            net_link.peer_gone = 1;
+        }
         return 0;
     }
     if (ev.valid && ev.msg.type == NET_MSG_HELLO && from && from == net_peer && net_link.local_player == 1 &&
@@ -341,6 +352,7 @@ int32_t on_event(const NetEvent &ev, NetMsg *m) {
     case NET_EVENT_RECEIVE: return on_receive(ev.peer, ev, m);
     case NET_EVENT_DISCONNECT:
         if (ev.peer == candidate) candidate = nullptr;
+        if (ev.peer == newcomer) newcomer = nullptr;
         if (watcher_slot(ev.peer) >= 0) watchers[watcher_slot(ev.peer)] = nullptr;
         if (ev.peer != net_peer) return 0;
         net_peer = nullptr;
@@ -536,14 +548,17 @@ int32_t net_session_meet(const char *server, uint16_t port, uint32_t code, uint3
     net_link.local_player = code ? 1 : 0;
     server_ip = ip;
     server_port = port;
-    net_meet_start(ip, port, code);
+    // A new game after this machine's last one died in the room: that seat, at once.
+    net_meet_start(ip, port, code, code ? net_seat_reclaim(code) : 0);
     if (!code) {
         if (!meet_create(server, port, timeout_ms)) return 0;
+        net_seat_keep(net_meet_code(), 0, net_meet_session());
     } else {
         net_rdv_code_text(code, net_link.room);
         if (!meet_join(server, port, timeout_ms)) return 0;
         net_link.watching = net_meet_seat() == NET_RDV_SEAT_WATCHER;
         if (net_meet_seat() == 0) net_link.local_player = 0; // the maker's seat, back in a new game
+        if (!net_link.watching) net_seat_keep(code, net_meet_seat(), net_meet_session());
         net_link.state = NET_STATE_WAITING;
         net_link.seed_base = strm_seed_count();
     }
@@ -561,7 +576,7 @@ void net_session_reset(void) {
     net_link.welcome_seed = kept.welcome_seed;
     net_link.welcome_hash = kept.welcome_hash;
     net_desync_reset();
-    net_peer = candidate = nullptr;
+    net_peer = candidate = newcomer = nullptr;
     for (ENetPeer *&w : watchers) w = nullptr;
     sent_log.clear();
     play_notice[0] = '\0';
@@ -663,6 +678,7 @@ void net_session_end(int32_t reason, const char *text) {
     candidate = nullptr;
     let_watchers_go(NET_BYE_QUIT);
     net_link.ended_now = 1;
+    net_seat_forget();
     set_message(text);
     net_transport_hang_up(reason != NET_END_QUIT && reason != NET_END_DESYNC && reason != NET_END_LOCAL);
     // The room's maker plays on alone: the room server tells whoever comes with its code.
@@ -701,6 +717,8 @@ void net_session_lost(void) {
         std::snprintf(net_link.message, sizeof net_link.message,
                       "Room %s: the link dropped; waiting up to %u s for the other player to come back", net_link.room,
                       HOLD_MS / 1000);
+        if (newcomer && newcomer == candidate) take_over(newcomer, newcomer_hello);
+        newcomer = nullptr;
         return;
     }
     // Only the maker's game feeds a watcher: without it there is nothing more to watch.
@@ -826,7 +844,8 @@ void net_close(uint8_t reason) {
         net_meet_stop();
         net_transport_close();
     }
-    net_peer = nullptr;
+    net_seat_forget();
+    net_peer = newcomer = nullptr;
     if (net_link.state == NET_STATE_LINKED || net_link.state == NET_STATE_WAITING) {
         for (int32_t s = 0; s < STRM_SEAT_COUNT; s++) strm_set_seat(s, nullptr);
         strm_set_seed_source(nullptr);

@@ -6,10 +6,10 @@
 # match from its start and print the same result line, the server counting two spectators; one
 # of them is behind a symmetric NAT, which no punched hole crosses, and watches through the
 # relay. Then a joiner
-# is killed mid-match and a new game comes with the code 16 s later: it is brought up to the
-# match's frame and the two finish with equal result lines; so too when the maker is killed and
-# a new game takes its seat back, the joiner's game feeding it, while a watcher of the killed
-# maker is told watching ends. A cut in the match's last frames, when the maker has played to the
+# is killed mid-match and started again at once on its machine: it takes its seat back, is
+# brought up to the match's frame and the two finish with equal result lines; so too when the
+# maker is killed and a new game from another machine takes its seat 16 s later, the joiner's
+# game feeding it, while a watcher of the killed maker is told watching ends. A cut in the match's last frames, when the maker has played to the
 # end and the joiner has not, is held alike by both.
 # Usage: rejoin.sh BUILD_DIR SOURCE_DIR. Exit 77 (skipped) where namespaces cannot be made.
 set -uo pipefail
@@ -105,7 +105,8 @@ kill_after_frames() { # ROUTER PID
 joiner_in() { # NAME [OPTION...]
   local name=$1
   shift
-  (cd "$build/assets" && exec ip netns exec "$tag-b" "$sim" --online "$code" --server 203.0.113.10 --computer 2 "$@") \
+  (machine run-b && cd "$build/assets" &&
+    exec ip netns exec "$tag-b" "$sim" --online "$code" --server 203.0.113.10 --computer 2 "$@") \
     >"$work/$name.out" 2>"$work/$name.err" &
   joiner=$!
   pids+=($joiner)
@@ -167,14 +168,15 @@ NFT
 # the stream, not be played again by the new game.
 joiner_in new-joiner --level easy
 kill_after_frames rb "$joiner" || fail "the joiner did not send its frames"
-wait_for "the link dropped" "$work/new-maker.err" 300 || fail "the maker did not say it waits"
-# The server hands the seat on once its joiner has been silent 15 s.
-while [ $(( $(date +%s) - killed_at )) -lt 16 ]; do sleep 0.2; done
+# Started again on the same machine at once, the new game asks for the dead game's seat by its
+# session, and takes it before the maker has seen the old link drop.
 joiner_in new-game
 ends_alike "after a new game" new-maker new-game
 grep -q "in a new game: caught up [1-9][0-9]* frames, plays player 2" "$work/new-game.err" ||
   fail "the new game did not catch up"
-echo "ok: a new game in the killed joiner's seat: $a"
+grep -q "joiner back from" "$work/server.out" || fail "the new game did not ask for its old seat"
+grep -q "the other player is back in a new game" "$work/new-maker.err" || fail "the maker did not say who came back"
+echo "ok: a new game in the killed joiner's seat, started at once: $a"
 
 # The maker killed once it has sent the joiner 300 of its frames; it plays another level than its
 # new game, so the frames it played must come from the joiner's stream.
@@ -199,8 +201,11 @@ wait_for "the link dropped" "$work/back-joiner.err" 300 || fail "back: the joine
 wait_gone "$watcher" 300
 [ "$st" = 3 ] && grep -q "The link to the room maker's game is lost: watching ends here" "$work/back-watcher.err" ||
   fail "back: the watcher did not end saying why (status $st)"
+# From another machine nothing names the seat: the server hands it on once its player has been
+# silent 15 s.
 while [ $(( $(date +%s) - killed_at )) -lt 16 ]; do sleep 0.2; done
-(cd "$build/assets" && exec ip netns exec "$tag-a" "$sim" --online "$code" --server 203.0.113.10 --computer 2) \
+(machine run-a2 && cd "$build/assets" &&
+  exec ip netns exec "$tag-a" "$sim" --online "$code" --server 203.0.113.10 --computer 2) \
   >"$work/back-game.out" 2>"$work/back-game.err" &
 maker=$!
 pids+=($maker)

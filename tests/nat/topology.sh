@@ -8,6 +8,7 @@ tag=qv$$
 pub=$tag-pub
 namespaces=() pids=()
 work=$(mktemp -d)
+unset XDG_RUNTIME_DIR # each game's machine is the test's to name
 
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
@@ -82,12 +83,16 @@ for _ in $(seq 1 100); do grep -q "on UDP" "$work/server.out" && break; sleep 0.
 grep -q "on UDP" "$work/server.out" || fail "the room server did not start"
 
 
+# machine DIR: the games that follow run as on one machine, whose runtime directory is $work/DIR.
+machine() { export XDG_RUNTIME_DIR="$work/$1"; mkdir -p -m 700 "$XDG_RUNTIME_DIR"; }
+
 # make_room NAME HOME [OPTION...]: the computer makes a room from a home and plays player 1
 # there; sets code (the room's) and maker (its pid). Output in $work/NAME-maker.out/.err.
 make_room() {
   local name=$1 home=$2
   shift 2
-  (cd "$build/assets" && exec ip netns exec "$tag-$home" "$sim" --online --server 203.0.113.10 --computer 1 "$@") \
+  (machine "run-$home" && cd "$build/assets" &&
+    exec ip netns exec "$tag-$home" "$sim" --online --server 203.0.113.10 --computer 1 "$@") \
     >"$work/$name-maker.out" 2>"$work/$name-maker.err" &
   maker=$!
   pids+=($maker)
