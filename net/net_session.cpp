@@ -792,10 +792,9 @@ int32_t net_session_relink_slice(void) {
     uint32_t ip;
     uint16_t port;
     if (!net_peer) {
-        if (dial_relay)
-            net_peer = net_transport_connect(server_ip, server_port);
-        else if (net_meet_peer(&ip, &port))
-            net_peer = net_transport_connect(ip, port);
+        // No address to reach directly (the other player is a browser): the relay only.
+        if (!net_meet_peer(&ip, &port)) dial_relay = 1;
+        net_peer = dial_relay ? net_transport_connect(server_ip, server_port) : net_transport_connect(ip, port);
         dialed_at = now;
     }
     return 1;

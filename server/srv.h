@@ -61,7 +61,8 @@ void srv_datagram(const SrvAddr *from, const uint8_t *data, size_t size, uint64_
 // address for the other, and the transports carry the match between them. 1 with *other and
 // this player's seat when a is seated and the room's other player is there; 0 otherwise.
 int32_t srv_partner(const SrvAddr *a, SrvAddr *other, int32_t *seat);
-// The source is gone for good (a closed connection): it leaves its room, as with LEAVE.
+// The source is gone for good (a closed connection): a player of a paired room leaves its seat
+// to a new game with the code, anyone else leaves as with LEAVE.
 void srv_gone(const SrvAddr *a);
 // Closes idle rooms; call about once a second.
 void srv_tick(uint64_t now_ms);

@@ -508,7 +508,15 @@ int32_t srv_partner(const SrvAddr *a, SrvAddr *other, int32_t *seat) {
 void srv_gone(const SrvAddr *a) {
     auto it = by_addr.find(addr_key(a));
     if (it == by_addr.end()) return;
-    leave(&rooms[it->second / SLOTS], it->second % SLOTS);
+    SrvRoom &r = rooms[it->second / SLOTS];
+    int32_t s = it->second % SLOTS;
+    // A closed page says no goodbye: a paired room's player may come back in a new one, so its
+    // seat waits for it as a killed game's does. A goodbye (LEAVE) ends the match as before.
+    if (s < WATCH_FIRST && r.paired && !r.ended) {
+        unseat(r, s);
+        return logf(r, s == 0 ? "lost its creator's connection" : "lost its joiner's connection", nullptr);
+    }
+    leave(&r, s);
 }
 
 void srv_tick(uint64_t now_ms) {

@@ -25,6 +25,15 @@ EM_JS(void, js_open, (const char *host, int port), {
     };
     s.ws.onclose = function() { s.closed = true; };
     s.ws.onerror = function() { s.closed = true; };
+    // A page left for another address may live on in the back-forward cache with its socket
+    // open: the other player's game would wait on keys that never come. Closed, the room server
+    // keeps the seat for this player's next page.
+    addEventListener('pagehide',
+                     function() {
+                         if (!s.closed) s.ws.close();
+                         s.closed = true;
+                     },
+                     {once : true});
 });
 EM_JS(void, js_send, (const uint8_t *data, int size), {
     var s = Module.roomSocket;

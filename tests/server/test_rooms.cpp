@@ -582,3 +582,21 @@ TEST_F(Rooms, AClosedConnectionLeavesItsRoom) {
     EXPECT_FALSE(srv_partner(&udp, &other, &seat));
     EXPECT_EQ(srv_counters().rooms_open, 1u);
 }
+
+// A browser maker's page closed mid-match says no goodbye: its seat goes to a new page with the
+// code, the match not ended, as a killed desktop maker's would.
+TEST_F(Rooms, AClosedPageLeavesItsSeatToANewPage) {
+    SrvAddr maker = addr(33, 4), joiner = addr(34, 5), back = addr(35, 6);
+    maker.transport = back.transport = SRV_TRANSPORT_WS;
+    NetRdvMsg made = ask(maker, NET_RDV_OP_CREATE, 0, 70);
+    ask(joiner, NET_RDV_OP_JOIN, made.code, 71);
+    srv_gone(&maker);
+    NetRdvMsg again = ask(back, NET_RDV_OP_JOIN, made.code, 72);
+    EXPECT_EQ(again.type, NET_RDV_STATUS);
+    EXPECT_EQ(again.seat, 0);
+    EXPECT_EQ(srv_counters().rejoins, 1u);
+    SrvAddr other;
+    int32_t seat;
+    ASSERT_TRUE(srv_partner(&joiner, &other, &seat));
+    EXPECT_EQ(other.port, back.port);
+}

@@ -9,7 +9,9 @@
 //            played as fast as it goes, leaves its last picture (the fade to black) on the page
 //   online: quorvane-sim and the page meet on a quorvane-server, each way round (the sim makes
 //           the room and the page joins by its code over WebSocket, then the page makes it), the
-//           server bridges the two, and both end the match with the same line
+//           server bridges the two, and both end the match with the same line; the page that made
+//           the room is left for another address mid-match and comes back by its link, and the
+//           match goes on from where it stood
 // Usage: node page.test.js PAGE_DIR TITLE.ppm QUORVANE_SIM REPLAY_DIR [QUORVANE_SERVER ASSETS_DIR]
 const fs = require('fs');
 const http = require('http');
@@ -256,6 +258,12 @@ async function onlineMatch(browser, base, port, pageMakes) {
       // heeds once the match runs; before the link is up the menus wait), Space on the win screen.
       check(await waitFor(() => /online match begins/.test(sim.err), 30), `${what}: quorvane-sim joined`);
       for (let i = 0; i < 1200 && !(await page.evaluate('Module.finished')); i++) {
+        if (i == 16) {
+          // The player leaves the page mid-match and comes back by the room's link: a new game
+          // in the maker's seat, brought up to the match's frame by the sim.
+          await page.goto(shown.slice(shown.indexOf('http')) + '&computer=2&level=hard');
+          await until(page, 'Module.firstPictureMs > 0', 60);
+        }
         await page.keyboard.press(await page.evaluate(WIN_SCREEN) ? 'Space' : 'Enter');
         await sleep(500);
       }
@@ -274,6 +282,8 @@ async function onlineMatch(browser, base, port, pageMakes) {
     check(/^result: player1 \d player2 \d frames \d+ shots \d+ hash [0-9a-f]{16}$/.test(line) && line == simLine,
           `${what}: the page and quorvane-sim end the match alike: "${line}" / "${simLine}"`);
     check(/^link: relayed$/m.test(sim.err), `${what}: the desktop side says its link is relayed`);
+    if (pageMakes)
+      check(/the other player is back in a new game/.test(sim.err), `${what}: the sim says the page came back`);
     if (line != simLine) console.log(`     quorvane-sim said: ${sim.err.trim().split('\n').slice(-3).join(' / ')}`);
   } finally {
     if (sim && sim.code === null) sim.child.kill('SIGKILL');
