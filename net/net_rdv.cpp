@@ -200,6 +200,10 @@ const char *net_rdv_error_text(uint8_t reason) {
     case NET_RDV_ERR_ADDRESS: return "This address holds too many rooms already";
     case NET_RDV_ERR_STOPPING: return "The server is shutting down";
     case NET_RDV_ERR_ENDED: return "That room's match was cut short and its maker plays on alone: make a new room";
+    case NET_RDV_ERR_WATCH_PAGE:
+        return "That room already has its two players, and its match can be watched only in the desktop game";
+    case NET_RDV_ERR_WATCH_PAGE_ROOM:
+        return "That room already has its two players, and a match made in a browser cannot be watched";
     default: return "The server refused";
     }
 }

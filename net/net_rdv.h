@@ -39,14 +39,16 @@ enum NetRdvLink : uint8_t {
     NET_RDV_LINK_RELAYED = 2
 };
 enum NetRdvError : uint8_t {
-    NET_RDV_ERR_NO_ROOM = 1,  // no room has that code (mistyped, or expired)
-    NET_RDV_ERR_FULL = 2,     // the room has its two players
-    NET_RDV_ERR_TOO_MANY = 3, // too many attempts from this address: wait a minute
-    NET_RDV_ERR_BUSY = 4,     // the server has no room left
-    NET_RDV_ERR_ADDRESS = 5,  // this address holds too many rooms
-    NET_RDV_ERR_STOPPING = 6, // the server is shutting down
-    NET_RDV_ERR_ENDED = 7,    // the room's match was cut short and its maker left it
-    NET_RDV_ERR_LAST = NET_RDV_ERR_ENDED
+    NET_RDV_ERR_NO_ROOM = 1,         // no room has that code (mistyped, or expired)
+    NET_RDV_ERR_FULL = 2,            // the room has its two players
+    NET_RDV_ERR_TOO_MANY = 3,        // too many attempts from this address: wait a minute
+    NET_RDV_ERR_BUSY = 4,            // the server has no room left
+    NET_RDV_ERR_ADDRESS = 5,         // this address holds too many rooms
+    NET_RDV_ERR_STOPPING = 6,        // the server is shutting down
+    NET_RDV_ERR_ENDED = 7,           // the room's match was cut short and its maker left it
+    NET_RDV_ERR_WATCH_PAGE = 8,      // a full room, and a browser cannot watch (nothing feeds it)
+    NET_RDV_ERR_WATCH_PAGE_ROOM = 9, // a full room made in a browser, which feeds no watcher
+    NET_RDV_ERR_LAST = NET_RDV_ERR_WATCH_PAGE_ROOM
 };
 
 struct NetRdvMsg {

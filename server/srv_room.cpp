@@ -278,7 +278,10 @@ void join_room(const SrvAddr *from, const NetRdvMsg &m, uint64_t now_ms) {
         counters.rejoins++;
         logf(r, s == 0 ? "creator replaced by a new game from" : "joiner replaced by a new game from", from);
     } else if (r.seat[1].session) {
-        // A full room: the newcomer watches, while a watcher's seat is free.
+        // A full room: the newcomer watches, while a watcher's seat is free. Only a desktop
+        // maker's game feeds watchers, over UDP, so only a desktop game can watch.
+        if (from->transport != SRV_TRANSPORT_UDP) return send_error(from, NET_RDV_ERR_WATCH_PAGE);
+        if (r.seat[0].addr.transport != SRV_TRANSPORT_UDP) return send_error(from, NET_RDV_ERR_WATCH_PAGE_ROOM);
         for (int32_t i = WATCH_FIRST; i < FEED_FIRST && s < 0; i++)
             if (!r.seat[i].present) s = i;
         if (s < 0) return send_error(from, NET_RDV_ERR_FULL);

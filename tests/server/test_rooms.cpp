@@ -583,6 +583,34 @@ TEST_F(Rooms, AClosedConnectionLeavesItsRoom) {
     EXPECT_EQ(srv_counters().rooms_open, 1u);
 }
 
+// Only a desktop maker's game feeds watchers, and only a desktop game takes a feed: a browser on
+// either side is told so at once instead of waiting for a stream that never comes.
+TEST_F(Rooms, OnlyADesktopGameWatchesADesktopMakersMatch) {
+    struct Row {
+        uint8_t maker, watcher;
+        uint8_t type, reason;
+    } rows[] = {{SRV_TRANSPORT_UDP, SRV_TRANSPORT_UDP, NET_RDV_STATUS, 0},
+                {SRV_TRANSPORT_UDP, SRV_TRANSPORT_WS, NET_RDV_ERROR, NET_RDV_ERR_WATCH_PAGE},
+                {SRV_TRANSPORT_WS, SRV_TRANSPORT_UDP, NET_RDV_ERROR, NET_RDV_ERR_WATCH_PAGE_ROOM},
+                {SRV_TRANSPORT_WS, SRV_TRANSPORT_WS, NET_RDV_ERROR, NET_RDV_ERR_WATCH_PAGE}};
+    uint8_t i = 0;
+    for (const Row &row : rows) {
+        SrvAddr maker = addr(40 + i, 1), joiner = addr(50 + i, 2), watcher = addr(60 + i, 3);
+        maker.transport = row.maker;
+        watcher.transport = row.watcher;
+        NetRdvMsg made = ask(maker, NET_RDV_OP_CREATE, 0, 100 + i);
+        ask(joiner, NET_RDV_OP_JOIN, made.code, 110 + i);
+        NetRdvMsg got = ask(watcher, NET_RDV_OP_JOIN, made.code, 120 + i);
+        EXPECT_EQ(got.type, row.type) << int(i);
+        if (row.type == NET_RDV_STATUS) {
+            EXPECT_EQ(got.seat, NET_RDV_SEAT_WATCHER);
+        } else {
+            EXPECT_EQ(got.reason, row.reason) << int(i);
+        }
+        i++;
+    }
+}
+
 // A browser maker's page closed mid-match says no goodbye: its seat goes to a new page with the
 // code, the match not ended, as a killed desktop maker's would.
 TEST_F(Rooms, AClosedPageLeavesItsSeatToANewPage) {
