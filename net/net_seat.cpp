@@ -37,6 +37,14 @@ int lock_file(const char *path) {
     return fd;
 }
 
+// This game's file from now on, in place of any it held.
+void hold(int fd, uint64_t session, const char *path) {
+    net_seat_forget();
+    held_fd = fd;
+    held_session = session;
+    std::snprintf(held_path, sizeof held_path, "%s", path);
+}
+
 uint64_t read_session(int fd) {
     char text[40] = {};
     ssize_t n = pread(fd, text, sizeof text - 1, 0);
@@ -60,10 +68,7 @@ uint64_t net_seat_reclaim(uint32_t code) {
             close(fd);
             continue;
         }
-        net_seat_forget();
-        held_fd = fd;
-        held_session = session;
-        std::snprintf(held_path, sizeof held_path, "%s", path);
+        hold(fd, session, path);
         return session;
     }
     return 0;
@@ -83,9 +88,7 @@ void net_seat_keep(uint32_t code, int32_t seat, uint64_t session) {
         close(fd);
         return;
     }
-    held_fd = fd;
-    held_session = session;
-    std::snprintf(held_path, sizeof held_path, "%s", path);
+    hold(fd, session, path);
 }
 
 void net_seat_forget(void) {
