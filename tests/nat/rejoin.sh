@@ -5,12 +5,12 @@
 # one rejoin. As the link is cut two more machines come with the room's code: they watch the
 # match from its start and print the same result line, the server counting two spectators; one
 # of them is behind a symmetric NAT, which no punched hole crosses, and watches through the
-# relay. Then a joiner
-# is killed mid-match and started again at once on its machine: it takes its seat back, is
-# brought up to the match's frame and the two finish with equal result lines; so too when the
-# maker is killed and a new game from another machine takes its seat 16 s later, the joiner's
-# game feeding it, while a watcher of the killed maker is told watching ends. A cut in the match's last frames, when the maker has played to the
-# end and the joiner has not, is held alike by both.
+# relay. Then a joiner is killed mid-match and started again at once on its machine: it takes
+# its seat back, is brought up to the match's frame and the two finish with equal result lines;
+# so too when the maker is killed and a new game from another machine takes its seat 16 s later,
+# the joiner's game feeding it, while a watcher of the killed maker is told watching ends. A cut
+# in the match's last frames, when the maker has played to the end and the joiner has not, is
+# held alike by both.
 # Usage: rejoin.sh BUILD_DIR SOURCE_DIR. Exit 77 (skipped) where namespaces cannot be made.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/topology.sh" "$@"
@@ -191,11 +191,16 @@ table ip probe {
 NFT
 joiner_in back-joiner
 wait_for "match begins" "$work/back-joiner.err" 200 || fail "back: the match did not begin"
+# The simulators play a match in a few seconds: the match stands, its joiner stopped, while the
+# third machine comes to watch it.
+kill -STOP "$joiner"
 (cd "$build/assets" && exec ip netns exec "$tag-c" "$sim" --online "$code" --server 203.0.113.10) \
   >"$work/back-watcher.out" 2>"$work/back-watcher.err" &
 watcher=$!
 pids+=($watcher)
-wait_for "watching room $code" "$work/back-watcher.err" 200 || fail "back: the third machine does not watch"
+wait_for "watching room $code" "$work/back-watcher.err" 200; watching=$?
+kill -CONT "$joiner"
+[ "$watching" = 0 ] || fail "back: the third machine does not watch"
 kill_after_frames ra "$maker" || fail "back: the maker did not send its frames"
 wait_for "the link dropped" "$work/back-joiner.err" 300 || fail "back: the joiner did not say it waits"
 wait_gone "$watcher" 300
